@@ -1,0 +1,13 @@
+#include "core/CriticalSectionLocker.h"
+
+namespace fwu {
+
+CriticalSectionLocker::CriticalSectionLocker(CriticalSection* section) : m_section(section) {
+    if (m_section) m_section->lock();
+}
+
+CriticalSectionLocker::~CriticalSectionLocker() {
+    if (m_section) m_section->unlock();
+}
+
+}  // namespace fwu

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "core/Uuid.h"
+TEST(Smoke, Uuid) { EXPECT_TRUE(fwu::Uuid().empty()); }
