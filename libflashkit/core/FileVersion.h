@@ -9,7 +9,9 @@ namespace fwu::kfw {
 class FileVersion {
 public:
     FileVersion() = default;
-    FileVersion(uint32_t major, uint32_t minor) : major(major), minor(minor) {}
+    // Braces, not parentheses: <sys/types.h> on macOS (and <sys/sysmacros.h> on Linux) define
+    // function-like major() and minor() macros.
+    FileVersion(uint32_t major, uint32_t minor) : major{major}, minor{minor} {}
 
     bool operator==(const FileVersion& o) const { return major == o.major && minor == o.minor; }
     bool operator!=(const FileVersion& o) const { return !(*this == o); }

@@ -47,7 +47,8 @@ template uint32_t InputStream::read<uint32_t>();
 
 std::string InputStream::readString(size_t count) {
     const std::vector<uint8_t> bytes = readBytes(count);
-    const void* zero = std::memchr(bytes.data(), 0, bytes.size());
+    // An empty vector may have no storage at all, and memchr must not be given a null pointer.
+    const void* zero = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
     const size_t length = zero ? static_cast<const uint8_t*>(zero) - bytes.data() : bytes.size();
     return std::string(reinterpret_cast<const char*>(bytes.data()), length);
 }

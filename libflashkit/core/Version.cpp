@@ -1,6 +1,7 @@
 #include "core/Version.h"
 
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 
 namespace fwu {
@@ -67,7 +68,10 @@ std::string Version::toString(uint32_t width, FWVersionRepresentation representa
 
 Version::Operator Version::toOperator(const std::string& text) {
     for (const auto& spelling : kOperators)
-        if (strcasecmp(text.c_str(), spelling.word) == 0 || text == spelling.symbol)
+        // The length check keeps a text with an embedded zero byte from passing as a word.
+        if ((text.size() == std::strlen(spelling.word) &&
+             strcasecmp(text.c_str(), spelling.word) == 0) ||
+            text == spelling.symbol)
             return spelling.op;
     return OperatorNone;
 }

@@ -1,0 +1,179 @@
+#include "package/KfwFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/CriticalSectionLocker.h"
+
+namespace fwu::kfw {
+
+namespace {
+
+template <typename T>
+T* findItem(const std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
+    for (const auto& item : items)
+        if (item->id() == id) return item.get();
+    return nullptr;
+}
+
+// Content-equal objects collapse: the first held object equal to the argument wins and the
+// argument is dropped.
+template <typename T, typename U>
+T* registerItem(std::vector<std::unique_ptr<T>>& items, std::unique_ptr<U> item) {
+    if (!item) return nullptr;
+    for (const auto& existing : items)
+        if (existing->equal(item.get())) return existing.get();
+    items.push_back(std::move(item));
+    return items.back().get();
+}
+
+template <typename T>
+bool unregisterItem(std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if ((*it)->id() == id) {
+            items.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+template <typename T>
+bool swapItems(std::vector<std::unique_ptr<T>>& items, const Uuid& first, const Uuid& second) {
+    auto indexOf = [&items](const Uuid& id) {
+        return std::find_if(items.begin(), items.end(),
+                            [&id](const auto& item) { return item->id() == id; });
+    };
+    const auto a = indexOf(first), b = indexOf(second);
+    if (a == items.end() || b == items.end() || a == b) return false;
+    std::iter_swap(a, b);
+    return true;
+}
+
+// Deletes every object the predicate rejects; true when none was.
+template <typename T, typename Keep>
+bool keepOnly(std::vector<std::unique_ptr<T>>& items, Keep keep) {
+    const size_t before = items.size();
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [&keep](const std::unique_ptr<T>& item) { return !keep(*item); }),
+                items.end());
+    return items.size() == before;
+}
+
+}  // namespace
+
+KfwFile::~KfwFile() {
+    // Bundles name actions and actions name blobs: release in that order.
+    m_bundles.clear();
+    m_actions.clear();
+    m_blobs.clear();
+}
+
+const char* KfwFile::monitorProduct(size_t index) const {
+    return index < m_products.size() ? m_products[index].c_str() : nullptr;
+}
+
+bool KfwFile::supportsMonitorProduct(const char* name) const {
+    if (!name) return false;
+    const size_t nameLength = std::strlen(name);
+    for (const std::string& product : m_products) {
+        const size_t star = product.find('*');
+        if (star != std::string::npos) {
+            // A "*" makes the part before it a prefix; whatever follows the "*" is ignored.
+            if (nameLength >= star && product.compare(0, star, name, star) == 0) return true;
+        } else if (product == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Bundle* KfwFile::bundleForVersion(const DeviceVersionList* current) const {
+    const DeviceVersionList none;
+    for (const auto& bundle : m_bundles)
+        if (bundle->match(current ? *current : none)) return bundle.get();
+    return nullptr;
+}
+
+void KfwFile::updateEstimatedTimeMargin(uint32_t seconds) {
+    CriticalSectionLocker lock(&m_mutex);
+    m_estimatedTimeMargin = seconds;
+}
+
+Action* KfwFile::findAction(const Uuid& id) const { return findItem(m_actions, id); }
+Blob* KfwFile::findBlob(const Uuid& id) const { return findItem(m_blobs, id); }
+Bundle* KfwFile::findBundle(const Uuid& id) const { return findItem(m_bundles, id); }
+
+Action* KfwFile::registerAction(std::unique_ptr<Action> action) {
+    CriticalSectionLocker lock(&m_mutex);
+    return registerItem(m_actions, std::move(action));
+}
+
+Blob* KfwFile::registerBlob(std::unique_ptr<Blob> blob) {
+    CriticalSectionLocker lock(&m_mutex);
+    return registerItem(m_blobs, std::move(blob));
+}
+
+Bundle* KfwFile::registerBundle(std::unique_ptr<Bundle> bundle) {
+    CriticalSectionLocker lock(&m_mutex);
+    return registerItem(m_bundles, std::move(bundle));
+}
+
+bool KfwFile::unregisterAction(const Uuid& id) {
+    CriticalSectionLocker lock(&m_mutex);
+    return unregisterItem(m_actions, id);
+}
+
+bool KfwFile::unregisterBlob(const Uuid& id) {
+    CriticalSectionLocker lock(&m_mutex);
+    return unregisterItem(m_blobs, id);
+}
+
+bool KfwFile::unregisterBundle(const Uuid& id) {
+    CriticalSectionLocker lock(&m_mutex);
+    return unregisterItem(m_bundles, id);
+}
+
+bool KfwFile::swapBlobOrder(const Uuid& first, const Uuid& second) {
+    CriticalSectionLocker lock(&m_mutex);
+    return swapItems(m_blobs, first, second);
+}
+
+bool KfwFile::swapActionOrder(const Uuid& first, const Uuid& second) {
+    CriticalSectionLocker lock(&m_mutex);
+    return swapItems(m_actions, first, second);
+}
+
+bool KfwFile::swapBundleOrder(const Uuid& first, const Uuid& second) {
+    CriticalSectionLocker lock(&m_mutex);
+    return swapItems(m_bundles, first, second);
+}
+
+bool KfwFile::hasExtendFeature(ExtendFeature feature) const {
+    auto hasActionOfType = [this](Action::Type type) {
+        return std::any_of(m_actions.begin(), m_actions.end(),
+                           [type](const auto& action) { return action->type() == type; });
+    };
+    switch (feature) {
+        case ExtendFeatureMStarTransfer: return hasActionOfType(Action::TypeTransferMStarData);
+        case ExtendFeatureDeviceProfile: return !m_deviceProfile.empty();
+        case ExtendFeatureZVTransfer: return hasActionOfType(Action::TypeTransferZVData);
+    }
+    return false;
+}
+
+bool KfwFile::validate(const dev::DeviceProfileList* profile) {
+    CriticalSectionLocker lock(&m_mutex);
+    bool untouched = m_targetVersion.validate(profile);
+    untouched &= keepOnly(m_blobs, [this](const Blob& blob) { return blob.isValid(this); });
+    untouched &= keepOnly(m_actions, [this](const Action& action) { return action.isValid(this); });
+    for (const auto& bundle : m_bundles) untouched &= bundle->validate(profile);
+    untouched &= keepOnly(m_bundles, [this](const Bundle& bundle) { return bundle.isValid(this); });
+    return untouched;
+}
+
+Bundle* KfwFile::operator[](size_t index) const {
+    return index < m_bundles.size() ? m_bundles[index].get() : nullptr;
+}
+
+}  // namespace fwu::kfw

@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "core/Uuid.h"
-TEST(Smoke, Uuid) { EXPECT_TRUE(fwu::Uuid().empty()); }

@@ -1,0 +1,33 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <exception>
+#include <ios>
+#include <string>
+
+#include "core/Exception.h"
+
+namespace fwu::test {
+
+// Runs `action` and checks that it throws fwu::Exception with exactly this code and what() text.
+// Returns an assertion result so that a mismatch reports what was thrown instead.
+template <typename Action>
+::testing::AssertionResult throwsFwuException(Action&& action, ErrorCode code,
+                                              const std::string& what) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        if (e.code() == code && what == e.what()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "threw fwu::Exception with code 0x" << std::hex << static_cast<uint32_t>(e.code())
+               << " and what() \"" << e.what() << "\"; expected code 0x"
+               << static_cast<uint32_t>(code) << " and \"" << what << "\"";
+    } catch (const std::exception& e) {
+        return ::testing::AssertionFailure() << "threw another exception: " << e.what();
+    } catch (...) {
+        return ::testing::AssertionFailure() << "threw something that is not a std::exception";
+    }
+    return ::testing::AssertionFailure() << "did not throw; expected \"" << what << "\"";
+}
+
+}  // namespace fwu::test
