@@ -8,6 +8,7 @@
 #ifndef FLASHKIT_FLASHKIT_H
 #define FLASHKIT_FLASHKIT_H
 
+#include <stdbool.h>
 #include <stdint.h>
 
 #if defined(FLASHKIT_BUILDING)
@@ -61,8 +62,107 @@ typedef enum FWVersionRepresentation {
     FWVersionRepresentationHexadecimal = 1
 } FWVersionRepresentation;
 
+/* Monitor transfer state register. */
+typedef enum FWTransferState {
+    FWTransferStateNone = 0,
+    FWTransferStateTransferring = 1,
+    FWTransferStateTransferred = 2
+} FWTransferState;
+
+/* Progress of a transfer; transferredBytes advances after every page written. */
+typedef struct FWTransferProgress {
+    uint32_t completedCount;   /* transfer items finished so far */
+    uint32_t totalCount;       /* transfer items of the update */
+    uint32_t transferredBytes; /* bytes sent so far, over all items */
+    uint32_t totalBytes;       /* sum of the sizes of all items */
+} FWTransferProgress;
+
+/* Called on the transferring thread; return 0 to stop the transfer, anything else to go on. */
+typedef int8_t (*FWTransferProgressCallback)(FWTransferProgress progress, void* userData);
+
+/* Package file format, as reported by FWKfwFileGetFileVersion: the legacy format is 0, the
+ * current format 2.m is m + 1. */
+typedef enum FWKfwFileVersion {
+    FWKfwFileVersion1 = 0,
+    FWKfwFileVersion2_0 = 1,
+    FWKfwFileVersion2_1 = 2,
+    FWKfwFileVersion2_2 = 3,
+    FWKfwFileVersionUnknown = 0xFFFF
+} FWKfwFileVersion;
+
+/* Option bits of FWKfwFileSerializeToUtf8Path. */
+typedef enum FWSerializeOption {
+    /* Write the legacy format; only a legacy package can be written so. */
+    FWSerializeOptionLegacy = 0x1,
+    /* Current format only: write the body unencrypted, with content-derived identifiers and
+     * blobs sorted by name, so that equal content gives identical files. */
+    FWSerializeOptionNoEncryption = 0x2
+} FWSerializeOption;
+
+/* Error code reported by FWGetLastError for a failure that has no package error code (for
+ * example running out of memory or an undecodable package body). */
+#define FW_ERROR_OTHER 0xFFFFFFFFu
+
+/* ---- Packages ----------------------------------------------------------------------------
+ * A null package handle makes a boolean function return false, a handle-returning function
+ * return null and a value-returning function return zero, without any other effect. */
+
+/* Open a package file (current format, else the legacy format). Null on any failure; see
+ * FWGetLastError for the reason. The caller releases the result with FWKfwFileRelease. */
+FW_EXPORT FWKfwFile* FWKfwFileCreateWithUtf8Path(const char* path);
+FW_EXPORT FWKfwFile* FWKfwFileCreateWithPath(const char* path);
+/* The same from `size` bytes in memory, which are not kept after the call. */
+FW_EXPORT FWKfwFile* FWKfwFileCreateWithBytes(const unsigned char* bytes, unsigned int size);
+/* A new empty package: legacy format when `legacy` is true, else the current format. */
+FW_EXPORT FWKfwFile* FWKfwFileCreateEmpty(bool legacy);
+/* Frees the package with everything it holds. Null is ignored. */
+FW_EXPORT void FWKfwFileRelease(FWKfwFile* file);
+
+/* Writes the package's FWKfwFileVersion (for a current-format package, the version its content
+ * requires); true unless it is FWKfwFileVersionUnknown. */
+FW_EXPORT bool FWKfwFileGetFileVersion(FWKfwFile* file, int* version);
+/* The first monitor product name, or null. Owned by the package; valid until it changes. */
+FW_EXPORT const char* FWKfwFileGetTargetMonitorProduct(FWKfwFile* file);
+/* Whether the package is meant for the product; a trailing "*" in the package's product names
+ * makes them prefixes. */
+FW_EXPORT bool FWKfwFileSupportsMonitorProduct(FWKfwFile* file, const char* product);
+/* The package's target versions of the five legacy devices (zero for devices it lacks). */
+FW_EXPORT FWFirmwareVersion FWKfwFileGetTargetFirmwareVersion(FWKfwFile* file);
+/* Whether a bundle of the package applies to a monitor with these legacy device versions. */
+FW_EXPORT bool FWKfwFileSupportsMonitorFirmwareVersion(FWKfwFile* file, FWFirmwareVersion version);
+/* Whether a bundle applies to a monitor with these device versions; its identifier is written
+ * to `bundleID` when that is not null. */
+FW_EXPORT bool FWKfwFileGetBundleForDeviceVersion(FWKfwFile* file, const FWDeviceVersion* versions,
+                                                  unsigned int count, FWUuid* bundleID);
+
+/* Remove an object (true when one was removed), or exchange the positions of two objects of one
+ * kind (true when both were found and differ). */
+FW_EXPORT bool FWKfwFileUnregisterBlob(FWKfwFile* file, FWUuid id);
+FW_EXPORT bool FWKfwFileUnregisterAction(FWKfwFile* file, FWUuid id);
+FW_EXPORT bool FWKfwFileUnregisterBundle(FWKfwFile* file, FWUuid id);
+FW_EXPORT bool FWKfwFileSwapBlobOrder(FWKfwFile* file, FWUuid first, FWUuid second);
+FW_EXPORT bool FWKfwFileSwapActionOrder(FWKfwFile* file, FWUuid first, FWUuid second);
+FW_EXPORT bool FWKfwFileSwapBundleOrder(FWKfwFile* file, FWUuid first, FWUuid second);
+
+/* Writes the package to a file (created or truncated) with FWSerializeOption bits. False on any
+ * failure, and then no file is left at `path`. */
+FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path, unsigned int options);
+
+/* ---- Identifiers and library ------------------------------------------------------------ */
+
+/* Parses the 36-character text form; text that is shorter than 34 characters or not
+ * hexadecimal gives the nil identifier. */
+FW_EXPORT FWUuid FWUuidCreateFromString(const char* text);
+/* Writes the text form and a NUL; `buffer` must hold 37 bytes. */
+FW_EXPORT void FWUuidGetString(FWUuid uuid, char* buffer);
+
 /* Version of this library: 0x04020101. */
 FW_EXPORT uint32_t FWLibraryVersion(void);
+
+/* The failure last caught by a flashkit function on the calling thread: its error code (0 when
+ * the last such function succeeded), and, when `message` is not null, its text (for example
+ * "Hash is invalid, 0x00060002"), valid until the next flashkit call on this thread. */
+FW_EXPORT uint32_t FWGetLastError(const char** message);
 
 #ifdef __cplusplus
 }
@@ -74,10 +174,14 @@ static_assert(sizeof(FWDeviceVersion) == 8, "FWDeviceVersion layout");
 static_assert(sizeof(FWFirmwareVersion) == 32, "FWFirmwareVersion layout");
 static_assert(sizeof(FWDeviceVersionKind) == 4, "FWDeviceVersionKind width");
 static_assert(sizeof(FWVersionRepresentation) == 4, "FWVersionRepresentation width");
+static_assert(sizeof(FWTransferProgress) == 16, "FWTransferProgress layout");
+static_assert(sizeof(FWTransferState) == 4, "FWTransferState width");
+static_assert(sizeof(FWKfwFileVersion) == 4, "FWKfwFileVersion width");
 #else
 _Static_assert(sizeof(FWUuid) == 16, "FWUuid layout");
 _Static_assert(sizeof(FWDeviceVersion) == 8, "FWDeviceVersion layout");
 _Static_assert(sizeof(FWFirmwareVersion) == 32, "FWFirmwareVersion layout");
+_Static_assert(sizeof(FWTransferProgress) == 16, "FWTransferProgress layout");
 #endif
 
 #endif

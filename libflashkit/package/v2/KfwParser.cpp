@@ -1,0 +1,222 @@
+#include "package/v2/KfwParser.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Exception.h"
+#include "core/Sha256.h"
+#include "package/TransferDataAction.h"
+#include "package/TransferMStarDataAction.h"
+#include "package/TransferZVDataAction.h"
+#include "package/v2/BodyUnpacker.h"
+#include "package/v2/KfwCipher.h"
+#include "package/v2/KfwFile.h"
+#include "package/v2/KfwKeys.h"
+#include "package/v2/MsgpackAccess.h"
+
+namespace fwu::kfw::v2 {
+
+namespace {
+
+constexpr size_t kDigestSize = 32;
+constexpr size_t kIvSize = 16;
+
+using msgpack::type::ARRAY;
+using msgpack::type::BIN;
+using msgpack::type::MAP;
+using msgpack::type::POSITIVE_INTEGER;
+using msgpack::type::STR;
+
+bool validate_magic_number(InputStream* stream) {
+    const std::vector<uint8_t>& magic = MagicNumber();
+    stream->seek(0);
+    return stream->readBytes(magic.size()) == magic;
+}
+
+// The plain payload: digest, body and padding.
+std::vector<uint8_t> decode_data(const FileVersion& version, InputStream* stream) {
+    const std::vector<uint8_t> iv = DecodeInitialVector(version, stream->readBytes(kIvSize));
+    const size_t size = stream->byteSize(), at = stream->position();
+    std::vector<uint8_t> data = stream->readBytes(size > at ? size - at : 0);
+    if (!DecodeBytes(data.data(), data.size(), iv)) throw Exception("Decode failed", ErrorDecode);
+    return data;
+}
+
+void validate_hash(const std::vector<uint8_t>& plain) {
+    if (plain.size() < kDigestSize) throw Exception("Data is too small", ErrorDataTooSmall);
+    const Sha256 digest = Sha256::calculate(plain.data() + kDigestSize, plain.size() - kDigestSize);
+    if (std::memcmp(digest.data(), plain.data(), kDigestSize) != 0)
+        throw Exception("Hash is invalid", ErrorInvalidHash);
+}
+
+// The elements of an array value, for range-for.
+struct Elements {
+    const msgpack::object* first;
+    const msgpack::object* last;
+    const msgpack::object* begin() const { return first; }
+    const msgpack::object* end() const { return last; }
+};
+
+Elements elements(const msgpack::object& array) {
+    msgpack_check_type(array, ARRAY);
+    return {array.via.array.ptr, array.via.array.ptr + array.via.array.size};
+}
+
+Elements find_array(const msgpack::object& map, const char* key) {
+    return elements(msgpack_map_find(map, key, ARRAY));
+}
+
+uint32_t find_uint32(const msgpack::object& map, const char* key) {
+    return msgpack_uint32(msgpack_map_find(map, key, POSITIVE_INTEGER));
+}
+
+std::string find_string(const msgpack::object& map, const char* key) {
+    return msgpack_string(msgpack_map_find(map, key, STR));
+}
+
+Uuid find_uuid(const msgpack::object& map, const char* key) {
+    return msgpack_uuid(msgpack_map_find(map, key, BIN));
+}
+
+void parse_products(v2::KfwFile* file, const msgpack::object& root) {
+    for (const msgpack::object& product : find_array(root, "products"))
+        file->products().push_back(msgpack_string(product));
+}
+
+void parse_target_version(v2::KfwFile* file, const msgpack::object& root) {
+    for (const msgpack::object& entry : find_array(root, "version")) {
+        DeviceVersion version;
+        version.deviceID = find_uint32(entry, "device");
+        version.version = Version(find_uint32(entry, "version"));
+        file->targetVersion().push(version);
+    }
+}
+
+void parse_device_profile(v2::KfwFile* file, const msgpack::object& root) {
+    if (!msgpack_map_exists(root, "deviceProfile", MAP)) return;
+    const msgpack::object& profile = msgpack_map_find(root, "deviceProfile", MAP);
+    dev::DeviceProfileList& list = file->deviceProfile();
+    for (const msgpack::object& device : find_array(profile, "devices")) {
+        dev::DeviceProfile entry;
+        entry.name = find_string(device, "name");
+        entry.fileName = find_string(device, "fileName");
+        entry.device = find_uint32(device, "device");
+        entry.versionRepresentation = find_uint32(device, "versionRepresentation");
+        list.push(entry);
+    }
+    std::vector<uint32_t> display;
+    for (const msgpack::object& id : find_array(profile, "displayDevices"))
+        display.push_back(msgpack_uint32(id));
+    list.setDisplayDeviceIDs(display);
+}
+
+void parse_blobs(v2::KfwFile* file, const msgpack::object& root) {
+    for (const msgpack::object& entry : find_array(root, "blobs")) {
+        auto blob = std::make_unique<Blob>();
+        blob->setID(find_uuid(entry, "id"));
+        blob->setName(find_string(entry, "name"));
+        blob->setPath(find_string(entry, "path"));
+        // The bin still points into the decrypted payload; this is the one copy of the image.
+        const msgpack::object& data = msgpack_map_find(entry, "data", BIN);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(data.via.bin.ptr);
+        blob->setBytes(std::vector<uint8_t>(bytes, bytes + data.via.bin.size));
+        file->registerBlob(std::move(blob));
+    }
+}
+
+std::unique_ptr<Action> parse_action(const msgpack::object& entry) {
+    const Uuid id = find_uuid(entry, "id");
+    const Action::Type type = Action::toType(find_string(entry, "type"));
+    const uint32_t estimatedTime = find_uint32(entry, "estimatedTime");
+    std::unique_ptr<Action> action;
+    switch (type) {
+        case Action::TypeTransferZVData: {
+            auto zv = std::make_unique<TransferZVDataAction>();
+            const Uuid blob = find_uuid(entry, "blob");
+            zv->setTransferData(blob, find_uint32(entry, "address"));
+            action = std::move(zv);
+            break;
+        }
+        case Action::TypeTransferMStarData: {
+            auto mstar = std::make_unique<TransferMStarDataAction>();
+            const Uuid blob = find_uuid(entry, "blob");
+            const uint32_t address = find_uint32(entry, "address");
+            mstar->setTransferData(blob, address, find_uint32(entry, "updateFlagAddress"));
+            action = std::move(mstar);
+            break;
+        }
+        case Action::TypeTransferData: {
+            auto transfer = std::make_unique<TransferDataAction>();
+            const Uuid blob = find_uuid(entry, "blob");
+            transfer->setTransferData(blob, find_string(entry, "fileName"));
+            action = std::move(transfer);
+            break;
+        }
+        default:
+            throw Exception("Invalid action type", ErrorInvalidAction);
+    }
+    action->setID(id);
+    action->setEstimatedTime(estimatedTime);
+    return action;
+}
+
+void parse_actions(v2::KfwFile* file, const msgpack::object& root) {
+    for (const msgpack::object& entry : find_array(root, "actions"))
+        file->registerAction(parse_action(entry));
+}
+
+void parse_action_ids(Bundle* bundle, const msgpack::object& entry) {
+    for (const msgpack::object& id : find_array(entry, "actions")) bundle->push(msgpack_uuid(id));
+}
+
+void parse_conditions(Bundle* bundle, const msgpack::object& entry) {
+    for (const msgpack::object& condition : find_array(entry, "conditions")) {
+        DeviceVersion version;
+        version.deviceID = find_uint32(condition, "device");
+        version.version = Version(find_uint32(condition, "version"));
+        bundle->addCondition(version, Version::toOperator(find_string(condition, "comparison")));
+    }
+}
+
+void parse_bundles(v2::KfwFile* file, const msgpack::object& root) {
+    for (const msgpack::object& entry : find_array(root, "bundles")) {
+        auto bundle = std::make_unique<Bundle>();
+        bundle->setID(find_uuid(entry, "id"));
+        parse_action_ids(bundle.get(), entry);
+        parse_conditions(bundle.get(), entry);
+        bundle->setEstimatedTime(find_uint32(entry, "estimatedTime"));
+        file->registerBundle(std::move(bundle));
+    }
+}
+
+}  // namespace
+
+bool KfwParser::isValid(InputStream* stream) { return validate_magic_number(stream); }
+
+void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
+    if (!validate_magic_number(stream))
+        throw Exception("Magic number is invalid", ErrorInvalidKfwFile);
+    const uint16_t major = stream->read<uint16_t>();
+    const uint16_t minor = stream->read<uint16_t>();
+    const FileVersion version(major, minor);
+    file->setFileVersion(version);
+
+    const std::vector<uint8_t> plain = decode_data(version, stream);
+    validate_hash(plain);
+
+    // Strings and bins of the unpacked body point into `plain`, which outlives `body`.
+    const msgpack::object_handle body =
+        UnpackBody(plain.data() + kDigestSize, plain.size() - kDigestSize);
+    const msgpack::object& root = body.get();
+    file->updateEstimatedTimeMargin(find_uint32(root, "estimatedTimeMargin"));
+    parse_products(file, root);
+    parse_target_version(file, root);
+    parse_device_profile(file, root);
+    parse_blobs(file, root);
+    parse_actions(file, root);
+    parse_bundles(file, root);
+}
+
+}  // namespace fwu::kfw::v2
