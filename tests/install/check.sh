@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix, then builds and runs a consumer through the CMake
+# package configuration and through pkg-config.
+set -euo pipefail
+build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+test -f "$work/prefix/include/flashkit/flashkit.h"
+
+cmake -S "$here/consumer" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/cmake" >/dev/null
+LD_LIBRARY_PATH="$work/prefix/lib:${LD_LIBRARY_PATH:-}" "$work/cmake/consumer"
+
+libdir=$(find "$work/prefix" -name flashkit.pc -printf '%h\n')
+flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --cflags --libs flashkit)
+cc -std=c11 -pedantic -Werror "$here/consumer/main.c" $flags -o "$work/pkgconfig-consumer"
+LD_LIBRARY_PATH="$(dirname "$libdir"):${LD_LIBRARY_PATH:-}" "$work/pkgconfig-consumer"
