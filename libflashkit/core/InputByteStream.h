@@ -14,6 +14,8 @@ public:
     void skip(size_t count) override;
     void readBytes(void* destination, size_t count) override;
     using InputStream::readBytes;
+    // The caller's buffer, for readers that can work on the bytes where they lie.
+    const uint8_t* data() const { return m_data; }
 
 private:
     size_t m_position = 0;

@@ -22,39 +22,58 @@ std::vector<uint8_t> maskInitialVector(const FileVersion& version, const std::ve
     return out;
 }
 
-struct ContextDeleter {
-    void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
-};
-
-// OpenSSL takes int lengths, so large images go through in block-aligned pieces; CBC chaining
-// carries over between the updates of one context.
 bool runCipher(uint8_t* data, size_t size, const std::vector<uint8_t>& iv, bool encrypt) {
     if (size % kBlockSize != 0 || iv.size() != kBlockSize) return false;
     if (size == 0) return true;
-    std::unique_ptr<EVP_CIPHER_CTX, ContextDeleter> context(EVP_CIPHER_CTX_new());
-    if (!context) return false;
+    CbcCipher cipher(iv, encrypt);
+    return cipher.update(data, data, size) && cipher.finish();
+}
+
+}  // namespace
+
+void CbcCipher::ContextDeleter::operator()(EVP_CIPHER_CTX* context) const {
+    EVP_CIPHER_CTX_free(context);
+}
+
+CbcCipher::CbcCipher(const std::vector<uint8_t>& iv, bool encrypt) {
+    if (iv.size() != kBlockSize) return;
+    m_context.reset(EVP_CIPHER_CTX_new());
+    if (!m_context) return;
     const std::vector<uint8_t>& key = GetKey();
-    if (EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key.data(), iv.data(),
-                          encrypt ? 1 : 0) != 1)
-        return false;
+    if (EVP_CipherInit_ex(m_context.get(), EVP_aes_256_cbc(), nullptr, key.data(), iv.data(),
+                          encrypt ? 1 : 0) != 1) {
+        m_context.reset();
+        return;
+    }
     // The container is always a whole number of blocks; a padding scheme would add one.
-    EVP_CIPHER_CTX_set_padding(context.get(), 0);
+    EVP_CIPHER_CTX_set_padding(m_context.get(), 0);
+}
+
+CbcCipher::~CbcCipher() = default;
+
+// OpenSSL takes int lengths, so large images go through in block-aligned pieces; CBC chaining
+// carries over between the updates of one context.
+bool CbcCipher::update(const uint8_t* in, uint8_t* out, size_t size) {
+    if (!m_context || size % kBlockSize != 0) return false;
     constexpr size_t kPiece = (size_t(INT_MAX) / kBlockSize) * kBlockSize;
     for (size_t done = 0; done < size;) {
         const size_t piece = size - done < kPiece ? size - done : kPiece;
         int written = 0;
-        if (EVP_CipherUpdate(context.get(), data + done, &written, data + done,
+        if (EVP_CipherUpdate(m_context.get(), out + done, &written, in + done,
                              static_cast<int>(piece)) != 1 ||
             static_cast<size_t>(written) != piece)
             return false;
         done += piece;
     }
-    int tail = 0;
-    uint8_t scratch[kBlockSize];
-    return EVP_CipherFinal_ex(context.get(), scratch, &tail) == 1 && tail == 0;
+    return true;
 }
 
-}  // namespace
+bool CbcCipher::finish() {
+    if (!m_context) return false;
+    int tail = 0;
+    uint8_t scratch[kBlockSize];
+    return EVP_CipherFinal_ex(m_context.get(), scratch, &tail) == 1 && tail == 0;
+}
 
 std::vector<uint8_t> EncodeInitialVector(const FileVersion& version, const std::vector<uint8_t>& iv) {
     return maskInitialVector(version, iv);

@@ -1,11 +1,12 @@
 #include "package/v2/KfwParser.h"
 
-#include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/Exception.h"
+#include "core/InputByteStream.h"
 #include "core/Sha256.h"
 #include "package/TransferDataAction.h"
 #include "package/TransferMStarDataAction.h"
@@ -15,6 +16,8 @@
 #include "package/v2/KfwFile.h"
 #include "package/v2/KfwKeys.h"
 #include "package/v2/MsgpackAccess.h"
+#include "package/v2/PayloadHasher.h"
+#include "package/v2/ScratchBuffer.h"
 
 namespace fwu::kfw::v2 {
 
@@ -22,6 +25,7 @@ namespace {
 
 constexpr size_t kDigestSize = 32;
 constexpr size_t kIvSize = 16;
+constexpr size_t kBlockSize = 16;
 
 using msgpack::type::ARRAY;
 using msgpack::type::BIN;
@@ -35,20 +39,34 @@ bool validate_magic_number(InputStream* stream) {
     return stream->readBytes(magic.size()) == magic;
 }
 
-// The plain payload: digest, body and padding.
-std::vector<uint8_t> decode_data(const FileVersion& version, InputStream* stream) {
-    const std::vector<uint8_t> iv = DecodeInitialVector(version, stream->readBytes(kIvSize));
-    const size_t size = stream->byteSize(), at = stream->position();
-    std::vector<uint8_t> data = stream->readBytes(size > at ? size - at : 0);
-    if (!DecodeBytes(data.data(), data.size(), iv)) throw Exception("Decode failed", ErrorDecode);
-    return data;
-}
+// Pieces small enough to stay in cache between decrypting and hashing, large enough that the
+// hand-over between the threads costs nothing.
+constexpr size_t kPiece = size_t(2) << 20;
+// Below this a second thread costs more than it saves.
+constexpr size_t kConcurrentSize = size_t(4) << 20;
 
-void validate_hash(const std::vector<uint8_t>& plain) {
-    if (plain.size() < kDigestSize) throw Exception("Data is too small", ErrorDataTooSmall);
-    const Sha256 digest = Sha256::calculate(plain.data() + kDigestSize, plain.size() - kDigestSize);
-    if (std::memcmp(digest.data(), plain.data(), kDigestSize) != 0)
-        throw Exception("Hash is invalid", ErrorInvalidHash);
+// Decrypts the rest of the stream into `plain` (digest, body and padding), handing each piece
+// to the hasher as soon as it is plain. The caller's bytes are decrypted where they lie; other
+// streams are read into `plain` and decrypted in place.
+void decode_data(const std::vector<uint8_t>& iv, InputStream* stream, uint8_t* plain,
+                 size_t size, PayloadHasher& hasher) {
+    const uint8_t* cipher = plain;
+    if (auto* bytes = dynamic_cast<InputByteStream*>(stream)) {
+        cipher = bytes->data() + bytes->position();
+        bytes->skip(size);
+    } else {
+        stream->readBytes(plain, size);
+    }
+    if (size % kBlockSize != 0) throw Exception("Decode failed", ErrorDecode);
+    CbcCipher decrypter(iv, false);
+    for (size_t done = 0; done < size;) {
+        const size_t piece = size - done < kPiece ? size - done : kPiece;
+        if (!decrypter.update(cipher + done, plain + done, piece))
+            throw Exception("Decode failed", ErrorDecode);
+        done += piece;
+        hasher.publish(plain, done);
+    }
+    if (!decrypter.finish()) throw Exception("Decode failed", ErrorDecode);
 }
 
 // The elements of an array value, for range-for.
@@ -112,16 +130,64 @@ void parse_device_profile(v2::KfwFile* file, const msgpack::object& root) {
     list.setDisplayDeviceIDs(display);
 }
 
-void parse_blobs(v2::KfwFile* file, const msgpack::object& root) {
+// The bin still points into the decrypted payload; this is the one copy of the image.
+void set_image(Blob* blob, const msgpack::object& data) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.via.bin.ptr);
+    blob->setBytes(std::vector<uint8_t>(bytes, bytes + data.via.bin.size));
+}
+
+// Copies an image out of the payload in pieces and gives back each part of the payload that is
+// both copied and hashed, so that a large image is not held twice in full: the copy waits for
+// the hasher when it gets ahead (it rarely does, having started later). Only bytes of the
+// image's own bin are given back: no other part of the body refers to them.
+std::vector<uint8_t> take_image(const msgpack::object& data, ScratchBuffer& payload,
+                                PayloadHasher& hasher) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.via.bin.ptr);
+    const size_t size = data.via.bin.size;
+    std::vector<uint8_t> image;
+    if (size == 0) return image;
+    const size_t start = static_cast<size_t>(bytes - payload.data());
+    image.reserve(size);
+    size_t released = start;
+    for (size_t done = 0; done < size;) {
+        const size_t piece = size - done < kPiece ? size - done : kPiece;
+        image.insert(image.end(), bytes + done, bytes + done + piece);
+        done += piece;
+        hasher.waitUntilHashed(start + done);
+        released = payload.release(released, start + done);
+    }
+    return image;
+}
+
+// Blobs holding their images (copied and hashed), in body order, made while the payload digest
+// is still being computed. It stops at the first entry it cannot read: parse_blobs reports
+// what is wrong, in its own order, and makes the rest itself.
+using Images = std::vector<std::unique_ptr<Blob>>;
+
+Images prepare_images(const msgpack::object& root, ScratchBuffer& payload, PayloadHasher& hasher) {
+    Images images;
+    try {
+        for (const msgpack::object& entry : find_array(root, "blobs")) {
+            auto blob = std::make_unique<Blob>();
+            blob->setBytes(take_image(msgpack_map_find(entry, "data", BIN), payload, hasher));
+            images.push_back(std::move(blob));
+        }
+    } catch (...) {
+    }
+    return images;
+}
+
+void parse_blobs(v2::KfwFile* file, const msgpack::object& root, Images& images) {
+    size_t index = 0;
     for (const msgpack::object& entry : find_array(root, "blobs")) {
-        auto blob = std::make_unique<Blob>();
+        const bool prepared = index < images.size();
+        auto blob = prepared ? std::move(images[index]) : std::make_unique<Blob>();
+        ++index;
         blob->setID(find_uuid(entry, "id"));
         blob->setName(find_string(entry, "name"));
         blob->setPath(find_string(entry, "path"));
-        // The bin still points into the decrypted payload; this is the one copy of the image.
         const msgpack::object& data = msgpack_map_find(entry, "data", BIN);
-        const auto* bytes = reinterpret_cast<const uint8_t*>(data.via.bin.ptr);
-        blob->setBytes(std::vector<uint8_t>(bytes, bytes + data.via.bin.size));
+        if (!prepared) set_image(blob.get(), data);
         file->registerBlob(std::move(blob));
     }
 }
@@ -203,18 +269,38 @@ void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
     const FileVersion version(major, minor);
     file->setFileVersion(version);
 
-    const std::vector<uint8_t> plain = decode_data(version, stream);
-    validate_hash(plain);
+    const std::vector<uint8_t> iv = DecodeInitialVector(version, stream->readBytes(kIvSize));
+    const size_t end = stream->byteSize(), at = stream->position();
+    const size_t size = end > at ? end - at : 0;
+    ScratchBuffer plain(size);
+    // Declared after `plain`, so its thread stops before the buffer goes.
+    PayloadHasher hasher(kDigestSize, size >= kConcurrentSize);
+    decode_data(iv, stream, plain.data(), size, hasher);
+    if (size < kDigestSize) throw Exception("Data is too small", ErrorDataTooSmall);
 
-    // Strings and bins of the unpacked body point into `plain`, which outlives `body`.
-    const msgpack::object_handle body =
-        UnpackBody(plain.data() + kDigestSize, plain.size() - kDigestSize);
+    // The body is unpacked and the images are copied while the hasher finishes the digest, so
+    // the two overlap. Nothing reaches `file`, and no unpack error is reported, before the
+    // digest is checked.
+    msgpack::object_handle body;
+    std::exception_ptr unpackError;
+    try {
+        // Strings and bins of the unpacked body point into `plain`, which outlives `body`.
+        body = UnpackBody(plain.data() + kDigestSize, size - kDigestSize);
+    } catch (...) {
+        unpackError = std::current_exception();
+    }
+    Images images;
+    if (!unpackError) images = prepare_images(body.get(), plain, hasher);
+    if (hasher.finish() != Sha256::fromBytes(plain.data()))
+        throw Exception("Hash is invalid", ErrorInvalidHash);
+    if (unpackError) std::rethrow_exception(unpackError);
+
     const msgpack::object& root = body.get();
     file->updateEstimatedTimeMargin(find_uint32(root, "estimatedTimeMargin"));
     parse_products(file, root);
     parse_target_version(file, root);
     parse_device_profile(file, root);
-    parse_blobs(file, root);
+    parse_blobs(file, root, images);
     parse_actions(file, root);
     parse_bundles(file, root);
 }

@@ -7,6 +7,7 @@
 
 #include "core/CriticalSectionLocker.h"
 #include "core/Exception.h"
+#include "core/OutputByteStream.h"
 #include "core/Sha256.h"
 #include "package/KfwFile.h"
 #include "package/TransferDataAction.h"
@@ -16,6 +17,8 @@
 #include "package/v2/KfwFile.h"
 #include "package/v2/KfwKeys.h"
 #include "package/v2/Msgpack.h"
+#include "package/v2/PayloadHasher.h"
+#include "package/v2/ScratchBuffer.h"
 
 namespace fwu::kfw::v2 {
 
@@ -25,21 +28,69 @@ constexpr size_t kDigestSize = 32;
 constexpr size_t kBlockSize = 16;
 constexpr size_t kInitialCapacity = 8192;
 
-// The plain payload under construction: digest slot, body, padding. It is hashed and
-// encrypted where it lies, so the images are copied exactly once, into here.
+// Pieces in which the payload is handed to the hasher while it is still being packed.
+constexpr size_t kPiece = size_t(2) << 20;
+// Below this a second thread costs more than it saves.
+constexpr size_t kConcurrentSize = size_t(4) << 20;
+
+// The plain payload under construction: digest slot, body, padding, after `lead` bytes kept
+// free for whatever the output already holds (see KfwSerializer::serialize). It is hashed
+// while it is packed and encrypted where it lies, so the images are copied exactly once, into
+// here.
 class PayloadBuffer {
 public:
-    PayloadBuffer() {
-        m_bytes.reserve(kInitialCapacity);
-        m_bytes.resize(kDigestSize);
+    PayloadBuffer(size_t lead, bool concurrent)
+        : m_lead(lead), m_hasher(lead + kDigestSize, concurrent) {
+        m_bytes.reserve(lead + kInitialCapacity);
+        m_bytes.resize(lead + kDigestSize);
     }
-    // The packer's sink.
-    void write(const char* data, size_t size) { m_bytes.insert(m_bytes.end(), data, data + size); }
-    void reserveMore(size_t size) { m_bytes.reserve(m_bytes.size() + size); }
+
+    // The packer's sink. Images go in pieces so that hashing starts before their copy ends.
+    void write(const char* data, size_t size) {
+        reserveMore(size);
+        while (size > 0) {
+            const size_t piece = size < kPiece ? size : kPiece;
+            m_bytes.insert(m_bytes.end(), data, data + piece);
+            data += piece;
+            size -= piece;
+            if (m_bytes.size() - m_published >= kPiece) publish();
+        }
+    }
+
+    void reserveMore(size_t size) {
+        if (m_bytes.capacity() - m_bytes.size() >= size) return;
+        // The storage moves: the hasher must be done with the old one.
+        m_hasher.drain();
+        m_bytes.reserve(std::max(m_bytes.size() + size, 2 * m_bytes.capacity()));
+        AdviseHugePages(m_bytes.data() + m_bytes.size(), m_bytes.capacity() - m_bytes.size());
+    }
+
+    // Pads the payload to whole blocks and puts the digest of the body and padding in its slot.
+    void seal() {
+        const size_t payload = m_bytes.size() - m_lead;
+        reserveMore(kBlockSize);
+        m_bytes.resize(m_lead + (payload + kBlockSize - 1) / kBlockSize * kBlockSize, 0);
+        publish();
+        const Sha256 digest = m_hasher.finish();
+        std::memcpy(m_bytes.data() + m_lead, digest.data(), kDigestSize);
+    }
+
+    uint8_t* payload() { return m_bytes.data() + m_lead; }
+    size_t payloadSize() const { return m_bytes.size() - m_lead; }
+    // Lead and payload.
     std::vector<uint8_t>& bytes() { return m_bytes; }
 
 private:
+    void publish() {
+        m_published = m_bytes.size();
+        m_hasher.publish(m_bytes.data(), m_published);
+    }
+
+    size_t m_lead;
+    size_t m_published = 0;
     std::vector<uint8_t> m_bytes;
+    // Declared after the bytes, so its thread stops before they go.
+    PayloadHasher m_hasher;
 };
 
 using Packer = msgpack::packer<PayloadBuffer>;
@@ -280,16 +331,27 @@ void KfwSerializer::serialize(const kfw::KfwFile* file, OutputStream* stream) {
         stream->writeBytes(zeros, sizeof zeros);
     }
 
-    PayloadBuffer buffer;
-    BodyWriter(*file, !encrypt, buffer).serialize_msgpack();
+    // A byte stream being appended to takes the finished buffer instead of a copy of it: the
+    // buffer leaves room in front for what the stream already holds.
+    auto* sink = dynamic_cast<OutputByteStream*>(stream);
+    if (sink && sink->position() != sink->byteSize()) sink = nullptr;
+    const size_t lead = sink ? sink->position() : 0;
 
-    std::vector<uint8_t>& plain = buffer.bytes();
-    plain.resize((plain.size() + kBlockSize - 1) / kBlockSize * kBlockSize, 0);
-    const Sha256 digest = Sha256::calculate(plain.data() + kDigestSize, plain.size() - kDigestSize);
-    std::memcpy(plain.data(), digest.data(), kDigestSize);
-    if (encrypt && !EncodeBytes(plain.data(), plain.size(), iv))
+    size_t imageBytes = 0;
+    for (const auto& blob : file->blobs()) imageBytes += blob->size();
+    PayloadBuffer buffer(lead, imageBytes >= kConcurrentSize);
+    BodyWriter(*file, !encrypt, buffer).serialize_msgpack();
+    buffer.seal();
+    if (encrypt && !EncodeBytes(buffer.payload(), buffer.payloadSize(), iv))
         throw Exception("Encode failed", ErrorEncode);
-    stream->writeBytes(plain.data(), plain.size());
+    if (sink) {
+        std::vector<uint8_t>& bytes = buffer.bytes();
+        if (lead) std::memcpy(bytes.data(), sink->bytes().data(), lead);
+        sink->bytes().swap(bytes);
+        sink->seek(sink->bytes().size());
+    } else {
+        stream->writeBytes(buffer.payload(), buffer.payloadSize());
+    }
 }
 
 }  // namespace fwu::kfw::v2
