@@ -13,6 +13,13 @@ int main(int argc, char** argv) {
     int version = -1;
     char text[37];
     if (!file) return 1;
+    if (!FWKfwFileUpdateMonitorProducts(file, "[\"MON-1\"]")) return 9;
+    {
+        FWUtf8String* json = FWUtf8StringCreateKfwFileJsonString(file);
+        const int listed = json && strstr(FWUtf8StringGetCString(json), "\"products\":[\"MON-1\"]") != NULL;
+        FWUtf8StringRelease(json);
+        if (!listed) return 10;
+    }
     if (!FWKfwFileSerializeToUtf8Path(file, path, 0)) return 2;
     FWKfwFileRelease(file);
     loaded = FWKfwFileCreateWithUtf8Path(path);

@@ -25,6 +25,8 @@ extern "C" {
 typedef struct FWKfwFile FWKfwFile;
 /* A device profile: the updatable devices of a monitor and how their versions are shown. */
 typedef struct FWDeviceProfile FWDeviceProfile;
+/* An owned UTF-8 text, independent of what it was made from. */
+typedef struct FWUtf8String FWUtf8String;
 
 /* Object identifier; the all-zero value is the nil identifier. The byte order is that of the
  * package files: data1, data2 and data3 are host-order (little-endian) integers. */
@@ -147,6 +149,44 @@ FW_EXPORT bool FWKfwFileSwapBundleOrder(FWKfwFile* file, FWUuid first, FWUuid se
 /* Writes the package to a file (created or truncated) with FWSerializeOption bits. False on any
  * failure, and then no file is left at `path`. */
 FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path, unsigned int options);
+
+/* ---- Editing packages with JSON text ------------------------------------------------------
+ * Each takes the JSON form of what it edits (a leading byte order mark and text after the
+ * value are tolerated) and returns false when a pointer is null or the content is refused;
+ * changes made before a failure stay. FWGetLastError tells the reason. */
+
+/* Replace the product names (a JSON array of strings). */
+FW_EXPORT bool FWKfwFileUpdateMonitorProducts(FWKfwFile* file, const char* json);
+/* Replace the target versions (an array of {"device", "version"} objects). */
+FW_EXPORT bool FWKfwFileUpdateTargetVersion(FWKfwFile* file, const char* json);
+/* Replace the device profile ({"devices": [...], "displayDevices": [...]}). */
+FW_EXPORT bool FWKfwFileUpdateDeviceProfile(FWKfwFile* file, const char* json);
+/* Apply {"estimatedTimeMargin": n} (an integer; out of range gives 0); anything else changes
+ * nothing. True whenever both pointers are given. */
+FW_EXPORT bool FWKfwFileUpdateOptions(FWKfwFile* file, const char* json);
+/* Add a blob, action or bundle; `id` (optional) receives the identifier of the object the
+ * package now holds, which is an existing one when the package already had equal content. A
+ * blob's bytes are read from its "path" (".cyacd" sources are converted). */
+FW_EXPORT bool FWKfwFileRegisterBlob(FWKfwFile* file, const char* json, FWUuid* id);
+FW_EXPORT bool FWKfwFileRegisterAction(FWKfwFile* file, const char* json, FWUuid* id);
+FW_EXPORT bool FWKfwFileRegisterBundle(FWKfwFile* file, const char* json, FWUuid* id);
+/* Refill an object already in the package; an action keeps its kind ("type" must match). */
+FW_EXPORT bool FWKfwFileUpdateBlob(FWKfwFile* file, FWUuid id, const char* json);
+FW_EXPORT bool FWKfwFileUpdateAction(FWKfwFile* file, FWUuid id, const char* json);
+FW_EXPORT bool FWKfwFileUpdateBundle(FWKfwFile* file, FWUuid id, const char* json);
+
+/* A device profile from its JSON form; released with FWDeviceProfileRelease. */
+FW_EXPORT bool FWDeviceProfileCreateFromJsonString(const char* json, FWDeviceProfile** profile);
+/* Frees a device profile. Null is ignored. */
+FW_EXPORT void FWDeviceProfileRelease(FWDeviceProfile* profile);
+
+/* The package or device profile as compact JSON text; null for a null handle. */
+FW_EXPORT FWUtf8String* FWUtf8StringCreateKfwFileJsonString(FWKfwFile* file);
+FW_EXPORT FWUtf8String* FWUtf8StringCreateDeviceProfileJsonString(FWDeviceProfile* profile);
+/* The NUL-terminated text, valid until the handle is released; null for a null handle. */
+FW_EXPORT const char* FWUtf8StringGetCString(FWUtf8String* text);
+/* Frees the text. Null is ignored. */
+FW_EXPORT void FWUtf8StringRelease(FWUtf8String* text);
 
 /* ---- Identifiers and library ------------------------------------------------------------ */
 

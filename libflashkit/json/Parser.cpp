@@ -1,0 +1,423 @@
+#include "json/Parser.h"
+
+#include <charconv>
+#include <cstring>
+#include <system_error>
+#include <iterator>
+#include <limits>
+#include <utility>
+
+#include "json/CodePoint.h"
+#include "json/Double.h"
+
+namespace pocketjson {
+
+namespace {
+
+const char kGarbage[] = "Gabage string exists after json string.";
+const char kUnexpectedCharacter[] = "Unexpected character exists while parsing.";
+const char kInvalidBoolean[] = "Invalid boolean type string exists.";
+const char kInvalidNull[] = "Invalid null type string exists.";
+const char kBadEscape[] = "Unexpected escape character is found while parsing string.";
+const char kUnterminatedString[] = "Expected string ending character '\"' is not found.";
+const char kBadSurrogate[] = "Invalid unicode surrogate pair is found while parsing string.";
+const char kBadHex[] = "Invalid unicode hex string is found while parsing string.";
+const char kObjectSyntax[] = "Unexpected string exists while parsing object.";
+const char kObjectComma[] = "Unexpected comma exists while parsing object.";
+const char kArrayComma[] = "Unexpected comma exists while parsing array.";
+const char kArraySyntax[] = "Unexpected string exists while parsing array.";
+const char kLeadingZero[] = "Unexpected '0' character is found while parsing number.";
+const char kNoDigit[] = "Digit is not found while parsing number.";
+const char kNoFractionDigit[] = "Digit is not found after the decimal point while parsing number.";
+const char kNoExponentDigit[] = "Digit is not found after exponent keyword while parsing number.";
+const char kBadReal[] = "Failed to parse floating point.";
+const char kCancelled[] = "SAX handler cancels parsing.";
+const char kTooDeep[] = "Nesting is too deep while parsing.";
+
+inline bool isWhitespace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+inline bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+inline void skipWhitespace(Parser::Iterator& it) {
+    while (!it.atEnd() && isWhitespace(*it)) ++it;
+}
+
+// Bytes that a string copies as they are: everything but the closing quote and the backslash.
+struct PlainByteTable {
+    bool plain[256];
+    constexpr PlainByteTable() : plain() {
+        for (int i = 0; i < 256; ++i) plain[i] = i != '"' && i != '\\';
+    }
+};
+constexpr PlainByteTable kPlainBytes;
+
+// Counts the nesting of arrays and objects for the depth limit.
+class DepthScope {
+public:
+    explicit DepthScope(int& depth) : m_depth(depth) { ++m_depth; }
+    ~DepthScope() { --m_depth; }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+
+private:
+    int& m_depth;
+};
+
+}  // namespace
+
+bool Parser::fail(const char* message) {
+    m_error = message;
+    return false;
+}
+
+bool Parser::parse(const std::string& text, Value& value, const ParseOption& option) {
+    return parse(text.data(), text.data() + text.size(), value, option);
+}
+
+bool Parser::parse(const std::string& text, AbstractParseHandler& handler,
+                   const ParseOption& option) {
+    return parse(text.data(), text.data() + text.size(), handler, option);
+}
+
+namespace {
+
+void skipByteOrderMark(Parser::Iterator& it) {
+    // Each byte is looked at only when the one before it matched.
+    if (it.atEnd() || *it != 0xEF) return;
+    ++it;
+    if (it.atEnd() || *it != 0xBB) return;
+    ++it;
+    if (!it.atEnd() && *it == 0xBF) ++it;
+}
+
+}  // namespace
+
+bool Parser::parse(const char* begin, const char* end, Value& value, const ParseOption& option) {
+    m_error.clear();
+    m_depth = 0;
+    Iterator it(begin, end);
+    skipByteOrderMark(it);
+    if (!parse_value(&value, nullptr, it, option)) return false;
+    if (option.has(ParseOption::AllowTrailingCharacters)) return true;
+    skipWhitespace(it);
+    // A zero byte ends the text, as it would for a C string.
+    if (!it.atEnd() && *it != 0) return fail(kGarbage);
+    return true;
+}
+
+bool Parser::parse(const char* begin, const char* end, AbstractParseHandler& handler,
+                   const ParseOption& option) {
+    m_error.clear();
+    m_depth = 0;
+    Iterator it(begin, end);
+    skipByteOrderMark(it);
+    if (!parse_value(nullptr, &handler, it, option)) return false;
+    if (option.has(ParseOption::AllowTrailingCharacters)) return true;
+    skipWhitespace(it);
+    if (!it.atEnd() && *it != 0) return fail(kGarbage);
+    return true;
+}
+
+bool Parser::parse_value(Value* value, AbstractParseHandler* handler, Iterator& it,
+                         const ParseOption& option) {
+    skipWhitespace(it);
+    if (it.atEnd()) return fail(kUnexpectedCharacter);
+    switch (*it) {
+        case '"': return parse_string(value, handler, it);
+        case '-': case '0': case '1': case '2': case '3': case '4':
+        case '5': case '6': case '7': case '8': case '9':
+            return parse_number(value, handler, it);
+        case '[': return parse_array(value, handler, it, option);
+        case '{': return parse_object(value, handler, it, option);
+        case 't': case 'f': case 'n': return parse_literal(value, handler, it);
+        default: return fail(kUnexpectedCharacter);
+    }
+}
+
+bool Parser::parse_literal(Value* value, AbstractParseHandler* handler, Iterator& it) {
+    const unsigned char first = *it;
+    const char* word = first == 't' ? "true" : first == 'f' ? "false" : "null";
+    const size_t length = first == 'f' ? 5 : 4;
+    if (it.remaining() < length || std::memcmp(it.position(), word, length) != 0)
+        return fail(first == 'n' ? kInvalidNull : kInvalidBoolean);
+    it.advance(length);
+    if (value) {
+        *value = first == 'n' ? Value() : Value(first == 't');
+        return true;
+    }
+    if (!handler) return true;
+    const bool accepted = first == 'n' ? handler->onNull() : handler->onBoolean(first == 't');
+    return accepted || fail(kCancelled);
+}
+
+bool Parser::parse_array(Value* value, AbstractParseHandler* handler, Iterator& it,
+                         const ParseOption& option) {
+    // The building blocks are public: a caller may hand over a position that is not ours.
+    if (it.atEnd() || *it != '[') return fail(kUnexpectedCharacter);
+    if (m_depth >= kMaxDepth) return fail(kTooDeep);
+    DepthScope scope(m_depth);
+    if (value) {
+        if (!value->isArray()) *value = Value(Array);
+    } else if (handler && !handler->onBeginArray()) {
+        return fail(kCancelled);
+    }
+    size_t count = 0;
+    for (;;) {
+        ++it;  // past '[' or ','
+        // An array left open at the very end of the text ends the parse with what it holds.
+        if (it.atEnd()) return true;
+        skipWhitespace(it);
+        if (!it.atEnd() && *it == ']') {
+            if (count > 0 && !option.has(ParseOption::AllowTrailingComma))
+                return fail(kArrayComma);
+            ++it;
+            if (!value && handler && !handler->onEndArray(count)) return fail(kCancelled);
+            return true;
+        }
+        if (value) {
+            // The element is kept even when it failed, so that the caller sees the partial tree.
+            Value element;
+            const bool ok = parse_value(&element, nullptr, it, option);
+            value->push_back(element);
+            if (!ok) return false;
+        } else if (!parse_value(nullptr, handler, it, option)) {
+            return false;
+        }
+        ++count;
+        skipWhitespace(it);
+        if (it.atEnd()) return fail(kArraySyntax);
+        if (*it == ',') continue;
+        if (*it != ']') return fail(kArraySyntax);
+        ++it;
+        if (!value && handler && !handler->onEndArray(count)) return fail(kCancelled);
+        return true;
+    }
+}
+
+bool Parser::parse_object(Value* value, AbstractParseHandler* handler, Iterator& it,
+                          const ParseOption& option) {
+    if (it.atEnd() || *it != '{') return fail(kUnexpectedCharacter);
+    if (m_depth >= kMaxDepth) return fail(kTooDeep);
+    DepthScope scope(m_depth);
+    if (value) {
+        if (!value->isObject()) *value = Value(Object);
+    } else if (handler && !handler->onBeginObject()) {
+        return fail(kCancelled);
+    }
+    size_t count = 0;
+    std::string key;
+    for (;;) {
+        ++it;  // past '{' or ','
+        if (it.atEnd()) return true;  // left open at the end of the text, as for arrays
+        skipWhitespace(it);
+        if (it.atEnd()) return fail(kObjectSyntax);
+        if (*it == '}') {
+            if (count > 0 && !option.has(ParseOption::AllowTrailingComma))
+                return fail(kObjectComma);
+            ++it;
+            if (!value && handler && !handler->onEndObject(count)) return fail(kCancelled);
+            return true;
+        }
+        if (*it != '"') return fail(kObjectSyntax);
+        key.clear();
+        if (!parse_string(key, it)) return false;
+        if (!value && handler && !handler->onKey(key)) return fail(kCancelled);
+        skipWhitespace(it);
+        if (it.atEnd() || *it != ':') return fail(kObjectSyntax);
+        ++it;
+        if (value) {
+            // insert keeps an earlier member of the same key; a failed member is kept too.
+            Value member;
+            const bool ok = parse_value(&member, nullptr, it, option);
+            value->insert(key, member);
+            if (!ok) return false;
+        } else if (!parse_value(nullptr, handler, it, option)) {
+            return false;
+        }
+        ++count;
+        skipWhitespace(it);
+        if (it.atEnd()) return fail(kObjectSyntax);
+        if (*it == ',') continue;
+        if (*it != '}') return fail(kObjectSyntax);
+        ++it;
+        if (!value && handler && !handler->onEndObject(count)) return fail(kCancelled);
+        return true;
+    }
+}
+
+bool Parser::parse_string(Value* value, AbstractParseHandler* handler, Iterator& it) {
+    std::string text;
+    if (!parse_string(text, it)) return false;
+    if (value) {
+        if (value->isString() && !value->isShared())
+            value->setString(text);
+        else
+            *value = Value(std::move(text));
+        return true;
+    }
+    return !handler || handler->onString(text) || fail(kCancelled);
+}
+
+bool Parser::parse_string(std::string& out, Iterator& it) {
+    if (it.atEnd() || *it != '"') return fail(kUnexpectedCharacter);
+    ++it;
+    for (;;) {
+        // Copy the run of plain bytes in one go.
+        const char* run = it.position();
+        const char* end = it.end();
+        const char* p = run;
+        while (p != end && kPlainBytes.plain[static_cast<unsigned char>(*p)]) ++p;
+        out.append(run, static_cast<size_t>(p - run));
+        it.advance(static_cast<size_t>(p - run));
+        if (it.atEnd()) return fail(kUnterminatedString);
+        if (*it == '"') {
+            ++it;
+            return true;
+        }
+        ++it;  // past the backslash
+        if (it.atEnd()) return fail(kBadEscape);
+        char decoded;
+        switch (*it) {
+            case '"': decoded = '"'; break;
+            case '/': decoded = '/'; break;
+            case '\\': decoded = '\\'; break;
+            case 'b': decoded = '\b'; break;
+            case 'f': decoded = '\f'; break;
+            case 'n': decoded = '\n'; break;
+            case 'r': decoded = '\r'; break;
+            case 't': decoded = '\t'; break;
+            case 'u':
+                ++it;
+                if (!parse_unicode(out, it)) return false;
+                continue;
+            default: return fail(kBadEscape);
+        }
+        out.push_back(decoded);
+        ++it;
+    }
+}
+
+bool Parser::parse_unicode(std::string& out, Iterator& it) {
+    uint16_t unit = 0;
+    if (!parse_hex(unit, it)) return false;
+    auto sink = std::back_inserter(out);
+    if (unit < 0xD800 || unit > 0xDFFF) {
+        CodePoint(unit).toUtf8(sink);
+        return true;
+    }
+    if (unit >= 0xDC00) return fail(kBadSurrogate);  // a low surrogate needs a high one first
+    if (it.remaining() < 2 || it.position()[0] != '\\' || it.position()[1] != 'u')
+        return fail(kBadSurrogate);
+    it.advance(2);
+    uint16_t low = 0;
+    if (!parse_hex(low, it)) return false;
+    if (low < 0xDC00 || low > 0xDFFF) return fail(kBadSurrogate);
+    const uint32_t codePoint = 0x10000u + ((unit - 0xD800u) << 10) + (low - 0xDC00u);
+    CodePoint(codePoint).toUtf8(sink);
+    return true;
+}
+
+bool Parser::parse_hex(uint16_t& out, Iterator& it) {
+    if (it.remaining() < 4) return fail(kBadHex);
+    uint16_t result = 0;
+    for (int i = 0; i < 4; ++i) {
+        const unsigned char c = static_cast<unsigned char>(it.position()[i]);
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return fail(kBadHex);
+        result = static_cast<uint16_t>((result << 4) | digit);
+    }
+    it.advance(4);
+    out = result;
+    return true;
+}
+
+bool Parser::parse_number(Value* value, AbstractParseHandler* handler, Iterator& it) {
+    if (it.atEnd()) return fail(kNoDigit);
+    const char* start = it.position();
+    bool negative = false;
+    if (*it == '-') {
+        negative = true;
+        ++it;
+    }
+    if (it.atEnd() || !isDigit(*it)) return fail(kNoDigit);
+
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    int64_t magnitude = 0;
+    bool tooLarge = false;  // the digits no longer fit a signed 64-bit integer
+    if (*it == '0') {
+        ++it;
+        if (!it.atEnd() && isDigit(*it)) return fail(kLeadingZero);
+    } else {
+        while (!it.atEnd() && isDigit(*it)) {
+            const int digit = *it - '0';
+            if (!tooLarge) {
+                if (magnitude > (kMax - digit) / 10)
+                    tooLarge = true;
+                else
+                    magnitude = magnitude * 10 + digit;
+            }
+            ++it;
+        }
+    }
+
+    bool fraction = false;
+    if (!it.atEnd() && *it == '.') {
+        ++it;
+        if (it.atEnd() || !isDigit(*it)) return fail(kNoFractionDigit);
+        while (!it.atEnd() && isDigit(*it)) ++it;
+        fraction = true;
+    }
+
+    // An exponent of value zero ("1e0", "1E-00") neither makes the number a Real nor is
+    // passed on to the conversion.
+    const char* textEnd = nullptr;
+    bool exponentNonZero = false;
+    if (!it.atEnd() && (*it == 'e' || *it == 'E')) {
+        const char* exponent = it.position();
+        ++it;
+        if (!it.atEnd() && (*it == '-' || *it == '+')) ++it;
+        if (it.atEnd() || !isDigit(*it)) return fail(kNoExponentDigit);
+        while (!it.atEnd() && isDigit(*it)) {
+            if (*it != '0') exponentNonZero = true;
+            ++it;
+        }
+        if (!exponentNonZero) textEnd = exponent;
+    }
+    if (!textEnd) textEnd = it.position();
+
+    if (tooLarge || fraction || exponentNonZero) {
+        // from_chars reads the JSON number grammar without looking at the locale and rounds
+        // correctly, as strtod does, so it gives strToDouble's result at a fraction of the
+        // cost. Out of range it reports an error instead of strtod's infinity or zero, and
+        // then strToDouble has the last word.
+        double real = 0.0;
+        const auto result = std::from_chars(start, textEnd, real);
+        if (result.ec != std::errc() || result.ptr != textEnd) {
+            bool ok = false;
+            real = Double::strToDouble(start, static_cast<size_t>(textEnd - start), &ok);
+            if (!ok) return fail(kBadReal);
+        }
+        if (value) {
+            *value = Value(real);
+            return true;
+        }
+        return !handler || handler->onReal(real) || fail(kCancelled);
+    }
+    const int64_t integer = negative ? -magnitude : magnitude;
+    if (value) {
+        *value = Value(integer);
+        return true;
+    }
+    return !handler || handler->onInteger(integer) || fail(kCancelled);
+}
+
+}  // namespace pocketjson

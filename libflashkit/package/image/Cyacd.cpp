@@ -1,0 +1,94 @@
+#include "package/image/Cyacd.h"
+
+#include "core/Exception.h"
+
+namespace fwu::kfw::file {
+
+namespace cyacd {
+
+namespace {
+
+[[noreturn]] void fail(const char* message) { throw Exception(message, ErrorCyacdConversion); }
+
+// Digits are consumed strictly in order, so a NUL terminator stops the parse before anything
+// beyond it is touched.
+template <typename T>
+T parseDigits(const char* text, size_t digits) {
+    T value = 0;
+    for (size_t i = 0; i < digits; ++i) value = static_cast<T>((value << 4) | ParseHexChar(text[i]));
+    return value;
+}
+
+}  // namespace
+
+uint8_t ParseHexChar(char c) {
+    if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
+    fail("Invalid hex string");
+}
+
+uint8_t ParseUInt8String(const char* text) { return parseDigits<uint8_t>(text, 2); }
+uint16_t ParseUInt16String(const char* text) { return parseDigits<uint16_t>(text, 4); }
+uint32_t ParseUInt32String(const char* text) { return parseDigits<uint32_t>(text, 8); }
+
+Header ParseHeaderString(const std::string& line) {
+    // c_str() ends in NUL, and each field is only reached when the one before it parsed, so
+    // every offset below lies within the text or on its terminator.
+    const char* text = line.c_str();
+    Header header;
+    header.siliconID = ParseUInt32String(text);
+    header.siliconRevision = ParseUInt8String(text + 8);
+    header.checksumType = ParseUInt8String(text + 10);
+    return header;
+}
+
+std::vector<uint8_t> ParseRecordString(const std::string& line) {
+    if (line.empty() || line[0] != ':') fail("Invalid Cyacd record");
+    const size_t digits = line.size() - 1;
+    if (digits < 2) fail("Cyacd record not found");
+    // An odd trailing digit is ignored; the last pair is the checksum.
+    std::vector<uint8_t> bytes(digits / 2);
+    uint8_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = ParseUInt8String(line.c_str() + 1 + 2 * i);
+        sum = static_cast<uint8_t>(sum + bytes[i]);
+    }
+    if (sum != 0) fail("Invalid checksum");
+    return bytes;
+}
+
+std::string LineReader::readLine() {
+    const size_t start = m_position;
+    while (m_position < m_size && m_data[m_position] != '\n' && m_data[m_position] != '\r')
+        ++m_position;
+    std::string line(reinterpret_cast<const char*>(m_data) + start, m_position - start);
+    if (m_position < m_size) {
+        const bool carriageReturn = m_data[m_position] == '\r';
+        ++m_position;
+        if (carriageReturn && m_position < m_size && m_data[m_position] == '\n') ++m_position;
+    }
+    return line;
+}
+
+}  // namespace cyacd
+
+std::vector<uint8_t> BytesFromCyacd(const uint8_t* text, size_t size) {
+    cyacd::LineReader reader(text, size);
+    const cyacd::Header header = cyacd::ParseHeaderString(reader.readLine());
+    if (header.checksumType != 0) cyacd::fail("Unsupported checksum type");
+    std::vector<uint8_t> result;
+    while (!reader.atEnd()) {
+        const std::string line = reader.readLine();
+        if (line.empty()) continue;
+        const std::vector<uint8_t> record = cyacd::ParseRecordString(line);
+        result.insert(result.end(), record.begin(), record.end());
+    }
+    return result;
+}
+
+std::vector<uint8_t> BytesFromCyacd(const std::vector<uint8_t>& text) {
+    return BytesFromCyacd(text.data(), text.size());
+}
+
+}  // namespace fwu::kfw::file
