@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "libflashkit/json/CommaLocale.h"
+
 #include <clocale>
 #include <cstring>
 #include <iterator>
@@ -58,31 +60,7 @@ TEST(DoubleToString, AdvancesTheCallersIterator) {
     EXPECT_STREQ(buffer, "2.50.0");
 }
 
-// Switches the calling thread to a locale whose decimal point is not '.', when one is
-// installed.
-class CommaLocale {
-public:
-    CommaLocale() {
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8",
-                                 "nl_NL.UTF-8", "ru_RU.UTF-8", "de_DE", "fr_FR"}) {
-            m_locale = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(nullptr));
-            if (m_locale) break;
-        }
-        if (m_locale) m_previous = uselocale(m_locale);
-    }
-    ~CommaLocale() {
-        if (!m_locale) return;
-        uselocale(m_previous);
-        freelocale(m_locale);
-    }
-    bool active() const {
-        return m_locale && std::strcmp(std::localeconv()->decimal_point, ".") != 0;
-    }
-
-private:
-    locale_t m_locale = static_cast<locale_t>(nullptr);
-    locale_t m_previous = static_cast<locale_t>(nullptr);
-};
+using pocketjson::test::CommaLocale;
 
 TEST(DoubleToString, IgnoresTheLocaleDecimalPoint) {
     CommaLocale locale;
