@@ -10,15 +10,24 @@
 
 namespace fwu::kfw {
 
+namespace {
+
+// Hands the new package to `out` first, so that what a failed parse built is freed with it.
+template <typename Package, typename Parser>
+void loadAs(std::unique_ptr<KfwFile>& out, InputStream* stream) {
+    auto file = std::make_unique<Package>();
+    Package* filling = file.get();
+    out = std::move(file);
+    Parser().parse(filling, stream);
+}
+
+}  // namespace
+
 void LoadKfwFile(std::unique_ptr<KfwFile>& out, InputStream* stream) {
     if (v2::KfwParser::isValid(stream)) {
-        auto* file = new v2::KfwFile();
-        out.reset(file);
-        v2::KfwParser().parse(file, stream);
+        loadAs<v2::KfwFile, v2::KfwParser>(out, stream);
     } else if (v1::KfwParser::isValid(stream)) {
-        auto* file = new v1::KfwFile();
-        out.reset(file);
-        v1::KfwParser().parse(file, stream);
+        loadAs<v1::KfwFile, v1::KfwParser>(out, stream);
     } else {
         throw Exception("Invalid kfw file", ErrorInvalidKfwFile);
     }
