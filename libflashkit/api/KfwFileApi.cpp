@@ -72,11 +72,9 @@ FW_EXPORT bool FWKfwFileSupportsMonitorProduct(FWKfwFile* file, const char* prod
 
 FW_EXPORT FWFirmwareVersion FWKfwFileGetTargetFirmwareVersion(FWKfwFile* file) {
     const KfwFile* package = asPackage(file);
-    if (!package) return FWFirmwareVersion{};
-    fwu::dev::DeviceProfileList legacy;
-    legacy.setV1Profile();
-    if (!package->targetVersion().canConvertFWFirmwareVersion(legacy)) return FWFirmwareVersion{};
-    return package->targetVersion().toFWFirmwareVersion();
+    // The record is defined over the legacy profile, which always passes the legacy-profile
+    // check; devices the target list lacks read 0.
+    return package ? package->targetVersion().toFWFirmwareVersion() : FWFirmwareVersion{};
 }
 
 FW_EXPORT bool FWKfwFileSupportsMonitorFirmwareVersion(FWKfwFile* file, FWFirmwareVersion version) {
