@@ -4,6 +4,7 @@
 #include <string>
 
 #include "api/ApiGuard.h"
+#include "api/PackageHandle.h"
 #include "core/OutputFileStream.h"
 #include "flashkit/flashkit.h"
 #include "package/KfwLoader.h"
@@ -17,9 +18,7 @@ using fwu::kfw::KfwFile;
 
 namespace {
 
-// Package data that is not reached through the handle's virtual table needs the class; a
-// handle of another kind is treated like a null one.
-const KfwFile* asPackage(FWKfwFile* file) { return dynamic_cast<const KfwFile*>(file); }
+const KfwFile* asPackage(FWKfwFile* file) { return fwu::api::AsPackage(file); }
 
 FWKfwFile* release(std::unique_ptr<KfwFile> file) { return file.release(); }
 

@@ -9,6 +9,7 @@ trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -f "$work/prefix/include/flashkit/flashkit.h"
+test -f "$work/prefix/include/screenio/screenio.h"
 
 cmake -S "$here/consumer" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null
@@ -18,3 +19,15 @@ libdir=$(find "$work/prefix" -name flashkit.pc -printf '%h\n')
 flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --cflags --libs flashkit)
 cc -std=c11 -pedantic -Werror "$here/consumer/main.c" $flags -o "$work/pkgconfig-consumer"
 LD_LIBRARY_PATH="$(dirname "$libdir"):${LD_LIBRARY_PATH:-}" "$work/pkgconfig-consumer"
+
+flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --cflags --libs screenio)
+cc -std=c11 -pedantic -Werror "$here/consumer/monitor.c" $flags -o "$work/screenio-consumer"
+LD_LIBRARY_PATH="$(dirname "$libdir"):${LD_LIBRARY_PATH:-}" env -u SCREENIO_SIM "$work/screenio-consumer"
+
+# Only the documented functions leave the shared libraries.
+for lib in flashkit screenio; do
+  prefix=FW; [ $lib = screenio ] && prefix=Km
+  others=$(nm -D --defined-only "$(find "$work/prefix" -name "lib$lib.so" | head -1)" |
+           awk '$2 ~ /^[A-Z]$/ {print $3}' | grep -v "^$prefix" || true)
+  [ -z "$others" ] || { echo "lib$lib exports more than $prefix*: $others"; exit 1; }
+done

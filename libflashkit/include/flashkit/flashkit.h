@@ -21,6 +21,23 @@
 extern "C" {
 #endif
 
+/* Status of every monitor function: 0 or positive is success, negative is failure. Statuses
+ * of the monitor-control library pass through unchanged; flashkit adds those below. */
+typedef int32_t KmError;
+
+#define KmErrorFailed ((KmError)0x80000000u)          /* general failure; a reply names another file */
+#define KmErrorInvalidArgument ((KmError)0x80000001u) /* a null output or a file name under six characters */
+#define KmErrorInvalidLength ((KmError)0x80000003u)   /* data does not fit the scaler report, or a reply has another length */
+#define KmErrorReadFailed ((KmError)0x80000006u)      /* a page read failed or echoed another page */
+#define KmErrorNotSupported ((KmError)0x80000007u)    /* the monitor does not offer what was asked */
+#define KmErrorCancelled ((KmError)0x8000000Cu)       /* the progress callback asked to stop */
+#define KmErrorNoData ((KmError)0x80000012u)          /* nothing to transfer */
+#define KmErrorTimeout ((KmError)0x80000013u)         /* the monitor stayed busy past its time limit */
+#define KmErrorInvalidState ((KmError)0x80000015u)    /* wrong state or flash placement, or no bundle fits */
+#define KmErrorNotFinished ((KmError)0x80000016u)     /* a device does not report its target version yet */
+#define KmErrorVerifyFailed ((KmError)0x8000001Eu)    /* flash read back or checksum differs */
+#define KmErrorChecksumMismatch ((KmError)0x80010005u) /* the monitor's CRC-32 of a file differs */
+
 /* A firmware package. */
 typedef struct FWKfwFile FWKfwFile;
 /* A device profile: the updatable devices of a monitor and how their versions are shown. */
@@ -70,6 +87,15 @@ typedef enum FWTransferState {
     FWTransferStateTransferring = 1,
     FWTransferStateTransferred = 2
 } FWTransferState;
+
+/* The update protocol a monitor offers, as FWMonitorGetSupportedFirmwareUpdateType gives it. */
+typedef enum FWFirmwareUpdateType {
+    FWFirmwareUpdateTypeNone = 0,
+    FWFirmwareUpdateTypeV3 = 1,   /* file transfer */
+    FWFirmwareUpdateTypeV4 = 2,   /* file transfer with device files */
+    FWFirmwareUpdateTypeMStar = 0x40,
+    FWFirmwareUpdateTypeZV = 0x41
+} FWFirmwareUpdateType;
 
 /* Progress of a transfer; transferredBytes advances after every page written. */
 typedef struct FWTransferProgress {
@@ -180,6 +206,49 @@ FW_EXPORT bool FWDeviceProfileCreateFromJsonString(const char* json, FWDevicePro
 /* Frees a device profile. Null is ignored. */
 FW_EXPORT void FWDeviceProfileRelease(FWDeviceProfile* profile);
 
+/* ---- Monitors ----------------------------------------------------------------------------
+ * `monitor` is a handle of the monitor-control library (KmRetrieve); flashkit neither keeps nor
+ * frees it, and reads the monitor afresh on every call. Functions returning KmError pass the
+ * monitor-control library's failures through; a null output pointer gives
+ * KmErrorInvalidArgument before the monitor is touched. */
+
+/* The monitor offers the file-transfer update or the ZV protocol. */
+FW_EXPORT bool FWMonitorSupportsFirmwareUpdate(void* monitor);
+/* The monitor offers the file-transfer update with device files. */
+FW_EXPORT bool FWMonitorSupportsFirmwareUpdateV4(void* monitor);
+FW_EXPORT FWFirmwareUpdateType FWMonitorGetSupportedFirmwareUpdateType(void* monitor);
+/* Serial number (up to 8 characters) and product name (up to 16), each NUL-terminated; both
+ * empty on failure. */
+FW_EXPORT KmError FWMonitorGetSerialProduct(void* monitor, char serial[9], char product[17]);
+/* The current version of one device. */
+FW_EXPORT KmError FWMonitorGetDeviceVersion(void* monitor, unsigned int deviceID,
+                                            FWDeviceVersion* version);
+/* The five legacy device versions; KmErrorNotSupported for a monitor with another profile. */
+FW_EXPORT KmError FWMonitorGetFirmwareVersion(void* monitor, FWFirmwareVersion* version);
+FW_EXPORT KmError FWMonitorGetTransferState(void* monitor, FWTransferState* state);
+/* Switches the monitor's on-screen display on or off. */
+FW_EXPORT KmError FWMonitorSetOSDStatus(void* monitor, bool enabled);
+
+/* ---- Device profiles ---------------------------------------------------------------------- */
+
+/* The monitor's device profile. `*profile` is written only on success; release it with
+ * FWDeviceProfileRelease. */
+FW_EXPORT KmError FWDeviceProfileCreateFromMonitor(void* monitor, FWDeviceProfile** profile);
+/* A copy of the package's device profile when it has one (the monitor is then not read), else
+ * the monitor's. */
+FW_EXPORT KmError FWDeviceProfileCreateFromMonitorAndKfwFile(void* monitor, FWKfwFile* file,
+                                                             FWDeviceProfile** profile);
+/* Device identifiers of a kind in two calls: with `ids` null, `*count` receives how many there
+ * are; then up to `*count` of them are copied and `*count` says how many came. */
+FW_EXPORT bool FWDeviceProfileGetDeviceID(FWDeviceProfile* profile, FWDeviceVersionKind kind,
+                                          unsigned int* ids, unsigned int* count);
+/* The version as the device shows it (at least five digits, hexadecimal for hexadecimal
+ * devices), in two calls: with `buffer` null, `*size` receives the length plus one; then the
+ * text is copied, cut to `*size` - 1 characters and NUL-terminated. False for a device that is
+ * not in the profile. */
+FW_EXPORT bool FWDeviceProfileGetVersionString(FWDeviceProfile* profile, FWDeviceVersion version,
+                                               char* buffer, unsigned int* size);
+
 /* The package or device profile as compact JSON text; null for a null handle. */
 FW_EXPORT FWUtf8String* FWUtf8StringCreateKfwFileJsonString(FWKfwFile* file);
 FW_EXPORT FWUtf8String* FWUtf8StringCreateDeviceProfileJsonString(FWDeviceProfile* profile);
@@ -217,6 +286,8 @@ static_assert(sizeof(FWVersionRepresentation) == 4, "FWVersionRepresentation wid
 static_assert(sizeof(FWTransferProgress) == 16, "FWTransferProgress layout");
 static_assert(sizeof(FWTransferState) == 4, "FWTransferState width");
 static_assert(sizeof(FWKfwFileVersion) == 4, "FWKfwFileVersion width");
+static_assert(sizeof(FWFirmwareUpdateType) == 4, "FWFirmwareUpdateType width");
+static_assert(sizeof(KmError) == 4, "KmError width");
 #else
 _Static_assert(sizeof(FWUuid) == 16, "FWUuid layout");
 _Static_assert(sizeof(FWDeviceVersion) == 8, "FWDeviceVersion layout");

@@ -1,0 +1,77 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "sim/MonitorSpec.h"
+
+namespace fwu::test {
+
+// Small monitors of each kind for tests; each test changes what it is about.
+inline screenio::sim::MonitorSpec FilesMonitorSpec() {
+    screenio::sim::MonitorSpec spec;
+    spec.product = "TESTPANEL 27";
+    spec.serial = "F0000001";
+    spec.kind = screenio::sim::MonitorKind::Files;
+    spec.restartMs = 2000;
+    auto device = [](uint32_t id, const char* name, const char* file, uint32_t version,
+                     uint32_t order) {
+        screenio::sim::DeviceSpec d;
+        d.id = id;
+        d.name = name;
+        d.fileName = file;
+        d.recordSize = 1024;
+        d.recordCount = 2;
+        d.version = version;
+        d.displayOrder = order;
+        return d;
+    };
+    spec.devices = {device(0, "Scaler", "PRG000", 0x0102, 3), device(1, "USB hub", "PRG001", 7, 1),
+                    device(2, "Panel", "PRG002", 21, 2), device(3, "Boot", "PRG003", 4, 0)};
+    return spec;
+}
+
+inline screenio::sim::MonitorSpec LegacyMonitorSpec() {
+    screenio::sim::MonitorSpec spec;
+    spec.product = "OLDPANEL 24";
+    spec.serial = "L0000001";
+    spec.kind = screenio::sim::MonitorKind::Legacy;
+    return spec;
+}
+
+inline screenio::sim::MonitorSpec MStarMonitorSpec() {
+    screenio::sim::MonitorSpec spec;
+    spec.product = "SCALERPANEL";
+    spec.serial = "M0000001";
+    spec.kind = screenio::sim::MonitorKind::MStar;
+    screenio::sim::DeviceSpec scaler;
+    scaler.id = 0x100;
+    scaler.name = "Main/System";
+    scaler.version = 105;
+    scaler.address = 0x20000;
+    scaler.flagAddress = 0xF0000;
+    spec.devices = {scaler};
+    return spec;
+}
+
+inline screenio::sim::MonitorSpec ZvMonitorSpec() {
+    screenio::sim::MonitorSpec spec;
+    spec.product = "ZVPANEL 32";
+    spec.serial = "Z0000001";
+    spec.kind = screenio::sim::MonitorKind::ZV;
+    auto device = [](uint32_t id, const char* name, uint32_t address, uint8_t flag,
+                     uint32_t order) {
+        screenio::sim::DeviceSpec d;
+        d.id = id;
+        d.name = name;
+        d.address = address;
+        d.updateFlagIndex = flag;
+        d.displayOrder = order;
+        d.version = 100 + id;
+        return d;
+    };
+    spec.devices = {device(0x10, "Main", 0x00000, 0, 2), device(0x11, "Sub", 0x40000, 1, 0),
+                    device(0x12, "Touch", 0x80000, 5, 1)};
+    return spec;
+}
+
+}  // namespace fwu::test

@@ -1,0 +1,85 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/BackendRegistry.h"
+#include "device/Sleep.h"
+#include "screenio/screenio.h"
+#include "sim/SimBackend.h"
+#include "sim/SimClock.h"
+#include "sim/SimMonitor.h"
+
+namespace fwu::test {
+
+// Simulated monitors reached through the monitor-control library's exported functions, as
+// the library reaches real ones. Waits of the library let simulated time pass instead of
+// sleeping, and are recorded.
+class SimulatedMonitors : public ::testing::Test {
+protected:
+    void TearDown() override {
+        KmRelease();
+        screenio::BackendRegistry::instance().set(nullptr);
+        internal::SetSleepFunction(nullptr);
+    }
+
+    void install(std::vector<screenio::sim::MonitorSpec> specs) {
+        screenio::sim::SimConfig config;
+        config.monitors = std::move(specs);
+        m_backend = std::make_shared<screenio::sim::SimBackend>(std::move(config));
+        screenio::BackendRegistry::instance().set(m_backend);
+        internal::SetSleepFunction(&FastSleep);
+        Sleeps().clear();
+        search();
+    }
+
+    // A new search; earlier handles become invalid.
+    void search() {
+        KmRelease();
+        const KmError count = KmFind();
+        m_handles.assign(count > 0 ? size_t(count) : 0, nullptr);
+        for (size_t i = 0; i < m_handles.size(); ++i)
+            ASSERT_EQ(KmRetrieve(int32_t(i), &m_handles[i]), 0);
+    }
+
+    void* handle(size_t index = 0) { return m_handles.at(index); }
+    screenio::sim::SimMonitor& sim(size_t index = 0) { return *m_backend->monitors().at(index); }
+
+    // Every request the monitor receives from now on is kept.
+    std::vector<screenio::sim::SimRequest> recorded(size_t index = 0) {
+        return sim(index).history();
+    }
+    void record(size_t index = 0) {
+        sim(index).clearHistory();
+        sim(index).setRecording(true);
+    }
+
+    static std::vector<uint32_t>& Sleeps() {
+        static std::vector<uint32_t> sleeps;
+        return sleeps;
+    }
+
+private:
+    static void FastSleep(uint32_t milliseconds) {
+        Sleeps().push_back(milliseconds);
+        screenio::sim::SimClock::advance(int64_t(milliseconds) * 1000);
+    }
+
+    std::shared_ptr<screenio::sim::SimBackend> m_backend;
+    std::vector<void*> m_handles;
+};
+
+// Requests of one usage and access among those recorded.
+inline std::vector<screenio::sim::SimRequest> Requests(
+    const std::vector<screenio::sim::SimRequest>& all, uint16_t page, uint16_t usage,
+    screenio::Access access) {
+    std::vector<screenio::sim::SimRequest> selected;
+    for (const auto& request : all)
+        if (request.page == page && request.usage == usage && request.access == access)
+            selected.push_back(request);
+    return selected;
+}
+
+}  // namespace fwu::test
