@@ -81,7 +81,7 @@ bool Trace::enabled() {
 }
 
 void Trace::request(const std::string& monitor, Access access, uint16_t page, uint16_t usage,
-                    const uint8_t* data, uint32_t length, KmError status) {
+                    const uint8_t* data, uint32_t length, KmError status, const int64_t* value) {
     if (!enabled()) return;
     char fields[96];
     std::snprintf(fields, sizeof fields, " %s %04X/%04X length=%" PRIu32 " status=%" PRId32,
@@ -97,6 +97,12 @@ void Trace::request(const std::string& monitor, Access access, uint16_t page, ui
             line += hex;
         }
         if (length > kDataBytes) line += "..";
+    }
+    // A value read is shown only when it arrived; a value written, always.
+    if (value && (access == Access::SetValue || status >= 0)) {
+        char text[40];
+        std::snprintf(text, sizeof text, " value=0x%" PRIx64, uint64_t(*value));
+        line += text;
     }
     WriteLine(line + "\n");
 }

@@ -13,9 +13,11 @@ namespace screenio {
 class Trace {
 public:
     static bool enabled();
-    // A request to a monitor's usage. `data` is what was sent or received (may be null).
+    // A request to a monitor's usage. `data` is what was sent or received (may be null);
+    // `value` the value of a value request (may be null).
     static void request(const std::string& monitor, Access access, uint16_t page, uint16_t usage,
-                        const uint8_t* data, uint32_t length, KmError status);
+                        const uint8_t* data, uint32_t length, KmError status,
+                        const int64_t* value = nullptr);
     // A call that addresses no usage (KmRelease, KmFind, KmRetrieve).
     static void call(const char* name, int64_t argument, KmError status);
     // Closes the trace; the next call reads SCREENIO_TRACE again (for tests).

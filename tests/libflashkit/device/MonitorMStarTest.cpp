@@ -132,6 +132,26 @@ TEST_F(MonitorMStar, DataThatDoesNotFitTheReportIsRefusedAfterTheAddress) {
     EXPECT_EQ(monitor().read_scalar_data(kRead, 261, out), KmErrorInvalidLength);
 }
 
+TEST_F(MonitorMStar, BridgeFailuresPassThroughAtTheFirstFailingStep) {
+    ASSERT_GE(monitor().mstarSetISPMode(), 0);
+    // Requests to the data report: 1 write enable, 2 its end, 3 the erase command, 4 its end.
+    for (uint32_t failing = 1; failing <= 4; ++failing) {
+        SCOPED_TRACE(failing);
+        sim().clearFaults();
+        FaultRule rule;
+        rule.page = 0xFF30;
+        rule.usage = 0x11;
+        rule.anyAccess = false;
+        rule.access = Access::SetArray;
+        rule.first = failing;
+        rule.status = SCREENIO_ERROR_TIMEOUT;
+        sim().addFault(rule);
+        sim().clearHistory();
+        EXPECT_EQ(monitor().mstarSectorErase(0x1000), SCREENIO_ERROR_TIMEOUT);
+        EXPECT_EQ(Requests(recorded(), 0xFF30, 0x11, Access::SetArray).size(), failing);
+    }
+}
+
 TEST_F(MonitorMStar, ReadReplyWithAnotherLengthIsRefused) {
     ASSERT_GE(monitor().mstarSetISPMode(), 0);
     FaultRule rule;

@@ -79,14 +79,22 @@ TEST_F(MonitorProfile, FromTheZvReport) {
     EXPECT_TRUE(touch.fileName.empty());
 }
 
-TEST_F(MonitorProfile, ZvReportThatIsShortOrEmptyIsNotSupported) {
+TEST_F(MonitorProfile, ZvReportThatIsShortEmptyOrUnreadableIsNotSupported) {
     MonitorSpec shortReport = test::ZvMonitorSpec();
     shortReport.zvInfoReportLength = 11;
     MonitorSpec empty = test::ZvMonitorSpec();
     empty.serial = "Z0000002";
     empty.devices.clear();
-    install({shortReport, empty});
-    for (size_t i = 0; i < 2; ++i) {
+    MonitorSpec unreadable = test::ZvMonitorSpec();
+    unreadable.serial = "Z0000003";
+    FaultRule rule;
+    rule.page = 0xFF01;
+    rule.usage = 0x124;
+    rule.anyAccess = false;
+    rule.access = Access::GetArray;
+    unreadable.faults = {rule};
+    install({shortReport, empty, unreadable});
+    for (size_t i = 0; i < 3; ++i) {
         DeviceProfileList list;
         EXPECT_EQ(Monitor(handle(i)).get_device_profile_zv(&list), KmErrorNotSupported);
     }

@@ -68,6 +68,8 @@ TEST_F(TraceTest, OneLinePerCallWithUsageLengthStatusAndData) {
     for (size_t i = 0; i < 20; ++i) read[i] = uint8_t(i);
     KmSetFeatureArray(handle, 0xFF02, 0xFD, read.data(), uint32_t(read.size()));
     int64_t value = 0;
+    ASSERT_EQ(KmSetFeatureValue(handle, 0xFF02, 0xFB, 2), 0);
+    ASSERT_EQ(KmGetFeatureValue(handle, 0xFF02, 0xFB, &value), 0);
     EXPECT_EQ(KmGetFeatureValue(nullptr, 0xFF02, 0xFB, &value), SCREENIO_ERROR_INVALID_HANDLE);
     KmRelease();
 
@@ -82,6 +84,9 @@ TEST_F(TraceTest, OneLinePerCallWithUsageLengthStatusAndData) {
         kTime + "TRC00001 get-array FF02/00C3 length=15 status=-\\d+",
         kTime + "TRC00001 set-array FF02/00FD length=522 status=-?\\d+ "
                 "data=000102030405060708090a0b0c0d0e0f\\.\\.",
+        kTime + "TRC00001 set-value FF02/00FB length=0 status=0 value=0x2",
+        kTime + "TRC00001 get-value FF02/00FB length=0 status=0 value=0x2",
+        // A value that was not read is not shown.
         kTime + "\\? get-value FF02/00FB length=0 status=-2",
         kTime + "- KmRelease argument=0 status=0",
     };
