@@ -940,7 +940,15 @@ namespace {
 // simulated time every request takes, and optionally a real delay too.
 void linkDelay(const MonitorSpec& spec) {
     SimClock::addLinkTime(spec.requestTimeUs);
-    if (spec.latencyUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(spec.latencyUs));
+    if (spec.latencyUs == 0) return;
+    // A sleep alone overshoots by a tenth of a millisecond or more, which over thousands of
+    // requests would make the link slower than asked: sleep most of it, then wait out the rest.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::microseconds(spec.latencyUs);
+    constexpr auto kFinish = std::chrono::microseconds(200);
+    if (std::chrono::microseconds(spec.latencyUs) > kFinish)
+        std::this_thread::sleep_until(deadline - kFinish);
+    while (Clock::now() < deadline) std::this_thread::yield();
 }
 
 }  // namespace

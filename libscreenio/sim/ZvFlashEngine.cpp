@@ -43,11 +43,10 @@ KmError ZvFlashEngine::data(const uint8_t* report, bool flipBit) {
         if (m_address > m_flash.size() || m_flash.size() - m_address < kPageSize)
             return SCREENIO_ERROR_REJECTED;
         m_pending = Pending::None;
-        for (uint32_t i = 0; i < kPageSize; ++i) {
-            uint8_t byte = report[i];
-            if (i == 0 && flipBit) byte ^= 1u;
-            m_flash[m_address + i] &= byte;
-        }
+        // Through a local pointer, so the loop is not a byte at a time re-reading the members.
+        uint8_t* target = m_flash.data() + m_address;
+        target[0] &= flipBit ? static_cast<uint8_t>(report[0] ^ 1u) : report[0];
+        for (uint32_t i = 1; i < kPageSize; ++i) target[i] &= report[i];
         return 0;
     }
     if (report[0] != 0xFF) return SCREENIO_ERROR_REJECTED;
@@ -70,7 +69,8 @@ KmError ZvFlashEngine::data(const uint8_t* report, bool flipBit) {
         return 0;
     }
     uint32_t sum = 0;
-    for (uint32_t i = 0; i < m_length; ++i) sum += m_flash[m_address + i];
+    const uint8_t* bytes = m_flash.data() + m_address;
+    for (uint32_t i = 0, n = m_length; i < n; ++i) sum += bytes[i];
     m_checksum = 0u - sum; // the host adds it to its own byte sum and expects 0
     m_hasChecksum = true;
     m_status = kStatusDone;
