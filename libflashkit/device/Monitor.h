@@ -100,6 +100,8 @@ public:
     KmError mstarSectorErase(uint32_t address);
     KmError mstarWriteData(uint32_t address, const uint8_t* data, uint32_t length);
     KmError mstarReadData(uint32_t address, uint8_t* out, uint32_t length);
+    // Ends the flash command the bridge holds open (none is fine).
+    KmError mstarEndCommand();
 
     // ZV flash commands.
     KmError zvBlockErase(uint32_t address);
@@ -109,7 +111,6 @@ public:
 
 private:
     KmError mstarCommand(const std::vector<uint8_t>& bytes);
-    KmError mstarEnd();
     KmError mstarWriteEnable();
     KmError mstarErase(uint8_t command, uint32_t address);
     KmError zvCommand(uint32_t address, uint32_t length, uint8_t operation);

@@ -76,7 +76,7 @@ KmError Monitor::mstarCommand(const std::vector<uint8_t>& bytes) {
     return write_scalar_data(kTargetCommand, bytes);
 }
 
-KmError Monitor::mstarEnd() { return write_scalar_data(kTargetEnd, {}); }
+KmError Monitor::mstarEndCommand() { return write_scalar_data(kTargetEnd, {}); }
 
 KmError Monitor::mstarSetISPMode() {
     KmError status = write_scalar_data(kTargetEnterIsp, kIspKey);
@@ -94,13 +94,13 @@ KmError Monitor::mstarReadFlashStatus(MStarFlashStatus* status) {
     result = read_scalar_data(kTargetRead, 1, &value);
     if (status) status->busy = (value & 0x01) != 0;
     if (result < 0) return result;
-    return mstarEnd();
+    return mstarEndCommand();
 }
 
 KmError Monitor::mstarWriteEnable() {
     KmError status = mstarCommand({kWriteEnable});
     if (status < 0) return status;
-    return mstarEnd();
+    return mstarEndCommand();
 }
 
 KmError Monitor::mstarSetSWFlashWriteProtection(bool protect) {
@@ -109,16 +109,16 @@ KmError Monitor::mstarSetSWFlashWriteProtection(bool protect) {
     if (!protect && (status = mstarReadFlashStatus(nullptr)) < 0) return status;
     if ((status = mstarWriteEnable()) < 0) return status;
     if ((status = mstarCommand({kWriteStatus, uint8_t(protect ? 0x01 : 0x00)})) < 0) return status;
-    if ((status = mstarEnd()) < 0) return status;
+    if ((status = mstarEndCommand()) < 0) return status;
     if ((status = mstarCommand({kWriteDisable})) < 0) return status;
-    return mstarEnd();
+    return mstarEndCommand();
 }
 
 KmError Monitor::mstarErase(uint8_t command, uint32_t address) {
     KmError status = mstarWriteEnable();
     if (status < 0) return status;
     if ((status = mstarCommand(AddressCommand(command, address))) < 0) return status;
-    return mstarEnd();
+    return mstarEndCommand();
 }
 
 KmError Monitor::mstarBlockErase(uint32_t address) { return mstarErase(kBlockErase, address); }
@@ -134,7 +134,7 @@ KmError Monitor::mstarWriteData(uint32_t address, const uint8_t* data, uint32_t 
     command.resize(command.size() + kFlashPage, 0);
     std::copy_n(data, std::min<size_t>(length, kFlashPage), command.begin() + 4);
     if ((status = mstarCommand(command)) < 0) return status;
-    return mstarEnd();
+    return mstarEndCommand();
 }
 
 KmError Monitor::mstarReadData(uint32_t address, uint8_t* out, uint32_t length) {
@@ -142,7 +142,7 @@ KmError Monitor::mstarReadData(uint32_t address, uint8_t* out, uint32_t length) 
     KmError status = mstarCommand(AddressCommand(kReadData, address));
     if (status < 0) return status;
     if ((status = read_scalar_data(kTargetRead, uint16_t(length), out)) < 0) return status;
-    return mstarEnd();
+    return mstarEndCommand();
 }
 
 }  // namespace fwu::dev

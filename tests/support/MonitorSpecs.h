@@ -35,6 +35,24 @@ inline screenio::sim::MonitorSpec LegacyMonitorSpec() {
     spec.product = "OLDPANEL 24";
     spec.serial = "L0000001";
     spec.kind = screenio::sim::MonitorKind::Legacy;
+    // The five legacy devices; their files hold 8 records of 512 bytes.
+    const struct {
+        uint32_t id;
+        const char* name;
+        const char* file;
+        uint32_t version;
+    } devices[] = {{0x100, "Main/System", "PRG000", 105}, {0x101, "Sub/Controller", "PRG001", 103},
+                   {0x500, "DP/FrontEnd", "INP027", 210}, {0x400, "Font", "AIC653", 3},
+                   {0x600, "FPGA", "AIC904", 0x10A}};
+    for (const auto& d : devices) {
+        screenio::sim::DeviceSpec device;
+        device.id = d.id;
+        device.name = d.name;
+        device.fileName = d.file;
+        device.version = d.version;
+        device.hexVersion = d.id == 0x600;
+        spec.devices.push_back(device);
+    }
     return spec;
 }
 

@@ -97,6 +97,12 @@ typedef enum FWFirmwareUpdateType {
     FWFirmwareUpdateTypeZV = 0x41
 } FWFirmwareUpdateType;
 
+/* Option bits of the transfer and update functions. */
+typedef enum FWTransferOption {
+    /* Also transfer images for devices that already report the package's target version. */
+    FWTransferOptionForce = 0x1
+} FWTransferOption;
+
 /* Progress of a transfer; transferredBytes advances after every page written. */
 typedef struct FWTransferProgress {
     uint32_t completedCount;   /* transfer items finished so far */
@@ -229,6 +235,43 @@ FW_EXPORT KmError FWMonitorGetTransferState(void* monitor, FWTransferState* stat
 /* Switches the monitor's on-screen display on or off. */
 FW_EXPORT KmError FWMonitorSetOSDStatus(void* monitor, bool enabled);
 
+/* ---- Checking packages against monitors and updating them ---------------------------------- */
+
+/* Whether the package fits the monitor: 0 it applies; 1 the monitor's product is not one of the
+ * package's; 2 the monitor's devices or versions cannot be read, a target device is missing or
+ * no bundle applies; 3 nothing is left to update; 4 the package's format does not fit the
+ * monitor's update protocol. */
+FW_EXPORT unsigned int FWKfwFileCheckMonitor(FWKfwFile* file, void* monitor);
+/* FWKfwFileCheckMonitor gives 0. */
+FW_EXPORT bool FWKfwFileSupportsMonitor(FWKfwFile* file, void* monitor);
+/* Expected duration of the update in seconds (FWTransferOption bits), 0 when unknown. */
+FW_EXPORT unsigned int FWKfwFileGetEstimatedTimeForMonitor(FWKfwFile* file, void* monitor,
+                                                           unsigned int options);
+/* The device's version once the package is installed: its target version in the package, or
+ * the current version when the package does not change it. */
+FW_EXPORT KmError FWMonitorGetDeviceVersionAfterUpdate(void* monitor, FWKfwFile* file,
+                                                       unsigned int deviceID,
+                                                       FWDeviceVersion* version);
+/* Sends the package's images (ZV or file-transfer monitors). `callback` may be null; it runs on
+ * the calling thread and returning 0 stops the transfer with KmErrorCancelled. After a failed
+ * transfer the monitor's transfer state is set back to FWTransferStateNone. */
+FW_EXPORT KmError FWMonitorTransferFirmwareDataWithOptions(void* monitor, FWKfwFile* file,
+                                                           FWTransferProgressCallback callback,
+                                                           void* userData, unsigned int options);
+FW_EXPORT KmError FWMonitorTransferFirmwareData(void* monitor, FWKfwFile* file,
+                                                FWTransferProgressCallback callback,
+                                                void* userData);
+/* Tells the monitor to install what was transferred; it restarts and leaves the bus. */
+FW_EXPORT KmError FWMonitorTriggerFirmwareUpdate(void* monitor);
+/* After the monitor is back: 0 or more when every device reports its target version,
+ * KmErrorNotFinished while one does not. */
+FW_EXPORT KmError FWMonitorCheckFirmwareUpdateFinished(void* monitor, FWKfwFile* file);
+/* The whole update in one call: the scaler flow for scaler monitors, else transfer then
+ * trigger. */
+FW_EXPORT KmError FWMonitorUpdateFirmware(void* monitor, FWKfwFile* file,
+                                          FWTransferProgressCallback callback, void* userData,
+                                          unsigned int options);
+
 /* ---- Device profiles ---------------------------------------------------------------------- */
 
 /* The monitor's device profile. `*profile` is written only on success; release it with
@@ -288,6 +331,7 @@ static_assert(sizeof(FWTransferState) == 4, "FWTransferState width");
 static_assert(sizeof(FWKfwFileVersion) == 4, "FWKfwFileVersion width");
 static_assert(sizeof(FWFirmwareUpdateType) == 4, "FWFirmwareUpdateType width");
 static_assert(sizeof(KmError) == 4, "KmError width");
+static_assert(sizeof(FWTransferOption) == 4, "FWTransferOption width");
 #else
 _Static_assert(sizeof(FWUuid) == 16, "FWUuid layout");
 _Static_assert(sizeof(FWDeviceVersion) == 8, "FWDeviceVersion layout");

@@ -1,0 +1,40 @@
+#include "engine/BundleSearch.h"
+
+#include <cstring>
+
+#include "device/Monitor.h"
+#include "package/KfwFile.h"
+#include "profile/DeviceProfileList.h"
+#include "profile/DeviceVersionList.h"
+
+namespace fwu::internal {
+
+const char kMcuIspModeProduct[] = "MCU ISP MODE";
+
+KmError ReadDeviceProfile(const kfw::KfwFile& file, dev::Monitor& monitor,
+                          dev::DeviceProfileList* profile) {
+    // A package that names its devices is trusted over what the monitor says about itself.
+    *profile = file.deviceProfile();
+    if (!profile->empty()) return 0;
+    return monitor.getDeviceProfile(profile);
+}
+
+KmError KfwFileGetBundleForMonitor(const kfw::KfwFile* file, dev::Monitor& monitor,
+                                   kfw::Bundle** bundle, kfw::DeviceVersionList* versions) {
+    if (!file) return KmErrorInvalidArgument;
+    char serial[9], product[17];
+    KmError status = monitor.getSerialProduct(&serial, &product);
+    if (status < 0 || !file->supportsMonitorProduct(product)) return status;
+
+    kfw::DeviceVersionList current;
+    if (std::strcmp(product, kMcuIspModeProduct) != 0) {
+        dev::DeviceProfileList profile;
+        if ((status = ReadDeviceProfile(*file, monitor, &profile)) < 0) return status;
+        if ((status = monitor.getDeviceVersionList(&current, &profile)) < 0) return status;
+    }
+    if (versions) *versions = current;
+    if (bundle) *bundle = file->bundleForVersion(&current);
+    return status;
+}
+
+}  // namespace fwu::internal

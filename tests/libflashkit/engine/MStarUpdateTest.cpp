@@ -1,0 +1,578 @@
+// The scaler update flow against a simulated scaler monitor: what ends up in its serial flash,
+// the update markers, the progress reports, and how each kind of failure stops the flow.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "device/Monitor.h"
+#include "engine/MStarUpdate.h"
+#include "libflashkit/package/TestPackage.h"
+#include "support/MonitorSpecs.h"
+#include "support/SimulatedMonitors.h"
+
+bool operator==(const FWTransferProgress& a, const FWTransferProgress& b) {
+    return a.completedCount == b.completedCount && a.totalCount == b.totalCount &&
+           a.transferredBytes == b.transferredBytes && a.totalBytes == b.totalBytes;
+}
+
+std::ostream& operator<<(std::ostream& out, const FWTransferProgress& p) {
+    return out << "{" << p.completedCount << "/" << p.totalCount << ", " << p.transferredBytes
+               << "/" << p.totalBytes << "}";
+}
+
+namespace fwu {
+namespace {
+
+using screenio::Access;
+using screenio::sim::FaultEffect;
+using screenio::sim::FaultRule;
+using screenio::sim::SimRequest;
+using test::pkg::TestPackage;
+
+constexpr uint32_t kScaler = 0x100;
+constexpr uint32_t kFont = 0x400;
+constexpr uint32_t kScalerAddress = 0x20000;
+constexpr uint32_t kFontAddress = 0x40000;
+constexpr uint32_t kScalerFlag = 0xF0000;
+constexpr uint32_t kFontFlag = 0xF1000;
+
+constexpr uint8_t kPageProgram = 0x02;
+constexpr uint8_t kReadStatus = 0x05;
+constexpr uint8_t kSectorErase = 0x20;
+constexpr uint8_t kBlockErase = 0xD8;
+
+const std::vector<uint8_t> kMarker(4, 0xA5);
+const std::vector<uint8_t> kErased4(4, 0xFF);
+
+// An image the simulated monitor installs as `version`, with content that differs at every
+// byte position from a neighbour so a misplaced page shows.
+std::vector<uint8_t> Image(size_t size, uint32_t version, uint8_t seed) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 7 + (i >> 8) + seed);
+    const uint8_t head[8] = {'S', 'I', 'M', 'V', uint8_t(version), uint8_t(version >> 8),
+                             uint8_t(version >> 16), uint8_t(version >> 24)};
+    std::copy_n(head, std::min<size_t>(8, size), bytes.begin());
+    return bytes;
+}
+
+// What the flash holds after an image is programmed: the image, then erased bytes up to the
+// end of its last 64 KiB block.
+std::vector<uint8_t> Programmed(const std::vector<uint8_t>& image) {
+    std::vector<uint8_t> bytes = image;
+    bytes.resize((image.size() + 0xFFFF) / 0x10000 * 0x10000, 0xFF);
+    return bytes;
+}
+
+// One serial-flash command as the bridge carried it to the flash.
+struct FlashCommand {
+    uint8_t opcode;
+    uint32_t address; // for the commands that carry one
+};
+
+std::vector<FlashCommand> FlashCommands(const std::vector<SimRequest>& requests) {
+    std::vector<FlashCommand> commands;
+    uint16_t target = 0, length = 0;
+    for (const SimRequest& r : requests) {
+        if (r.page != 0xFF30 || r.access != Access::SetArray || r.status < 0) continue;
+        if (r.usage == 0x10) {
+            target = uint16_t(r.data[0] | r.data[1] << 8);
+            length = uint16_t(r.data[2] | r.data[3] << 8);
+        } else if (r.usage == 0x11 && target == 0x1092 && length > 0) {
+            const uint8_t* d = r.data.data() + 2;
+            const uint32_t address = length >= 4 ? uint32_t(d[1] << 16 | d[2] << 8 | d[3]) : 0;
+            commands.push_back({d[0], address});
+        }
+    }
+    return commands;
+}
+
+size_t CountOpcode(const std::vector<FlashCommand>& commands, uint8_t opcode) {
+    return size_t(std::count_if(commands.begin(), commands.end(),
+                                [opcode](const FlashCommand& c) { return c.opcode == opcode; }));
+}
+
+// Collects every progress report; cancels when `cancelWhen` says so.
+struct ProgressLog {
+    std::vector<FWTransferProgress> calls;
+    std::function<bool(const FWTransferProgress&)> cancelWhen;
+
+    static int8_t Callback(FWTransferProgress progress, void* userData) {
+        auto* log = static_cast<ProgressLog*>(userData);
+        log->calls.push_back(progress);
+        return log->cancelWhen && log->cancelWhen(progress) ? 0 : 1;
+    }
+};
+
+// The flow as the one-call update drives it: stop at the first failure, switch the write
+// protection back on whatever happened, and report the failed step's status.
+KmError RunUpdate(dev::Monitor& monitor, const kfw::KfwFile& file, ProgressLog* log = nullptr) {
+    std::vector<const kfw::TransferMStarDataAction*> actions;
+    FWTransferProgressCallback callback = log ? &ProgressLog::Callback : nullptr;
+    KmError status = internal::ExtractTransferMStarData(&file, monitor, 0, &actions);
+    if (status >= 0) status = MStarInitialize(monitor);
+    if (status >= 0) status = MStarTransferUpdateData(monitor, &file, callback, log, actions);
+    if (status >= 0) status = MStarSetUpdateFlag(monitor, &file, actions);
+    const KmError finalized = MStarFinalize(monitor);
+    return status < 0 ? status : finalized;
+}
+
+class MStarUpdate : public test::SimulatedMonitors {
+protected:
+    void SetUp() override {
+        auto spec = test::MStarMonitorSpec();
+        screenio::sim::DeviceSpec font;
+        font.id = kFont;
+        font.name = "OSD Font";
+        font.version = 4;
+        font.address = kFontAddress;
+        font.flagAddress = kFontFlag;
+        spec.devices.push_back(font);
+        install({spec});
+        m_package.setFileVersion(kfw::FileVersion(2, 1));
+        m_package.products().push_back(spec.product);
+    }
+
+public:
+    // Adds an image and its action to the package and to the one bundle, registered at the
+    // first call of bundle().
+    const kfw::TransferMStarDataAction* addImage(const std::vector<uint8_t>& bytes,
+                                                 uint32_t address, uint32_t flagAddress) {
+        kfw::Blob* blob = m_package.registerBlob(test::pkg::makeBlob(bytes));
+        return addAction(blob->id(), address, flagAddress);
+    }
+    const kfw::TransferMStarDataAction* addAction(const Uuid& blob, uint32_t address,
+                                                  uint32_t flagAddress) {
+        kfw::Action* action =
+            m_package.registerAction(test::pkg::makeMStar(blob, address, flagAddress));
+        m_actionIDs.push_back(action->id());
+        return static_cast<const kfw::TransferMStarDataAction*>(action);
+    }
+    const kfw::KfwFile& package(const std::vector<test::pkg::Condition>& conditions = {}) {
+        if (!m_bundleRegistered)
+            m_package.registerBundle(test::pkg::makeBundle(m_actionIDs, conditions));
+        m_bundleRegistered = true;
+        return m_package;
+    }
+
+protected:
+    dev::Monitor monitor() { return dev::Monitor(handle()); }
+    std::vector<uint8_t> flash(uint32_t address, uint32_t length) {
+        return sim().readFlash(address, length);
+    }
+
+    TestPackage m_package;
+    std::vector<Uuid> m_actionIDs;
+    bool m_bundleRegistered = false;
+};
+
+// The two images of most tests: a scaler image one byte longer than a block and a font image
+// that ends inside a page.
+class MStarTwoImages : public MStarUpdate {
+protected:
+    void SetUp() override {
+        MStarUpdate::SetUp();
+        addImage(m_scaler, kScalerAddress, kScalerFlag);
+        addImage(m_font, kFontAddress, kFontFlag);
+    }
+    uint32_t totalBytes() const { return uint32_t(m_scaler.size() + m_font.size()); }
+
+    const std::vector<uint8_t> m_scaler = Image(0x10001, 212, 3);
+    const std::vector<uint8_t> m_font = Image(0x1234, 9, 50);
+};
+
+TEST_F(MStarTwoImages, FullRunProgramsVerifiesAndMarksEveryImage) {
+    // Leftovers of an earlier firmware must not survive in the blocks or the flag sectors.
+    sim().writeFlash(kScalerAddress + 0x10000, std::vector<uint8_t>(0x10000, 0x00));
+    sim().writeFlash(kScalerFlag, std::vector<uint8_t>(0x1000, 0x00));
+    dev::Monitor m = monitor();
+
+    ASSERT_EQ(RunUpdate(m, package()), 0);
+
+    EXPECT_EQ(flash(kScalerAddress, 0x20000), Programmed(m_scaler));
+    EXPECT_EQ(flash(kFontAddress, 0x10000), Programmed(m_font));
+    std::vector<uint8_t> flagSector(0x1000, 0xFF);
+    std::copy(kMarker.begin(), kMarker.end(), flagSector.begin());
+    EXPECT_EQ(flash(kScalerFlag, 0x1000), flagSector);
+    EXPECT_EQ(flash(kFontFlag, 0x1000), flagSector);
+    EXPECT_TRUE(sim().flashWriteProtected());
+    // Nothing is installed before the monitor is switched off and on.
+    EXPECT_EQ(sim().deviceVersion(kScaler), 105u);
+
+    sim().powerCycle();
+    EXPECT_EQ(sim().deviceVersion(kScaler), 212u);
+    EXPECT_EQ(sim().deviceVersion(kFont), 9u);
+}
+
+TEST_F(MStarTwoImages, ProgressCountsImageBytesPageByPage) {
+    dev::Monitor m = monitor();
+    ProgressLog log;
+    ASSERT_EQ(RunUpdate(m, package(), &log), 0);
+
+    // One report per page programmed, in which the image's bytes written so far count (the
+    // fill does not), and one per finished image.
+    std::vector<FWTransferProgress> expected;
+    uint32_t before = 0, completed = 0;
+    for (size_t size : {m_scaler.size(), m_font.size()}) {
+        const size_t pages = (size + 0xFFFF) / 0x10000 * 256;
+        for (size_t p = 0; p < pages; ++p)
+            expected.push_back({completed, 2, before + uint32_t(std::min(size, 256 * (p + 1))),
+                                totalBytes()});
+        before += uint32_t(size);
+        expected.push_back({++completed, 2, before, totalBytes()});
+    }
+    ASSERT_EQ(log.calls.size(), 2 * 256 + 1 + 256 + 1u);
+    EXPECT_EQ(log.calls, expected);
+
+    // The scaler's second block carries a single byte: it counts once, on its first page.
+    EXPECT_EQ(log.calls[255].transferredBytes, 0x10000u);
+    EXPECT_EQ(log.calls[256].transferredBytes, 0x10001u);
+    EXPECT_EQ(log.calls[511].transferredBytes, 0x10001u);
+    EXPECT_TRUE(std::is_sorted(log.calls.begin(), log.calls.end(),
+                               [](const FWTransferProgress& a, const FWTransferProgress& b) {
+                                   return a.transferredBytes < b.transferredBytes;
+                               }));
+    EXPECT_EQ(log.calls.back(), (FWTransferProgress{2, 2, totalBytes(), totalBytes()}));
+}
+
+TEST_F(MStarTwoImages, MarkersAreWrittenOnlyAfterEveryImageIsVerified) {
+    dev::Monitor m = monitor();
+    record();
+    ASSERT_EQ(RunUpdate(m, package()), 0);
+
+    const std::vector<FlashCommand> commands = FlashCommands(recorded());
+    std::vector<uint8_t> erases;
+    for (const FlashCommand& c : commands)
+        if (c.opcode == kBlockErase || c.opcode == kSectorErase) erases.push_back(c.opcode);
+    EXPECT_EQ(erases, (std::vector<uint8_t>{kBlockErase, kBlockErase, kBlockErase, kSectorErase,
+                                            kSectorErase}));
+    // Every programmed page is read back: 3 blocks and 2 flag sectors.
+    EXPECT_EQ(CountOpcode(commands, kPageProgram), 3 * 256 + 2 * 16u);
+    EXPECT_EQ(CountOpcode(commands, 0x03), 3 * 256 + 2 * 16u);
+}
+
+TEST_F(MStarUpdate, ImageOffBlockBoundaryIsRefusedBeforeAnyErase) {
+    addImage(Image(0x800, 300, 1), 0x12000, kScalerFlag);
+    dev::Monitor m = monitor();
+    record();
+
+    EXPECT_EQ(RunUpdate(m, package()), KmErrorInvalidState);
+
+    const std::vector<FlashCommand> commands = FlashCommands(recorded());
+    EXPECT_EQ(CountOpcode(commands, kBlockErase), 0u);
+    EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
+    EXPECT_EQ(CountOpcode(commands, kPageProgram), 0u);
+    EXPECT_EQ(flash(0x10000, 0x10000), std::vector<uint8_t>(0x10000, 0xFF));
+    EXPECT_TRUE(sim().flashWriteProtected());
+}
+
+// A flag address and what becomes of its 4 KiB sector.
+struct FlagCase {
+    const char* name;
+    uint32_t flagAddress;
+    KmError status;
+};
+
+class MStarFlag : public MStarUpdate, public ::testing::WithParamInterface<FlagCase> {};
+
+TEST_P(MStarFlag, MarkerMustFitInsideItsSector) {
+    const FlagCase& c = GetParam();
+    const uint32_t sector = c.flagAddress & ~0xFFFu;
+    sim().writeFlash(sector, std::vector<uint8_t>(0x1000, 0x00));
+    dev::Monitor m = monitor();
+    ASSERT_EQ(MStarInitialize(m), 0);
+    record();
+
+    EXPECT_EQ(internal::MStarUpdateFlag(m, c.flagAddress), c.status);
+
+    const std::vector<FlashCommand> commands = FlashCommands(recorded());
+    if (c.status < 0) {
+        EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
+        EXPECT_EQ(CountOpcode(commands, kPageProgram), 0u);
+        EXPECT_EQ(flash(sector, 0x1000), std::vector<uint8_t>(0x1000, 0x00));
+        return;
+    }
+    std::vector<uint8_t> expected(0x1000, 0xFF);
+    std::copy(kMarker.begin(), kMarker.end(), expected.begin() + (c.flagAddress - sector));
+    EXPECT_EQ(flash(sector, 0x1000), expected);
+    const auto erase = std::find_if(commands.begin(), commands.end(), [](const FlashCommand& fc) {
+        return fc.opcode == kSectorErase;
+    });
+    ASSERT_NE(erase, commands.end());
+    EXPECT_EQ(erase->address, sector);
+    EXPECT_EQ(CountOpcode(commands, kSectorErase), 1u);
+    EXPECT_EQ(CountOpcode(commands, kPageProgram), 16u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, MStarFlag,
+    // At the start of the sector the marker is in the first page, the one sent right after
+    // the erase command.
+    ::testing::Values(FlagCase{"SectorStart", 0x7000, 0}, FlagCase{"MidSector", 0x7802, 0},
+                      FlagCase{"LastFourBytes", 0x7FFC, 0},
+                      FlagCase{"CrossesSectorEnd", 0x7FFD, KmErrorInvalidState},
+                      FlagCase{"LastByte", 0x7FFF, KmErrorInvalidState}),
+    [](const ::testing::TestParamInfo<FlagCase>& info) { return std::string(info.param.name); });
+
+// Packages that give the flow nothing to write.
+struct EmptyCase {
+    const char* name;
+    std::function<void(MStarUpdate&)> build;
+};
+
+class MStarNothingToDo : public MStarUpdate, public ::testing::WithParamInterface<EmptyCase> {};
+
+TEST_P(MStarNothingToDo, NeitherTransfersNorFlags) {
+    GetParam().build(*this);
+    const kfw::KfwFile& file = package();
+    dev::Monitor m = monitor();
+    std::vector<const kfw::TransferMStarDataAction*> actions;
+    ASSERT_GE(internal::ExtractTransferMStarData(&file, m, 0, &actions), 0);
+    ASSERT_EQ(MStarInitialize(m), 0);
+    record();
+
+    EXPECT_EQ(MStarTransferUpdateData(m, &file, nullptr, nullptr, actions), KmErrorNoData);
+    EXPECT_EQ(MStarSetUpdateFlag(m, &file, actions), KmErrorNoData);
+
+    const std::vector<FlashCommand> commands = FlashCommands(recorded());
+    EXPECT_EQ(CountOpcode(commands, kBlockErase), 0u);
+    EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packages, MStarNothingToDo,
+    ::testing::Values(
+        EmptyCase{"NoActions", [](MStarUpdate&) {}},
+        EmptyCase{"EmptyImage",
+                  [](MStarUpdate& t) {
+                      t.addImage({}, kScalerAddress, kScalerFlag);
+                  }},
+        EmptyCase{"ImageMissing",
+                  [](MStarUpdate& t) {
+                      t.addAction(test::pkg::fixedID(7),
+                                                                  kScalerAddress, kScalerFlag);
+                  }}),
+    [](const ::testing::TestParamInfo<EmptyCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MStarUpdate, ActionsComeFromTheBundleThatFitsTheMonitor) {
+    const auto* first = addImage(Image(0x100, 1, 0), kScalerAddress, kScalerFlag);
+    const auto* second = addImage(Image(0x100, 2, 0), kFontAddress, kFontFlag);
+    const kfw::KfwFile& file = package({{kScaler, 105, Version::OperatorEqual}});
+    dev::Monitor m = monitor();
+
+    // Appended after what the caller already has, in bundle order.
+    std::vector<const kfw::TransferMStarDataAction*> actions{second};
+    EXPECT_EQ(internal::ExtractTransferMStarData(&file, m, 0, &actions), 0);
+    EXPECT_EQ(actions, (std::vector<const kfw::TransferMStarDataAction*>{second, first, second}));
+    EXPECT_EQ(internal::ExtractTransferMStarData(&file, m, 0, nullptr), 0);
+}
+
+TEST_F(MStarUpdate, NoBundleForTheMonitorIsRefused) {
+    addImage(Image(0x100, 1, 0), kScalerAddress, kScalerFlag);
+    const kfw::KfwFile& file = package({{kScaler, 104, Version::OperatorEqual}});
+    dev::Monitor m = monitor();
+    record();
+
+    std::vector<const kfw::TransferMStarDataAction*> actions;
+    EXPECT_EQ(internal::ExtractTransferMStarData(&file, m, 0, &actions), KmErrorInvalidState);
+    EXPECT_TRUE(actions.empty());
+    // Another model's package finds no bundle either.
+    m_package.products() = {"OTHERPANEL"};
+    EXPECT_EQ(internal::ExtractTransferMStarData(&file, m, 0, &actions), KmErrorInvalidState);
+    EXPECT_TRUE(actions.empty());
+    EXPECT_EQ(CountOpcode(FlashCommands(recorded()), kBlockErase), 0u);
+}
+
+// A fault on requests of one kind of the scaler bridge (or another page).
+FaultRule Fault(uint16_t usage, Access access, uint32_t first, FaultEffect effect,
+                KmError status = SCREENIO_ERROR_IO, uint16_t page = 0xFF30) {
+    FaultRule rule;
+    rule.page = page;
+    rule.usage = usage;
+    rule.anyAccess = false;
+    rule.access = access;
+    rule.first = first;
+    rule.effect = effect;
+    rule.status = status;
+    return rule;
+}
+
+// Ready-waits, counted in status reads: the flash is held busy for the first `busyReads`.
+struct WaitCase {
+    const char* name;
+    uint32_t seconds;
+    uint32_t busyReads; // 0xFFFFFFFF: for ever
+    KmError status;
+    size_t reads;
+};
+
+class MStarWait : public MStarUpdate, public ::testing::WithParamInterface<WaitCase> {};
+
+TEST_P(MStarWait, PollsEveryHundredMillisecondsUpToItsLimit) {
+    const WaitCase& c = GetParam();
+    dev::Monitor m = monitor();
+    ASSERT_EQ(m.mstarSetISPMode(), 0);
+    // Each status read fetches one data report; the flash answers busy in the reports the
+    // rule covers.
+    if (c.busyReads > 0) {
+        FaultRule stuck = Fault(0x11, Access::GetArray, 1, FaultEffect::StayBusy);
+        stuck.count = c.busyReads == 0xFFFFFFFF ? 0 : c.busyReads;
+        sim().addFault(stuck);
+    }
+    record();
+    Sleeps().clear();
+
+    EXPECT_EQ(internal::MStarWaitForReady(m, c.seconds), c.status);
+
+    EXPECT_EQ(CountOpcode(FlashCommands(recorded()), kReadStatus), c.reads);
+    EXPECT_EQ(Sleeps(), std::vector<uint32_t>(c.reads, 100));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, MStarWait,
+    ::testing::Values(WaitCase{"ReadyAtOnce", 60, 0, 0, 1},
+                      WaitCase{"ReadyAfterFiveBusyReads", 60, 5, 0, 6},
+                      WaitCase{"StuckSixtySeconds", 60, 0xFFFFFFFF, KmErrorTimeout, 602},
+                      WaitCase{"StuckOneSecond", 1, 0xFFFFFFFF, KmErrorTimeout, 12},
+                      WaitCase{"ReadyOnReadBeforeLimit", 1, 10, 0, 11},
+                      // The limit is checked before the answer of the last read.
+                      WaitCase{"ReadyOnLastRead", 1, 11, KmErrorTimeout, 12}),
+    [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MStarUpdate, InitializeUnprotectsAndWaitsForTheFlash) {
+    dev::Monitor m = monitor();
+    ASSERT_TRUE(sim().flashWriteProtected());
+    Sleeps().clear();
+    ASSERT_EQ(MStarInitialize(m), 0);
+    EXPECT_TRUE(sim().ispMode());
+    EXPECT_FALSE(sim().flashWriteProtected());
+    ASSERT_GE(Sleeps().size(), 2u);
+    EXPECT_EQ(Sleeps(), std::vector<uint32_t>(Sleeps().size(), 100));
+
+    ASSERT_EQ(MStarFinalize(m), 0);
+    EXPECT_TRUE(sim().flashWriteProtected());
+    // The monitor is left in ISP mode for the power cycle to end.
+    EXPECT_TRUE(sim().ispMode());
+}
+
+// A fault during an update of the two images and the status the flow ends with.
+struct FailureCase {
+    const char* name;
+    FaultRule fault;
+    KmError status;
+    // A bridge request that fails inside a flash command leaves that command open, and the
+    // protection command that follows is merged into it and lost.
+    bool reprotected = true;
+};
+
+
+class MStarFailure : public MStarTwoImages, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(MStarFailure, StopsBeforeAnyMarker) {
+    const FailureCase& c = GetParam();
+    sim().addFault(c.fault);
+    dev::Monitor m = monitor();
+    record();
+
+    EXPECT_EQ(RunUpdate(m, package()), c.status);
+
+    EXPECT_EQ(CountOpcode(FlashCommands(recorded()), kSectorErase), 0u);
+    EXPECT_EQ(flash(kScalerFlag, 4), kErased4);
+    EXPECT_EQ(flash(kFontFlag, 4), kErased4);
+    if (c.reprotected) {
+        EXPECT_TRUE(sim().flashWriteProtected());
+    }
+    sim().powerCycle();
+    EXPECT_EQ(sim().deviceVersion(kScaler), 105u);
+}
+
+// Data reports of the scaler bridge (FF30/11 set-array) are numbered from the start of the run:
+// the update of the first block's pages is well under way by report 200, and the first block's
+// read-back by read report 100.
+INSTANTIATE_TEST_SUITE_P(
+    Faults, MStarFailure,
+    ::testing::Values(
+        FailureCase{"FlippedBitInFirstBlock",
+                    Fault(0x11, Access::SetArray, 200, FaultEffect::FlipBit), KmErrorVerifyFailed},
+        // A page program is four data reports and a page read two: 2500 falls among the
+        // programs of the second block, whose page is mostly fill.
+        FailureCase{"FlippedBitInSecondBlock",
+                    Fault(0x11, Access::SetArray, 2500, FaultEffect::FlipBit),
+                    KmErrorVerifyFailed},
+        FailureCase{"AddressReportTimesOut",
+                    Fault(0x10, Access::SetArray, 300, FaultEffect::Fail, SCREENIO_ERROR_TIMEOUT),
+                    SCREENIO_ERROR_TIMEOUT},
+        FailureCase{"DataReportRejected",
+                    Fault(0x11, Access::SetArray, 400, FaultEffect::Fail, SCREENIO_ERROR_REJECTED),
+                    SCREENIO_ERROR_REJECTED, false},
+        FailureCase{"ReadBackFails", Fault(0x11, Access::GetArray, 100, FaultEffect::Fail),
+                    SCREENIO_ERROR_IO, false},
+        FailureCase{"ReadBackWrongLength",
+                    Fault(0x11, Access::GetArray, 100, FaultEffect::WrongEcho),
+                    KmErrorInvalidLength, false},
+        FailureCase{"VersionReadFails",
+                    Fault(0xD8, Access::GetArray, 1, FaultEffect::Fail, SCREENIO_ERROR_IO, 0xFF00),
+                    SCREENIO_ERROR_IO}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MStarTwoImages, FlashStuckBusyTimesOutAfterSixHundredTwoReads) {
+    // Stuck from the middle of the first block's pages on: the programs that follow are
+    // ignored by the flash and the wait after them gives up.
+    FaultRule stuck = Fault(0x11, Access::SetArray, 200, FaultEffect::StayBusy);
+    stuck.count = 0;
+    sim().addFault(stuck);
+    dev::Monitor m = monitor();
+    record();
+
+    EXPECT_EQ(RunUpdate(m, package()), KmErrorTimeout);
+
+    const std::vector<FlashCommand> commands = FlashCommands(recorded());
+    const auto lastProgram =
+        std::find_if(commands.rbegin(), commands.rend(),
+                     [](const FlashCommand& c) { return c.opcode == kPageProgram; });
+    ASSERT_NE(lastProgram, commands.rend());
+    // The 256 pages of the first block were all sent, then only status reads until the limit
+    // (finalizing comes after, without a status read).
+    EXPECT_EQ(CountOpcode(commands, kPageProgram), 256u);
+    EXPECT_EQ(CountOpcode(std::vector<FlashCommand>(commands.rbegin(), lastProgram), kReadStatus), 602u);
+    EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
+    EXPECT_EQ(flash(kScalerFlag, 4), kErased4);
+}
+
+TEST_F(MStarTwoImages, CancelDuringSecondImageKeepsFirstAndMarksNothing) {
+    ProgressLog log;
+    log.cancelWhen = [this](const FWTransferProgress& p) {
+        return p.completedCount == 1 && p.transferredBytes > m_scaler.size() + 0x800;
+    };
+    dev::Monitor m = monitor();
+    record();
+
+    EXPECT_EQ(RunUpdate(m, package(), &log), KmErrorCancelled);
+
+    // Cancelled on the ninth page of the font image: nothing more was programmed.
+    EXPECT_EQ(log.calls.back().transferredBytes, m_scaler.size() + 9 * 256);
+    const std::vector<FlashCommand> commands = FlashCommands(recorded());
+    EXPECT_EQ(CountOpcode(commands, kPageProgram), 2 * 256 + 9u);
+    EXPECT_EQ(flash(kScalerAddress, 0x20000), Programmed(m_scaler));
+    EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
+    EXPECT_EQ(flash(kScalerFlag, 4), kErased4);
+    EXPECT_EQ(flash(kFontFlag, 4), kErased4);
+    EXPECT_TRUE(sim().flashWriteProtected());
+}
+
+TEST_F(MStarTwoImages, CancelAfterLastImageStillCancels) {
+    ProgressLog log;
+    log.cancelWhen = [](const FWTransferProgress& p) { return p.completedCount == 2; };
+    dev::Monitor m = monitor();
+    record();
+
+    EXPECT_EQ(RunUpdate(m, package(), &log), KmErrorCancelled);
+    EXPECT_EQ(flash(kFontAddress, 0x10000), Programmed(m_font));
+    EXPECT_EQ(CountOpcode(FlashCommands(recorded()), kSectorErase), 0u);
+}
+
+}  // namespace
+}  // namespace fwu
