@@ -1,4 +1,6 @@
 // Exported package functions: check the handle, convert records, call one package operation.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -120,6 +122,24 @@ FW_EXPORT bool FWKfwFileSwapActionOrder(FWKfwFile* file, FWUuid first, FWUuid se
 
 FW_EXPORT bool FWKfwFileSwapBundleOrder(FWKfwFile* file, FWUuid first, FWUuid second) {
     return file && file->swapBundleOrder(Uuid::fromFWUuid(first), Uuid::fromFWUuid(second));
+}
+
+FW_EXPORT bool FWKfwFileCopyBlobData(FWKfwFile* file, FWUuid id, unsigned char* buffer,
+                                     unsigned int* size) {
+    const KfwFile* package = asPackage(file);
+    if (!package || !size) return false;
+    return Guard(false, [&] {
+        const fwu::kfw::Blob* blob = package->findBlob(Uuid::fromFWUuid(id));
+        if (!blob || blob->size() > UINT32_MAX) return false;
+        if (!buffer) {
+            *size = static_cast<unsigned int>(blob->size());
+            return true;
+        }
+        const size_t n = std::min<size_t>(*size, blob->size());
+        std::copy_n(blob->bytes(), n, buffer);
+        *size = static_cast<unsigned int>(n);
+        return true;
+    });
 }
 
 FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path, unsigned int options) {

@@ -8,6 +8,7 @@
 #include "device/Monitor.h"
 #include "device/Sleep.h"
 #include "engine/BundleSearch.h"
+#include "engine/Progress.h"
 #include "engine/TransferExtraction.h"
 #include "package/KfwFile.h"
 #include "profile/DeviceProfileList.h"
@@ -25,11 +26,6 @@ std::string TemporaryName(const char* fileName) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
     return name;
-}
-
-bool Continue(FWTransferProgressCallback callback, const FWTransferProgress& progress,
-              void* userData) {
-    return !callback || callback(progress, userData) != 0;
 }
 
 }  // namespace
@@ -66,7 +62,7 @@ KmError internal::TransferBlob(dev::Monitor& monitor, const char* fileName, cons
     dev::Monitor::Crc32Result result;
     for (;;) {
         if ((status = monitor.getCrc32Result(temporary.c_str(), &result)) < 0) return status;
-        if (!Continue(callback, verifying, userData)) return KmErrorCancelled;
+        if (!internal::ContinueTransfer(callback, verifying, userData)) return KmErrorCancelled;
         // The monitor may take long for a large file; the caller can cancel from the callback.
         if (!result.busy) break;
         internal::SleepMilliseconds(kCrcPollMs);
@@ -102,7 +98,7 @@ KmError TransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
         ++progress.completedCount;
         done += blob->size();
         progress.transferredBytes = uint32_t(done);
-        if (!Continue(callback, progress, userData)) return KmErrorCancelled;
+        if (!internal::ContinueTransfer(callback, progress, userData)) return KmErrorCancelled;
     }
     return monitor.setTransferState(FWTransferStateTransferred);
 }

@@ -9,6 +9,7 @@
 #include "device/Monitor.h"
 #include "device/Sleep.h"
 #include "engine/BundleSearch.h"
+#include "engine/Progress.h"
 #include "engine/TransferExtraction.h"
 #include "package/Blob.h"
 #include "package/KfwFile.h"
@@ -41,12 +42,6 @@ KmError ReadBackAndCompare(dev::Monitor& monitor, uint32_t address,
         if (status < 0) return status;
     }
     return actual == expected ? status : KmErrorVerifyFailed;
-}
-
-// Whether the callback (when there is one) lets the transfer go on.
-bool Continue(FWTransferProgressCallback callback, const FWTransferProgress& progress,
-              void* userData) {
-    return !callback || callback(progress, userData) != 0;
 }
 
 }  // namespace
@@ -115,7 +110,7 @@ KmError MStarTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Bl
                 current.transferredBytes += kFlashPage;
             else if (i == fullPages)
                 current.transferredBytes += length % kFlashPage;
-            if (!Continue(callback, current, userData)) return KmErrorCancelled;
+            if (!internal::ContinueTransfer(callback, current, userData)) return KmErrorCancelled;
         }
         if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
         if ((status = ReadBackAndCompare(monitor, blockAddress, buffer)) < 0) return status;
@@ -173,7 +168,7 @@ KmError MStarTransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
         done += blob->size();
         ++progress.completedCount;
         progress.transferredBytes = uint32_t(done);
-        if (!Continue(callback, progress, userData)) return KmErrorCancelled;
+        if (!internal::ContinueTransfer(callback, progress, userData)) return KmErrorCancelled;
     }
     return status;
 }

@@ -9,6 +9,7 @@
 #include "device/Monitor.h"
 #include "device/Sleep.h"
 #include "engine/BundleSearch.h"
+#include "engine/Progress.h"
 #include "engine/TransferExtraction.h"
 #include "package/Blob.h"
 #include "package/KfwFile.h"
@@ -28,11 +29,6 @@ constexpr uint32_t kTransferStateSettleMs = 100;
 
 constexpr uint32_t kTransferStateTransferring = 1;
 constexpr uint32_t kTransferStateTransferred = 2;
-
-bool Report(FWTransferProgressCallback callback, const FWTransferProgress& progress,
-            void* userData) {
-    return !callback || callback(progress, userData) != 0;
-}
 
 }  // namespace
 
@@ -72,7 +68,7 @@ KmError ZVTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob&
                 current.transferredBytes += kPageSize;
             else if (page == fullPages)
                 current.transferredBytes += length % kPageSize;
-            if (!Report(callback, current, userData)) return KmErrorCancelled;
+            if (!internal::ContinueTransfer(callback, current, userData)) return KmErrorCancelled;
         }
     }
 
@@ -125,7 +121,7 @@ KmError ZVTransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
         done += blob->size();
         ++progress.completedCount;
         progress.transferredBytes = uint32_t(done);
-        if (!Report(callback, progress, userData)) return KmErrorCancelled;
+        if (!internal::ContinueTransfer(callback, progress, userData)) return KmErrorCancelled;
     }
 
     // Flags only once every image passed its checksum, so a failed run never has the monitor

@@ -173,3 +173,28 @@ TEST_F(JsonEditApi, DeviceProfileFromTextAndBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(JsonEditApi, BlobBytesComeBackInTwoCalls) {
+    FWUuid id{};
+    ASSERT_TRUE(FWKfwFileRegisterBlob(m_package.get(), blobJson("image").c_str(), &id));
+    unsigned int size = 0;
+    ASSERT_TRUE(FWKfwFileCopyBlobData(m_package.get(), id, nullptr, &size));
+    ASSERT_EQ(size, 11u);
+    std::string bytes(size, '\0');
+    ASSERT_TRUE(FWKfwFileCopyBlobData(m_package.get(), id, reinterpret_cast<unsigned char*>(&bytes[0]), &size));
+    EXPECT_EQ(bytes, "IMAGE-BYTES");
+    // A short buffer gets what fits, and the size says so.
+    unsigned char head[5];
+    size = sizeof head;
+    ASSERT_TRUE(FWKfwFileCopyBlobData(m_package.get(), id, head, &size));
+    EXPECT_EQ(size, 5u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(head), 5), "IMAGE");
+
+    EXPECT_FALSE(FWKfwFileCopyBlobData(m_package.get(), FWUuid{}, nullptr, &size));
+    EXPECT_FALSE(FWKfwFileCopyBlobData(m_package.get(), id, nullptr, nullptr));
+    EXPECT_FALSE(FWKfwFileCopyBlobData(nullptr, id, nullptr, &size));
+}
+
+}  // namespace

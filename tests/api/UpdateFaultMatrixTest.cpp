@@ -7,6 +7,7 @@
 #include <string>
 
 #include "flashkit/flashkit.h"
+#include "support/Faults.h"
 #include "support/MonitorSpecs.h"
 #include "support/PackageBuilder.h"
 #include "support/SimulatedMonitors.h"
@@ -25,19 +26,7 @@ enum class Step { Transfer, Trigger, Update, Finished };
 // How the row's package differs from the working one of its kind.
 enum class Variant { Working, NoBundle, AtTarget, OddSize, Unaligned, BadFlag, NoVersionImage };
 
-FaultRule Fault(uint16_t page, uint16_t usage, Access access, FaultEffect effect,
-                uint32_t first = 1, uint32_t count = 1, KmError status = SCREENIO_ERROR_IO) {
-    FaultRule rule;
-    rule.page = page;
-    rule.usage = usage;
-    rule.anyAccess = false;
-    rule.access = access;
-    rule.effect = effect;
-    rule.first = first;
-    rule.count = count;
-    rule.status = status;
-    return rule;
-}
+using fwu::test::MakeFault;
 
 constexpr uint32_t kScalerFlag = 0xF0000;
 
@@ -133,20 +122,20 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
         {"files: cancel mid-image", Kind::Files, Step::Transfer, Variant::Working, {}, 2, KmErrorCancelled,
          [](SimMonitor& m) { EXPECT_EQ(Accepted(m, 0xFF02, 0xFE), 2u); }},
         {"files: cancel during the CRC poll", Kind::Files, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0xFC, Access::GetArray, FaultEffect::StayBusy, 1, 0)}, 12, KmErrorCancelled, nullptr},
+         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::StayBusy, 1, 0)}, 12, KmErrorCancelled, nullptr},
         {"files: CRC differs", Kind::Files, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0xFC, Access::GetArray, FaultEffect::CorruptCrc, 1, 0)}, -1, KmErrorChecksumMismatch, nullptr},
+         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::CorruptCrc, 1, 0)}, -1, KmErrorChecksumMismatch, nullptr},
         {"files: CRC reply about another file", Kind::Files, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0xFC, Access::GetArray, FaultEffect::WrongEcho)}, -1, KmErrorFailed, nullptr},
+         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::WrongEcho)}, -1, KmErrorFailed, nullptr},
         {"files: property reply about another file", Kind::Files, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0xC3, Access::GetArray, FaultEffect::WrongEcho, 6)}, -1, KmErrorFailed, kNoPageWritten},
+         {MakeFault(0xFF02, 0xC3, Access::GetArray, FaultEffect::WrongEcho, 6)}, -1, KmErrorFailed, kNoPageWritten},
         {"files: page write fails 20 times", Kind::Files, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0xFE, Access::SetArray, FaultEffect::Fail, 2, 20, SCREENIO_ERROR_TIMEOUT)}, -1,
+         {MakeFault(0xFF02, 0xFE, Access::SetArray, FaultEffect::Fail, 2, 20, SCREENIO_ERROR_TIMEOUT)}, -1,
          SCREENIO_ERROR_TIMEOUT, [](SimMonitor& m) { EXPECT_EQ(Accepted(m, 0xFF02, 0xFE), 1u); }},
         {"files: temporary file refused", Kind::Files, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0xC3, Access::SetArray, FaultEffect::Fail)}, -1, SCREENIO_ERROR_IO, kNoPageWritten},
+         {MakeFault(0xFF02, 0xC3, Access::SetArray, FaultEffect::Fail)}, -1, SCREENIO_ERROR_IO, kNoPageWritten},
         {"files: monitor drops off", Kind::Files, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0xFE, Access::SetArray, FaultEffect::DropOff, 2, 1)}, -1, SCREENIO_ERROR_GONE,
+         {MakeFault(0xFF02, 0xFE, Access::SetArray, FaultEffect::DropOff, 2, 1)}, -1, SCREENIO_ERROR_GONE,
          // Gone, the monitor cannot be told to forget the transfer; back on power, it has.
          [](SimMonitor& m) { m.powerCycle(); }},
         {"files: trigger before the transfer", Kind::Files, Step::Trigger, Variant::Working, {}, -1, KmErrorInvalidState,
@@ -159,18 +148,18 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
         {"zv: image not on a block boundary", Kind::ZV, Step::Transfer, Variant::Unaligned, {}, -1, KmErrorInvalidState, nullptr},
         {"zv: nothing to transfer", Kind::ZV, Step::Transfer, Variant::AtTarget, {}, -1, KmErrorNoData, kNothingErased},
         {"zv: checksum does not complement", Kind::ZV, Step::Transfer, Variant::Working,
-         {Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::CorruptChecksum, 1, 0)}, -1, KmErrorVerifyFailed, nullptr},
+         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::CorruptChecksum, 1, 0)}, -1, KmErrorVerifyFailed, nullptr},
         {"zv: cancel at the first call", Kind::ZV, Step::Transfer, Variant::Working, {}, 0, KmErrorCancelled, nullptr},
         {"zv: cancel mid-image", Kind::ZV, Step::Transfer, Variant::Working, {}, 300, KmErrorCancelled, nullptr},
         {"zv: erase stays busy", Kind::ZV, Step::Transfer, Variant::Working,
-         {Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::StayBusy, 1, 0)}, -1, KmErrorTimeout, nullptr},
+         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::StayBusy, 1, 0)}, -1, KmErrorTimeout, nullptr},
         {"zv: status unreadable", Kind::ZV, Step::Transfer, Variant::Working,
-         {Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::Fail)}, -1, KmErrorFailed, nullptr},
+         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::Fail)}, -1, KmErrorFailed, nullptr},
         {"zv: page write fails", Kind::ZV, Step::Transfer, Variant::Working,
-         {Fault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 10, 1, SCREENIO_ERROR_REJECTED)}, -1,
+         {MakeFault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 10, 1, SCREENIO_ERROR_REJECTED)}, -1,
          SCREENIO_ERROR_REJECTED, nullptr},
         {"zv: second update flag fails", Kind::ZV, Step::Transfer, Variant::Working,
-         {Fault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 2)}, -1, SCREENIO_ERROR_IO,
+         {MakeFault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 2)}, -1, SCREENIO_ERROR_IO,
          [](SimMonitor& m) { EXPECT_EQ(m.zvUpdateFlags(), 1u << 0); }},
         {"zv: trigger before the transfer", Kind::ZV, Step::Trigger, Variant::Working, {}, -1, KmErrorInvalidState,
          [](SimMonitor& m) { EXPECT_EQ(m.restartCount(), 0u); }},
@@ -182,7 +171,7 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
         {"scaler: flag would cross its sector", Kind::Scaler, Step::Update, Variant::BadFlag, {}, -1, KmErrorInvalidState, nullptr},
         {"scaler: nothing to transfer", Kind::Scaler, Step::Update, Variant::AtTarget, {}, -1, KmErrorNoData, nullptr},
         {"scaler: flash stays busy", Kind::Scaler, Step::Update, Variant::Working,
-         {Fault(0xFF30, 0x11, Access::GetArray, FaultEffect::StayBusy, 3, 0)}, -1, KmErrorTimeout,
+         {MakeFault(0xFF30, 0x11, Access::GetArray, FaultEffect::StayBusy, 3, 0)}, -1, KmErrorTimeout,
          // A flash that never finishes cannot be protected; the protection is still asked for.
          [](SimMonitor& m) {
              const auto history = m.history();
@@ -194,13 +183,13 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
              EXPECT_TRUE(asked);
          }},
         {"scaler: read back differs", Kind::Scaler, Step::Update, Variant::Working,
-         {Fault(0xFF30, 0x11, Access::SetArray, FaultEffect::FlipBit, 200)}, -1, KmErrorVerifyFailed, nullptr},
+         {MakeFault(0xFF30, 0x11, Access::SetArray, FaultEffect::FlipBit, 200)}, -1, KmErrorVerifyFailed, nullptr},
         {"scaler: cancel mid-image", Kind::Scaler, Step::Update, Variant::Working, {}, 100, KmErrorCancelled, nullptr},
         {"scaler: bridge refuses a command", Kind::Scaler, Step::Update, Variant::Working,
-         {Fault(0xFF30, 0x11, Access::SetArray, FaultEffect::Fail, 500, 1, SCREENIO_ERROR_REJECTED)}, -1,
+         {MakeFault(0xFF30, 0x11, Access::SetArray, FaultEffect::Fail, 500, 1, SCREENIO_ERROR_REJECTED)}, -1,
          SCREENIO_ERROR_REJECTED, nullptr},
         {"scaler: read reply of another length", Kind::Scaler, Step::Update, Variant::Working,
-         {Fault(0xFF30, 0x11, Access::GetArray, FaultEffect::WrongEcho, 40)}, -1, KmErrorInvalidLength, nullptr},
+         {MakeFault(0xFF30, 0x11, Access::GetArray, FaultEffect::WrongEcho, 40)}, -1, KmErrorInvalidLength, nullptr},
     };
 
     for (const Row& row : rows) {

@@ -178,6 +178,11 @@ FW_EXPORT bool FWKfwFileSwapBlobOrder(FWKfwFile* file, FWUuid first, FWUuid seco
 FW_EXPORT bool FWKfwFileSwapActionOrder(FWKfwFile* file, FWUuid first, FWUuid second);
 FW_EXPORT bool FWKfwFileSwapBundleOrder(FWKfwFile* file, FWUuid first, FWUuid second);
 
+/* The bytes of a blob in two calls: with `buffer` null, `*size` receives the blob's size; then
+ * up to `*size` bytes are copied and `*size` says how many came. False for an unknown blob. */
+FW_EXPORT bool FWKfwFileCopyBlobData(FWKfwFile* file, FWUuid id, unsigned char* buffer,
+                                     unsigned int* size);
+
 /* Writes the package to a file (created or truncated) with FWSerializeOption bits. False on any
  * failure, and then no file is left at `path`. */
 FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path, unsigned int options);

@@ -7,6 +7,7 @@
 
 #include "core/Crc32.h"
 #include "device/Monitor.h"
+#include "support/Faults.h"
 #include "support/MonitorSpecs.h"
 #include "support/SimulatedMonitors.h"
 
@@ -22,16 +23,7 @@ using test::FilesMonitorSpec;
 using test::Requests;
 
 FaultRule Rule(uint16_t usage, Access access, FaultEffect effect, uint32_t first, uint32_t count) {
-    FaultRule rule;
-    rule.page = 0xFF02;
-    rule.usage = usage;
-    rule.anyAccess = false;
-    rule.access = access;
-    rule.effect = effect;
-    rule.first = first;
-    rule.count = count;
-    rule.status = SCREENIO_ERROR_IO;
-    return rule;
+    return test::MakeFault(0xFF02, usage, access, effect, first, count);
 }
 
 std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {

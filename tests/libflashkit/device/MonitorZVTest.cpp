@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "device/Monitor.h"
+#include "support/Faults.h"
 #include "support/MonitorSpecs.h"
 #include "support/SimulatedMonitors.h"
 
@@ -18,14 +19,7 @@ using screenio::sim::MonitorSpec;
 using test::Requests;
 
 FaultRule StatusFault(FaultEffect effect, uint32_t count) {
-    FaultRule rule;
-    rule.page = 0xFF01;
-    rule.usage = 0x123;
-    rule.anyAccess = false;
-    rule.access = Access::GetArray;
-    rule.effect = effect;
-    rule.count = count;
-    return rule;
+    return test::MakeFault(0xFF01, 0x123, Access::GetArray, effect, 1, count);
 }
 
 class MonitorZV : public test::SimulatedMonitors {

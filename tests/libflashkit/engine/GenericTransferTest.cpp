@@ -6,6 +6,7 @@
 #include "device/Monitor.h"
 #include "engine/Compatibility.h"
 #include "engine/GenericTransfer.h"
+#include "support/Faults.h"
 #include "support/MonitorSpecs.h"
 #include "support/PackageBuilder.h"
 #include "support/SimulatedMonitors.h"
@@ -33,15 +34,7 @@ struct ProgressLog {
 
 FaultRule Rule(uint16_t usage, Access access, FaultEffect effect, uint32_t first = 1,
                uint32_t count = 1) {
-    FaultRule rule;
-    rule.page = 0xFF02;
-    rule.usage = usage;
-    rule.anyAccess = false;
-    rule.access = access;
-    rule.effect = effect;
-    rule.first = first;
-    rule.count = count;
-    return rule;
+    return test::MakeFault(0xFF02, usage, access, effect, first, count);
 }
 
 class GenericTransfer : public test::SimulatedMonitors {
