@@ -10,6 +10,8 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -f "$work/prefix/include/flashkit/flashkit.h"
 test -f "$work/prefix/include/screenio/screenio.h"
+# The tool runs from the installed tree alone: it finds its libraries beside it.
+env -u LD_LIBRARY_PATH "$work/prefix/bin/flashkit" --version
 
 cmake -S "$here/consumer" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "ExitCode.h"
+
+namespace flashkit {
+
+// A failure the user is told about in one line, with the exit status that classifies it.
+// Commands throw it; main prints it on standard error (or as the JSON result) and exits.
+class Failure : public std::runtime_error {
+public:
+    Failure(ExitCode code, const std::string& line) : std::runtime_error(line), m_code(code) {}
+    ExitCode code() const { return m_code; }
+
+private:
+    ExitCode m_code;
+};
+
+// "KmErrorChecksumMismatch (0x80010005)", "SCREENIO_ERROR_GONE (-6)", "status -42".
+std::string StatusName(int32_t status);
+// The code the desktop updater shows for a failed transfer, trigger or completion check
+// ("0001010100", "0002020000"), or empty.
+std::string ApplicationErrorCode(int32_t status, bool completionCheck);
+// A monitor request that failed: what failed, the status by name, the application code where
+// there is one, and what the user can do; classified by status.
+Failure MonitorFailure(const std::string& what, int32_t status, bool completionCheck = false);
+
+}  // namespace flashkit

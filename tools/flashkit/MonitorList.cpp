@@ -1,0 +1,166 @@
+#include "MonitorList.h"
+
+#include <cstdio>
+#include <map>
+
+#include "Failure.h"
+#include "Handles.h"
+#include "JsonOutput.h"
+#include "screenio/screenio.h"
+
+namespace flashkit {
+namespace {
+
+const char kConnectAdvice[] =
+    "Connect the monitor with its USB cable and switch it on, then run the command again "
+    "(to try the tool without a monitor, set SCREENIO_SIM=demo).";
+
+std::string VersionText(FWDeviceProfile* profile, uint32_t id, uint32_t version) {
+    const FWDeviceVersion value{id, version};
+    unsigned int size = 0;
+    if (!FWDeviceProfileGetVersionString(profile, value, nullptr, &size) || size == 0)
+        return std::to_string(version);
+    std::string text(size, '\0');
+    if (!FWDeviceProfileGetVersionString(profile, value, &text[0], &size))
+        return std::to_string(version);
+    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+    return text;
+}
+
+// The device names live only in the profile's JSON form.
+std::map<uint32_t, std::string> DeviceNames(FWDeviceProfile* profile) {
+    std::map<uint32_t, std::string> names;
+    const Text text(FWUtf8StringCreateDeviceProfileJsonString(profile));
+    if (!text) return names;
+    const nlohmann::json form =
+        nlohmann::json::parse(FWUtf8StringGetCString(text.get()), nullptr, false);
+    if (!form.is_object() || !form.contains("devices") || !form["devices"].is_array()) return names;
+    for (const nlohmann::json& device : form["devices"]) {
+        if (!device.is_object() || !device.contains("device") || !device["device"].is_number_integer())
+            continue;
+        const auto id = uint32_t(device["device"].get<int64_t>());
+        if (device.contains("name") && device["name"].is_string())
+            names[id] = device["name"].get<std::string>();
+    }
+    return names;
+}
+
+}  // namespace
+
+std::string MonitorEntry::Title() const { return product + " (S/N " + serial + ")"; }
+
+nlohmann::json MonitorEntry::Json() const {
+    return {{"index", index},
+            {"product", product},
+            {"serial", serial},
+            {"updateKind", MonitorList::KindName(kind)}};
+}
+
+const char* MonitorList::KindName(FWFirmwareUpdateType kind) {
+    switch (kind) {
+    case FWFirmwareUpdateTypeV4: return "record files with device files";
+    case FWFirmwareUpdateTypeV3: return "record files";
+    case FWFirmwareUpdateTypeMStar: return "scaler";
+    case FWFirmwareUpdateTypeZV: return "ZV";
+    default: return "none";
+    }
+}
+
+MonitorList MonitorList::Search() {
+    MonitorList list;
+    KmRelease();
+    const KmError found = KmFind();
+    if (found < 0) throw MonitorFailure("Searching for monitors", found);
+    for (int32_t i = 0; i < found; ++i) {
+        MonitorEntry entry;
+        entry.index = int(i);
+        if (KmRetrieve(i, &entry.handle) < 0 || !entry.handle) continue;
+        char serial[9] = {}, product[17] = {};
+        FWMonitorGetSerialProduct(entry.handle, serial, product);
+        entry.serial = serial;
+        entry.product = product;
+        entry.kind = FWMonitorGetSupportedFirmwareUpdateType(entry.handle);
+        list.m_monitors.push_back(entry);
+    }
+    return list;
+}
+
+void* MonitorList::FindAgain(const std::string& product, const std::string& serial) {
+    const MonitorList list = Search();
+    for (const MonitorEntry& entry : list.m_monitors)
+        if (entry.product == product && entry.serial == serial) return entry.handle;
+    return nullptr;
+}
+
+const MonitorEntry& MonitorList::Select(const std::string& selection) const {
+    if (m_monitors.empty())
+        throw Failure(ExitNoMonitor, std::string("No monitor found. ") + kConnectAdvice);
+    if (selection.empty()) {
+        if (m_monitors.size() == 1) return m_monitors.front();
+        nlohmann::json listed = nlohmann::json::array();
+        for (const MonitorEntry& entry : m_monitors) {
+            listed.push_back(entry.Json());
+            if (!JsonMode())
+                std::fprintf(stderr, "  %d  %s\n", entry.index, entry.Title().c_str());
+        }
+        SetFailureDetails({{"monitors", listed}});
+        throw Failure(ExitNoMonitor, std::to_string(m_monitors.size()) +
+                                         " monitors are connected; choose one with --monitor INDEX "
+                                         "or --monitor SERIAL (see 'flashkit monitors').");
+    }
+    for (const MonitorEntry& entry : m_monitors)
+        if (entry.serial == selection) return entry;
+    if (selection.find_first_not_of("0123456789") == std::string::npos && selection.size() < 6) {
+        const int index = std::stoi(selection);
+        for (const MonitorEntry& entry : m_monitors)
+            if (entry.index == index) return entry;
+    }
+    throw Failure(ExitNoMonitor, "No monitor has the index or serial number '" + selection +
+                                     "'; run 'flashkit monitors' to see them.");
+}
+
+std::vector<ShownDevice> MonitorList::ShownDevices(const MonitorEntry& monitor, FWKfwFile* package) {
+    FWDeviceProfile* raw = nullptr;
+    const KmError status = FWDeviceProfileCreateFromMonitor(monitor.handle, &raw);
+    if (status < 0) throw MonitorFailure("Reading the devices of " + monitor.Title(), status);
+    const Profile profile(raw);
+
+    unsigned int count = 0;
+    FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, nullptr, &count);
+    std::vector<unsigned int> ids(count);
+    if (count > 0)
+        FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, ids.data(), &count);
+    ids.resize(count);
+
+    const std::map<uint32_t, std::string> names = DeviceNames(profile.get());
+    std::vector<ShownDevice> shown;
+    for (unsigned int id : ids) {
+        ShownDevice device;
+        device.id = id;
+        const auto name = names.find(id);
+        device.name = name != names.end() && !name->second.empty() ? name->second
+                                                                  : "Device " + std::to_string(id);
+        FWDeviceVersion version{};
+        KmError read = FWMonitorGetDeviceVersion(monitor.handle, id, &version);
+        if (read < 0)
+            throw MonitorFailure("Reading the version of " + device.name + " on " + monitor.Title(),
+                                 read);
+        device.version = version.version;
+        device.versionText = VersionText(profile.get(), id, version.version);
+        device.after = device.version;
+        device.afterText = device.versionText;
+        if (package) {
+            FWDeviceVersion after{};
+            read = FWMonitorGetDeviceVersionAfterUpdate(monitor.handle, package, id, &after);
+            if (read < 0)
+                throw MonitorFailure("Working out the versions after the update of " + monitor.Title(),
+                                     read);
+            device.after = after.version;
+            device.afterText = VersionText(profile.get(), id, after.version);
+        }
+        shown.push_back(device);
+    }
+    return shown;
+}
+
+}  // namespace flashkit
