@@ -176,12 +176,22 @@ struct Call {
     uint32_t* count = nullptr;
 };
 
+Call MakeCall(Access access, uint16_t page, uint16_t usage) {
+    Call call;
+    call.access = access;
+    call.page = page;
+    call.usage = usage;
+    return call;
+}
+
 }  // namespace
 
 class SimMonitor::Impl {
 public:
     explicit Impl(MonitorSpec monitorSpec);
 
+    // A request as it arrives: the link's time outside the lock, then the answer under it.
+    KmError deliver(uint64_t connection, Call call);
     KmError request(uint64_t connection, Call& call);
     // Lets the clock-driven events happen: the automatic power cycle and a drop-off's return.
     void tick();
@@ -953,70 +963,47 @@ void linkDelay(const MonitorSpec& spec) {
 
 }  // namespace
 
+KmError SimMonitor::Impl::deliver(uint64_t connection, Call call) {
+    linkDelay(spec);
+    std::lock_guard<std::mutex> lock(mutex);
+    tick();
+    return request(connection, call);
+}
+
 KmError SimMonitor::getFixedData(uint64_t connection, uint16_t page, uint16_t usage, bool* offered,
                                  uint32_t* count) {
-    linkDelay(m_impl->spec);
-    Call call;
-    call.access = Access::FixedData;
-    call.page = page;
-    call.usage = usage;
+    Call call = MakeCall(Access::FixedData, page, usage);
     call.offered = offered;
     call.count = count;
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
-    m_impl->tick();
-    return m_impl->request(connection, call);
+    return m_impl->deliver(connection, call);
 }
 
 KmError SimMonitor::getValue(uint64_t connection, uint16_t page, uint16_t usage, int64_t* value) {
-    linkDelay(m_impl->spec);
-    Call call;
-    call.access = Access::GetValue;
-    call.page = page;
-    call.usage = usage;
+    Call call = MakeCall(Access::GetValue, page, usage);
     call.valueOut = value;
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
-    m_impl->tick();
-    return m_impl->request(connection, call);
+    return m_impl->deliver(connection, call);
 }
 
 KmError SimMonitor::setValue(uint64_t connection, uint16_t page, uint16_t usage, int64_t value) {
-    linkDelay(m_impl->spec);
-    Call call;
-    call.access = Access::SetValue;
-    call.page = page;
-    call.usage = usage;
+    Call call = MakeCall(Access::SetValue, page, usage);
     call.value = value;
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
-    m_impl->tick();
-    return m_impl->request(connection, call);
+    return m_impl->deliver(connection, call);
 }
 
 KmError SimMonitor::getArray(uint64_t connection, uint16_t page, uint16_t usage, uint8_t* buffer,
                              uint32_t length) {
-    linkDelay(m_impl->spec);
-    Call call;
-    call.access = Access::GetArray;
-    call.page = page;
-    call.usage = usage;
+    Call call = MakeCall(Access::GetArray, page, usage);
     call.out = buffer;
     call.length = length;
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
-    m_impl->tick();
-    return m_impl->request(connection, call);
+    return m_impl->deliver(connection, call);
 }
 
 KmError SimMonitor::setArray(uint64_t connection, uint16_t page, uint16_t usage,
                              const uint8_t* buffer, uint32_t length) {
-    linkDelay(m_impl->spec);
-    Call call;
-    call.access = Access::SetArray;
-    call.page = page;
-    call.usage = usage;
+    Call call = MakeCall(Access::SetArray, page, usage);
     call.in = buffer;
     call.length = length;
-    std::lock_guard<std::mutex> lock(m_impl->mutex);
-    m_impl->tick();
-    return m_impl->request(connection, call);
+    return m_impl->deliver(connection, call);
 }
 
 void SimMonitor::powerCycle() {
