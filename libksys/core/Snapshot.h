@@ -1,0 +1,47 @@
+// Snapshots: one captured list each, owned by the caller through a KSysSnapshot pointer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "core/Records.h"
+
+struct KSysSnapshot {
+    KSysSnapshot() = default;
+    KSysSnapshot(const KSysSnapshot&) = delete;
+    KSysSnapshot& operator=(const KSysSnapshot&) = delete;
+    virtual ~KSysSnapshot();
+};
+
+namespace ksys {
+
+// A snapshot of one item kind; items keep their capture order and die with the snapshot.
+template <typename Item>
+class ItemSnapshot final : public KSysSnapshot {
+public:
+    explicit ItemSnapshot(std::vector<Item> items) {
+        items_.reserve(items.size());
+        for (Item& item : items) items_.push_back(std::make_unique<Item>(std::move(item)));
+    }
+
+    // The index is taken unsigned, so a negative index is out of range too.
+    Item* at(std::uint32_t index) const {
+        return index < items_.size() ? items_[index].get() : nullptr;
+    }
+
+    std::size_t size() const { return items_.size(); }
+
+private:
+    std::vector<std::unique_ptr<Item>> items_;
+};
+
+}  // namespace ksys
+
+using KSysProcessSnapshot = ksys::ItemSnapshot<KSysProcess>;
+using KSysApplicationSnapshot = ksys::ItemSnapshot<KSysApplication>;
+using KSysUSBSnapshot = ksys::ItemSnapshot<KSysUSB>;
+using KSysKEXTSnapshot = ksys::ItemSnapshot<KSysKEXT>;
+using KSysPrinterSnapshot = ksys::ItemSnapshot<KSysPrinter>;
+using KSysApplicationWindowSnapshot = ksys::ItemSnapshot<KSysApplicationWindow>;

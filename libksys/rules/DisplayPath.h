@@ -1,0 +1,12 @@
+// Monitor paths of graphics adapters.
+#pragma once
+
+#include <string>
+
+namespace ksys {
+
+// The path with every "/"-separated element cut before its first "@", so that paths naming the
+// same place with and without unit addresses compare equal.
+std::string comparablePath(const std::string& path);
+
+}  // namespace ksys

@@ -1,0 +1,9 @@
+// Graphics-adapter vendors by PCI vendor id.
+#pragma once
+
+namespace ksys {
+
+// The vendor of a PCI vendor id; "" for an id not in the table.
+const char* pciVendorName(unsigned int vendorId);
+
+}  // namespace ksys

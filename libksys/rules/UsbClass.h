@@ -1,0 +1,9 @@
+// Names of the USB base classes.
+#pragma once
+
+namespace ksys {
+
+// The description of a USB base class code; "" for a code without one.
+const char* usbClassDescription(int classCode);
+
+}  // namespace ksys
