@@ -10,6 +10,8 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -f "$work/prefix/include/flashkit/flashkit.h"
 test -f "$work/prefix/include/screenio/screenio.h"
+test -f "$work/prefix/include/ksys/ksys.h"
+test -f "$work/prefix/include/kipc/kipc.h"
 # The tool runs from the installed tree alone: it finds its libraries beside it.
 env -u LD_LIBRARY_PATH "$work/prefix/bin/flashkit" --version
 
@@ -24,11 +26,13 @@ LD_LIBRARY_PATH="$(dirname "$libdir"):${LD_LIBRARY_PATH:-}" "$work/pkgconfig-con
 
 flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --cflags --libs screenio)
 cc -std=c11 -pedantic -Werror "$here/consumer/monitor.c" $flags -o "$work/screenio-consumer"
+# The system information and IPC libraries are found the same way.
+PKG_CONFIG_PATH="$libdir" pkg-config --exists ksys kipc
 LD_LIBRARY_PATH="$(dirname "$libdir"):${LD_LIBRARY_PATH:-}" env -u SCREENIO_SIM "$work/screenio-consumer"
 
 # Only the documented functions leave the shared libraries.
-for lib in flashkit screenio; do
-  prefix=FW; [ $lib = screenio ] && prefix=Km
+for lib in flashkit screenio ksys kipc; do
+  case $lib in flashkit) prefix=FW ;; screenio) prefix=Km ;; ksys) prefix=KSys ;; kipc) prefix=IPC_ ;; esac
   others=$(nm -D --defined-only "$(find "$work/prefix" -name "lib$lib.so" | head -1)" |
            awk '$2 ~ /^[A-Z]$/ {print $3}' | grep -v "^$prefix" || true)
   [ -z "$others" ] || { echo "lib$lib exports more than $prefix*: $others"; exit 1; }
