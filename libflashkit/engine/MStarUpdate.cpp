@@ -9,6 +9,7 @@
 #include "device/Monitor.h"
 #include "device/Sleep.h"
 #include "engine/BundleSearch.h"
+#include "engine/FlashBlock.h"
 #include "engine/Progress.h"
 #include "engine/TransferExtraction.h"
 #include "package/Blob.h"
@@ -20,12 +21,12 @@
 namespace fwu {
 namespace {
 
-constexpr uint32_t kBlockSize = 0x10000;
-constexpr uint32_t kFlashPage = 256;
-constexpr uint32_t kPagesPerBlock = kBlockSize / kFlashPage;
+constexpr uint32_t kBlockSize = internal::kFlashBlockSize;
+constexpr uint32_t kFlashPage = internal::kFlashPageSize;
+constexpr uint32_t kPagesPerBlock = internal::kFlashPagesPerBlock;
 constexpr uint32_t kFlagSectorSize = 0x1000;
 constexpr uint32_t kPagesPerSector = kFlagSectorSize / kFlashPage;
-constexpr uint8_t kErasedByte = 0xFF;
+constexpr uint8_t kErasedByte = internal::kErasedFlashByte;
 constexpr uint8_t kMarkerByte = 0xA5;
 constexpr uint32_t kMarkerLength = 4;
 constexpr uint32_t kReadyWaitSeconds = 60;
@@ -93,23 +94,12 @@ KmError MStarTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Bl
         if ((status = monitor.mstarBlockErase(blockAddress)) < 0) return status;
         if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
 
-        // The tail of the last block is programmed as erased flash, so the whole block reads
-        // back predictably.
-        const size_t offset = k * kBlockSize;
-        const uint32_t length = uint32_t(std::min<size_t>(size - offset, kBlockSize));
-        std::fill(buffer.begin(), buffer.end(), kErasedByte);
-        std::copy_n(blob.bytes() + offset, length, buffer.begin());
-
-        const uint32_t fullPages = length / kFlashPage;
+        const uint32_t length = internal::FillFlashBlock(blob, k, &buffer);
         for (uint32_t i = 0; i < kPagesPerBlock; ++i) {
             status = monitor.mstarWriteData(blockAddress + kFlashPage * i,
                                             buffer.data() + kFlashPage * i, kFlashPage);
             if (status < 0) return status;
-            // Progress counts image bytes only, not the fill.
-            if (i < fullPages)
-                current.transferredBytes += kFlashPage;
-            else if (i == fullPages)
-                current.transferredBytes += length % kFlashPage;
+            current.transferredBytes += internal::FlashPageProgress(i, length);
             if (!internal::ContinueTransfer(callback, current, userData)) return KmErrorCancelled;
         }
         if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;

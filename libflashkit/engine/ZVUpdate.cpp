@@ -9,6 +9,7 @@
 #include "device/Monitor.h"
 #include "device/Sleep.h"
 #include "engine/BundleSearch.h"
+#include "engine/FlashBlock.h"
 #include "engine/Progress.h"
 #include "engine/TransferExtraction.h"
 #include "package/Blob.h"
@@ -20,10 +21,9 @@
 namespace fwu {
 namespace {
 
-constexpr uint32_t kBlockSize = 0x10000;
-constexpr uint32_t kPageSize = 256;
-constexpr uint32_t kPagesPerBlock = kBlockSize / kPageSize;
-constexpr uint8_t kFillByte = 0xFF;
+constexpr uint32_t kBlockSize = internal::kFlashBlockSize;
+constexpr uint32_t kPageSize = internal::kFlashPageSize;
+constexpr uint32_t kPagesPerBlock = internal::kFlashPagesPerBlock;
 // Gives the monitor time to switch into its transfer mode before the first erase.
 constexpr uint32_t kTransferStateSettleMs = 100;
 
@@ -51,23 +51,13 @@ KmError ZVTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob&
         const uint32_t blockAddress = address + uint32_t(offset);
         if ((status = monitor.zvBlockErase(blockAddress)) < 0) return status;
 
-        // The tail of the last block is written as erased flash, so the whole block can be
-        // checked the same way as the full ones.
-        const uint32_t length = uint32_t(std::min<size_t>(size - offset, kBlockSize));
-        std::fill(buffer.begin(), buffer.end(), kFillByte);
-        std::copy_n(blob.bytes() + offset, length, buffer.begin());
+        const uint32_t length = internal::FillFlashBlock(blob, k, &buffer);
         for (uint8_t byte : buffer) sum += byte;
-
-        const uint32_t fullPages = length / kPageSize;
         for (uint32_t page = 0; page < kPagesPerBlock; ++page) {
             status = monitor.zvWriteData(blockAddress + page * kPageSize,
                                          buffer.data() + page * kPageSize, kPageSize);
             if (status < 0) return status;
-            // Progress counts image bytes only, not the fill.
-            if (page < fullPages)
-                current.transferredBytes += kPageSize;
-            else if (page == fullPages)
-                current.transferredBytes += length % kPageSize;
+            current.transferredBytes += internal::FlashPageProgress(page, length);
             if (!internal::ContinueTransfer(callback, current, userData)) return KmErrorCancelled;
         }
     }
