@@ -1,0 +1,318 @@
+#include "hid/HidDescriptor.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace screenio::hid {
+namespace {
+
+[[noreturn]] void reject(size_t offset, const std::string& what) {
+    throw std::invalid_argument("HID report descriptor rejected: " + what + " (item at byte " +
+                                std::to_string(offset) + ")");
+}
+
+// One short item: prefix byte plus 0, 1, 2 or 4 little-endian data bytes.
+struct Item {
+    size_t offset = 0;
+    uint8_t type = 0;
+    uint8_t tag = 0;
+    uint8_t bytes = 0;
+    uint32_t value = 0;
+};
+
+enum ItemType : uint8_t { kMain = 0, kGlobal = 1, kLocal = 2, kReserved = 3 };
+
+int32_t signExtend(uint32_t value, uint8_t bytes) {
+    if (bytes == 0) return 0;
+    if (bytes == 4) return static_cast<int32_t>(value);
+    const uint32_t sign = 1u << (bytes * 8 - 1);
+    return static_cast<int32_t>((value ^ sign)) - static_cast<int32_t>(sign);
+}
+
+// State saved by Push and restored by Pop, the report ID included.
+struct Globals {
+    uint16_t usagePage = 0;
+    int32_t logicalMinimum = 0;
+    uint32_t logicalMaximumRaw = 0;  // read once the minimum tells whether it is signed
+    uint8_t logicalMaximumBytes = 0;
+    uint32_t reportSize = 0;
+    uint32_t reportCount = 0;
+    uint8_t reportId = 0;
+};
+
+// Ranges stay unexpanded so a wide Minimum..Maximum costs one entry, not thousands.
+struct UsageRun {
+    uint16_t page = 0;
+    uint16_t first = 0;
+    uint16_t last = 0;
+};
+
+struct Locals {
+    std::vector<UsageRun> usages;
+    size_t usageTotal = 0;
+    std::optional<uint32_t> minimum;  // (page << 16) | usage
+    std::optional<uint32_t> maximum;
+};
+
+struct ParseState {
+    Globals globals;
+    std::vector<Globals> pushed;
+    Locals locals;
+    size_t collectionDepth = 0;
+    bool sawReportId = false;
+    bool sawDataWithoutId = false;
+    std::map<std::pair<ReportType, uint8_t>, uint32_t> reportBits;
+    std::map<uint32_t, HidField> features;
+    size_t featureUsagesDeclared = 0;
+    std::set<uint16_t> topLevelPages;
+};
+
+// A 4-byte usage carries its own page; shorter ones take the current Usage Page.
+uint32_t fullUsage(const Item& item, uint16_t page) {
+    if (item.bytes == 4) return item.value;
+    return (static_cast<uint32_t>(page) << 16) | (item.value & 0xFFFFu);
+}
+
+void addUsageRun(ParseState& s, const Item& item, uint32_t first, uint32_t last) {
+    if (s.locals.usages.size() >= HidDescriptor::kMaxUsageEntries)
+        reject(item.offset, "more than " + std::to_string(HidDescriptor::kMaxUsageEntries) +
+                                " usages before one main item");
+    const auto firstPage = static_cast<uint16_t>(first >> 16);
+    if (firstPage != (last >> 16)) reject(item.offset, "Usage Minimum and Maximum on different pages");
+    const auto low = static_cast<uint16_t>(first & 0xFFFFu);
+    const auto high = static_cast<uint16_t>(last & 0xFFFFu);
+    if (low > high) reject(item.offset, "Usage Minimum above Usage Maximum");
+    const uint32_t span = static_cast<uint32_t>(high - low) + 1;
+    if (span > HidDescriptor::kMaxUsageRange)
+        reject(item.offset, "usage range of " + std::to_string(span) + " usages exceeds " +
+                                std::to_string(HidDescriptor::kMaxUsageRange));
+    s.locals.usages.push_back({firstPage, low, high});
+    s.locals.usageTotal += span;
+}
+
+void addFeatureUsage(ParseState& s, const Item& item, uint32_t key, const HidField& field) {
+    // Repeats count too: they cost lookups, and a descriptor could repeat a wide range forever.
+    if (++s.featureUsagesDeclared > HidDescriptor::kMaxFeatureUsages)
+        reject(item.offset, "more than " + std::to_string(HidDescriptor::kMaxFeatureUsages) +
+                                " feature usages");
+    s.features.emplace(key, field);
+}
+
+void mapFeatureUsages(ParseState& s, const Item& item, const HidField& base) {
+    const Locals& locals = s.locals;
+    if (locals.usageTotal == 0) return;
+    if (base.isArray) {
+        // Every selectable usage shares the one array field.
+        for (const UsageRun& run : locals.usages)
+            for (uint32_t u = run.first; u <= run.last; ++u)
+                addFeatureUsage(s, item, (static_cast<uint32_t>(run.page) << 16) | u, base);
+        return;
+    }
+    // Element i takes usage i; the last usage takes every remaining element, so one usage over
+    // a Report Count of N describes an N-element buffer. Usages beyond the count are unused.
+    const uint32_t reportCount = base.count;
+    uint32_t element = 0;
+    for (const UsageRun& run : locals.usages) {
+        for (uint32_t u = run.first; u <= run.last && element < reportCount; ++u, ++element) {
+            HidField field = base;
+            field.bitOffset = base.bitOffset + element * base.bitSize;
+            const bool lastUsage = (element + 1 == locals.usageTotal);
+            field.count = lastUsage ? reportCount - element : 1;
+            addFeatureUsage(s, item, (static_cast<uint32_t>(run.page) << 16) | u, field);
+        }
+    }
+}
+
+void addDataItem(ParseState& s, const Item& item, ReportType type) {
+    const Globals& g = s.globals;
+    if (s.sawReportId && g.reportId == 0)
+        reject(item.offset, "data item without a report ID in a descriptor that uses report IDs");
+    if (!s.sawReportId) s.sawDataWithoutId = true;
+
+    uint32_t& reportBits = s.reportBits[{type, g.reportId}];
+    const uint64_t start = reportBits;
+    const uint64_t end = start + static_cast<uint64_t>(g.reportSize) * g.reportCount;
+    if (end > HidDescriptor::kMaxReportBytes * 8)
+        reject(item.offset, "report " + std::to_string(g.reportId) + " longer than " +
+                                std::to_string(HidDescriptor::kMaxReportBytes) + " bytes");
+    reportBits = static_cast<uint32_t>(end);
+    if (type != ReportType::Feature || end == start) return;
+
+    HidField base;
+    base.reportId = g.reportId;
+    base.bitOffset = static_cast<uint32_t>(start);
+    base.bitSize = g.reportSize;
+    base.count = g.reportCount;
+    base.isSigned = g.logicalMinimum < 0;
+    base.logicalMinimum = g.logicalMinimum;
+    // A non-negative minimum means unsigned data; devices commonly write 0..255 as 15 00 25 FF.
+    base.logicalMaximum = base.isSigned ? signExtend(g.logicalMaximumRaw, g.logicalMaximumBytes)
+                                        : static_cast<int64_t>(g.logicalMaximumRaw);
+    base.isArray = (item.value & 0x02u) == 0;
+    mapFeatureUsages(s, item, base);
+}
+
+void mainItem(ParseState& s, const Item& item) {
+    if (s.locals.minimum.has_value() != s.locals.maximum.has_value())
+        reject(item.offset, "Usage Minimum without matching Usage Maximum");
+    switch (item.tag) {
+    case 0x8: addDataItem(s, item, ReportType::Input); break;
+    case 0x9: addDataItem(s, item, ReportType::Output); break;
+    case 0xB: addDataItem(s, item, ReportType::Feature); break;
+    case 0xA:  // Collection
+        if (s.collectionDepth >= HidDescriptor::kMaxCollectionDepth)
+            reject(item.offset, "collections nested deeper than " +
+                                    std::to_string(HidDescriptor::kMaxCollectionDepth));
+        if (s.collectionDepth == 0 && item.value == 0x01 && !s.locals.usages.empty())
+            s.topLevelPages.insert(s.locals.usages.front().page);
+        ++s.collectionDepth;
+        break;
+    case 0xC:
+        if (s.collectionDepth == 0) reject(item.offset, "End Collection without open Collection");
+        --s.collectionDepth;
+        break;
+    default: reject(item.offset, "unknown main item tag " + std::to_string(item.tag));
+    }
+    s.locals = Locals{};
+}
+
+void globalItem(ParseState& s, const Item& item) {
+    Globals& g = s.globals;
+    switch (item.tag) {
+    case 0x0:
+        if (item.value > 0xFFFFu) reject(item.offset, "Usage Page above FFFF");
+        g.usagePage = static_cast<uint16_t>(item.value);
+        break;
+    case 0x1: g.logicalMinimum = signExtend(item.value, item.bytes); break;
+    case 0x2:
+        g.logicalMaximumRaw = item.value;
+        g.logicalMaximumBytes = item.bytes;
+        break;
+    case 0x3: case 0x4: case 0x5: case 0x6: break;  // physical range and units: not needed
+    case 0x7:
+        if (item.value > HidDescriptor::kMaxReportSize)
+            reject(item.offset, "Report Size " + std::to_string(item.value) + " above " +
+                                    std::to_string(HidDescriptor::kMaxReportSize) + " bits");
+        g.reportSize = item.value;
+        break;
+    case 0x8:
+        if (item.value == 0) reject(item.offset, "report ID 0");
+        if (item.value > 0xFF)
+            reject(item.offset, "report ID " + std::to_string(item.value) + " above 255");
+        if (s.sawDataWithoutId)
+            reject(item.offset, "report ID declared after data items that had none");
+        s.sawReportId = true;
+        g.reportId = static_cast<uint8_t>(item.value);
+        break;
+    case 0x9:
+        if (item.value > HidDescriptor::kMaxReportCount)
+            reject(item.offset, "Report Count " + std::to_string(item.value) + " above " +
+                                    std::to_string(HidDescriptor::kMaxReportCount));
+        g.reportCount = item.value;
+        break;
+    case 0xA:
+        if (s.pushed.size() >= HidDescriptor::kMaxPushDepth)
+            reject(item.offset, "Push nested deeper than " +
+                                    std::to_string(HidDescriptor::kMaxPushDepth));
+        s.pushed.push_back(g);
+        break;
+    case 0xB:
+        if (s.pushed.empty()) reject(item.offset, "Pop without Push");
+        g = s.pushed.back();
+        s.pushed.pop_back();
+        break;
+    default: reject(item.offset, "unknown global item tag " + std::to_string(item.tag));
+    }
+}
+
+void localItem(ParseState& s, const Item& item) {
+    Locals& l = s.locals;
+    const uint16_t page = s.globals.usagePage;
+    switch (item.tag) {
+    case 0x0: {
+        const uint32_t usage = fullUsage(item, page);
+        addUsageRun(s, item, usage, usage);
+        break;
+    }
+    case 0x1:
+    case 0x2:
+        (item.tag == 0x1 ? l.minimum : l.maximum) = fullUsage(item, page);
+        if (l.minimum && l.maximum) {
+            addUsageRun(s, item, *l.minimum, *l.maximum);
+            l.minimum.reset();
+            l.maximum.reset();
+        }
+        break;
+    // Designators, strings and delimiters do not affect report layout.
+    case 0x3: case 0x4: case 0x5: case 0x7: case 0x8: case 0x9: case 0xA: break;
+    default: reject(item.offset, "unknown local item tag " + std::to_string(item.tag));
+    }
+}
+
+} // namespace
+
+HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
+    if (size == 0) throw std::invalid_argument("HID report descriptor rejected: empty");
+    if (data == nullptr) throw std::invalid_argument("HID report descriptor rejected: no data");
+    if (size > kMaxDescriptorBytes)
+        throw std::invalid_argument("HID report descriptor rejected: " + std::to_string(size) +
+                                    " bytes exceeds the 64 KiB limit");
+
+    ParseState s;
+    size_t pos = 0;
+    while (pos < size) {
+        Item item;
+        item.offset = pos;
+        const uint8_t prefix = data[pos++];
+        if (prefix == 0xFE) reject(item.offset, "long item");
+        const uint8_t sizeCode = prefix & 0x03u;
+        item.bytes = sizeCode == 3 ? 4 : sizeCode;
+        item.type = (prefix >> 2) & 0x03u;
+        item.tag = prefix >> 4;
+        if (item.bytes > size - pos)
+            reject(item.offset, "truncated item: " + std::to_string(item.bytes) +
+                                    " data bytes declared, " + std::to_string(size - pos) + " left");
+        for (uint8_t i = 0; i < item.bytes; ++i)
+            item.value |= static_cast<uint32_t>(data[pos + i]) << (8 * i);
+        pos += item.bytes;
+
+        switch (item.type) {
+        case kMain: mainItem(s, item); break;
+        case kGlobal: globalItem(s, item); break;
+        case kLocal: localItem(s, item); break;
+        default: reject(item.offset, "reserved item type");
+        }
+    }
+    if (s.collectionDepth != 0)
+        throw std::invalid_argument("HID report descriptor rejected: " +
+                                    std::to_string(s.collectionDepth) + " collection(s) not closed");
+
+    HidDescriptor descriptor;
+    descriptor.m_reportBits = std::move(s.reportBits);
+    descriptor.m_features = std::move(s.features);
+    descriptor.m_topLevelPages = std::move(s.topLevelPages);
+    descriptor.m_usesReportIds = s.sawReportId;
+    for (auto& entry : descriptor.m_features) {
+        HidField& field = entry.second;
+        field.reportLength = *descriptor.reportLength(ReportType::Feature, field.reportId);
+    }
+    return descriptor;
+}
+
+const HidField* HidDescriptor::feature(uint16_t page, uint16_t usage) const {
+    const auto it = m_features.find((static_cast<uint32_t>(page) << 16) | usage);
+    return it == m_features.end() ? nullptr : &it->second;
+}
+
+bool HidDescriptor::hasTopLevelCollectionOnPage(uint16_t page) const {
+    return m_topLevelPages.count(page) != 0;
+}
+
+std::optional<size_t> HidDescriptor::reportLength(ReportType type, uint8_t reportId) const {
+    const auto it = m_reportBits.find({type, reportId});
+    if (it == m_reportBits.end()) return std::nullopt;
+    return (static_cast<size_t>(it->second) + 7) / 8;
+}
+
+} // namespace screenio::hid
