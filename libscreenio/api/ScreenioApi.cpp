@@ -68,10 +68,15 @@ SCREENIO_EXPORT KmError KmRetrieve(int32_t index, void** handle) {
     return Guard([&] {
         KmError status = SCREENIO_ERROR_INVALID_ARGUMENT;
         if (handle && index >= 0) {
+            std::shared_ptr<Device> device = HandleTable::instance().deviceAt(size_t(index));
             void* found = HandleTable::instance().handleFor(size_t(index));
-            if (found) {
-                *handle = found;
-                status = 0;
+            // The claim comes first: a monitor another program holds gives no handle.
+            if (device && found) {
+                status = device->acquire();
+                if (status >= 0) {
+                    *handle = found;
+                    status = 0;
+                }
             }
         }
         if (Trace::enabled()) Trace::call("KmRetrieve", index, status);

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/BackendRegistry.h"
+#include "hid/HidBackend.h"
+#include "hid/HidrawTransport.h"
 #include "sim/DemoSet.h"
 #include "sim/SimBackend.h"
 #include "sim/SimConfig.h"
@@ -12,7 +14,9 @@ namespace screenio {
 
 std::shared_ptr<Backend> BackendFromEnvironment() {
     const char* value = std::getenv("SCREENIO_SIM");
-    if (!value || !*value) return nullptr;
+    // Without a simulation the monitors on USB are the ones meant.
+    if (!value || !*value)
+        return std::make_shared<hid::HidBackend>(std::make_shared<hid::HidrawTransport>());
     std::string choice = value;
     sim::SimConfig config;
     try {

@@ -21,7 +21,8 @@ private:
     bool m_chosen = false;
 };
 
-// The backend that SCREENIO_SIM asks for: none when unset, the demo set, or a description file.
+// The backend that SCREENIO_SIM asks for: the hidraw nodes of USB monitors when unset, the demo
+// set, or a description file.
 // A description that cannot be used is reported on standard error and gives no monitors.
 std::shared_ptr<Backend> BackendFromEnvironment();
 

@@ -17,6 +17,11 @@ class Device {
 public:
     virtual ~Device() = default;
 
+    // Called when a caller takes the monitor's handle (KmRetrieve): a backend that must claim
+    // the monitor (open it, lock it against other processes) does so here, and keeps the claim
+    // until the search is dropped. Repeated calls after a success succeed at once.
+    virtual KmError acquire() { return 0; }
+
     // `offered` becomes true when the monitor offers the usage; `count` the byte length of its
     // array report (0 for usages without one).
     virtual KmError getFixedData(uint16_t page, uint16_t usage, bool* offered, uint32_t* count) = 0;

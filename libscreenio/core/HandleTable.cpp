@@ -35,6 +35,11 @@ void* HandleTable::handleFor(size_t index) const {
     return reinterpret_cast<void*>(value);
 }
 
+std::shared_ptr<Device> HandleTable::deviceAt(size_t index) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return index < m_devices.size() ? m_devices[index] : nullptr;
+}
+
 std::shared_ptr<Device> HandleTable::lookup(const void* handle) const {
     uintptr_t value = reinterpret_cast<uintptr_t>(handle);
     uintptr_t index = value & kIndexMask;

@@ -21,6 +21,8 @@ public:
     size_t size() const;
     // The handle of monitor `index`, or null when out of range.
     void* handleFor(size_t index) const;
+    // Monitor `index` of the current search, or null when out of range.
+    std::shared_ptr<Device> deviceAt(size_t index) const;
     // The monitor behind a handle of the current search, or null.
     std::shared_ptr<Device> lookup(const void* handle) const;
 

@@ -115,6 +115,15 @@ void Trace::call(const char* name, int64_t argument, KmError status) {
     WriteLine(Timestamp() + fields + "\n");
 }
 
+void Trace::note(const std::string& text) {
+    if (!enabled()) return;
+    std::string line = Timestamp() + " - note " + text;
+    // A note may quote a device's words; a line break would split the line.
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    WriteLine(line + "\n");
+}
+
 void Trace::reset() {
     TraceFile& file = File();
     std::lock_guard<std::mutex> lock(file.mutex);

@@ -20,6 +20,8 @@ public:
                         const int64_t* value = nullptr);
     // A call that addresses no usage (KmRelease, KmFind, KmRetrieve).
     static void call(const char* name, int64_t argument, KmError status);
+    // A remark of a backend that belongs to no call, such as a device it passed over.
+    static void note(const std::string& text);
     // Closes the trace; the next call reads SCREENIO_TRACE again (for tests).
     static void reset();
 };

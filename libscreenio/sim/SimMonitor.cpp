@@ -932,6 +932,23 @@ SimMonitor::~SimMonitor() = default;
 
 const MonitorSpec& SimMonitor::spec() const { return m_impl->spec; }
 
+std::vector<SimUsage> SimMonitor::usages() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    std::vector<SimUsage> listing;
+    for (const auto& [key, entry] : m_impl->usages) {
+        SimUsage u;
+        u.page = static_cast<uint16_t>(key >> 16);
+        u.usage = static_cast<uint16_t>(key & 0xFFFFu);
+        u.count = entry.count;
+        u.getValue = (entry.access & kGetValue) != 0;
+        u.setValue = (entry.access & kSetValue) != 0;
+        u.getArray = (entry.access & kGetArray) != 0;
+        u.setArray = (entry.access & kSetArray) != 0;
+        listing.push_back(u);
+    }
+    return listing;
+}
+
 bool SimMonitor::present() const {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     m_impl->tick();

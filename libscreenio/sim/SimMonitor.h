@@ -22,6 +22,17 @@ struct SimRequest {
     KmError status = 0;
 };
 
+// One usage the monitor offers and the requests it answers on it.
+struct SimUsage {
+    uint16_t page = 0;
+    uint16_t usage = 0;
+    uint32_t count = 0; // array report length; 0 for a value usage
+    bool getValue = false;
+    bool setValue = false;
+    bool getArray = false;
+    bool setArray = false;
+};
+
 // A simulated monitor of the maker: its usages, report layouts and echo rules, its record files,
 // transfer state and restart, the scaler bridge with its serial flash, the ZV flash commands,
 // and injected faults. Thread-safe; requests may come from several threads.
@@ -37,6 +48,8 @@ public:
     SimMonitor& operator=(const SimMonitor&) = delete;
 
     const MonitorSpec& spec() const;
+    // The usages offered, ordered by page then usage; fixed from construction on.
+    std::vector<SimUsage> usages() const;
 
     // On the bus now: not restarting, not dropped off.
     bool present() const;

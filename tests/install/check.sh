@@ -12,6 +12,15 @@ test -f "$work/prefix/include/flashkit/flashkit.h"
 test -f "$work/prefix/include/screenio/screenio.h"
 test -f "$work/prefix/include/ksys/ksys.h"
 test -f "$work/prefix/include/kipc/kipc.h"
+# The udev rule holds this build's vendor id as the kernel names HID devices (4 upper-case hex
+# digits), and is installed where udev looks below the prefix: plain lib/, not the multiarch one.
+vendor=$(sed -n 's/^SCREENIO_USB_VENDOR_ID:[A-Z]*=//p' "$build/CMakeCache.txt")
+rule="$work/prefix/lib/udev/rules.d/70-screenio-monitors.rules"
+cmp "$build/libscreenio/udev/70-screenio-monitors.rules" "$rule"
+hex=$(printf '%04X' "$vendor")
+expected="SUBSYSTEM==\"hidraw\", SUBSYSTEMS==\"hid\", KERNELS==\"0003:$hex:*\", TAG+=\"uaccess\""
+[ "$(grep -v "^#" "$rule")" = "$expected" ] || { echo "bad udev rule:"; cat "$rule"; exit 1; }
+
 # The tool runs from the installed tree alone: it finds its libraries beside it.
 env -u LD_LIBRARY_PATH "$work/prefix/bin/flashkit" --version
 

@@ -2,21 +2,28 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "core/BackendRegistry.h"
+#include "core/VendorId.h"
 #include "device/Sleep.h"
+#include "hid/HidBackend.h"
 #include "screenio/screenio.h"
 #include "sim/SimBackend.h"
 #include "sim/SimClock.h"
+#include "sim/SimHidTransport.h"
 #include "sim/SimMonitor.h"
 
 namespace fwu::test {
 
 // Simulated monitors reached through the monitor-control library's exported functions, as
 // the library reaches real ones. Waits of the library let simulated time pass instead of
-// sleeping, and are recorded.
+// sleeping, and are recorded. With FLASHKIT_TEST_TRANSPORT=hid the monitors are reached through
+// the HID backend instead: generated report descriptors, parsed, and every request packed into
+// and out of feature reports.
 class SimulatedMonitors : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -29,7 +36,12 @@ protected:
         screenio::sim::SimConfig config;
         config.monitors = std::move(specs);
         m_backend = std::make_shared<screenio::sim::SimBackend>(std::move(config));
-        screenio::BackendRegistry::instance().set(m_backend);
+        if (OverHid())
+            screenio::BackendRegistry::instance().set(std::make_shared<screenio::hid::HidBackend>(
+                std::make_shared<screenio::sim::SimHidTransport>(m_backend,
+                                                                 screenio::UsbVendorId())));
+        else
+            screenio::BackendRegistry::instance().set(m_backend);
         internal::SetSleepFunction(&FastSleep);
         Sleeps().clear();
         search();
@@ -54,6 +66,11 @@ protected:
     void record(size_t index = 0) {
         sim(index).clearHistory();
         sim(index).setRecording(true);
+    }
+
+    static bool OverHid() {
+        const char* transport = std::getenv("FLASHKIT_TEST_TRANSPORT");
+        return transport && std::strcmp(transport, "hid") == 0;
     }
 
     static std::vector<uint32_t>& Sleeps() {

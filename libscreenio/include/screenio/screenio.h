@@ -12,8 +12,10 @@
  * The library owns the handles; callers never free them.
  *
  * Backend: the environment variable SCREENIO_SIM selects simulated monitors ("demo" for the
- * built-in set, else the path of a JSON description, see docs/simulator.md); unset, no monitor
- * is found. SCREENIO_TRACE names a file that receives one line per call.
+ * built-in set, else the path of a JSON description, see docs/simulator.md); unset, the
+ * monitors on USB are reached through the kernel's hidraw nodes (SCREENIO_USB_VENDOR_ID
+ * overrides the maker's vendor id). SCREENIO_TRACE names a file that receives one line per
+ * call.
  *
  * All functions may be called from several threads.
  */
@@ -44,12 +46,16 @@ typedef int32_t KmError;
 #define SCREENIO_ERROR_TIMEOUT (-7)          /* the monitor did not answer in time */
 #define SCREENIO_ERROR_REJECTED (-8)         /* the monitor refused the request in its state */
 #define SCREENIO_ERROR_INTERNAL (-9)         /* the library itself failed (out of memory) */
+#define SCREENIO_ERROR_BUSY (-10)            /* another program is using the monitor */
+#define SCREENIO_ERROR_ACCESS (-11)          /* the system denies access to the monitor */
 
 /* Drops every handle of the previous search. */
 SCREENIO_EXPORT KmError KmRelease(void);
 /* Searches for monitors; returns how many were found (0 when none). */
 SCREENIO_EXPORT KmError KmFind(void);
-/* Writes the handle of monitor `index` (0 to count - 1) of the last search to `*handle`. */
+/* Writes the handle of monitor `index` (0 to count - 1) of the last search to `*handle`.
+ * Taking a handle claims the monitor for this process until KmRelease or the next KmFind;
+ * a monitor another process has claimed gives SCREENIO_ERROR_BUSY. */
 SCREENIO_EXPORT KmError KmRetrieve(int32_t index, void** handle);
 /* Reads a value feature into `*value`. */
 SCREENIO_EXPORT KmError KmGetFeatureValue(void* handle, uint16_t page, uint16_t usage, int64_t* value);

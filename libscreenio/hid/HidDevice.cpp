@@ -1,0 +1,255 @@
+#include "hid/HidDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "hid/ReportBits.h"
+
+namespace screenio::hid {
+namespace {
+
+// Bytes an array request moves: the field's bits, rounded up.
+uint32_t FieldBytes(const HidField& field) {
+    return static_cast<uint32_t>((static_cast<uint64_t>(field.bitSize) * field.count + 7) / 8);
+}
+
+// The errno value of a failed transport call; a result that is no errno value is an I/O error.
+int ErrnoOf(int result) { return result < 0 && result > -4096 ? -result : EIO; }
+
+bool IsValueField(const HidField& field) {
+    return field.count == 1 && field.bitSize >= 1 && field.bitSize <= ReportBits::kMaxBits;
+}
+
+// Whole bytes can be copied; anything else goes bit by bit so neighbours stay intact.
+bool ByteAligned(const HidField& field) {
+    const uint64_t bits = static_cast<uint64_t>(field.bitSize) * field.count;
+    return field.bitOffset % 8 == 0 && bits % 8 == 0;
+}
+
+bool CopyOut(const HidField& field, const std::vector<uint8_t>& report, uint8_t* out,
+             uint32_t length) {
+    if (ByteAligned(field)) {
+        const size_t start = field.bitOffset / 8;
+        if (start > report.size() || report.size() - start < length) return false;
+        std::copy_n(report.begin() + static_cast<std::ptrdiff_t>(start), length, out);
+        return true;
+    }
+    const uint64_t total = static_cast<uint64_t>(field.bitSize) * field.count;
+    for (uint32_t i = 0; i < length; ++i) {
+        const auto bits = static_cast<uint32_t>(std::min<uint64_t>(8, total - 8 * uint64_t(i)));
+        uint64_t part = 0;
+        if (!ReportBits::read(report.data(), report.size(), field.bitOffset + 8 * i, bits, &part))
+            return false;
+        out[i] = static_cast<uint8_t>(part);
+    }
+    return true;
+}
+
+bool CopyIn(const HidField& field, std::vector<uint8_t>& report, const uint8_t* in,
+            uint32_t length) {
+    if (ByteAligned(field)) {
+        const size_t start = field.bitOffset / 8;
+        if (start > report.size() || report.size() - start < length) return false;
+        std::copy_n(in, length, report.begin() + static_cast<std::ptrdiff_t>(start));
+        return true;
+    }
+    const uint64_t total = static_cast<uint64_t>(field.bitSize) * field.count;
+    for (uint32_t i = 0; i < length; ++i) {
+        const auto bits = static_cast<uint32_t>(std::min<uint64_t>(8, total - 8 * uint64_t(i)));
+        if (!ReportBits::write(report.data(), report.size(), field.bitOffset + 8 * i, bits, in[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+HidDevice::HidDevice(std::shared_ptr<HidTransport> transport, HidNodeInfo node,
+                     HidDescriptor descriptor, HidStallRetry retry)
+    : m_transport(std::move(transport)), m_node(std::move(node)),
+      m_descriptor(std::move(descriptor)), m_retry(std::move(retry)) {
+    if (!m_retry.now) m_retry.now = [] { return std::chrono::steady_clock::now(); };
+    if (!m_retry.sleep)
+        m_retry.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+    // The parsed form is all that is needed from here on.
+    m_node.descriptor.clear();
+    m_node.descriptor.shrink_to_fit();
+    // Usages of one field (a selector array) count once: writing it rewrites nothing else.
+    std::map<uint8_t, std::set<std::pair<uint32_t, uint64_t>>> spans;
+    for (const auto& entry : m_descriptor.features()) {
+        const HidField& f = entry.second;
+        spans[f.reportId].insert({f.bitOffset, static_cast<uint64_t>(f.bitSize) * f.count});
+    }
+    for (const auto& [id, set] : spans) m_fieldsPerReport[id] = set.size();
+}
+
+HidDevice::~HidDevice() = default;
+
+KmError HidDevice::StatusForErrno(int error, bool* gone) {
+    switch (error) {
+    case EPIPE: return SCREENIO_ERROR_REJECTED;
+    case ETIMEDOUT: return SCREENIO_ERROR_TIMEOUT;
+    case ENODEV:
+    case ENOENT:
+    case ESHUTDOWN:
+        if (gone) *gone = true;
+        return SCREENIO_ERROR_GONE;
+    default: return SCREENIO_ERROR_IO;
+    }
+}
+
+KmError HidDevice::fail(int error) {
+    bool gone = false;
+    const KmError status = StatusForErrno(error, &gone);
+    // The connection stays open until the search is dropped, like any other claim.
+    if (gone) m_gone = true;
+    return status;
+}
+
+KmError HidDevice::acquire() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return acquireLocked();
+}
+
+KmError HidDevice::acquireLocked() {
+    if (m_gone) return SCREENIO_ERROR_GONE;
+    if (m_connection) return 0;
+    int error = 0;
+    std::unique_ptr<HidConnection> connection = m_transport->open(m_node, &error);
+    if (connection) {
+        m_connection = std::move(connection);
+        return 0;
+    }
+    switch (error) {
+    case EBUSY: return SCREENIO_ERROR_BUSY;
+    case EACCES:
+    case EPERM: return SCREENIO_ERROR_ACCESS;
+    case ENODEV:
+    case ENOENT:
+        m_gone = true;
+        return SCREENIO_ERROR_GONE;
+    default: return SCREENIO_ERROR_IO;
+    }
+}
+
+KmError HidDevice::fieldFor(uint16_t page, uint16_t usage, const HidField** field) {
+    if (m_gone) return SCREENIO_ERROR_GONE;
+    *field = m_descriptor.feature(page, usage);
+    return *field ? 0 : SCREENIO_ERROR_NOT_OFFERED;
+}
+
+KmError HidDevice::readReport(const HidField& field, std::vector<uint8_t>* report) {
+    if (KmError status = acquireLocked(); status < 0) return status;
+    // The descriptor's length, not a guess: the kernel cuts a read to the buffer silently.
+    report->assign(field.reportLength, 0);
+    const auto deadline = m_retry.now() + m_retry.budget;
+    for (;;) {
+        const int result = m_connection->getFeature(field.reportId, report->data(), report->size());
+        if (result >= 0) {
+            // A short report would leave the field's tail unknown; none of it is used.
+            return static_cast<size_t>(result) == report->size() ? 0 : SCREENIO_ERROR_IO;
+        }
+        if (result == -EPIPE && m_retry.now() < deadline) {
+            m_retry.sleep(m_retry.pause);
+            continue;
+        }
+        return fail(ErrnoOf(result));
+    }
+}
+
+KmError HidDevice::writeReport(const HidField& field, const std::vector<uint8_t>& report) {
+    if (KmError status = acquireLocked(); status < 0) return status;
+    const int result = m_connection->setFeature(field.reportId, report.data(), report.size());
+    if (result < 0) return fail(ErrnoOf(result));
+    return static_cast<size_t>(result) < report.size() ? SCREENIO_ERROR_IO : 0;
+}
+
+KmError HidDevice::reportForWrite(const HidField& field, std::vector<uint8_t>* report) {
+    const auto it = m_fieldsPerReport.find(field.reportId);
+    if (it != m_fieldsPerReport.end() && it->second > 1) return readReport(field, report);
+    report->assign(field.reportLength, 0);
+    return 0;
+}
+
+KmError HidDevice::getFixedData(uint16_t page, uint16_t usage, bool* offered, uint32_t* count) {
+    if (!offered || !count) return SCREENIO_ERROR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_gone) return SCREENIO_ERROR_GONE;
+    const HidField* field = m_descriptor.feature(page, usage);
+    *offered = field != nullptr;
+    *count = field && field->count > 1 ? FieldBytes(*field) : 0;
+    return 0;
+}
+
+KmError HidDevice::getValue(uint16_t page, uint16_t usage, int64_t* value) {
+    if (!value) return SCREENIO_ERROR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const HidField* field = nullptr;
+    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    if (!IsValueField(*field)) return SCREENIO_ERROR_LENGTH;
+    std::vector<uint8_t> report;
+    if (KmError status = readReport(*field, &report); status < 0) return status;
+    uint64_t raw = 0;
+    if (!ReportBits::read(report.data(), report.size(), field->bitOffset, field->bitSize, &raw))
+        return SCREENIO_ERROR_IO;
+    *value = field->isSigned ? ReportBits::signExtend(raw, field->bitSize)
+                             : static_cast<int64_t>(raw);
+    return 0;
+}
+
+KmError HidDevice::setValue(uint16_t page, uint16_t usage, int64_t value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const HidField* field = nullptr;
+    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    if (!IsValueField(*field)) return SCREENIO_ERROR_LENGTH;
+    bool inRange = ReportBits::fits(value, field->bitSize, field->isSigned);
+    // A descriptor with the limits swapped declares no range; the width still applies.
+    if (field->logicalMinimum <= field->logicalMaximum)
+        inRange = inRange && value >= field->logicalMinimum && value <= field->logicalMaximum;
+    if (!inRange) return SCREENIO_ERROR_INVALID_ARGUMENT;
+    std::vector<uint8_t> report;
+    if (KmError status = reportForWrite(*field, &report); status < 0) return status;
+    if (!ReportBits::write(report.data(), report.size(), field->bitOffset, field->bitSize,
+                           static_cast<uint64_t>(value)))
+        return SCREENIO_ERROR_IO;
+    return writeReport(*field, report);
+}
+
+KmError HidDevice::getArray(uint16_t page, uint16_t usage, uint8_t* buffer, uint32_t length) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const HidField* field = nullptr;
+    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    if (length != FieldBytes(*field)) return SCREENIO_ERROR_LENGTH;
+    if (!buffer && length > 0) return SCREENIO_ERROR_INVALID_ARGUMENT;
+    std::vector<uint8_t> report;
+    if (KmError status = readReport(*field, &report); status < 0) return status;
+    // The caller's buffer changes only when the whole field has arrived.
+    std::vector<uint8_t> bytes(length);
+    if (!CopyOut(*field, report, bytes.data(), length)) return SCREENIO_ERROR_IO;
+    std::copy(bytes.begin(), bytes.end(), buffer);
+    return 0;
+}
+
+KmError HidDevice::setArray(uint16_t page, uint16_t usage, const uint8_t* buffer,
+                            uint32_t length) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const HidField* field = nullptr;
+    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    if (length != FieldBytes(*field)) return SCREENIO_ERROR_LENGTH;
+    if (!buffer && length > 0) return SCREENIO_ERROR_INVALID_ARGUMENT;
+    std::vector<uint8_t> report;
+    if (KmError status = reportForWrite(*field, &report); status < 0) return status;
+    if (!CopyIn(*field, report, buffer, length)) return SCREENIO_ERROR_IO;
+    return writeReport(*field, report);
+}
+
+std::string HidDevice::describe() const {
+    if (!m_node.serial.empty()) return m_node.serial;
+    return m_node.name.empty() ? m_node.node : m_node.name;
+}
+
+}  // namespace screenio::hid

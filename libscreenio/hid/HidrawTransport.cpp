@@ -1,0 +1,337 @@
+#include "hid/HidrawTransport.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <utility>
+
+#include "hid/HidDescriptor.h"
+#include "hid/HidrawConnection.h"
+
+namespace screenio::hid {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kBusUsb = 0x0003;
+// uevent and attribute files are a page at most; a larger one is not what we expect.
+constexpr size_t kMaxTextBytes = 16 * 1024;
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Reads a whole file into `*out`: 0, an errno value, or EFBIG when it holds more than `cap`.
+// Blocking reads on purpose: sysfs never blocks, and nothing else should be read at all.
+int ReadCapped(const std::string& path, size_t cap, std::string* out) {
+    UniqueFd fd(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd.valid()) return errno;
+    out->clear();
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+        if (out->size() + size_t(n) > cap) return EFBIG;
+        out->append(chunk, size_t(n));
+    }
+}
+
+std::string_view WithoutNewline(std::string_view text) {
+    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    return text;
+}
+
+// The value of `KEY=value` in a uevent file; the first line with the key wins.
+std::optional<std::string> UeventValue(std::string_view text, std::string_view key) {
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        if (line.size() > key.size() && line.substr(0, key.size()) == key &&
+            line[key.size()] == '=')
+            return std::string(line.substr(key.size() + 1));
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return std::nullopt;
+}
+
+bool ParseNumber(std::string_view text, unsigned base, size_t maxDigits, uint32_t* value) {
+    if (text.empty() || text.size() > maxDigits) return false;
+    uint64_t result = 0;
+    for (char c : text) {
+        unsigned digit;
+        if (c >= '0' && c <= '9') digit = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = unsigned(c - 'A' + 10);
+        else return false;
+        result = result * base + digit;
+        if (result > UINT32_MAX) return false;
+    }
+    *value = uint32_t(result);
+    return true;
+}
+
+// "a:b" or "a:b:c" split at every colon.
+std::vector<std::string_view> SplitColons(std::string_view text) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const size_t colon = text.find(':');
+        parts.push_back(text.substr(0, colon));
+        if (colon == std::string_view::npos) return parts;
+        text.remove_prefix(colon + 1);
+    }
+}
+
+struct HidId {
+    uint32_t bus = 0;
+    uint32_t vendor = 0;
+    uint32_t product = 0;
+};
+
+// HID_ID=BBBB:VVVVVVVV:PPPPPPPP, hexadecimal as the kernel prints it.
+bool ParseHidId(std::string_view text, HidId* id) {
+    const std::vector<std::string_view> parts = SplitColons(text);
+    return parts.size() == 3 && ParseNumber(parts[0], 16, 8, &id->bus) &&
+           ParseNumber(parts[1], 16, 8, &id->vendor) &&
+           ParseNumber(parts[2], 16, 8, &id->product);
+}
+
+// A DEVNAME is relative to the dev root and must stay below it.
+bool IsSafeDevName(std::string_view name) {
+    if (name.empty() || name.front() == '/' || name.find('\0') != std::string_view::npos)
+        return false;
+    for (;;) {
+        const size_t slash = name.find('/');
+        const std::string_view part = name.substr(0, slash);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (slash == std::string_view::npos) return true;
+        name.remove_prefix(slash + 1);
+    }
+}
+
+bool IsWithin(const fs::path& path, const fs::path& root) {
+    return std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
+}
+
+// The USB interface number of the nearest ancestor of `device` (below the sysfs root) that is
+// a USB interface: -1 when there is none (a virtual device), nullopt when its number is garbled.
+std::optional<int> InterfaceNumber(const fs::path& device, const fs::path& sysfsReal) {
+    for (fs::path dir = device.parent_path(); dir != sysfsReal && IsWithin(dir, sysfsReal);
+         dir = dir.parent_path()) {
+        std::string text;
+        const int error = ReadCapped((dir / "bInterfaceNumber").string(), kMaxTextBytes, &text);
+        if (error == ENOENT) continue;
+        uint32_t number = 0;
+        if (error != 0 || !ParseNumber(WithoutNewline(text), 16, 2, &number)) return std::nullopt;
+        return int(number);
+    }
+    return -1;
+}
+
+// Lock file names: the serial with anything outside [A-Za-z0-9._-] as %XX, so that distinct
+// serials get distinct files and none can name a path outside the folder ("..", "/").
+std::string LockFileName(const std::string& serial) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string name = "monitor-";
+    for (unsigned char c : serial) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        if (plain) {
+            name += char(c);
+        } else {
+            name += '%';
+            name += kHex[c >> 4];
+            name += kHex[c & 0x0F];
+        }
+    }
+    return name + ".lock";
+}
+
+// The lock folder, created private to this user. One that is a symlink or belongs to someone
+// else is refused: another user could then break or fake our locks.
+int OpenLockFolder(const std::string& folder, UniqueFd* out) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    UniqueFd fd(OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) return errno;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return EPERM;
+    if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), 0700) != 0) return errno;
+    *out = std::move(fd);
+    return 0;
+}
+
+// An exclusive lock that is never waited for: 0, EBUSY when held elsewhere, or an errno value.
+int TryLock(int fd) {
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) return 0;
+    return errno == EWOULDBLOCK ? EBUSY : errno;
+}
+
+}  // namespace
+
+HidrawTransport::HidrawTransport(std::string sysfsRoot, std::string devRoot,
+                                 std::string lockFolder)
+    : m_sysfsRoot(std::move(sysfsRoot)),
+      m_devRoot(std::move(devRoot)),
+      m_lockFolder(std::move(lockFolder)) {}
+
+std::string HidrawTransport::DefaultLockFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (runtime && runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == ::geteuid() && ::faccessat(AT_FDCWD, runtime, W_OK | X_OK, AT_EACCESS) == 0)
+        return std::string(runtime) + "/screenio";
+    return "/tmp/screenio-" + std::to_string(::geteuid());
+}
+
+std::vector<HidNodeInfo> HidrawTransport::enumerate(uint16_t vendorId) {
+    std::error_code ec;
+    const fs::path sysfsReal = fs::canonical(m_sysfsRoot, ec);
+    if (ec) return {};
+    std::vector<std::pair<unsigned long, std::string>> entries;
+    fs::directory_iterator it(sysfsReal / "class" / "hidraw", ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::string_view prefix = "hidraw";
+        uint32_t number = 0;
+        if (name.compare(0, prefix.size(), prefix) == 0 &&
+            ParseNumber(std::string_view(name).substr(prefix.size()), 10, 9, &number))
+            entries.emplace_back(number, name);
+    }
+    // Kernel order, so that indexes stay put while nothing is plugged: hidraw2 before hidraw10.
+    std::sort(entries.begin(), entries.end());
+    std::vector<HidNodeInfo> found;
+    for (const auto& entry : entries) {
+        if (std::optional<HidNodeInfo> info = describe(entry.second, vendorId, sysfsReal.string()))
+            found.push_back(std::move(*info));
+    }
+    return found;
+}
+
+std::optional<HidNodeInfo> HidrawTransport::describe(const std::string& name, uint16_t vendorId,
+                                                     const std::string& sysfsReal) const {
+    const std::string entry = sysfsReal + "/class/hidraw/" + name;
+    std::string uevent;
+    if (ReadCapped(entry + "/device/uevent", kMaxTextBytes, &uevent) != 0) return std::nullopt;
+    const std::optional<std::string> idText = UeventValue(uevent, "HID_ID");
+    HidId id;
+    if (!idText || !ParseHidId(*idText, &id)) return std::nullopt;
+    // Another maker's device: its uevent is all we read of it.
+    if (id.bus != kBusUsb || id.vendor != vendorId || id.product > 0xFFFF) return std::nullopt;
+
+    HidNodeInfo info;
+    info.name = name;
+    info.vendorId = vendorId;
+    info.productId = uint16_t(id.product);
+    info.serial = UeventValue(uevent, "HID_UNIQ").value_or("");
+
+    std::string descriptor;
+    if (ReadCapped(entry + "/device/report_descriptor", HidDescriptor::kMaxDescriptorBytes,
+                   &descriptor) != 0 ||
+        descriptor.empty())
+        return std::nullopt;
+    info.descriptor.assign(descriptor.begin(), descriptor.end());
+
+    std::string devName = name;
+    std::string classUevent;
+    const int classError = ReadCapped(entry + "/uevent", kMaxTextBytes, &classUevent);
+    if (classError != 0 && classError != ENOENT) return std::nullopt;
+    if (classError == 0) {
+        if (std::optional<std::string> value = UeventValue(classUevent, "DEVNAME")) {
+            if (!IsSafeDevName(*value)) return std::nullopt;
+            devName = *value;
+        }
+    }
+    info.node = m_devRoot + "/" + devName;
+
+    std::string dev;
+    const int devError = ReadCapped(entry + "/dev", kMaxTextBytes, &dev);
+    if (devError != 0 && devError != ENOENT) return std::nullopt;
+    if (devError == 0) {
+        const std::vector<std::string_view> parts = SplitColons(WithoutNewline(dev));
+        uint32_t major = 0;
+        uint32_t minor = 0;
+        if (parts.size() != 2 || !ParseNumber(parts[0], 10, 10, &major) ||
+            !ParseNumber(parts[1], 10, 10, &minor))
+            return std::nullopt;
+        info.deviceNumber = makedev(major, minor);
+    }
+
+    std::error_code ec;
+    const fs::path device = fs::canonical(entry + "/device", ec);
+    if (ec) return std::nullopt;
+    const std::optional<int> interface = InterfaceNumber(device, sysfsReal);
+    if (!interface) return std::nullopt;
+    info.interfaceNumber = *interface;
+    return info;
+}
+
+std::unique_ptr<HidConnection> HidrawTransport::open(const HidNodeInfo& node, int* error) {
+    int ignored = 0;
+    if (!error) error = &ignored;
+    UniqueFd fd(OpenRetrying(node.node.c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd.valid()) {
+        *error = errno;
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        *error = errno;
+        return nullptr;
+    }
+    // Node numbers are reused: after an unplug the path may lead to another device.
+    if (node.deviceNumber != 0 && S_ISCHR(st.st_mode) && st.st_rdev != node.deviceNumber) {
+        *error = ENODEV;
+        return nullptr;
+    }
+    if (const int lockError = TryLock(fd.get())) {
+        *error = lockError;
+        return nullptr;
+    }
+    // After a restart the same monitor can come back as another node, so the node's lock alone
+    // does not keep two of our programs apart.
+    UniqueFd serialLock;
+    if (!node.serial.empty()) {
+        if (const int lockError = lockSerial(node.serial, &serialLock)) {
+            *error = lockError;
+            return nullptr;
+        }
+    }
+    *error = 0;
+    return std::make_unique<HidrawConnection>(std::move(fd), std::move(serialLock));
+}
+
+int HidrawTransport::lockSerial(const std::string& serial, UniqueFd* lock) const {
+    UniqueFd folder;
+    if (OpenLockFolder(m_lockFolder, &folder) != 0) return ENOLCK;
+    int fd;
+    do {
+        fd = ::openat(folder.get(), LockFileName(serial).c_str(),
+                      O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    } while (fd < 0 && errno == EINTR);
+    UniqueFd file(fd);
+    struct stat st {};
+    if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ENOLCK;
+    if (const int lockError = TryLock(file.get())) return lockError;
+    *lock = std::move(file);
+    return 0;
+}
+
+}  // namespace screenio::hid

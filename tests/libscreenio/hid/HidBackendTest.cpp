@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/BackendRegistry.h"
+#include "core/Trace.h"
+#include "core/VendorId.h"
+#include "hid/HidBackend.h"
+#include "libscreenio/hid/FakeHidTransport.h"
+#include "screenio/screenio.h"
+
+namespace screenio::hid {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test::FakeHidTransport;
+
+// One vendor collection on `page` with a single 4-byte feature report.
+Bytes VendorDescriptor(uint8_t pageLow) {
+    return {0x06, pageLow, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x35, 0x15,
+            0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x04, 0xB1, 0x02, 0xC0};
+}
+
+// A keyboard-like interface of the same maker: no vendor page at top level, though a vendor
+// usage sits inside its collection.
+const Bytes kGenericDesktop = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x06, 0x00, 0xFF,
+                               0x85, 0x01, 0x09, 0x35, 0x75, 0x08, 0x95, 0x04, 0xB1,
+                               0x02, 0xC0};
+
+// A Report Count item whose data bytes are missing.
+const Bytes kTruncated = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x96, 0x0A};
+
+class HidBackendTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_trace = testing::TempDir() + "/screenio-hid-trace-" + std::to_string(getpid()) + ".log";
+        std::remove(m_trace.c_str());
+        setenv("SCREENIO_TRACE", m_trace.c_str(), 1);
+        Trace::reset();
+    }
+    void TearDown() override {
+        KmRelease();
+        BackendRegistry::instance().set(nullptr);
+        unsetenv("SCREENIO_TRACE");
+        Trace::reset();
+        std::remove(m_trace.c_str());
+    }
+    std::vector<std::string> notes() {
+        std::ifstream in(m_trace);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            if (line.find(" - note ") != std::string::npos) lines.push_back(line);
+        return lines;
+    }
+    std::string m_trace;
+};
+
+TEST_F(HidBackendTest, FindKeepsMonitorInterfacesInOrderAndOpensNothing) {
+    auto transport = std::make_shared<FakeHidTransport>();
+    transport->addNode("hidraw1", VendorDescriptor(0x02), "MON00001");
+    transport->addNode("hidraw2", kTruncated, "MON00002");
+    transport->addNode("hidraw3", kGenericDesktop, "MON00003");
+    transport->addNode("hidraw4", VendorDescriptor(0x30), "");
+    transport->addNode("hidraw5", Bytes{}, "MON00005");
+    transport->addNode("hidraw6", VendorDescriptor(0x01), "MON00006");
+    HidBackend backend(transport);
+
+    const auto devices = backend.find();
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[0]->describe(), "MON00001");
+    EXPECT_EQ(devices[1]->describe(), "hidraw4"); // no serial number: the node's name
+    EXPECT_EQ(devices[2]->describe(), "MON00006");
+    EXPECT_EQ(transport->opens(), 0);
+    EXPECT_EQ(transport->askedVendorId(), UsbVendorId());
+
+    // Each interface passed over is named in the trace with the reason.
+    const std::vector<std::string> lines = notes();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("hidraw2"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("truncated item"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("hidraw3"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("no monitor collection"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("hidraw5"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("empty"), std::string::npos) << lines[2];
+}
+
+TEST_F(HidBackendTest, AMonitorFoundThroughTheExportedFunctionsIsClaimedOnRetrieve) {
+    auto transport = std::make_shared<FakeHidTransport>();
+    transport->addNode("hidraw1", VendorDescriptor(0x00), "MON00001");
+    transport->setReport(1, {'A', 'B', 'C', 'D'});
+    BackendRegistry::instance().set(std::make_shared<HidBackend>(transport));
+    ASSERT_EQ(KmFind(), 1);
+    EXPECT_EQ(transport->opens(), 0);
+    void* handle = nullptr;
+    ASSERT_EQ(KmRetrieve(0, &handle), 0);
+    EXPECT_EQ(transport->opens(), 1);
+    uint8_t report[4] = {};
+    ASSERT_EQ(KmGetFeatureArray(handle, 0xFF00, 0x35, report, 4), 0);
+    EXPECT_EQ(std::string(report, report + 4), "ABCD");
+}
+
+}  // namespace
+}  // namespace screenio::hid
