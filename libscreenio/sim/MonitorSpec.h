@@ -9,6 +9,10 @@
 namespace screenio::sim {
 
 // Which update protocol a simulated monitor speaks; each offers its own set of usages.
+// Whether a search may claim the monitor: as on real hardware, another program may hold it, or
+// the system may not let this user open it.
+enum class MonitorClaim { Free, Busy, Denied };
+
 enum class MonitorKind {
     // Record-file transfer with the device files KFW000 to KFW003.
     Files,
@@ -107,6 +111,7 @@ struct MonitorSpec {
     uint32_t mstarPowerCycleMs = 0;   // MStar: power-cycle by itself this long after the
                                       // write protection is switched back on with update
                                       // markers set (0: only when told to)
+    MonitorClaim claim = MonitorClaim::Free; // what taking its handle meets
 };
 
 }  // namespace screenio::sim

@@ -314,7 +314,7 @@ MonitorSpec ParseMonitor(const json& object, const std::string& path) {
                   "serialReportLength", "latencyUs", "requestTimeUs", "restartMs", "crcBusyMs",
                   "deviceNameRecordSize", "flashSize", "pageProgramUs", "sectorEraseMs",
                   "blockEraseMs", "statusWriteMs", "zvEraseMs", "zvChecksumMsPerBlock",
-                  "zvInfoReportLength", "mstarPowerCycleMs"});
+                  "zvInfoReportLength", "mstarPowerCycleMs", "claim"});
     MonitorSpec monitor;
     monitor.kind = ReadName<MonitorKind>(object, path, "kind",
                                          {{"files", MonitorKind::Files},
@@ -337,6 +337,11 @@ MonitorSpec ParseMonitor(const json& object, const std::string& path) {
     ReadUnsigned(object, path, "zvChecksumMsPerBlock", monitor.zvChecksumMsPerBlock);
     ReadUnsigned(object, path, "zvInfoReportLength", monitor.zvInfoReportLength);
     ReadUnsigned(object, path, "mstarPowerCycleMs", monitor.mstarPowerCycleMs);
+    monitor.claim = ReadName<MonitorClaim>(object, path, "claim",
+                                           {{"free", MonitorClaim::Free},
+                                            {"busy", MonitorClaim::Busy},
+                                            {"denied", MonitorClaim::Denied}},
+                                           monitor.claim);
 
     // Report and record sizes travel in 16 bits; larger values would only allocate memory.
     for (auto [key, value] : {std::pair<const char*, uint32_t>{"serialReportLength",

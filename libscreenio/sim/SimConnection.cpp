@@ -17,6 +17,15 @@ KmError SimConnection::run(Request&& request) {
     return status;
 }
 
+KmError SimConnection::acquire() {
+    switch (m_monitor->spec().claim) {
+    case MonitorClaim::Busy: return SCREENIO_ERROR_BUSY;
+    case MonitorClaim::Denied: return SCREENIO_ERROR_ACCESS;
+    case MonitorClaim::Free: break;
+    }
+    return 0;
+}
+
 KmError SimConnection::getFixedData(uint16_t page, uint16_t usage, bool* offered,
                                     uint32_t* count) {
     return run([&] { return m_monitor->getFixedData(m_connection, page, usage, offered, count); });

@@ -18,6 +18,8 @@ public:
     SimConnection(std::shared_ptr<SimMonitor> monitor, uint64_t connection,
                   std::shared_ptr<SimStateStore> store);
 
+    // Busy or denied as the description says; else free.
+    KmError acquire() override;
     KmError getFixedData(uint16_t page, uint16_t usage, bool* offered, uint32_t* count) override;
     KmError getValue(uint16_t page, uint16_t usage, int64_t* value) override;
     KmError setValue(uint16_t page, uint16_t usage, int64_t value) override;

@@ -150,6 +150,13 @@ std::unique_ptr<hid::HidConnection> SimHidTransport::open(const hid::HidNodeInfo
         *error = ENODEV;
         return nullptr;
     }
+    // What the kernel transport meets when another program holds the node, or the user may
+    // not open it.
+    switch (node->monitor->spec().claim) {
+    case MonitorClaim::Busy: *error = EBUSY; return nullptr;
+    case MonitorClaim::Denied: *error = EACCES; return nullptr;
+    case MonitorClaim::Free: break;
+    }
     *error = 0;
     return std::make_unique<Connection>(node, node->monitor->connection());
 }

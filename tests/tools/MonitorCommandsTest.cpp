@@ -156,6 +156,42 @@ TEST(MonitorsCommand, JsonGivesOneResultWithDevicesInDisplayOrder) {
     EXPECT_EQ(devices[1]["deviceID"], 0);
 }
 
+TEST(MonitorsCommand, MonitorsThatCannotBeClaimedAreListedWithTheReason) {
+    Lab lab;
+    lab.monitor(kLegacy)["claim"] = "busy";
+    lab.monitor(kScaler)["claim"] = "denied";
+    const ToolResult text = lab.Run({"monitors"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("1  (cannot be used: another program is using it"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("2  (cannot be used: this user may not open it; install the udev rule"),
+              std::string::npos)
+        << text.out;
+
+    const std::vector<json> lines = JsonLines(lab.Run({"monitors", "--json"}).out);
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines[0]["monitors"].size(), 2u);
+    EXPECT_EQ(lines[0]["monitors"][1]["serial"], "TZ340004");
+    const json& unavailable = lines[0]["unavailable"];
+    ASSERT_EQ(unavailable.size(), 2u) << unavailable.dump();
+    EXPECT_EQ(unavailable[0]["index"], 1);
+    EXPECT_EQ(unavailable[0]["status"], -10);
+    EXPECT_EQ(unavailable[1]["index"], 2);
+    EXPECT_EQ(unavailable[1]["status"], -11);
+}
+
+TEST(MonitorsCommand, WhenNoFoundMonitorCanBeClaimedTheFailureSaysWhy) {
+    Lab lab;
+    const std::string package = lab.Package(kFiles, 106);
+    for (int i : {kFiles, kLegacy, kScaler, kZV}) lab.monitor(i)["claim"] = "busy";
+    const ToolResult result = lab.Run({"check", package});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_NE(result.err.find("A monitor was found but cannot be used: another program is using "
+                              "it"),
+              std::string::npos)
+        << result.err;
+}
+
 struct CheckCase {
     const char* name;
     int packageFor;  // fixture monitor the package is made for

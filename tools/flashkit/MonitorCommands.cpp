@@ -135,15 +135,22 @@ void ListMonitors(const MonitorOptions& options) {
         for (const ShownDevice& device : devices)
             std::printf("     %-20s %s\n", device.name.c_str(), device.versionText.c_str());
     }
+    nlohmann::json unavailable = nlohmann::json::array();
+    for (const auto& [index, status] : list.unavailable()) {
+        const std::string reason = MonitorList::UnavailableReason(status);
+        unavailable.push_back({{"index", index}, {"status", status}, {"reason", reason}});
+        if (!options.json) std::printf("%d  (cannot be used: %s)\n", index, reason.c_str());
+    }
     if (list.monitors().empty()) {
-        SetFailureDetails({{"monitors", monitors}});
+        SetFailureDetails({{"monitors", monitors}, {"unavailable", unavailable}});
         list.Select("");  // throws the "no monitor" failure with its advice
     }
     if (options.json)
         EmitJson({{"result", "ok"},
                   {"exitCode", int(ExitOk)},
                   {"message", std::to_string(list.monitors().size()) + " monitor(s) found"},
-                  {"monitors", monitors}});
+                  {"monitors", monitors},
+                  {"unavailable", unavailable}});
 }
 
 // ---- check and update ----------------------------------------------------------------------

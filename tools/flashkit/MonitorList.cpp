@@ -74,7 +74,11 @@ MonitorList MonitorList::Search() {
     for (int32_t i = 0; i < found; ++i) {
         MonitorEntry entry;
         entry.index = int(i);
-        if (KmRetrieve(i, &entry.handle) < 0 || !entry.handle) continue;
+        const KmError claimed = KmRetrieve(i, &entry.handle);
+        if (claimed < 0 || !entry.handle) {
+            list.m_unavailable.emplace_back(int(i), claimed < 0 ? claimed : SCREENIO_ERROR_INTERNAL);
+            continue;
+        }
         char serial[9] = {}, product[17] = {};
         FWMonitorGetSerialProduct(entry.handle, serial, product);
         entry.serial = serial;
@@ -85,6 +89,18 @@ MonitorList MonitorList::Search() {
     return list;
 }
 
+std::string MonitorList::UnavailableReason(KmError status) {
+    switch (status) {
+    case SCREENIO_ERROR_BUSY:
+        return "another program is using it; close the other updater and try again";
+    case SCREENIO_ERROR_ACCESS:
+        return "this user may not open it; install the udev rule (README, \"Real monitors on "
+               "Linux\") and plug the monitor in again";
+    case SCREENIO_ERROR_GONE: return "it left the bus while it was being opened";
+    default: return "it could not be opened (" + StatusName(status) + ")";
+    }
+}
+
 void* MonitorList::FindAgain(const std::string& product, const std::string& serial) {
     const MonitorList list = Search();
     for (const MonitorEntry& entry : list.m_monitors)
@@ -93,6 +109,9 @@ void* MonitorList::FindAgain(const std::string& product, const std::string& seri
 }
 
 const MonitorEntry& MonitorList::Select(const std::string& selection) const {
+    if (m_monitors.empty() && !m_unavailable.empty())
+        throw Failure(ExitNoMonitor, "A monitor was found but cannot be used: " +
+                                         UnavailableReason(m_unavailable.front().second) + ".");
     if (m_monitors.empty())
         throw Failure(ExitNoMonitor, std::string("No monitor found. ") + kConnectAdvice);
     if (selection.empty()) {

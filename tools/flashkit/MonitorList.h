@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -43,6 +44,10 @@ public:
     static void* FindAgain(const std::string& product, const std::string& serial);
 
     const std::vector<MonitorEntry>& monitors() const { return m_monitors; }
+    // Monitors the search found but could not claim: {index, status of KmRetrieve}.
+    const std::vector<std::pair<int, KmError>>& unavailable() const { return m_unavailable; }
+    // Why a found monitor could not be claimed, as advice for the user.
+    static std::string UnavailableReason(KmError status);
     // `selection` is a serial number or an index; empty takes the only monitor. Throws
     // Failure(ExitNoMonitor) unless exactly one monitor is meant.
     const MonitorEntry& Select(const std::string& selection) const;
@@ -54,6 +59,7 @@ public:
 
 private:
     std::vector<MonitorEntry> m_monitors;
+    std::vector<std::pair<int, KmError>> m_unavailable;
 };
 
 }  // namespace flashkit

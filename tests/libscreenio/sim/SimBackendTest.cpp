@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/BackendRegistry.h"
+#include "hid/HidBackend.h"
 #include "screenio/screenio.h"
 #include "sim/SimBackend.h"
 #include "sim/SimClock.h"
@@ -438,12 +439,15 @@ protected:
     std::string m_runtime;
 };
 
-TEST_F(SimBackendEnvironment, UnsetOrEmptyFindsNoMonitor) {
-    EXPECT_EQ(BackendFromEnvironment(), nullptr);
+TEST_F(SimBackendEnvironment, UnsetOrEmptyMeansTheMonitorsOnUsb) {
+    EXPECT_NE(std::dynamic_pointer_cast<hid::HidBackend>(BackendFromEnvironment()), nullptr);
     setenv("SCREENIO_SIM", "", 1);
-    EXPECT_EQ(BackendFromEnvironment(), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<hid::HidBackend>(BackendFromEnvironment()), nullptr);
+    // No vendor owns this id, so no machine has such a monitor.
+    setenv("SCREENIO_USB_VENDOR_ID", "0xFFF1", 1);
     BackendRegistry::instance().set(nullptr);
     EXPECT_EQ(KmFind(), 0);
+    unsetenv("SCREENIO_USB_VENDOR_ID");
 }
 
 TEST_F(SimBackendEnvironment, DemoFindsItsFourMonitors) {
