@@ -24,6 +24,41 @@ expected="SUBSYSTEM==\"hidraw\", SUBSYSTEMS==\"hid\", KERNELS==\"0003:$hex:*\", 
 # The tool runs from the installed tree alone: it finds its libraries beside it.
 env -u LD_LIBRARY_PATH "$work/prefix/bin/flashkit" --version
 
+# The desktop updater, when the build has it: installed beside the tool, finding the installed
+# libraries through its RUNPATH, with its text tables inside the program (no loose .qm files).
+if grep -q '^FLASHKIT_APP:BOOL=ON$' "$build/CMakeCache.txt"; then
+  app="$work/prefix/bin/PanelFlasher"
+  test -x "$app"
+  runpath=$(readelf -d "$app" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+  case $runpath in
+    '$ORIGIN/../lib'*) ;;
+    *) echo "PanelFlasher RUNPATH is '$runpath', not relative to the program"; exit 1 ;;
+  esac
+  for lib in flashkit screenio ksys kipc; do
+    found=$(env -u LD_LIBRARY_PATH ldd "$app" | grep "lib$lib\.so")
+    [[ $found =~ "=> $work/prefix/"(bin/\.\./)?lib/ ]] ||
+      { echo "PanelFlasher does not find the installed lib$lib: $found"; exit 1; }
+  done
+  [ -z "$(find "$work/prefix" -name '*.qm')" ] ||
+    { echo "loose translation files installed"; exit 1; }
+  for table in PanelFlasher_en.qm PanelFlasher_de.qm; do
+    # Resource names are stored as UTF-16.
+    perl -0777 -ne 'BEGIN { $n = join "", map { "\0$_" } split //, shift }
+                    exit(index($_, $n) < 0 ? 1 : 0)' "$table" "$app" ||
+      { echo "PanelFlasher lacks the embedded $table"; exit 1; }
+  done
+  # It starts from the installed folder: as the only copy (a runtime folder of its own, so no
+  # other copy of this user counts) it shows its first window and runs until it is stopped.
+  mkdir -m 700 "$work/runtime"
+  status=0
+  env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" \
+    SCREENIO_SIM=demo timeout -s TERM 3 "$app" 2>"$work/app.log" || status=$?
+  [ "$status" = 124 ] || {
+    echo "PanelFlasher ended by itself (status $status) instead of running:"; cat "$work/app.log"
+    exit 1
+  }
+fi
+
 cmake -S "$here/consumer" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null
 LD_LIBRARY_PATH="$work/prefix/lib:${LD_LIBRARY_PATH:-}" "$work/cmake/consumer"

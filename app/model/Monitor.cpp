@@ -1,0 +1,64 @@
+#include "model/Monitor.h"
+
+#include <utility>
+
+#include "flashkit/flashkit.h"
+#include "screenio/screenio.h"
+
+Monitor::Monitor(void* handle, QString product, QString serial)
+    : m_handle(handle), m_product(std::move(product)), m_serial(std::move(serial)) {}
+
+std::vector<std::shared_ptr<Monitor>> Monitor::find() {
+    std::vector<std::shared_ptr<Monitor>> monitors;
+    // Every handle of an earlier search becomes invalid here; only the new objects are usable.
+    KmRelease();
+    const KmError count = KmFind();
+    for (int32_t i = 0; i < count; ++i) {
+        void* handle = nullptr;
+        if (KmRetrieve(i, &handle) < 0) continue;
+        if (std::shared_ptr<Monitor> monitor = initWithHandle(handle))
+            monitors.push_back(std::move(monitor));
+    }
+    return monitors;
+}
+
+std::shared_ptr<Monitor> Monitor::initWithHandle(void* handle) {
+    char serial[9] = {};
+    char product[17] = {};
+    if (FWMonitorGetSerialProduct(handle, serial, product) < 0) return nullptr;
+    return std::make_shared<Monitor>(handle, QString::fromUtf8(product), QString::fromUtf8(serial));
+}
+
+void* Monitor::handle() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_handle;
+}
+
+QString Monitor::product() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_product;
+}
+
+QString Monitor::serial() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_serial;
+}
+
+QString Monitor::displayName() const {
+    return QStringLiteral("%1 (S/N: %2)").arg(product(), serial());
+}
+
+bool Monitor::isTargetMonitor(const QString& product, const QString& serial) const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_product == product && m_serial == serial;
+}
+
+void Monitor::changeOSDStatus(bool enabled) const {
+    // The identification is a courtesy; a monitor that refuses it can still be updated.
+    FWMonitorSetOSDStatus(handle(), enabled);
+}
+
+void Monitor::setHandle(void* handle) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_handle = handle;
+}

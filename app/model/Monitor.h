@@ -1,0 +1,43 @@
+#pragma once
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// One monitor of the monitor-control library's last search, with the product name and serial
+// number read from it. The handle is not owned: every handle stays valid until the next search
+// or KmRelease. The accessors may be called from any thread.
+class Monitor {
+public:
+    Monitor(void* handle, QString product, QString serial);
+    virtual ~Monitor() = default;
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    // A fresh search (the handles of every earlier search become invalid): every monitor whose
+    // product and serial can be read, in the library's order.
+    static std::vector<std::shared_ptr<Monitor>> find();
+    // Null when the product and serial cannot be read.
+    static std::shared_ptr<Monitor> initWithHandle(void* handle);
+
+    void* handle() const;
+    QString product() const;
+    QString serial() const;
+    // "PRODUCT (S/N: SERIAL)"
+    QString displayName() const;
+    // Both equal, case-sensitively.
+    bool isTargetMonitor(const QString& product, const QString& serial) const;
+    // Switches the monitor's on-screen identification; failures are ignored.
+    void changeOSDStatus(bool enabled) const;
+
+protected:
+    void setHandle(void* handle);
+
+    mutable std::mutex m_mutex;
+
+private:
+    void* m_handle;
+    QString m_product;
+    QString m_serial;
+};

@@ -1,0 +1,6 @@
+#include "model/Timings.h"
+
+Timings& Timings::current() {
+    static Timings timings;
+    return timings;
+}

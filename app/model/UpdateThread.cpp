@@ -1,0 +1,114 @@
+#include "model/UpdateThread.h"
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "SleepInhibitor.h"
+#include "flashkit/flashkit.h"
+#include "model/KORUProcess.h"
+#include "model/KfwFile.h"
+#include "model/TargetMonitor.h"
+#include "model/Timings.h"
+
+struct UpdateThread::State {
+    std::mutex mutex;
+    std::shared_ptr<TargetMonitor> targetMonitor;
+    std::shared_ptr<KfwFile> kfwFile;
+    std::optional<ErrorMessage> lastError;
+    std::atomic<bool> running{false};
+    std::atomic<bool> finished{false};
+};
+
+namespace {
+
+// Transfer, installation, the wait for the monitor and the completion check; the error to
+// report, if any.
+std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
+    KmError result = FWMonitorTransferFirmwareDataWithOptions(monitor.handle(), package, nullptr,
+                                                              nullptr, 0);
+    if (result >= 0) result = FWMonitorTriggerFirmwareUpdate(monitor.handle());
+    if (result < 0) return ErrorMessage::monitorError(result);
+
+    // The monitor leaves the bus to install the firmware and comes back with a new handle.
+    const Timings timings = Timings::current();
+    bool back = false;
+    for (int attempt = 0; attempt < timings.restartTries && !back; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timings.restartWaitMs));
+        back = monitor.updateMonitorHandle();
+    }
+    if (!back) return ErrorMessage::monitorError(ErrorMessage::kMonitorNotBack);
+
+    if (FWMonitorCheckFirmwareUpdateFinished(monitor.handle(), package) < 0)
+        return ErrorMessage::updateVersionError();
+    return std::nullopt;
+}
+
+void Run(const std::shared_ptr<UpdateThread::State>& state) {
+    std::shared_ptr<TargetMonitor> monitor;
+    std::shared_ptr<KfwFile> file;
+    {
+        const std::lock_guard<std::mutex> lock(state->mutex);
+        monitor = state->targetMonitor;
+        file = state->kfwFile;
+    }
+    std::optional<ErrorMessage> error;
+    {
+        // Without logind the update still runs; the warning window told the user not to let
+        // the computer sleep.
+        const flashkit::SleepInhibitor inhibitor;
+        // Taken anew on every run: an application may have been started since the last one.
+        for (const std::shared_ptr<KORUProcess>& process : KORUProcess::runningKoruProcesses())
+            process->killAllRunningProcesses();
+        if (monitor && file)
+            error = Update(*monitor, file->handle());
+        else
+            error = ErrorMessage::communicationError();
+        for (const std::shared_ptr<KORUProcess>& process : KORUProcess::registeredProcesses())
+            process->relaunchProcessIfNeeded();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(state->mutex);
+        state->lastError = std::move(error);
+    }
+    state->running = false;
+    state->finished = true;
+}
+
+}  // namespace
+
+UpdateThread::UpdateThread() : m_state(std::make_shared<State>()) {}
+
+UpdateThread::~UpdateThread() = default;
+
+void UpdateThread::setTargetMonitor(std::shared_ptr<TargetMonitor> monitor) {
+    const std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->targetMonitor = std::move(monitor);
+}
+
+void UpdateThread::setKfwFile(std::shared_ptr<KfwFile> file) {
+    const std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->kfwFile = std::move(file);
+}
+
+void UpdateThread::start() {
+    {
+        // A repeated run starts clean, so that its own success counts.
+        const std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->lastError.reset();
+    }
+    m_state->finished = false;
+    m_state->running = true;
+    std::thread([state = m_state] { Run(state); }).detach();
+}
+
+bool UpdateThread::isRunning() const { return m_state->running; }
+
+bool UpdateThread::isFinished() const { return m_state->finished; }
+
+std::optional<ErrorMessage> UpdateThread::lastError() const {
+    const std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->lastError;
+}

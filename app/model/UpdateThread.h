@@ -1,0 +1,33 @@
+#pragma once
+#include <memory>
+#include <optional>
+
+#include "model/ErrorMessage.h"
+
+class KfwFile;
+class TargetMonitor;
+
+// Runs one update on a detached thread of its own: closes the maker's applications, transfers
+// the package, starts the installation, waits for the monitor to come back, checks the new
+// versions and relaunches what was running before. Sleep and shutdown are blocked meanwhile.
+class UpdateThread {
+public:
+    UpdateThread();
+    ~UpdateThread();
+    UpdateThread(const UpdateThread&) = delete;
+    UpdateThread& operator=(const UpdateThread&) = delete;
+
+    void setTargetMonitor(std::shared_ptr<TargetMonitor> monitor);
+    void setKfwFile(std::shared_ptr<KfwFile> file);
+    // Starts a new detached run; the error of an earlier run is cleared.
+    void start();
+
+    bool isRunning() const;
+    bool isFinished() const;
+    std::optional<ErrorMessage> lastError() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+};

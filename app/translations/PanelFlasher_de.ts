@@ -1,0 +1,141 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en">
+<context>
+    <name>Localizable</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>PreWarningDescription</source>
+        <translation>Bitte vor dem Aktualisieren der Monitor-Firmware lesen.</translation>
+    </message>
+    <message>
+        <source>PreWarningMessage</source>
+        <translation>Dieses Programm installiert neue Firmware auf Ihrem Monitor.
+
+Bevor Sie fortfahren:
+• Verbinden Sie den Monitor mit seinem USB-Kabel mit diesem Computer.
+• Schließen Sie den Monitor an das Stromnetz an und schalten Sie ihn ein.
+• Speichern Sie Ihre Arbeit und schließen Sie andere Programme, die den Monitor steuern. Das Aktualisierungsprogramm beendet die Monitor-Anwendungen des Herstellers, wenn die Aktualisierung beginnt.
+
+Während der Aktualisierung:
+• Ziehen Sie weder das USB-Kabel noch das Netzkabel des Monitors ab.
+• Schalten Sie weder den Monitor noch den Computer aus, und lassen Sie den Computer nicht in den Ruhezustand wechseln.
+• Der Monitor startet zum Installieren der Firmware von selbst neu. Sein Bildschirm kann dabei mehrere Minuten dunkel bleiben; das ist normal.
+
+Eine unterbrochene Aktualisierung kann den Monitor unbrauchbar machen.
+
+Klicken Sie auf OK, um fortzufahren.</translation>
+    </message>
+    <message>
+        <source>ProcessDescription</source>
+        <translation>Diese Anwendungen steuern den Monitor und werden beendet, wenn die Aktualisierung beginnt. Speichern Sie Ihre Arbeit darin und klicken Sie dann auf OK, um fortzufahren.</translation>
+    </message>
+    <message>
+        <source>MonitorSelectMessage</source>
+        <translation>Wählen Sie den Monitor, der aktualisiert werden soll. Der gewählte Monitor zeigt seine Kennung auf seinem Bildschirm.</translation>
+    </message>
+    <message>
+        <source>MonitorConnectMessage</source>
+        <translation>Kein Monitor gefunden. Verbinden Sie den Monitor mit seinem USB-Kabel mit diesem Computer und schalten Sie ihn ein; die Liste wird von selbst aktualisiert.</translation>
+    </message>
+    <message>
+        <source>CurrentVersion</source>
+        <translation>Aktuelle Version:</translation>
+    </message>
+    <message>
+        <source>UpdatedVersion</source>
+        <translation>Version nach der Aktualisierung:</translation>
+    </message>
+    <message>
+        <source>DoUpdate</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Bevor die Aktualisierung beginnt</translation>
+    </message>
+    <message>
+        <source>WarningConfirm</source>
+        <translation>Bestätigen Sie beide Punkte, um die Aktualisierung zu starten:</translation>
+    </message>
+    <message>
+        <source>WarningPowerCheck</source>
+        <translation>Der Monitor ist eingeschaltet, und sein Netzkabel bleibt eingesteckt, bis die Aktualisierung abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>WarningUSBCheck</source>
+        <translation>Das USB-Kabel zwischen dem Monitor und diesem Computer bleibt eingesteckt, bis die Aktualisierung abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>Execute</source>
+        <translation>Aktualisierung starten</translation>
+    </message>
+    <message>
+        <source>WarningUpdateTime</source>
+        <translation>Die Aktualisierung dauert etwa %1 Minute(n). Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteTitle</source>
+        <translation>Aktualisierung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteMessage</source>
+        <translation>Die Firmware des Monitors wurde aktualisiert.
+
+Neue Version: %1%2</translation>
+    </message>
+    <message>
+        <source>CommunicationError</source>
+        <translation>Kommunikationsfehler</translation>
+    </message>
+    <message>
+        <source>CommunicationErrorMessage</source>
+        <translation>Der Monitor hat nicht wie erwartet geantwortet. Prüfen Sie, ob er eingeschaltet und mit seinem USB-Kabel mit diesem Computer verbunden ist, und starten Sie das Programm erneut.</translation>
+    </message>
+    <message>
+        <source>FileError</source>
+        <translation>Fehler in der Firmware-Datei</translation>
+    </message>
+    <message>
+        <source>KfwFileNotFoundErrorMessage</source>
+        <translation>Im Ordner des Aktualisierungsprogramms wurde keine Firmware-Datei (.kfw2) gefunden. Legen Sie die Firmware-Datei für Ihren Monitor in diesen Ordner und starten Sie das Programm erneut.</translation>
+    </message>
+    <message>
+        <source>KfwFileMultipleFoundErrorMessage</source>
+        <translation>Im Ordner des Aktualisierungsprogramms wurde mehr als eine Firmware-Datei (.kfw2) gefunden. Lassen Sie nur die Firmware-Datei für Ihren Monitor in diesem Ordner und starten Sie das Programm erneut.</translation>
+    </message>
+    <message>
+        <source>FileOpenErrorMessage</source>
+        <translation>Die Firmware-Datei kann nicht geöffnet werden. Sie ist möglicherweise beschädigt oder hat ein Format, das dieses Programm nicht unterstützt. Laden Sie die Firmware-Datei erneut herunter.</translation>
+    </message>
+    <message>
+        <source>FileDiffrentModelErrorMessage</source>
+        <translation>Diese Firmware-Datei ist für ein anderes Monitormodell bestimmt. Verwenden Sie die Firmware-Datei für Ihren Monitor.</translation>
+    </message>
+    <message>
+        <source>UnsupportVersionErrorMessage</source>
+        <translation>Diese Firmware-Datei kann nicht über die Firmware installiert werden, die Ihr Monitor jetzt hat.</translation>
+    </message>
+    <message>
+        <source>AlreadyUpdatedMessage</source>
+        <translation>Der Monitor hat diese Firmware bereits. Eine Aktualisierung ist nicht nötig.</translation>
+    </message>
+    <message>
+        <source>ErrorCodeTitle</source>
+        <translation>Die Aktualisierung ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>ErrorCode</source>
+        <translation>Die Aktualisierung konnte nicht abgeschlossen werden (Fehlercode %1).
+
+Lassen Sie den Monitor angeschlossen, schalten Sie ihn aus und wieder ein und starten Sie das Programm erneut. Tritt der Fehler wieder auf, wenden Sie sich an den Kundendienst und nennen Sie den Fehlercode.</translation>
+    </message>
+</context>
+</TS>

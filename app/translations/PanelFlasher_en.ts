@@ -1,0 +1,141 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name>Localizable</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>PreWarningDescription</source>
+        <translation>Please read before you update the monitor firmware.</translation>
+    </message>
+    <message>
+        <source>PreWarningMessage</source>
+        <translation>This program installs new firmware on your monitor.
+
+Before you continue:
+• Connect the monitor to this computer with its USB cable.
+• Connect the monitor to mains power and switch it on.
+• Save your work and close other programs that control the monitor. The updater closes the maker's own monitor applications when the update starts.
+
+During the update:
+• Do not unplug the USB cable or the power cable of the monitor.
+• Do not switch off the monitor or the computer, and do not let the computer sleep.
+• The monitor restarts by itself to install the firmware. Its screen may stay dark for several minutes; this is normal.
+
+An interrupted update can leave the monitor unusable.
+
+Click OK to continue.</translation>
+    </message>
+    <message>
+        <source>ProcessDescription</source>
+        <translation>These applications control the monitor and will be closed when the update starts. Save your work in them, then click OK to continue.</translation>
+    </message>
+    <message>
+        <source>MonitorSelectMessage</source>
+        <translation>Select the monitor to update. The selected monitor shows its identification on its screen.</translation>
+    </message>
+    <message>
+        <source>MonitorConnectMessage</source>
+        <translation>No monitor found. Connect the monitor to this computer with its USB cable and switch it on; the list updates by itself.</translation>
+    </message>
+    <message>
+        <source>CurrentVersion</source>
+        <translation>Current version:</translation>
+    </message>
+    <message>
+        <source>UpdatedVersion</source>
+        <translation>Version after the update:</translation>
+    </message>
+    <message>
+        <source>DoUpdate</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Before the update starts</translation>
+    </message>
+    <message>
+        <source>WarningConfirm</source>
+        <translation>Confirm both points to start the update:</translation>
+    </message>
+    <message>
+        <source>WarningPowerCheck</source>
+        <translation>The monitor is switched on, and its power cable stays plugged in until the update is finished.</translation>
+    </message>
+    <message>
+        <source>WarningUSBCheck</source>
+        <translation>The USB cable between the monitor and this computer stays plugged in until the update is finished.</translation>
+    </message>
+    <message>
+        <source>Execute</source>
+        <translation>Start Update</translation>
+    </message>
+    <message>
+        <source>WarningUpdateTime</source>
+        <translation>The update takes about %1 minute(s). Do not unplug the monitor or switch it off until the updater reports that it is finished.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteTitle</source>
+        <translation>Update complete</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteMessage</source>
+        <translation>The monitor firmware has been updated.
+
+New version: %1%2</translation>
+    </message>
+    <message>
+        <source>CommunicationError</source>
+        <translation>Communication error</translation>
+    </message>
+    <message>
+        <source>CommunicationErrorMessage</source>
+        <translation>The monitor did not answer as expected. Check that it is switched on and connected to this computer with its USB cable, then start the updater again.</translation>
+    </message>
+    <message>
+        <source>FileError</source>
+        <translation>Firmware file error</translation>
+    </message>
+    <message>
+        <source>KfwFileNotFoundErrorMessage</source>
+        <translation>No firmware file (.kfw2) was found in the folder of the updater. Place the firmware file for your monitor in that folder and start the updater again.</translation>
+    </message>
+    <message>
+        <source>KfwFileMultipleFoundErrorMessage</source>
+        <translation>More than one firmware file (.kfw2) was found in the folder of the updater. Leave only the firmware file for your monitor in that folder and start the updater again.</translation>
+    </message>
+    <message>
+        <source>FileOpenErrorMessage</source>
+        <translation>The firmware file cannot be opened. It may be damaged or in a format this updater does not support. Download the firmware file again.</translation>
+    </message>
+    <message>
+        <source>FileDiffrentModelErrorMessage</source>
+        <translation>This firmware file is for another monitor model. Use the firmware file for your monitor.</translation>
+    </message>
+    <message>
+        <source>UnsupportVersionErrorMessage</source>
+        <translation>This firmware file cannot be installed over the firmware your monitor has now.</translation>
+    </message>
+    <message>
+        <source>AlreadyUpdatedMessage</source>
+        <translation>The monitor already has this firmware. No update is needed.</translation>
+    </message>
+    <message>
+        <source>ErrorCodeTitle</source>
+        <translation>The update failed</translation>
+    </message>
+    <message>
+        <source>ErrorCode</source>
+        <translation>The update could not be completed (error code %1).
+
+Keep the monitor connected, switch it off and on again, and start the updater again. If the error occurs again, contact customer support and give the error code.</translation>
+    </message>
+</context>
+</TS>

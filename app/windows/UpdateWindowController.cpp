@@ -1,0 +1,184 @@
+#include "windows/UpdateWindowController.h"
+
+#include <QTimer>
+
+#include "AppDelegate.h"
+#include "model/ErrorMessage.h"
+#include "model/FileThread.h"
+#include "model/LocalizedStrings.h"
+#include "model/PathUtils.h"
+#include "model/TargetMonitor.h"
+#include "model/Timings.h"
+#include "model/UpdateThread.h"
+#include "ui_UpdateWindow.h"
+#include "windows/WarningWindowController.h"
+
+namespace {
+
+void StopPoll(QPointer<QTimer>& timer) {
+    if (!timer) return;
+    timer->stop();
+    timer->deleteLater();
+    timer.clear();
+}
+
+}  // namespace
+
+UpdateWindowController::UpdateWindowController(QWidget* parent)
+    : WindowController(parent), m_ui(std::make_unique<Ui::UpdateWindow>()) {
+    m_ui->setupUi(this);
+    connect(m_ui->updateButton, &QPushButton::clicked, this,
+            &UpdateWindowController::updateButtonClicked);
+}
+
+UpdateWindowController::~UpdateWindowController() = default;
+
+void UpdateWindowController::windowDidLoad() {
+    m_ui->currentLabel->setText(LocalizedStrings::text("CurrentVersion"));
+    m_ui->updatedLabel->setText(LocalizedStrings::text("UpdatedVersion"));
+    m_ui->updateButton->setText(LocalizedStrings::text("DoUpdate"));
+    m_ui->updateButton->setEnabled(false);
+    m_ui->progressBar->setRange(0, 10);
+    m_ui->progressBar->setValue(0);
+    m_updateCount = 0;
+
+    const std::shared_ptr<TargetMonitor> target =
+        AppDelegate::delegate() ? AppDelegate::delegate()->targetMonitor() : nullptr;
+    if (target) {
+        m_ui->monitorLabel->setText(
+            QStringLiteral("%1 (S/N:%2)").arg(target->product(), target->serial()));
+        if (const std::optional<Version> version = target->version()) {
+            m_ui->currentVersionLabel->setText(version->upperLabelString());
+            m_ui->currentVersionAddLabel->setText(version->lowerLabelString());
+        }
+    }
+    m_ui->updatedVersionLabel->clear();
+    m_ui->updatedVersionAddLabel->clear();
+    placeWindow(this);
+}
+
+void UpdateWindowController::readKfwFileOnThread() {
+    m_fileThread = std::make_shared<FileThread>();
+    m_updateThread = std::make_shared<UpdateThread>();
+    m_returnValue = 0;
+    const std::optional<QString> path = PathUtils::kfw2FilePath();
+    // The package went away since the count was checked: the update button stays disabled.
+    if (!path) return;
+    m_fileThread->setFilePath(*path);
+    m_fileThread->setTargetMonitor(AppDelegate::delegate()->targetMonitor());
+    m_fileThread->start();
+    startPoll(m_fileTimer, &UpdateWindowController::fileTimerEvent);
+}
+
+void UpdateWindowController::startPoll(QPointer<QTimer>& slot,
+                                       void (UpdateWindowController::*event)()) {
+    auto* timer = new QTimer(this);
+    timer->setInterval(Timings::current().pollMs);
+    connect(timer, &QTimer::timeout, this, event);
+    slot = timer;
+    timer->start();
+    // Fired once at once, so that a worker that has already finished is noticed at once.
+    (this->*event)();
+}
+
+bool UpdateWindowController::isFileWorkerRunning() const {
+    return m_fileThread && m_fileThread->isRunning();
+}
+
+bool UpdateWindowController::isUpdateWorkerRunning() const {
+    return m_updateThread && m_updateThread->isRunning();
+}
+
+void UpdateWindowController::fileTimerEvent() {
+    if (!m_fileThread || !m_fileThread->isFinished()) return;
+    StopPoll(m_fileTimer);
+    const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
+    if (target) {
+        if (const std::optional<Version> updated = target->updatedVersion()) {
+            m_ui->updatedVersionLabel->setText(updated->upperLabelString());
+            m_ui->updatedVersionAddLabel->setText(updated->lowerLabelString());
+        }
+    }
+    if (const std::optional<ErrorMessage> error = m_fileThread->lastError()) {
+        error->showModal();
+        close();
+        return;
+    }
+    AppDelegate::delegate()->setKfwFile(m_fileThread->kfwFile());
+    m_ui->updateButton->setEnabled(true);
+}
+
+void UpdateWindowController::updateButtonClicked() {
+    m_ui->updateButton->setEnabled(false);
+    WarningWindowController warning(this);
+    const int result = warning.runModal();
+    if (result != 1) {
+        m_ui->updateButton->setEnabled(true);
+        return;
+    }
+    if (!m_updateThread || m_updateThread->isRunning()) return;
+    // From here on the button stays disabled: the update runs until the window closes.
+    startUpdateRun();
+    m_ui->progressBar->setValue(0);
+    m_ui->progressBar->setRange(0, 0);  // indeterminate: the transfer reports no progress
+}
+
+void UpdateWindowController::startUpdateRun() {
+    AppDelegate* delegate = AppDelegate::delegate();
+    m_updateThread->setTargetMonitor(delegate->targetMonitor());
+    m_updateThread->setKfwFile(delegate->kfwFile());
+    m_updateThread->start();
+    startPoll(m_updateTimer, &UpdateWindowController::updateTimerEvent);
+}
+
+void UpdateWindowController::updateTimerEvent() {
+    if (!m_updateThread || !m_updateThread->isFinished()) return;
+    StopPoll(m_updateTimer);
+
+    const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
+    const bool found = target && target->updateMonitorHandle();
+    const std::optional<ErrorMessage> error = m_updateThread->lastError();
+    if (found && !error) {
+        m_ui->progressBar->setRange(0, 10);
+        m_ui->progressBar->setValue(10);
+        m_returnValue = 1;
+        QTimer::singleShot(0, this, &UpdateWindowController::showCompletionAlert);
+        return;
+    }
+    if (found && m_updateCount <= kMaxRepeatCount) {
+        ++m_updateCount;
+        startUpdateRun();
+        return;
+    }
+    m_returnValue = 0;
+    QTimer::singleShot(0, this, &UpdateWindowController::showFailureAndClose);
+}
+
+void UpdateWindowController::showCompletionAlert() {
+    const QString message = LocalizedStrings::text("UpdateCompleteMessage")
+                                .arg(m_ui->updatedVersionLabel->text(),
+                                     m_ui->updatedVersionAddLabel->text());
+    ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
+                 ErrorMessage::Informational, ErrorMessage().wideWidth())
+        .showModal();
+    close();
+}
+
+void UpdateWindowController::showFailureAndClose() {
+    // No alert when the run succeeded but the monitor cannot be found again afterwards.
+    if (m_updateThread) {
+        if (const std::optional<ErrorMessage> error = m_updateThread->lastError())
+            error->showModal();
+    }
+    close();
+}
+
+bool UpdateWindowController::windowShouldClose() {
+    return !isFileWorkerRunning() && !isUpdateWorkerRunning();
+}
+
+void UpdateWindowController::windowWillClose() {
+    StopPoll(m_fileTimer);
+    StopPoll(m_updateTimer);
+    if (AppDelegate* delegate = AppDelegate::delegate()) delegate->closeWindowWithCancel();
+}

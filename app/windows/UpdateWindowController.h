@@ -1,0 +1,58 @@
+#pragma once
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+
+#include "windows/WindowController.h"
+
+class FileThread;
+class QTimer;
+class UpdateThread;
+
+namespace Ui {
+class UpdateWindow;
+}
+
+// The update itself: the chosen monitor with its versions now and after the update, the
+// package read and checked on a worker, the confirmation, up to four update runs on a worker,
+// and the completion or failure alert. The window cannot be closed while a worker runs.
+class UpdateWindowController : public WindowController {
+    Q_OBJECT
+public:
+    // A failed run is repeated while the count of repeats is at most this (four runs in all).
+    static constexpr int64_t kMaxRepeatCount = 2;
+
+    explicit UpdateWindowController(QWidget* parent = nullptr);
+    ~UpdateWindowController() override;
+
+    // Starts reading the package beside the application against the target monitor.
+    void readKfwFileOnThread();
+
+    bool isFileWorkerRunning() const;
+    bool isUpdateWorkerRunning() const;
+    // Repeats of the update after a failed run so far.
+    int64_t updateCount() const { return m_updateCount; }
+
+protected:
+    void windowDidLoad() override;
+    bool windowShouldClose() override;
+    void windowWillClose() override;
+
+private:
+    // A repeating poll of a worker, stored in `slot` before its first, immediate, call.
+    void startPoll(QPointer<QTimer>& slot, void (UpdateWindowController::*event)());
+    void fileTimerEvent();
+    void updateTimerEvent();
+    void updateButtonClicked();
+    void startUpdateRun();
+    void showCompletionAlert();
+    void showFailureAndClose();
+
+    std::unique_ptr<Ui::UpdateWindow> m_ui;
+    std::shared_ptr<FileThread> m_fileThread;
+    std::shared_ptr<UpdateThread> m_updateThread;
+    QPointer<QTimer> m_fileTimer;
+    QPointer<QTimer> m_updateTimer;
+    int64_t m_updateCount = 0;
+};

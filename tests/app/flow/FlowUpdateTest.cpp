@@ -1,0 +1,284 @@
+// The update through the real windows, from the first window to the completion alert, against
+// simulated monitors: what the windows show, what reaches the monitor, and when the
+// application may quit. Each function runs in a process of its own (the simulated monitors are
+// chosen once per process).
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include <csignal>
+
+#include "AppDelegate.h"
+#include "flow/FlowLab.h"
+#include "model/LocalizedStrings.h"
+#include "model/TargetMonitor.h"
+#include "model/WindowPlacement.h"
+#include "support/TestPackage.h"
+#include "windows/PreWarningWindowController.h"
+#include "windows/SelectMonitorWindowController.h"
+#include "windows/UpdateWindowController.h"
+
+using namespace flowtest;
+
+namespace {
+
+const QString kProduct = QStringLiteral("Flow 27");
+
+// Five shown devices (three on the upper line, two on the lower one) and a hidden one.
+QList<QJsonObject> FiveDevices() {
+    return {Device(0, "Scaler", 105, 1), Device(1, "Power Delivery", 30, 2),
+            Device(2, "USB Hub", 212, 3), Device(3, "Light Sensor", 7, 4),
+            Device(4, "Audio", 12, 5),    Device(5, "Bootloader", 101, 0)};
+}
+
+// Scaler to 106 and light sensor to 8; 45 s + 16 s = 61 s, which shows as 2 minutes.
+bool WritePackage(const QString& path, const QString& product = kProduct) {
+    apptest::TestPackage package;
+    package.products({product})
+        .margin(0)
+        .target(0, 106)
+        .target(3, 8)
+        .transfer(DeviceFile(0), 106, 1024, 45)
+        .transfer(DeviceFile(3), 8, 512, 16)
+        .bundle();
+    return package.save(path);
+}
+
+QString Text(const char* key) {
+    return LocalizedStrings::text(key);
+}
+
+bool PlacedByTheRule(QWidget* window) {
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    return window->pos() == WindowOrigin(screen, window->size());
+}
+
+}  // namespace
+
+class FlowUpdateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void happyPathFromFirstWindowToCompletionAlert();
+    void secondOfTwoMonitorsOfOneProductIsTheOneUpdated();
+    void quitIsRefusedWhileAWorkerRunsAndAcceptedAfter();
+    void quitRequestsAreAcceptedWhenNoWorkerRuns_data();
+    void quitRequestsAreAcceptedWhenNoWorkerRuns();
+};
+
+void FlowUpdateTest::init() {
+    if (FlowLab::monitorsChosenInThisProcess())
+        QSKIP("the simulated monitors are chosen once per process: run one function per "
+              "process, as ctest does");
+}
+
+void FlowUpdateTest::happyPathFromFirstWindowToCompletionAlert() {
+    FlowLab lab;
+    QVERIFY2(lab.useMonitors({FilesMonitor(kProduct, "FL270001", FiveDevices())}),
+             qPrintable(lab.problem()));
+    QVERIFY(WritePackage(lab.bundleDirectory() + "/firmware.kfw2"));
+    const QStringList before{"00105", "00030", "00212", "00007", "00012"};
+    QCOMPARE(lab.versionsOnMonitor("FL270001"), before);
+
+    AppDelegate* delegate = lab.start();
+    auto* first = delegate->preWarningController();
+    QVERIFY(first && first->isVisible());
+    QCOMPARE(textOf(first, "messageLabel"), Text("PreWarningDescription"));
+    QCOMPARE(first->findChild<QTextBrowser*>("messageText")->toPlainText(),
+             Text("PreWarningMessage"));
+    QCOMPARE(textOf(first, "okButton"), Text("OK"));
+    QCOMPARE(textOf(first, "cancelButton"), Text("Cancel"));
+    QVERIFY(PlacedByTheRule(first));
+    click(first, "okButton");
+    QCOMPARE(first->returnValue(), 1);
+    QVERIFY(!first->isVisible());
+
+    // No application of the maker runs: straight to the selection.
+    QVERIFY(!delegate->processController());
+    auto* selection = delegate->selectMonitorController();
+    QVERIFY(selection && selection->isVisible());
+    auto* list = selection->findChild<QComboBox*>("monitorComboBox");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->itemText(0), QString("Flow 27 (S/N: FL270001)"));
+    QCOMPARE(textOf(selection, "messageLabel"), Text("MonitorSelectMessage"));
+    QVERIFY(PlacedByTheRule(selection));
+    QCOMPARE(lab.identificationShown("FL270001"), std::optional<bool>(true));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    // Closing the selection hides the identification again.
+    QCOMPARE(lab.identificationShown("FL270001"), std::optional<bool>(false));
+
+    auto* update = delegate->updateController();
+    QVERIFY(update && update->isVisible());
+    QCOMPARE(textOf(update, "monitorLabel"), QString("Flow 27 (S/N:FL270001)"));
+    QCOMPARE(textOf(update, "currentLabel"), Text("CurrentVersion"));
+    QCOMPARE(textOf(update, "updatedLabel"), Text("UpdatedVersion"));
+    QCOMPARE(textOf(update, "updateButton"), Text("DoUpdate"));
+    QCOMPARE(textOf(update, "currentVersionLabel"), QString("00105-00030-00212"));
+    QCOMPARE(textOf(update, "currentVersionAddLabel"), QString("-00007-00012"));
+    QVERIFY(PlacedByTheRule(update));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    QCOMPARE(textOf(update, "updatedVersionLabel"), QString("00106-00030-00212"));
+    QCOMPARE(textOf(update, "updatedVersionAddLabel"), QString("-00008-00012"));
+    QVERIFY(lab.alerts().isEmpty());
+
+    const WarningVisit visit = pressUpdate(delegate, true);
+    QVERIFY(visit.seen);
+    QVERIFY(!visit.executeEnabledAtFirst);
+    QVERIFY(!visit.executeEnabledWithOneBox);
+    QVERIFY(visit.executeEnabledWithBoth);
+    QCOMPARE(visit.updateTimeText, Text("WarningUpdateTime").arg(2));
+    QVERIFY(!update->findChild<QPushButton*>("updateButton")->isEnabled());
+
+    FLOW_STEP(waitUntilTerminated(delegate, 30000));
+    QCOMPARE(lab.alerts().size(), 1);
+    const Alert& done = lab.alerts().first();
+    QCOMPARE(done.style, int(ErrorMessage::Informational));
+    QCOMPARE(done.title, Text("UpdateCompleteTitle"));
+    QCOMPARE(done.message, Text("UpdateCompleteMessage").arg("00106-00030-00212", "-00008-00012"));
+    QCOMPARE(update->returnValue(), 1);
+    QVERIFY(update->isClosed());
+    QCOMPARE(update->updateCount(), 0);
+    QCOMPARE(lab.transfersStarted("FL270001"), 1);
+    QCOMPARE(lab.versionsOnMonitor("FL270001"),
+             QStringList({"00106", "00030", "00212", "00008", "00012"}));
+}
+
+void FlowUpdateTest::secondOfTwoMonitorsOfOneProductIsTheOneUpdated() {
+    FlowLab lab;
+    QList<QJsonObject> devices = FiveDevices();
+    devices.removeLast();  // the hidden bootloader
+    devices.removeLast();  // audio
+    QVERIFY2(lab.useMonitors({FilesMonitor(kProduct, "FL270001", devices),
+                              FilesMonitor(kProduct, "FL270002", devices)}),
+             qPrintable(lab.problem()));
+    QVERIFY(WritePackage(lab.bundleDirectory() + "/firmware.kfw2"));
+
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    auto* list = delegate->selectMonitorController()->findChild<QComboBox*>("monitorComboBox");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->itemText(0), QString("Flow 27 (S/N: FL270001)"));
+    QCOMPARE(list->itemText(1), QString("Flow 27 (S/N: FL270002)"));
+    QCOMPARE(list->currentIndex(), 0);
+    QCOMPARE(lab.identificationShown("FL270001"), std::optional<bool>(true));
+    QCOMPARE(lab.identificationShown("FL270002"), std::optional<bool>(false));
+    // Choosing the second moves the identification to it.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(lab.identificationShown("FL270001"), std::optional<bool>(false));
+    QCOMPARE(lab.identificationShown("FL270002"), std::optional<bool>(true));
+    FLOW_STEP(chooseMonitor(delegate, 1));
+
+    QCOMPARE(delegate->targetMonitor()->serial(), QString("FL270002"));
+    QCOMPARE(textOf(delegate->updateController(), "monitorLabel"),
+             QString("Flow 27 (S/N:FL270002)"));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    QVERIFY(pressUpdate(delegate, true).seen);
+    FLOW_STEP(waitUntilTerminated(delegate, 30000));
+    QCOMPARE(lab.alerts().size(), 1);
+    QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
+    QCOMPARE(lab.transfersStarted("FL270001"), 0);
+    QCOMPARE(lab.transfersStarted("FL270002"), 1);
+    QCOMPARE(lab.versionsOnMonitor("FL270001"), QStringList({"00105", "00030", "00212", "00007"}));
+    QCOMPARE(lab.versionsOnMonitor("FL270002"), QStringList({"00106", "00030", "00212", "00008"}));
+}
+
+void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
+    FlowLab lab;
+    // Every request takes 4 ms for real, so reading the package takes a while; the restart takes
+    // 2.5 s, so the update worker runs at least that long.
+    QJsonObject monitor = FilesMonitor(kProduct, "FL270001", FiveDevices(), 2500);
+    monitor["latencyUs"] = 4000;
+    QVERIFY2(lab.useMonitors({monitor}), qPrintable(lab.problem()));
+    QVERIFY(WritePackage(lab.bundleDirectory() + "/firmware.kfw2"));
+
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    UpdateWindowController* update = delegate->updateController();
+    QVERIFY(update);
+    // The package is being read: every way of quitting is refused.
+    QVERIFY(update->isFileWorkerRunning());
+    QVERIFY(!delegate->terminate());
+    update->close();
+    QVERIFY(update->isVisible());
+    QVERIFY(!delegate->isTerminating());
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+
+    QVERIFY(pressUpdate(delegate, true).seen);
+    QVERIFY(update->isUpdateWorkerRunning());
+    QVERIFY(!delegate->applicationShouldTerminate());
+    update->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(update));
+    QTest::keyClick(update, Qt::Key_Q, Qt::ControlModifier);
+    update->close();
+    std::raise(SIGTERM);
+    std::raise(SIGINT);
+    QTest::qWait(300);
+    QVERIFY2(update->isUpdateWorkerRunning(), "the transfer ended too soon for this test");
+    QVERIFY(!delegate->isTerminating());
+    QVERIFY(update->isVisible());
+
+    // Once the worker is done the flow ends by itself, through the same rule.
+    FLOW_STEP(waitUntilTerminated(delegate, 60000));
+    QVERIFY(!update->isUpdateWorkerRunning());
+    QCOMPARE(lab.alerts().size(), 1);
+    QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
+    QCOMPARE(lab.versionsOnMonitor("FL270001"),
+             QStringList({"00106", "00030", "00212", "00008", "00012"}));
+}
+
+enum class QuitBy { Shortcut, Sigterm, Sigint, ClosingTheWindow };
+Q_DECLARE_METATYPE(QuitBy)
+
+void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns_data() {
+    QTest::addColumn<QuitBy>("request");
+    QTest::newRow("ctrl-q") << QuitBy::Shortcut;
+    QTest::newRow("sigterm") << QuitBy::Sigterm;
+    QTest::newRow("sigint") << QuitBy::Sigint;
+    QTest::newRow("window-close") << QuitBy::ClosingTheWindow;
+}
+
+void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns() {
+    QFETCH(QuitBy, request);
+    FlowLab lab;
+    QVERIFY2(lab.useMonitors({FilesMonitor(kProduct, "FL270001", FiveDevices())}),
+             qPrintable(lab.problem()));
+    QVERIFY(WritePackage(lab.bundleDirectory() + "/firmware.kfw2"));
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    UpdateWindowController* update = delegate->updateController();
+
+    QSignalSpy terminated(delegate, &AppDelegate::terminated);
+    const auto releases = [&] { return lab.trace("-", {"KmRelease"}).size(); };
+    const qsizetype releasedBefore = releases();
+    switch (request) {
+    case QuitBy::Shortcut:
+        // The shortcut works in the active window only.
+        update->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(update));
+        QTest::keyClick(update, Qt::Key_Q, Qt::ControlModifier);
+        break;
+    case QuitBy::Sigterm: std::raise(SIGTERM); break;
+    case QuitBy::Sigint: std::raise(SIGINT); break;
+    case QuitBy::ClosingTheWindow: update->close(); break;
+    }
+    QTRY_COMPARE(terminated.count(), 1);
+    QVERIFY(delegate->isTerminating());
+    // A quit is not a failure: no alert, and nothing was sent to the monitor.
+    QVERIFY(lab.alerts().isEmpty());
+    QCOMPARE(lab.transfersStarted("FL270001"), 0);
+    // Every monitor handle is released on the way out, once; later requests change nothing.
+    QCOMPARE(releases(), releasedBefore + 1);
+    QVERIFY(delegate->terminate());
+    QCOMPARE(terminated.count(), 1);
+    QCOMPARE(releases(), releasedBefore + 1);
+}
+
+QTEST_MAIN(FlowUpdateTest)
+#include "FlowUpdateTest.moc"

@@ -1,0 +1,155 @@
+// Version labels, window placement and package discovery.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <QtTest>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "model/PathUtils.h"
+#include "model/Version.h"
+#include "model/WindowPlacement.h"
+
+namespace {
+
+bool Touch(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly);
+}
+
+// The folder's entry names in the order the file system lists them.
+QStringList ReaddirOrder(const QString& folder) {
+    QStringList names;
+    DIR* dir = opendir(QFile::encodeName(folder).constData());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name != "." && name != "..") names << name;
+    }
+    closedir(dir);
+    return names;
+}
+
+}  // namespace
+
+class ValuesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { PathUtils::setBundleDirectoryForTesting(QString()); }
+
+    void versionLabels_data() {
+        QTest::addColumn<QStringList>("versions");
+        QTest::addColumn<QString>("upper");
+        QTest::addColumn<QString>("lower");
+        QTest::addColumn<QString>("all");
+        QTest::newRow("five") << QStringList{"1.02", "3.10", "0.05", "2.00", "1.01"}
+                              << "1.02-3.10-0.05" << "-2.00-1.01" << "1.02-3.10-0.05-2.00-1.01";
+        QTest::newRow("seven, the seventh shown nowhere")
+            << QStringList{"1", "2", "3", "4", "5", "6", "7"} << "1-2-3" << "-4-5-6"
+            << "1-2-3-4-5-6-7";
+        QTest::newRow("four") << QStringList{"1", "2", "3", "4"} << "1-2-3" << "-4" << "1-2-3-4";
+        QTest::newRow("three") << QStringList{"00105", "00212", "00030"} << "00105-00212-00030"
+                               << "" << "00105-00212-00030";
+        QTest::newRow("one") << QStringList{"1.0A"} << "1.0A" << "" << "1.0A";
+        QTest::newRow("none") << QStringList{} << "" << "" << "";
+    }
+    void versionLabels() {
+        QFETCH(QStringList, versions);
+        const Version version(versions);
+        QTEST(version.upperLabelString(), "upper");
+        QTEST(version.lowerLabelString(), "lower");
+        QTEST(version.toString(), "all");
+    }
+
+    void windowOrigin_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<QPoint>("origin");
+        // Bottom-left corner at (560, 320) counted from the bottom: top edge at 1080-320-600.
+        QTest::newRow("full HD") << QSize(1920, 1080) << QSize(800, 600) << QPoint(560, 160);
+        QTest::newRow("fills the screen") << QSize(800, 600) << QSize(800, 600) << QPoint(0, 0);
+        QTest::newRow("larger than the screen")
+            << QSize(800, 600) << QSize(1000, 900) << QPoint(-100, -100);
+        QTest::newRow("no screen") << QSize(0, 0) << QSize(300, 300) << QPoint(-150, -100);
+        QTest::newRow("twice the space below") << QSize(1000, 1000) << QSize(400, 400)
+                                               << QPoint(300, 200);
+    }
+    void windowOrigin() {
+        QFETCH(QSize, screen);
+        QFETCH(QSize, window);
+        QTEST(WindowOrigin(screen, window), "origin");
+    }
+
+    void aWindowIsPlacedOnThePrimaryScreen() {
+        QWidget window;
+        window.resize(300, 240);
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QVERIFY(screen.width() > 300 && screen.height() > 240);
+        setWindowPositionToCenter(&window);
+        QCOMPARE(window.pos(), WindowOrigin(screen, window.frameGeometry().size()));
+        QCOMPARE(window.size(), QSize(300, 240));
+        // Null is tolerated: a window that is gone is not placed.
+        setWindowPositionToCenter(nullptr);
+    }
+
+    void packagesAreFoundBesideTheApplication() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        for (const char* name : {"monitor.kfw2", "OTHER.KFW2", "xkfw2", "notes.txt",
+                                 "monitor.kfw2.txt", ".hidden.Kfw2"})
+            QVERIFY(Touch(folder.filePath(name)));
+        PathUtils::setBundleDirectoryForTesting(folder.path());
+
+        QStringList expected;
+        for (const QString& name : ReaddirOrder(folder.path()))
+            if (name.toLower().endsWith(".kfw2")) expected << QDir(folder.path()).filePath(name);
+        QCOMPARE(expected.size(), 3);
+        QCOMPARE(PathUtils::kfw2FilePaths(), expected);
+        QCOMPARE(PathUtils::kfw2FilePath(), std::optional<QString>(expected.first()));
+        QCOMPARE(PathUtils::bundleFilePathWithName("a.kfw2"), folder.filePath("a.kfw2"));
+    }
+
+    void aFolderNamedLikeAPackageCountsButItsInsideIsNotSearched() {
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkpath("firmware.kfw2"));
+        QVERIFY(QDir(folder.path()).mkpath("sub"));
+        QVERIFY(Touch(folder.filePath("sub/inner.kfw2")));
+        QVERIFY(Touch(folder.filePath("firmware.kfw2/inner.kfw2")));
+        PathUtils::setBundleDirectoryForTesting(folder.path());
+        QCOMPARE(PathUtils::kfw2FilePaths(), QStringList{folder.filePath("firmware.kfw2")});
+    }
+
+    void noPackageOrNoFolderGivesNothing() {
+        QTemporaryDir folder;
+        QVERIFY(Touch(folder.filePath("readme.txt")));
+        PathUtils::setBundleDirectoryForTesting(folder.path());
+        QVERIFY(PathUtils::kfw2FilePaths().isEmpty());
+        QVERIFY(!PathUtils::kfw2FilePath());
+        PathUtils::setBundleDirectoryForTesting(folder.filePath("missing"));
+        QVERIFY(PathUtils::kfw2FilePaths().isEmpty());
+    }
+
+    void anUnreadableFolderGivesNothing() {
+        if (geteuid() == 0) QSKIP("root reads every folder; the permission cannot be tested");
+        QTemporaryDir folder;
+        QVERIFY(Touch(folder.filePath("monitor.kfw2")));
+        QVERIFY(chmod(QFile::encodeName(folder.path()).constData(), 0) == 0);
+        PathUtils::setBundleDirectoryForTesting(folder.path());
+        const QStringList found = PathUtils::kfw2FilePaths();
+        chmod(QFile::encodeName(folder.path()).constData(), 0700);
+        QVERIFY(found.isEmpty());
+    }
+
+    void theApplicationsFolderIsTheDefault() {
+        QCOMPARE(PathUtils::bundleDirectory(), QCoreApplication::applicationDirPath());
+        PathUtils::setBundleDirectoryForTesting("/somewhere");
+        QCOMPARE(PathUtils::bundleDirectory(), QStringLiteral("/somewhere"));
+    }
+};
+
+QTEST_MAIN(ValuesTest)
+#include "ValuesTest.moc"
