@@ -17,9 +17,13 @@ struct SnapshotRelease {
 };
 
 // The program a process runs; empty when it cannot be read (another user's process, or one
-// that has ended and is only waiting to be reaped).
+// that has ended and is only waiting to be reaped). A program replaced on disk while it runs
+// (an upgrade) shows as "PATH (deleted)"; the path itself is where it is started again.
 QString ExecutablePath(int pid) {
-    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+    QString path = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+    const QLatin1String deleted(" (deleted)");
+    if (path.endsWith(deleted)) path.chop(deleted.size());
+    return path;
 }
 
 }  // namespace

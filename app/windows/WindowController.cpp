@@ -34,6 +34,8 @@ void WindowController::closeEvent(QCloseEvent* event) {
     }
     m_closed = true;
     event->accept();
+    // The window leaves the screen before the next step shows its window or alert.
+    hide();
     windowWillClose();
 }
 

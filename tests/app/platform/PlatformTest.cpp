@@ -206,6 +206,28 @@ private slots:
         QVERIFY(applications.applicationsWithIdentifier("org.example.unused",
                                                         "no-such-program-here").isEmpty());
     }
+
+    void aProgramReplacedWhileItRunsIsRelaunchedFromItsPath() {
+        // An upgrade replaces the file under a running program; the kernel then names it
+        // "PATH (deleted)", and only PATH can be started again.
+        QTemporaryDir folder;
+        const QString path = folder.filePath("huemaster-netagent");
+        QVERIFY(QFile::copy(PANELFLASHER_TEST_HELPER, path));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
+        QProcess agent;
+        agent.start(path, {});
+        QVERIFY(agent.waitForStarted());
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::copy(PANELFLASHER_TEST_HELPER, path));
+
+        LinuxRunningApplications applications;
+        const std::optional<RunningApplication> found =
+            applications.applicationWithPid(int(agent.processId()));
+        QVERIFY(found);
+        QCOMPARE(found->executablePath, path);
+        agent.kill();
+        agent.waitForFinished();
+    }
 };
 
 QTEST_MAIN(PlatformTest)
