@@ -10,6 +10,7 @@
 
 #include "core/BackendRegistry.h"
 #include "core/Trace.h"
+#include "libscreenio/TracedTest.h"
 #include "screenio/screenio.h"
 #include "sim/SimBackend.h"
 #include "sim/SimConfig.h"
@@ -17,30 +18,7 @@
 namespace screenio {
 namespace {
 
-std::vector<std::string> Lines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-class TraceTest : public testing::Test {
-protected:
-    void SetUp() override {
-        m_path = testing::TempDir() + "/screenio-trace-" + std::to_string(getpid()) + ".log";
-        std::remove(m_path.c_str());
-        setenv("SCREENIO_TRACE", m_path.c_str(), 1);
-        Trace::reset();
-    }
-    void TearDown() override {
-        KmRelease();
-        BackendRegistry::instance().set(nullptr);
-        unsetenv("SCREENIO_TRACE");
-        Trace::reset();
-        std::remove(m_path.c_str());
-    }
-    std::string m_path;
-};
+class TraceTest : public test::TracedTest {};
 
 const std::string kTime = R"(\d+\.\d{6} )";
 
@@ -73,7 +51,7 @@ TEST_F(TraceTest, OneLinePerCallWithUsageLengthStatusAndData) {
     EXPECT_EQ(KmGetFeatureValue(nullptr, 0xFF02, 0xFB, &value), SCREENIO_ERROR_INVALID_HANDLE);
     KmRelease();
 
-    std::vector<std::string> lines = Lines(m_path);
+    std::vector<std::string> lines = traceLines();
     const std::vector<std::string> expected = {
         kTime + "- KmFind argument=0 status=1",
         kTime + "- KmRetrieve argument=0 status=0",
@@ -112,7 +90,7 @@ TEST_F(TraceTest, LinesOfSeveralThreadsStayWhole) {
         });
     for (auto& thread : threads) thread.join();
 
-    std::vector<std::string> lines = Lines(m_path);
+    std::vector<std::string> lines = traceLines();
     ASSERT_EQ(lines.size(), size_t(kThreads * kLines));
     std::regex line(kTime + R"(MON(\d)x{60} set-array FF01/0123 length=64 status=0 data=(([0-9a-f]{2})\3{15})\.\.)");
     for (const std::string& text : lines) {
@@ -142,7 +120,7 @@ TEST_F(TraceTest, NothingIsWrittenWithoutTheVariable) {
     Trace::reset();
     EXPECT_FALSE(Trace::enabled());
     KmFind();
-    EXPECT_FALSE(std::ifstream(m_path).good());
+    EXPECT_FALSE(std::ifstream(tracePath()).good());
 }
 
 }  // namespace

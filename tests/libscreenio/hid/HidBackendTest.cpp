@@ -12,6 +12,7 @@
 #include "core/Trace.h"
 #include "core/VendorId.h"
 #include "hid/HidBackend.h"
+#include "libscreenio/TracedTest.h"
 #include "libscreenio/hid/FakeHidTransport.h"
 #include "screenio/screenio.h"
 
@@ -36,29 +37,14 @@ const Bytes kGenericDesktop = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x06, 0x00, 0
 // A Report Count item whose data bytes are missing.
 const Bytes kTruncated = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x96, 0x0A};
 
-class HidBackendTest : public testing::Test {
+class HidBackendTest : public screenio::test::TracedTest {
 protected:
-    void SetUp() override {
-        m_trace = testing::TempDir() + "/screenio-hid-trace-" + std::to_string(getpid()) + ".log";
-        std::remove(m_trace.c_str());
-        setenv("SCREENIO_TRACE", m_trace.c_str(), 1);
-        Trace::reset();
-    }
-    void TearDown() override {
-        KmRelease();
-        BackendRegistry::instance().set(nullptr);
-        unsetenv("SCREENIO_TRACE");
-        Trace::reset();
-        std::remove(m_trace.c_str());
-    }
-    std::vector<std::string> notes() {
-        std::ifstream in(m_trace);
+    std::vector<std::string> notes() const {
         std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
+        for (const std::string& line : traceLines())
             if (line.find(" - note ") != std::string::npos) lines.push_back(line);
         return lines;
     }
-    std::string m_trace;
 };
 
 TEST_F(HidBackendTest, FindKeepsMonitorInterfacesInOrderAndOpensNothing) {
