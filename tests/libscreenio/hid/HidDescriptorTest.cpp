@@ -347,10 +347,11 @@ const AcceptedCase kAcceptedCases[] = {
      }},
     {"OnlyTheFirstDelimitedUsageSetCounts",
      InVendorCollection({0xA9, 0x01, 0x09, 0x40, 0x09, 0x41, 0xA9, 0x00, 0xA9, 0x01, 0x09, 0x50,
-                         0x19, 0x51, 0x29, 0x52, 0xA9, 0x00, 0x75, 0x08, 0x95, 0x02, 0xB1, 0x02}),
+                         0x19, 0x51, 0x29, 0x52, 0xA9, 0x00, 0x75, 0x08, 0x95, 0x03, 0xB1, 0x02}),
      [](const HidDescriptor& d) {
-         ExpectField(d, 0xFF00, 0x40, {0, 0, 8, 1, 0, 0, false, false, 2});
-         ExpectField(d, 0xFF00, 0x41, {0, 8, 8, 1, 0, 0, false, false, 2});
+         // 41 is the last usage, so it takes the remaining two elements.
+         ExpectField(d, 0xFF00, 0x40, {0, 0, 8, 1, 0, 0, false, false, 3});
+         ExpectField(d, 0xFF00, 0x41, {0, 8, 8, 2, 0, 0, false, false, 3});
          for (uint16_t u = 0x50; u <= 0x52; ++u) EXPECT_EQ(d.feature(0xFF00, u), nullptr) << u;
      }},
     {"LogicalMaximumSignedAsTheMinimumWasAtIt",
