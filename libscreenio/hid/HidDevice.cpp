@@ -160,9 +160,9 @@ KmError HidDevice::readReport(const Target& target, std::vector<uint8_t>* report
     // The descriptor's length, not a guess: the kernel cuts a read to the buffer silently.
     report->assign(field.reportLength, 0);
     const auto deadline = m_retry.now() + m_retry.budget;
+    HidConnection& connection = *target.interface->connection;
     for (;;) {
-        const int result =
-            target.interface->connection->getFeature(field.reportId, report->data(), report->size());
+        const int result = connection.getFeature(field.reportId, report->data(), report->size());
         if (result >= 0) {
             // A short report would leave the field's tail unknown; none of it is used.
             return static_cast<size_t>(result) == report->size() ? 0 : SCREENIO_ERROR_IO;

@@ -38,12 +38,11 @@ struct HidInterface {
 //
 // Value requests (getValue, setValue) need a single-element field of at most 64 bits; any
 // other field gives SCREENIO_ERROR_LENGTH, as a value is a one-element access to it. Array
-// requests take exactly the field's byte length. Writes keep the other fields of a shared
-// report by reading it first; a value outside the field's logical range (or its width) is
-// refused with SCREENIO_ERROR_INVALID_ARGUMENT, never truncated. Fixed data needs no I/O: the
+// requests take exactly the field's byte length. Writes keep every other data bit of the
+// report, named by a usage or not, by reading it first; a value outside the field's logical
+// range (or its width) is refused with SCREENIO_ERROR_INVALID_ARGUMENT, never truncated. Fixed data needs no I/O: the
 // count is the byte length of a field of several elements, 0 for a single one (a one-byte
-// buffer thus looks like a value, though array requests of one byte still work on it). Any
-// other data in the report, with or without a usage, is read first and written back as it was. A
+// buffer thus looks like a value, though array requests of one byte still work on it). A
 // report read shorter than the descriptor declares is SCREENIO_ERROR_IO; none of it is used.
 //
 // A stalled read (EPIPE) is retried for a short while, as a monitor stalls while busy; a

@@ -261,7 +261,8 @@ std::optional<HidNodeInfo> HidrawTransport::describe(const std::string& name, ui
     const std::optional<UsbInterface> interface = FindUsbInterface(device, sysfsReal);
     if (!interface) return std::nullopt;
     info.interfaceNumber = interface->number;
-    if (interface->number >= 0) info.usbDevice = interface->folder.parent_path().filename().string();
+    if (interface->number >= 0)
+        info.usbDevice = interface->folder.parent_path().filename().string();
     return info;
 }
 

@@ -275,10 +275,13 @@ Bytes Repeat(std::initializer_list<uint8_t> unit, size_t times, Bytes tail = {})
     return out;
 }
 
+// A one-byte value alone in unnumbered report 0.
+const Expected kOneByte = {0, 0, 8, 1, 0, 0, false, false, 1};
+
 const AcceptedCase kAcceptedCases[] = {
     {"ReservedItemsAreSkipped",
      InVendorCollection({0x0C, 0x0D, 0xAA, 0x09, 0x20, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02}),
-     [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, {0, 0, 8, 1, 0, 0, false, false, 1}); }},
+     [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, kOneByte); }},
     {"UnknownMainItemIsSkippedAndEndsTheUsages",
      InVendorCollection({0x09, 0x20, 0x00, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x09, 0x21,
                          0xB1, 0x02}),
@@ -288,7 +291,7 @@ const AcceptedCase kAcceptedCases[] = {
      }},
     {"UnknownLocalItemIsSkipped",
      InVendorCollection({0x09, 0x20, 0x69, 0x01, 0xE8, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02}),
-     [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, {0, 0, 8, 1, 0, 0, false, false, 1}); }},
+     [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, kOneByte); }},
     {"ReportIdAfterDataThatHadNone",
      InVendorCollection({0x75, 0x08, 0x95, 0x01, 0x09, 0x20, 0xB1, 0x02, 0x85, 0x01, 0x09, 0x21,
                          0x95, 0x02, 0xB1, 0x02}),
@@ -299,7 +302,7 @@ const AcceptedCase kAcceptedCases[] = {
      }},
     {"PopRestoresNoReportId",
      InVendorCollection({0xA4, 0x85, 0x01, 0xB4, 0x75, 0x08, 0x95, 0x01, 0x09, 0x20, 0xB1, 0x02}),
-     [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, {0, 0, 8, 1, 0, 0, false, false, 1}); }},
+     [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, kOneByte); }},
     {"UsageMinimumAboveMaximumNamesNothing",
      InVendorCollection({0x19, 0x05, 0x29, 0x04, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x09, 0x20,
                          0xB1, 0x02}),
@@ -329,7 +332,8 @@ const AcceptedCase kAcceptedCases[] = {
                          0xB1, 0x00}),
      [](const HidDescriptor& d) {
          ExpectField(d, 0xFF00, 0x0000, {0, 0, 8, 1, 0, 255, false, true, 1});
-         ExpectField(d, 0xFF00, HidDescriptor::kMaxUsages - 1, {0, 0, 8, 1, 0, 255, false, true, 1});
+         const uint16_t lastKept = HidDescriptor::kMaxUsages - 1;
+         ExpectField(d, 0xFF00, lastKept, {0, 0, 8, 1, 0, 255, false, true, 1});
          EXPECT_EQ(d.feature(0xFF00, HidDescriptor::kMaxUsages), nullptr);
      }},
     {"UsagePageAfterItsUsage",
@@ -357,11 +361,13 @@ const AcceptedCase kAcceptedCases[] = {
     {"LogicalMaximumSignedAsTheMinimumWasAtIt",
      // Maximum FF while the minimum is 0: 255. The minimum -1 that follows does not change it.
      InVendorCollection({0x25, 0xFF, 0x15, 0xFF, 0x09, 0x20, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02}),
-     [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, {0, 0, 8, 1, -1, 255, true, false, 1}); }},
+     [](const HidDescriptor& d) {
+         ExpectField(d, 0xFF00, 0x20, {0, 0, 8, 1, -1, 255, true, false, 1});
+     }},
     {"UsagePageAbove16BitsKeepsItsLowHalf",
      InVendorCollection({0x07, 0x30, 0xFF, 0x01, 0x00, 0x09, 0x20, 0x75, 0x08, 0x95, 0x01, 0xB1,
                          0x02}),
-     [](const HidDescriptor& d) { ExpectField(d, 0xFF30, 0x20, {0, 0, 8, 1, 0, 0, false, false, 1}); }},
+     [](const HidDescriptor& d) { ExpectField(d, 0xFF30, 0x20, kOneByte); }},
     {"DeeplyNestedCollections",
      Repeat({0xA1, 0x00}, 100, Repeat({0xC0}, 100)),
      [](const HidDescriptor& d) { EXPECT_TRUE(d.features().empty()); }},

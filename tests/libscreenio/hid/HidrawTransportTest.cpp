@@ -100,7 +100,8 @@ public:
         if (node.interfaceNumber < 0) {
             parent = sysfs() / "devices" / "virtual" / "misc" / "uhid";
         } else {
-            const std::string port = "1-" + std::to_string(node.usbPort ? node.usbPort : node.number);
+            const unsigned usbPort = node.usbPort ? node.usbPort : node.number;
+            const std::string port = "1-" + std::to_string(usbPort);
             const fs::path usbDevice = sysfs() / "devices" / "pci0000:00" / "usb1" / port;
             // The USB device above the interface has no interface number of its own.
             WriteFile(usbDevice / "idVendor", "fff0\n");
