@@ -20,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (*length > HidDescriptor::kMaxReportBytes) std::abort();
             const uint64_t end = field.bitOffset + uint64_t(field.bitSize) * field.count;
             if (field.bitSize == 0 || field.count == 0 || end > uint64_t(*length) * 8) std::abort();
-            if (d.usesReportIds() != (field.reportId != 0)) std::abort();
+            if (field.reportId != 0 && !d.usesReportIds()) std::abort();
+            // A field that covers its whole report's data shares it with nothing.
+            if (field.sharesReport && end - field.bitOffset >= uint64_t(*length) * 8) std::abort();
             const auto page = static_cast<uint16_t>(entry.first >> 16);
             if (d.feature(page, static_cast<uint16_t>(entry.first)) != &field) std::abort();
         }

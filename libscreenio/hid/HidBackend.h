@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/Backend.h"
@@ -16,11 +17,14 @@ public:
     explicit HidBackend(std::shared_ptr<HidTransport> transport,
                         HidStallRetry retry = {});
 
-    // The monitors in the transport's order. A descriptor that cannot be parsed, or one without
-    // a vendor page, is passed over with a note in the call trace.
+    // The monitors in the transport's order, one per USB device: its monitor interfaces
+    // together, in interface order. A descriptor that cannot be parsed, or one without a vendor
+    // page, is passed over with a note in the call trace.
     std::vector<std::shared_ptr<Device>> find() override;
 
 private:
+    static std::optional<HidInterface> monitorInterface(HidNodeInfo node);
+
     std::shared_ptr<HidTransport> m_transport;
     HidStallRetry m_retry;
 };

@@ -1,5 +1,6 @@
 #include "hid/HidDescriptor.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,25 +35,31 @@ int32_t signExtend(uint32_t value, uint8_t bytes) {
 struct Globals {
     uint16_t usagePage = 0;
     int32_t logicalMinimum = 0;
-    uint32_t logicalMaximumRaw = 0;  // read once the minimum tells whether it is signed
-    uint8_t logicalMaximumBytes = 0;
+    // Signed or not as the minimum was when the Maximum item came, which is what the kernel does.
+    int64_t logicalMaximum = 0;
     uint32_t reportSize = 0;
     uint32_t reportCount = 0;
     uint8_t reportId = 0;
 };
 
-// Ranges stay unexpanded so a wide Minimum..Maximum costs one entry, not thousands.
+// Ranges stay unexpanded so a wide Minimum..Maximum costs one entry, not thousands. A run of
+// 4-byte usages carries its own page; the page of a shorter one may still change at the main
+// item.
 struct UsageRun {
     uint16_t page = 0;
     uint16_t first = 0;
     uint16_t last = 0;
+    bool extended = false;
 };
 
 struct Locals {
     std::vector<UsageRun> usages;
-    size_t usageTotal = 0;
+    uint32_t usageTotal = 0;
     std::optional<uint32_t> minimum;  // (page << 16) | usage
     std::optional<uint32_t> maximum;
+    bool boundExtended = false;       // either bound was a 4-byte usage
+    int delimiterDepth = 0;
+    int delimiterSets = 0; // usage sets opened by Delimiter items; only the first counts
 };
 
 struct ParseState {
@@ -61,12 +68,26 @@ struct ParseState {
     Locals locals;
     size_t collectionDepth = 0;
     bool sawReportId = false;
-    bool sawDataWithoutId = false;
     std::map<std::pair<ReportType, uint8_t>, uint32_t> reportBits;
+    std::map<uint8_t, uint32_t> featureDataBits;  // non-constant bits per feature report
     std::map<uint32_t, HidField> features;
     size_t featureUsagesDeclared = 0;
     std::set<uint16_t> topLevelPages;
 };
+
+bool InAlternativeUsageSet(const ParseState& s) { return s.locals.delimiterSets > 1; }
+
+void addUsage(ParseState& s, const Item& item) {
+    if (InAlternativeUsageSet(s)) return;
+    if (s.locals.usageTotal >= HidDescriptor::kMaxUsages)
+        reject(item.offset, "more than " + std::to_string(HidDescriptor::kMaxUsages) +
+                                " usages before one main item");
+    const bool extended = item.bytes == 4;
+    const auto page = extended ? static_cast<uint16_t>(item.value >> 16) : s.globals.usagePage;
+    const auto id = static_cast<uint16_t>(item.value & 0xFFFFu);
+    s.locals.usages.push_back({page, id, id, extended});
+    ++s.locals.usageTotal;
+}
 
 // A 4-byte usage carries its own page; shorter ones take the current Usage Page.
 uint32_t fullUsage(const Item& item, uint16_t page) {
@@ -74,21 +95,52 @@ uint32_t fullUsage(const Item& item, uint16_t page) {
     return (static_cast<uint32_t>(page) << 16) | (item.value & 0xFFFFu);
 }
 
-void addUsageRun(ParseState& s, const Item& item, uint32_t first, uint32_t last) {
-    if (s.locals.usages.size() >= HidDescriptor::kMaxUsageEntries)
-        reject(item.offset, "more than " + std::to_string(HidDescriptor::kMaxUsageEntries) +
-                                " usages before one main item");
-    const auto firstPage = static_cast<uint16_t>(first >> 16);
-    if (firstPage != (last >> 16)) reject(item.offset, "Usage Minimum and Maximum on different pages");
-    const auto low = static_cast<uint16_t>(first & 0xFFFFu);
-    const auto high = static_cast<uint16_t>(last & 0xFFFFu);
-    if (low > high) reject(item.offset, "Usage Minimum above Usage Maximum");
-    const uint32_t span = static_cast<uint32_t>(high - low) + 1;
-    if (span > HidDescriptor::kMaxUsageRange)
-        reject(item.offset, "usage range of " + std::to_string(span) + " usages exceeds " +
-                                std::to_string(HidDescriptor::kMaxUsageRange));
-    s.locals.usages.push_back({firstPage, low, high});
-    s.locals.usageTotal += span;
+// A Usage Minimum..Maximum pair, in either order, cut at the usage cap. A Maximum below its
+// Minimum names no usage, and a lone Minimum or Maximum is dropped at the main item: the
+// kernel accepts both, and guessing a range from them could name a usage the device never
+// meant.
+void addUsageRange(ParseState& s, uint32_t first, uint32_t last, bool extended) {
+    Locals& l = s.locals;
+    if (last < first) return;
+    const uint64_t wanted = uint64_t(last) - first + 1;
+    uint64_t left = std::min<uint64_t>(wanted, HidDescriptor::kMaxUsages - l.usageTotal);
+    l.usageTotal += static_cast<uint32_t>(left);
+    uint32_t next = first;
+    while (left > 0) {
+        // A range of 4-byte usages may cross pages: one run per page.
+        const uint32_t pageEnd = next | 0xFFFFu;
+        const uint32_t runLast =
+            static_cast<uint32_t>(std::min<uint64_t>(pageEnd, uint64_t(next) + left - 1));
+        l.usages.push_back({static_cast<uint16_t>(next >> 16),
+                            static_cast<uint16_t>(next & 0xFFFFu),
+                            static_cast<uint16_t>(runLast & 0xFFFFu), extended});
+        left -= uint64_t(runLast) - next + 1;
+        next = runLast + 1;
+    }
+}
+
+void usageBound(ParseState& s, const Item& item) {
+    if (InAlternativeUsageSet(s)) return;
+    Locals& l = s.locals;
+    (item.tag == 0x1 ? l.minimum : l.maximum) = fullUsage(item, s.globals.usagePage);
+    l.boundExtended = l.boundExtended || item.bytes == 4;
+    if (l.minimum && l.maximum) {
+        addUsageRange(s, *l.minimum, *l.maximum, l.boundExtended);
+        l.minimum.reset();
+        l.maximum.reset();
+        l.boundExtended = false;
+    }
+}
+
+// The kernel gives the short usages at the end of the list the last Usage Page, up to the
+// first one that already has it: a page written after its usage still applies to it.
+void applyLastUsagePage(ParseState& s) {
+    const uint16_t page = s.globals.usagePage;
+    for (auto it = s.locals.usages.rbegin(); it != s.locals.usages.rend(); ++it) {
+        if (it->extended) continue;
+        if (it->page == page) break;
+        it->page = page;
+    }
 }
 
 void addFeatureUsage(ParseState& s, const Item& item, uint32_t key, const HidField& field) {
@@ -126,18 +178,17 @@ void mapFeatureUsages(ParseState& s, const Item& item, const HidField& base) {
 
 void addDataItem(ParseState& s, const Item& item, ReportType type) {
     const Globals& g = s.globals;
-    if (s.sawReportId && g.reportId == 0)
-        reject(item.offset, "data item without a report ID in a descriptor that uses report IDs");
-    if (!s.sawReportId) s.sawDataWithoutId = true;
-
     uint32_t& reportBits = s.reportBits[{type, g.reportId}];
     const uint64_t start = reportBits;
-    const uint64_t end = start + static_cast<uint64_t>(g.reportSize) * g.reportCount;
+    const uint64_t bits = static_cast<uint64_t>(g.reportSize) * g.reportCount;
+    const uint64_t end = start + bits;
     if (end > HidDescriptor::kMaxReportBytes * 8)
         reject(item.offset, "report " + std::to_string(g.reportId) + " longer than " +
                                 std::to_string(HidDescriptor::kMaxReportBytes) + " bytes");
     reportBits = static_cast<uint32_t>(end);
-    if (type != ReportType::Feature || end == start) return;
+    if (type != ReportType::Feature || bits == 0) return;
+    const bool constant = (item.value & 0x01u) != 0;
+    if (!constant) s.featureDataBits[g.reportId] += static_cast<uint32_t>(bits);
 
     HidField base;
     base.reportId = g.reportId;
@@ -146,25 +197,19 @@ void addDataItem(ParseState& s, const Item& item, ReportType type) {
     base.count = g.reportCount;
     base.isSigned = g.logicalMinimum < 0;
     base.logicalMinimum = g.logicalMinimum;
-    // A non-negative minimum means unsigned data; devices commonly write 0..255 as 15 00 25 FF.
-    base.logicalMaximum = base.isSigned ? signExtend(g.logicalMaximumRaw, g.logicalMaximumBytes)
-                                        : static_cast<int64_t>(g.logicalMaximumRaw);
+    base.logicalMaximum = g.logicalMaximum;
     base.isArray = (item.value & 0x02u) == 0;
     mapFeatureUsages(s, item, base);
 }
 
 void mainItem(ParseState& s, const Item& item) {
-    if (s.locals.minimum.has_value() != s.locals.maximum.has_value())
-        reject(item.offset, "Usage Minimum without matching Usage Maximum");
+    applyLastUsagePage(s);
     switch (item.tag) {
     case 0x8: addDataItem(s, item, ReportType::Input); break;
     case 0x9: addDataItem(s, item, ReportType::Output); break;
     case 0xB: addDataItem(s, item, ReportType::Feature); break;
     case 0xA:  // Collection
-        if (s.collectionDepth >= HidDescriptor::kMaxCollectionDepth)
-            reject(item.offset, "collections nested deeper than " +
-                                    std::to_string(HidDescriptor::kMaxCollectionDepth));
-        if (s.collectionDepth == 0 && item.value == 0x01 && !s.locals.usages.empty())
+        if (s.collectionDepth == 0 && (item.value & 0xFFu) == 0x01 && !s.locals.usages.empty())
             s.topLevelPages.insert(s.locals.usages.front().page);
         ++s.collectionDepth;
         break;
@@ -172,7 +217,7 @@ void mainItem(ParseState& s, const Item& item) {
         if (s.collectionDepth == 0) reject(item.offset, "End Collection without open Collection");
         --s.collectionDepth;
         break;
-    default: reject(item.offset, "unknown main item tag " + std::to_string(item.tag));
+    default: break;  // the kernel passes over unknown main items too
     }
     s.locals = Locals{};
 }
@@ -180,14 +225,12 @@ void mainItem(ParseState& s, const Item& item) {
 void globalItem(ParseState& s, const Item& item) {
     Globals& g = s.globals;
     switch (item.tag) {
-    case 0x0:
-        if (item.value > 0xFFFFu) reject(item.offset, "Usage Page above FFFF");
-        g.usagePage = static_cast<uint16_t>(item.value);
-        break;
+    case 0x0: g.usagePage = static_cast<uint16_t>(item.value & 0xFFFFu); break;
     case 0x1: g.logicalMinimum = signExtend(item.value, item.bytes); break;
     case 0x2:
-        g.logicalMaximumRaw = item.value;
-        g.logicalMaximumBytes = item.bytes;
+        // Devices commonly write 0..255 as 15 00 25 FF: unsigned unless the minimum is negative.
+        g.logicalMaximum = g.logicalMinimum < 0 ? int64_t(signExtend(item.value, item.bytes))
+                                                : int64_t(item.value);
         break;
     case 0x3: case 0x4: case 0x5: case 0x6: break;  // physical range and units: not needed
     case 0x7:
@@ -200,8 +243,6 @@ void globalItem(ParseState& s, const Item& item) {
         if (item.value == 0) reject(item.offset, "report ID 0");
         if (item.value > 0xFF)
             reject(item.offset, "report ID " + std::to_string(item.value) + " above 255");
-        if (s.sawDataWithoutId)
-            reject(item.offset, "report ID declared after data items that had none");
         s.sawReportId = true;
         g.reportId = static_cast<uint8_t>(item.value);
         break;
@@ -226,27 +267,25 @@ void globalItem(ParseState& s, const Item& item) {
     }
 }
 
-void localItem(ParseState& s, const Item& item) {
+void delimiter(ParseState& s, const Item& item) {
     Locals& l = s.locals;
-    const uint16_t page = s.globals.usagePage;
-    switch (item.tag) {
-    case 0x0: {
-        const uint32_t usage = fullUsage(item, page);
-        addUsageRun(s, item, usage, usage);
-        break;
+    if (item.value != 0) {
+        if (l.delimiterDepth != 0) reject(item.offset, "nested Delimiter");
+        ++l.delimiterDepth;
+        ++l.delimiterSets;
+    } else {
+        if (l.delimiterDepth == 0) reject(item.offset, "Delimiter close without open");
+        --l.delimiterDepth;
     }
+}
+
+void localItem(ParseState& s, const Item& item) {
+    switch (item.tag) {
+    case 0x0: addUsage(s, item); break;
     case 0x1:
-    case 0x2:
-        (item.tag == 0x1 ? l.minimum : l.maximum) = fullUsage(item, page);
-        if (l.minimum && l.maximum) {
-            addUsageRun(s, item, *l.minimum, *l.maximum);
-            l.minimum.reset();
-            l.maximum.reset();
-        }
-        break;
-    // Designators, strings and delimiters do not affect report layout.
-    case 0x3: case 0x4: case 0x5: case 0x7: case 0x8: case 0x9: case 0xA: break;
-    default: reject(item.offset, "unknown local item tag " + std::to_string(item.tag));
+    case 0x2: usageBound(s, item); break;
+    case 0xA: delimiter(s, item); break;
+    default: break;  // designators, strings and unknown tags do not affect report layout
     }
 }
 
@@ -265,7 +304,8 @@ HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
         Item item;
         item.offset = pos;
         const uint8_t prefix = data[pos++];
-        if (prefix == 0xFE) reject(item.offset, "long item");
+        // Tag 15 makes a long item, which the kernel refuses whatever its type and size bits.
+        if ((prefix & 0xF0u) == 0xF0u) reject(item.offset, "long item");
         const uint8_t sizeCode = prefix & 0x03u;
         item.bytes = sizeCode == 3 ? 4 : sizeCode;
         item.type = (prefix >> 2) & 0x03u;
@@ -281,12 +321,14 @@ HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
         case kMain: mainItem(s, item); break;
         case kGlobal: globalItem(s, item); break;
         case kLocal: localItem(s, item); break;
-        default: reject(item.offset, "reserved item type");
+        default: break;  // reserved type: skipped, as the kernel does
         }
     }
     if (s.collectionDepth != 0)
         throw std::invalid_argument("HID report descriptor rejected: " +
                                     std::to_string(s.collectionDepth) + " collection(s) not closed");
+    if (s.locals.delimiterDepth != 0)
+        throw std::invalid_argument("HID report descriptor rejected: Delimiter not closed");
 
     HidDescriptor descriptor;
     descriptor.m_reportBits = std::move(s.reportBits);
@@ -296,6 +338,8 @@ HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
     for (auto& entry : descriptor.m_features) {
         HidField& field = entry.second;
         field.reportLength = *descriptor.reportLength(ReportType::Feature, field.reportId);
+        const uint64_t fieldBits = uint64_t(field.bitSize) * field.count;
+        field.sharesReport = fieldBits < s.featureDataBits[field.reportId];
     }
     return descriptor;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -68,23 +67,15 @@ bool CopyIn(const HidField& field, std::vector<uint8_t>& report, const uint8_t* 
 
 }  // namespace
 
-HidDevice::HidDevice(std::shared_ptr<HidTransport> transport, HidNodeInfo node,
-                     HidDescriptor descriptor, HidStallRetry retry)
-    : m_transport(std::move(transport)), m_node(std::move(node)),
-      m_descriptor(std::move(descriptor)), m_retry(std::move(retry)) {
+HidDevice::HidDevice(std::shared_ptr<HidTransport> transport,
+                     std::vector<HidInterface> interfaces, HidStallRetry retry)
+    : m_transport(std::move(transport)), m_retry(std::move(retry)) {
     if (!m_retry.now) m_retry.now = [] { return std::chrono::steady_clock::now(); };
     if (!m_retry.sleep)
         m_retry.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
-    // The parsed form is all that is needed from here on.
-    m_node.descriptor.clear();
-    m_node.descriptor.shrink_to_fit();
-    // Usages of one field (a selector array) count once: writing it rewrites nothing else.
-    std::map<uint8_t, std::set<std::pair<uint32_t, uint64_t>>> spans;
-    for (const auto& entry : m_descriptor.features()) {
-        const HidField& f = entry.second;
-        spans[f.reportId].insert({f.bitOffset, static_cast<uint64_t>(f.bitSize) * f.count});
-    }
-    for (const auto& [id, set] : spans) m_fieldsPerReport[id] = set.size();
+    // The node's descriptor bytes stay: opening compares them with what the device declares.
+    for (HidInterface& interface : interfaces)
+        m_interfaces.push_back({std::move(interface.node), std::move(interface.descriptor), {}});
 }
 
 HidDevice::~HidDevice() = default;
@@ -98,6 +89,18 @@ KmError HidDevice::StatusForErrno(int error, bool* gone) {
     case ESHUTDOWN:
         if (gone) *gone = true;
         return SCREENIO_ERROR_GONE;
+    default: return SCREENIO_ERROR_IO;
+    }
+}
+
+KmError HidDevice::StatusForOpenErrno(int error) {
+    switch (error) {
+    case EBUSY: return SCREENIO_ERROR_BUSY;
+    case EACCES:
+    case EPERM: return SCREENIO_ERROR_ACCESS;
+    case ENODEV:
+    case ENOENT: return SCREENIO_ERROR_GONE;
+    case ENOLCK: return SCREENIO_ERROR_LOCK;
     default: return SCREENIO_ERROR_IO;
     }
 }
@@ -117,38 +120,49 @@ KmError HidDevice::acquire() {
 
 KmError HidDevice::acquireLocked() {
     if (m_gone) return SCREENIO_ERROR_GONE;
-    if (m_connection) return 0;
-    int error = 0;
-    std::unique_ptr<HidConnection> connection = m_transport->open(m_node, &error);
-    if (connection) {
-        m_connection = std::move(connection);
-        return 0;
+    if (m_claimed) return 0;
+    std::vector<std::unique_ptr<HidConnection>> opened;
+    for (size_t i = 0; i < m_interfaces.size(); ++i) {
+        HidNodeInfo node = m_interfaces[i].node;
+        // The monitor's lock comes with its first interface; the others are the same monitor.
+        if (i > 0) node.lockName.clear();
+        int error = 0;
+        std::unique_ptr<HidConnection> connection = m_transport->open(node, &error);
+        if (!connection) {
+            const KmError status = StatusForOpenErrno(error);
+            if (status == SCREENIO_ERROR_GONE) m_gone = true;
+            return status;  // what was opened closes here, so no half claim remains
+        }
+        opened.push_back(std::move(connection));
     }
-    switch (error) {
-    case EBUSY: return SCREENIO_ERROR_BUSY;
-    case EACCES:
-    case EPERM: return SCREENIO_ERROR_ACCESS;
-    case ENODEV:
-    case ENOENT:
-        m_gone = true;
-        return SCREENIO_ERROR_GONE;
-    default: return SCREENIO_ERROR_IO;
-    }
+    for (size_t i = 0; i < m_interfaces.size(); ++i)
+        m_interfaces[i].connection = std::move(opened[i]);
+    m_claimed = true;
+    return 0;
 }
 
-KmError HidDevice::fieldFor(uint16_t page, uint16_t usage, const HidField** field) {
+HidDevice::Target HidDevice::find(uint16_t page, uint16_t usage) {
+    for (Interface& interface : m_interfaces)
+        if (const HidField* field = interface.descriptor.feature(page, usage))
+            return {&interface, field};
+    return {};
+}
+
+KmError HidDevice::targetFor(uint16_t page, uint16_t usage, Target* target) {
     if (m_gone) return SCREENIO_ERROR_GONE;
-    *field = m_descriptor.feature(page, usage);
-    return *field ? 0 : SCREENIO_ERROR_NOT_OFFERED;
+    *target = find(page, usage);
+    return target->field ? 0 : SCREENIO_ERROR_NOT_OFFERED;
 }
 
-KmError HidDevice::readReport(const HidField& field, std::vector<uint8_t>* report) {
+KmError HidDevice::readReport(const Target& target, std::vector<uint8_t>* report) {
     if (KmError status = acquireLocked(); status < 0) return status;
+    const HidField& field = *target.field;
     // The descriptor's length, not a guess: the kernel cuts a read to the buffer silently.
     report->assign(field.reportLength, 0);
     const auto deadline = m_retry.now() + m_retry.budget;
+    HidConnection& connection = *target.interface->connection;
     for (;;) {
-        const int result = m_connection->getFeature(field.reportId, report->data(), report->size());
+        const int result = connection.getFeature(field.reportId, report->data(), report->size());
         if (result >= 0) {
             // A short report would leave the field's tail unknown; none of it is used.
             return static_cast<size_t>(result) == report->size() ? 0 : SCREENIO_ERROR_IO;
@@ -161,17 +175,17 @@ KmError HidDevice::readReport(const HidField& field, std::vector<uint8_t>* repor
     }
 }
 
-KmError HidDevice::writeReport(const HidField& field, const std::vector<uint8_t>& report) {
+KmError HidDevice::writeReport(const Target& target, const std::vector<uint8_t>& report) {
     if (KmError status = acquireLocked(); status < 0) return status;
-    const int result = m_connection->setFeature(field.reportId, report.data(), report.size());
+    const int result = target.interface->connection->setFeature(target.field->reportId,
+                                                                report.data(), report.size());
     if (result < 0) return fail(ErrnoOf(result));
     return static_cast<size_t>(result) < report.size() ? SCREENIO_ERROR_IO : 0;
 }
 
-KmError HidDevice::reportForWrite(const HidField& field, std::vector<uint8_t>* report) {
-    const auto it = m_fieldsPerReport.find(field.reportId);
-    if (it != m_fieldsPerReport.end() && it->second > 1) return readReport(field, report);
-    report->assign(field.reportLength, 0);
+KmError HidDevice::reportForWrite(const Target& target, std::vector<uint8_t>* report) {
+    if (target.field->sharesReport) return readReport(target, report);
+    report->assign(target.field->reportLength, 0);
     return 0;
 }
 
@@ -179,7 +193,7 @@ KmError HidDevice::getFixedData(uint16_t page, uint16_t usage, bool* offered, ui
     if (!offered || !count) return SCREENIO_ERROR_INVALID_ARGUMENT;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_gone) return SCREENIO_ERROR_GONE;
-    const HidField* field = m_descriptor.feature(page, usage);
+    const HidField* field = find(page, usage).field;
     *offered = field != nullptr;
     *count = field && field->count > 1 ? FieldBytes(*field) : 0;
     return 0;
@@ -188,11 +202,12 @@ KmError HidDevice::getFixedData(uint16_t page, uint16_t usage, bool* offered, ui
 KmError HidDevice::getValue(uint16_t page, uint16_t usage, int64_t* value) {
     if (!value) return SCREENIO_ERROR_INVALID_ARGUMENT;
     std::lock_guard<std::mutex> lock(m_mutex);
-    const HidField* field = nullptr;
-    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    Target target;
+    if (KmError status = targetFor(page, usage, &target); status < 0) return status;
+    const HidField* field = target.field;
     if (!IsValueField(*field)) return SCREENIO_ERROR_LENGTH;
     std::vector<uint8_t> report;
-    if (KmError status = readReport(*field, &report); status < 0) return status;
+    if (KmError status = readReport(target, &report); status < 0) return status;
     uint64_t raw = 0;
     if (!ReportBits::read(report.data(), report.size(), field->bitOffset, field->bitSize, &raw))
         return SCREENIO_ERROR_IO;
@@ -203,8 +218,9 @@ KmError HidDevice::getValue(uint16_t page, uint16_t usage, int64_t* value) {
 
 KmError HidDevice::setValue(uint16_t page, uint16_t usage, int64_t value) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const HidField* field = nullptr;
-    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    Target target;
+    if (KmError status = targetFor(page, usage, &target); status < 0) return status;
+    const HidField* field = target.field;
     if (!IsValueField(*field)) return SCREENIO_ERROR_LENGTH;
     bool inRange = ReportBits::fits(value, field->bitSize, field->isSigned);
     // A descriptor with the limits swapped declares no range; the width still applies.
@@ -212,21 +228,22 @@ KmError HidDevice::setValue(uint16_t page, uint16_t usage, int64_t value) {
         inRange = inRange && value >= field->logicalMinimum && value <= field->logicalMaximum;
     if (!inRange) return SCREENIO_ERROR_INVALID_ARGUMENT;
     std::vector<uint8_t> report;
-    if (KmError status = reportForWrite(*field, &report); status < 0) return status;
+    if (KmError status = reportForWrite(target, &report); status < 0) return status;
     if (!ReportBits::write(report.data(), report.size(), field->bitOffset, field->bitSize,
                            static_cast<uint64_t>(value)))
         return SCREENIO_ERROR_IO;
-    return writeReport(*field, report);
+    return writeReport(target, report);
 }
 
 KmError HidDevice::getArray(uint16_t page, uint16_t usage, uint8_t* buffer, uint32_t length) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const HidField* field = nullptr;
-    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    Target target;
+    if (KmError status = targetFor(page, usage, &target); status < 0) return status;
+    const HidField* field = target.field;
     if (length != FieldBytes(*field)) return SCREENIO_ERROR_LENGTH;
     if (!buffer && length > 0) return SCREENIO_ERROR_INVALID_ARGUMENT;
     std::vector<uint8_t> report;
-    if (KmError status = readReport(*field, &report); status < 0) return status;
+    if (KmError status = readReport(target, &report); status < 0) return status;
     // The caller's buffer changes only when the whole field has arrived.
     std::vector<uint8_t> bytes(length);
     if (!CopyOut(*field, report, bytes.data(), length)) return SCREENIO_ERROR_IO;
@@ -237,19 +254,21 @@ KmError HidDevice::getArray(uint16_t page, uint16_t usage, uint8_t* buffer, uint
 KmError HidDevice::setArray(uint16_t page, uint16_t usage, const uint8_t* buffer,
                             uint32_t length) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const HidField* field = nullptr;
-    if (KmError status = fieldFor(page, usage, &field); status < 0) return status;
+    Target target;
+    if (KmError status = targetFor(page, usage, &target); status < 0) return status;
+    const HidField* field = target.field;
     if (length != FieldBytes(*field)) return SCREENIO_ERROR_LENGTH;
     if (!buffer && length > 0) return SCREENIO_ERROR_INVALID_ARGUMENT;
     std::vector<uint8_t> report;
-    if (KmError status = reportForWrite(*field, &report); status < 0) return status;
+    if (KmError status = reportForWrite(target, &report); status < 0) return status;
     if (!CopyIn(*field, report, buffer, length)) return SCREENIO_ERROR_IO;
-    return writeReport(*field, report);
+    return writeReport(target, report);
 }
 
 std::string HidDevice::describe() const {
-    if (!m_node.serial.empty()) return m_node.serial;
-    return m_node.name.empty() ? m_node.node : m_node.name;
+    const HidNodeInfo& node = m_interfaces.front().node;
+    if (!node.serial.empty()) return node.serial;
+    return node.name.empty() ? node.node : node.name;
 }
 
 }  // namespace screenio::hid

@@ -24,14 +24,23 @@ struct HidStallRetry {
     std::function<void(std::chrono::milliseconds)> sleep;       // null: sleep_for
 };
 
-// One monitor's HID interface as a search found it. Where each usage lives comes from the
-// report descriptor alone; requests move whole feature reports through the transport.
+// One HID interface of a monitor as a search found it, with its parsed report descriptor.
+struct HidInterface {
+    HidNodeInfo node;
+    HidDescriptor descriptor;
+};
+
+// One monitor as a search found it: its HID interfaces (usually one; a monitor may spread its
+// vendor collections over several). Where each usage lives comes from the report descriptors
+// alone, the first interface declaring a usage serving it; requests move whole feature reports
+// through the transport. Claiming the monitor opens every interface, and only the first takes
+// the monitor's lock, as they are one monitor.
 //
 // Value requests (getValue, setValue) need a single-element field of at most 64 bits; any
 // other field gives SCREENIO_ERROR_LENGTH, as a value is a one-element access to it. Array
-// requests take exactly the field's byte length. Writes keep the other fields of a shared
-// report by reading it first; a value outside the field's logical range (or its width) is
-// refused with SCREENIO_ERROR_INVALID_ARGUMENT, never truncated. Fixed data needs no I/O: the
+// requests take exactly the field's byte length. Writes keep every other data bit of the
+// report, named by a usage or not, by reading it first; a value outside the field's logical
+// range (or its width) is refused with SCREENIO_ERROR_INVALID_ARGUMENT, never truncated. Fixed data needs no I/O: the
 // count is the byte length of a field of several elements, 0 for a single one (a one-byte
 // buffer thus looks like a value, though array requests of one byte still work on it). A
 // report read shorter than the descriptor declares is SCREENIO_ERROR_IO; none of it is used.
@@ -42,11 +51,13 @@ struct HidStallRetry {
 // without reaching it. Requests are serialised by one lock per device.
 class HidDevice : public Device {
 public:
-    HidDevice(std::shared_ptr<HidTransport> transport, HidNodeInfo node, HidDescriptor descriptor,
+    // `interfaces` must not be empty.
+    HidDevice(std::shared_ptr<HidTransport> transport, std::vector<HidInterface> interfaces,
               HidStallRetry retry = {});
     ~HidDevice() override;
 
-    // Opens the node: this claims it (the kernel transport locks it against other programs).
+    // Opens the nodes: this claims them (the kernel transport locks them against other
+    // programs). Nothing stays open when one of them cannot be opened.
     KmError acquire() override;
     KmError getFixedData(uint16_t page, uint16_t usage, bool* offered, uint32_t* count) override;
     KmError getValue(uint16_t page, uint16_t usage, int64_t* value) override;
@@ -60,26 +71,38 @@ public:
     // The status for a transport's errno value; sets `*gone` for the ones meaning the device
     // has left.
     static KmError StatusForErrno(int error, bool* gone);
+    // The status for an errno value of the transport's open.
+    static KmError StatusForOpenErrno(int error);
 
 private:
+    struct Interface {
+        HidNodeInfo node;
+        HidDescriptor descriptor;
+        std::unique_ptr<HidConnection> connection;
+    };
+    // A usage's field and the interface that serves it.
+    struct Target {
+        Interface* interface = nullptr;
+        const HidField* field = nullptr;
+    };
+
     KmError acquireLocked();
-    // The field of a usage, with the checks every request makes first.
-    KmError fieldFor(uint16_t page, uint16_t usage, const HidField** field);
-    // Both open the node first when no claim was made yet (a caller of the class itself;
+    Target find(uint16_t page, uint16_t usage);
+    // The target of a usage, with the checks every request makes first.
+    KmError targetFor(uint16_t page, uint16_t usage, Target* target);
+    // Both open the nodes first when no claim was made yet (a caller of the class itself;
     // handles come from KmRetrieve, which claims).
-    KmError readReport(const HidField& field, std::vector<uint8_t>* report);
-    KmError writeReport(const HidField& field, const std::vector<uint8_t>& report);
-    // The report to patch: read from the device when other fields share it, else zeros.
-    KmError reportForWrite(const HidField& field, std::vector<uint8_t>* report);
+    KmError readReport(const Target& target, std::vector<uint8_t>* report);
+    KmError writeReport(const Target& target, const std::vector<uint8_t>& report);
+    // The report to patch: read from the device when other data shares it, else zeros.
+    KmError reportForWrite(const Target& target, std::vector<uint8_t>* report);
     KmError fail(int error);
 
     mutable std::mutex m_mutex;
     std::shared_ptr<HidTransport> m_transport;
-    HidNodeInfo m_node;
-    HidDescriptor m_descriptor;
+    std::vector<Interface> m_interfaces;
     HidStallRetry m_retry;
-    std::map<uint8_t, size_t> m_fieldsPerReport; // distinct data fields in each feature report
-    std::unique_ptr<HidConnection> m_connection;
+    bool m_claimed = false;
     bool m_gone = false;
 };
 

@@ -15,6 +15,8 @@ struct HidField {
     bool isSigned = false;     // elements are two's complement when the minimum is negative
     bool isArray = false;      // elements are usage selectors rather than values
     size_t reportLength = 0;   // bytes of the whole report, without the ID byte
+    // Other data (non-constant) bits share the report, named or not: a write must keep them.
+    bool sharesReport = false;
 };
 
 } // namespace screenio::hid

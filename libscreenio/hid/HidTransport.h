@@ -15,10 +15,22 @@ struct HidNodeInfo {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::string serial;         // empty when the device reports none
+    // What the monitor's lock, which keeps our programs apart across nodes and users, is named
+    // after: the serial, with the device's place on the bus added when another device found
+    // reports the same serial. Empty: only the node is locked.
+    std::string lockName;
+    // The USB device (its sysfs name, such as "1-2.3") the interface belongs to; empty when
+    // there is no USB ancestor. Interfaces with the same one are one monitor.
+    std::string usbDevice;
+    // The HID device's sysfs name, BBBB:VVVV:PPPP.NNNN: its instance number is not reused
+    // before a reboot, so it tells this device from a later one on the same node. Empty when
+    // unknown.
+    std::string hidDevice;
     int interfaceNumber = -1;   // the USB interface, -1 when there is no USB ancestor
     std::vector<uint8_t> descriptor; // the report descriptor as the device declared it
-    // The node's device number (dev_t) when discovery knows it, so `open` can tell that the node
-    // now belongs to another device; 0 when unknown.
+    // The node's device number (dev_t) when discovery knows it; with the descriptor, the ids
+    // and `hidDevice`, it lets `open` tell that the node now belongs to another device. 0 when
+    // unknown.
     uint64_t deviceNumber = 0;
 };
 
@@ -41,7 +53,9 @@ public:
     // HID interfaces on the USB bus (bus type 0003) with this vendor id, in a stable order.
     // Nothing of any other device is opened or read beyond its system description.
     virtual std::vector<HidNodeInfo> enumerate(uint16_t vendorId) = 0;
-    // Opens one found node for feature requests; null with `*error` set to an errno value.
+    // Opens one found node for feature requests and takes the lock named by `lockName`; null
+    // with `*error` set to an errno value (ENODEV: the node is no longer the device found,
+    // EBUSY: the node or lock is held, ENOLCK: the lock cannot be taken at all).
     virtual std::unique_ptr<HidConnection> open(const HidNodeInfo& node, int* error) = 0;
 };
 

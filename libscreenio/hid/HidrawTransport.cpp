@@ -8,13 +8,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string_view>
 #include <utility>
 
 #include "hid/HidDescriptor.h"
 #include "hid/HidrawConnection.h"
+#include "hid/HidrawIdentity.h"
+#include "hid/MonitorLock.h"
 
 namespace screenio::hid {
 namespace {
@@ -126,9 +129,14 @@ bool IsWithin(const fs::path& path, const fs::path& root) {
     return std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
 }
 
-// The USB interface number of the nearest ancestor of `device` (below the sysfs root) that is
-// a USB interface: -1 when there is none (a virtual device), nullopt when its number is garbled.
-std::optional<int> InterfaceNumber(const fs::path& device, const fs::path& sysfsReal) {
+// The nearest ancestor of `device` (below the sysfs root) that is a USB interface: its number
+// and folder. Number -1 when there is none (a virtual device), nullopt when it is garbled.
+struct UsbInterface {
+    int number = -1;
+    fs::path folder;
+};
+
+std::optional<UsbInterface> FindUsbInterface(const fs::path& device, const fs::path& sysfsReal) {
     for (fs::path dir = device.parent_path(); dir != sysfsReal && IsWithin(dir, sysfsReal);
          dir = dir.parent_path()) {
         std::string text;
@@ -136,42 +144,9 @@ std::optional<int> InterfaceNumber(const fs::path& device, const fs::path& sysfs
         if (error == ENOENT) continue;
         uint32_t number = 0;
         if (error != 0 || !ParseNumber(WithoutNewline(text), 16, 2, &number)) return std::nullopt;
-        return int(number);
+        return UsbInterface{int(number), dir};
     }
-    return -1;
-}
-
-// Lock file names: the serial with anything outside [A-Za-z0-9._-] as %XX, so that distinct
-// serials get distinct files and none can name a path outside the folder ("..", "/").
-std::string LockFileName(const std::string& serial) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string name = "monitor-";
-    for (unsigned char c : serial) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
-        if (plain) {
-            name += char(c);
-        } else {
-            name += '%';
-            name += kHex[c >> 4];
-            name += kHex[c & 0x0F];
-        }
-    }
-    return name + ".lock";
-}
-
-// The lock folder, created private to this user. One that is a symlink or belongs to someone
-// else is refused: another user could then break or fake our locks.
-int OpenLockFolder(const std::string& folder, UniqueFd* out) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    UniqueFd fd(OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) return errno;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return errno;
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return EPERM;
-    if ((st.st_mode & 077) != 0 && ::fchmod(fd.get(), 0700) != 0) return errno;
-    *out = std::move(fd);
-    return 0;
+    return UsbInterface{};
 }
 
 // An exclusive lock that is never waited for: 0, EBUSY when held elsewhere, or an errno value.
@@ -184,22 +159,26 @@ int TryLock(int fd) {
     return errno == EWOULDBLOCK ? EBUSY : errno;
 }
 
+// Lock names: the serial, unless another device found reports it too (firmware that gives every
+// unit the same serial); then the device's place on the bus tells them apart.
+void NameLocks(std::vector<HidNodeInfo>& nodes) {
+    auto placeOf = [](const HidNodeInfo& node) {
+        return node.usbDevice.empty() ? node.hidDevice : node.usbDevice;
+    };
+    std::map<std::string, std::set<std::string>> places;
+    for (const HidNodeInfo& node : nodes)
+        if (!node.serial.empty()) places[node.serial].insert(placeOf(node));
+    for (HidNodeInfo& node : nodes) {
+        if (node.serial.empty()) continue;
+        node.lockName = node.serial;
+        if (places[node.serial].size() > 1) node.lockName += "@" + placeOf(node);
+    }
+}
+
 }  // namespace
 
-HidrawTransport::HidrawTransport(std::string sysfsRoot, std::string devRoot,
-                                 std::string lockFolder)
-    : m_sysfsRoot(std::move(sysfsRoot)),
-      m_devRoot(std::move(devRoot)),
-      m_lockFolder(std::move(lockFolder)) {}
-
-std::string HidrawTransport::DefaultLockFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat st {};
-    if (runtime && runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
-        st.st_uid == ::geteuid() && ::faccessat(AT_FDCWD, runtime, W_OK | X_OK, AT_EACCESS) == 0)
-        return std::string(runtime) + "/screenio";
-    return "/tmp/screenio-" + std::to_string(::geteuid());
-}
+HidrawTransport::HidrawTransport(std::string sysfsRoot, std::string devRoot)
+    : m_sysfsRoot(std::move(sysfsRoot)), m_devRoot(std::move(devRoot)) {}
 
 std::vector<HidNodeInfo> HidrawTransport::enumerate(uint16_t vendorId) {
     std::error_code ec;
@@ -222,6 +201,7 @@ std::vector<HidNodeInfo> HidrawTransport::enumerate(uint16_t vendorId) {
         if (std::optional<HidNodeInfo> info = describe(entry.second, vendorId, sysfsReal.string()))
             found.push_back(std::move(*info));
     }
+    NameLocks(found);
     return found;
 }
 
@@ -277,9 +257,12 @@ std::optional<HidNodeInfo> HidrawTransport::describe(const std::string& name, ui
     std::error_code ec;
     const fs::path device = fs::canonical(entry + "/device", ec);
     if (ec) return std::nullopt;
-    const std::optional<int> interface = InterfaceNumber(device, sysfsReal);
+    info.hidDevice = device.filename().string();
+    const std::optional<UsbInterface> interface = FindUsbInterface(device, sysfsReal);
     if (!interface) return std::nullopt;
-    info.interfaceNumber = *interface;
+    info.interfaceNumber = interface->number;
+    if (interface->number >= 0)
+        info.usbDevice = interface->folder.parent_path().filename().string();
     return info;
 }
 
@@ -291,47 +274,26 @@ std::unique_ptr<HidConnection> HidrawTransport::open(const HidNodeInfo& node, in
         *error = errno;
         return nullptr;
     }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        *error = errno;
-        return nullptr;
-    }
     // Node numbers are reused: after an unplug the path may lead to another device.
-    if (node.deviceNumber != 0 && S_ISCHR(st.st_mode) && st.st_rdev != node.deviceNumber) {
-        *error = ENODEV;
+    if (const int identityError = HidrawIdentity::verify(fd.get(), node, m_sysfsRoot)) {
+        *error = identityError;
         return nullptr;
     }
     if (const int lockError = TryLock(fd.get())) {
         *error = lockError;
         return nullptr;
     }
-    // After a restart the same monitor can come back as another node, so the node's lock alone
-    // does not keep two of our programs apart.
-    UniqueFd serialLock;
-    if (!node.serial.empty()) {
-        if (const int lockError = lockSerial(node.serial, &serialLock)) {
+    // After a restart the same monitor can come back as another node, and another user's
+    // program may reach it too, so the node's lock alone does not keep two programs apart.
+    UniqueFd monitorLock;
+    if (!node.lockName.empty()) {
+        if (const int lockError = MonitorLock::take(node.lockName, &monitorLock)) {
             *error = lockError;
             return nullptr;
         }
     }
     *error = 0;
-    return std::make_unique<HidrawConnection>(std::move(fd), std::move(serialLock));
-}
-
-int HidrawTransport::lockSerial(const std::string& serial, UniqueFd* lock) const {
-    UniqueFd folder;
-    if (OpenLockFolder(m_lockFolder, &folder) != 0) return ENOLCK;
-    int fd;
-    do {
-        fd = ::openat(folder.get(), LockFileName(serial).c_str(),
-                      O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
-    } while (fd < 0 && errno == EINTR);
-    UniqueFd file(fd);
-    struct stat st {};
-    if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ENOLCK;
-    if (const int lockError = TryLock(file.get())) return lockError;
-    *lock = std::move(file);
-    return 0;
+    return std::make_unique<HidrawConnection>(std::move(fd), std::move(monitorLock));
 }
 
 }  // namespace screenio::hid

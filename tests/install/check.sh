@@ -20,6 +20,23 @@ cmp "$build/libscreenio/udev/70-screenio-monitors.rules" "$rule"
 hex=$(printf '%04X' "$vendor")
 expected="SUBSYSTEM==\"hidraw\", SUBSYSTEMS==\"hid\", KERNELS==\"0003:$hex:*\", TAG+=\"uaccess\""
 [ "$(grep -v "^#" "$rule")" = "$expected" ] || { echo "bad udev rule:"; cat "$rule"; exit 1; }
+# And udev itself reads it without complaint: `udevadm verify` where udev has it (253 on);
+# before that `udevadm test` reads only the rule folders, so a copy stays in /run/udev/rules.d
+# for the run (root only), and any message naming the copy fails the check.
+if ! command -v udevadm >/dev/null; then
+  echo "udevadm is missing: the udev rule is not checked by udev (bash scripts/setup installs udev)"
+elif udevadm verify --help >/dev/null 2>&1; then
+  udevadm verify --resolve-names=never "$rule"
+elif [ "$(id -u)" = 0 ] && [ -d /sys/class/mem/null ]; then
+  copy=/run/udev/rules.d/70-screenio-install-check-$$.rules
+  mkdir -p /run/udev/rules.d && cp "$rule" "$copy"
+  messages=$(udevadm test --action=add /class/mem/null 2>&1 | grep -F "$copy" || true)
+  rm -f "$copy"
+  [ "$messages" = "Reading rules file: $copy" ] ||
+    { echo "udev does not read the rule cleanly:"; echo "$messages"; exit 1; }
+else
+  echo "udevadm $(udevadm --version) has no verify and only root may run udevadm test: not checked"
+fi
 
 # The tool runs from the installed tree alone: it finds its libraries beside it.
 env -u LD_LIBRARY_PATH "$work/prefix/bin/flashkit" --version

@@ -96,6 +96,10 @@ std::string MonitorList::UnavailableReason(KmError status) {
     case SCREENIO_ERROR_ACCESS:
         return "this user may not open it; install the udev rule (README, \"Real monitors on "
                "Linux\") and plug the monitor in again";
+    case SCREENIO_ERROR_LOCK:
+        return "its lock, which keeps two updaters apart, cannot be taken: the system refuses "
+               "this program a local socket (a sandbox, or too many open files); run it outside "
+               "the sandbox and try again";
     case SCREENIO_ERROR_GONE: return "it left the bus while it was being opened";
     default: return "it could not be opened (" + StatusName(status) + ")";
     }

@@ -48,6 +48,7 @@ typedef int32_t KmError;
 #define SCREENIO_ERROR_INTERNAL (-9)         /* the library itself failed (out of memory) */
 #define SCREENIO_ERROR_BUSY (-10)            /* another program is using the monitor */
 #define SCREENIO_ERROR_ACCESS (-11)          /* the system denies access to the monitor */
+#define SCREENIO_ERROR_LOCK (-12)            /* the monitor's lock cannot be taken */
 
 /* Drops every handle of the previous search. */
 SCREENIO_EXPORT KmError KmRelease(void);

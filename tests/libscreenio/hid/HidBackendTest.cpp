@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -89,6 +90,60 @@ TEST_F(HidBackendTest, AMonitorFoundThroughTheExportedFunctionsIsClaimedOnRetrie
     uint8_t report[4] = {};
     ASSERT_EQ(KmGetFeatureArray(handle, 0xFF00, 0x35, report, 4), 0);
     EXPECT_EQ(std::string(report, report + 4), "ABCD");
+}
+
+// A vendor collection on FF`pageLow` whose feature report `reportId` holds usage `usage`.
+Bytes VendorReport(uint8_t pageLow, uint8_t reportId, uint8_t usage) {
+    return {0x06, pageLow, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, reportId, 0x09, usage, 0x15,
+            0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0xC0};
+}
+
+TEST_F(HidBackendTest, AMonitorWithCollectionsOnTwoInterfacesIsOneMonitor) {
+    auto transport = std::make_shared<FakeHidTransport>();
+    HidNodeInfo& second = transport->addNode("hidraw5", VendorReport(0x30, 2, 0x40), "SN-A");
+    second.usbDevice = "1-4";
+    second.interfaceNumber = 1;
+    HidNodeInfo& other = transport->addNode("hidraw6", VendorReport(0x00, 1, 0x35), "SN-B");
+    other.usbDevice = "1-7";
+    HidNodeInfo& first = transport->addNode("hidraw7", VendorReport(0x00, 1, 0x35), "SN-A");
+    first.usbDevice = "1-4";
+    first.interfaceNumber = 0;
+    transport->setReport(1, {0x11});
+    transport->setReport(2, {0x22});
+    BackendRegistry::instance().set(std::make_shared<HidBackend>(transport));
+
+    ASSERT_EQ(KmFind(), 2);
+    void* handle = nullptr;
+    ASSERT_EQ(KmRetrieve(0, &handle), 0);
+    // Both interfaces are claimed, in interface order; the monitor's lock comes with the first.
+    EXPECT_EQ(transport->opened(), (std::vector<std::string>{"hidraw7 SN-A", "hidraw5 "}));
+    int64_t value = 0;
+    ASSERT_EQ(KmGetFeatureValue(handle, 0xFF30, 0x40, &value), 0);
+    EXPECT_EQ(value, 0x22);
+    ASSERT_EQ(KmGetFeatureValue(handle, 0xFF00, 0x35, &value), 0);
+    EXPECT_EQ(value, 0x11);
+    EXPECT_EQ(transport->requestNodes(), (std::vector<std::string>{"hidraw5", "hidraw7"}));
+    void* otherHandle = nullptr;
+    EXPECT_EQ(KmRetrieve(1, &otherHandle), 0) << "the other monitor is not blocked";
+}
+
+TEST_F(HidBackendTest, AnInterfaceThatCannotBeOpenedLeavesNoHalfClaim) {
+    auto transport = std::make_shared<FakeHidTransport>();
+    HidNodeInfo& first = transport->addNode("hidraw1", VendorReport(0x00, 1, 0x35), "SN-A");
+    first.usbDevice = "1-4";
+    HidNodeInfo& second = transport->addNode("hidraw2", VendorReport(0x30, 2, 0x40), "SN-A");
+    second.usbDevice = "1-4";
+    second.interfaceNumber = 1;
+    transport->failOpen("hidraw2", EBUSY);
+    BackendRegistry::instance().set(std::make_shared<HidBackend>(transport));
+
+    ASSERT_EQ(KmFind(), 1);
+    void* handle = nullptr;
+    EXPECT_EQ(KmRetrieve(0, &handle), SCREENIO_ERROR_BUSY);
+    EXPECT_EQ(transport->openConnections(), 0);
+    transport->failOpen("hidraw2", 0);
+    EXPECT_EQ(KmRetrieve(0, &handle), 0);
+    EXPECT_EQ(transport->openConnections(), 2);
 }
 
 }  // namespace

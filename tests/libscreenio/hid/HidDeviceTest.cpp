@@ -153,6 +153,58 @@ TEST_F(HidDeviceTest, AFieldAloneInItsReportIsWrittenWithoutReading) {
     EXPECT_EQ(m_transport->report(9), (Bytes{0xE8, 0x03}));
 }
 
+// Reports whose other data the old per-usage count missed: a usage declared again in a later
+// report (the first declaration names the usage), and a data field without a usage.
+const Bytes kSharedDescriptor = {
+    0x06, 0x02, 0xFF,       // Usage Page FF02
+    0x09, 0x01,             // Usage 01
+    0xA1, 0x01,             // Collection (Application)
+    0x15, 0x00,             //   Logical Minimum 0
+    0x26, 0xFF, 0x00,       //   Logical Maximum 255
+    0x75, 0x08,             //   Report Size 8
+    0x95, 0x01,             //   Report Count 1
+    0x85, 0x01,             //   Report ID 1
+    0x09, 0x50,             //   Usage 50
+    0xB1, 0x02,             //   Feature (Data, Var, Abs)
+    0x85, 0x02,             //   Report ID 2
+    0x09, 0x50,             //   Usage 50 again: byte 0, named by report 1's field
+    0xB1, 0x02,             //   Feature (Data, Var, Abs)
+    0x09, 0x51,             //   Usage 51: byte 1
+    0xB1, 0x02,             //   Feature (Data, Var, Abs)
+    0x85, 0x03,             //   Report ID 3
+    0x09, 0x52,             //   Usage 52: byte 0
+    0xB1, 0x02,             //   Feature (Data, Var, Abs)
+    0xB1, 0x02,             //   Feature (Data, Var, Abs) without a usage: byte 1
+    0xB1, 0x03,             //   Feature (Constant): byte 2, padding
+    0xC0,                   // End Collection
+};
+
+TEST(HidDeviceSharedReportTest, OtherDataOfTheReportIsKeptNamedOrNot) {
+    auto transport = std::make_shared<FakeHidTransport>();
+    transport->addNode("hidraw1", kSharedDescriptor);
+    transport->setReport(1, {0x11});
+    transport->setReport(2, {0x21, 0x22});
+    transport->setReport(3, {0x31, 0x32, 0x33});
+    BackendRegistry::instance().set(std::make_shared<HidBackend>(transport));
+    void* handle = nullptr;
+    ASSERT_EQ(KmFind(), 1);
+    ASSERT_EQ(KmRetrieve(0, &handle), 0);
+    transport->clearCalls();
+
+    ASSERT_EQ(KmSetFeatureValue(handle, kPage, 0x51, 0x99), 0);
+    EXPECT_EQ(transport->report(2), (Bytes{0x21, 0x99}));
+    ASSERT_EQ(KmSetFeatureValue(handle, kPage, 0x52, 0x88), 0);
+    // The padding is written as read as well; the device ignores it either way.
+    EXPECT_EQ(transport->report(3), (Bytes{0x88, 0x32, 0x33}));
+    EXPECT_EQ(transport->calls(), (std::vector<Call>{{'G', 2}, {'S', 2}, {'G', 3}, {'S', 3}}));
+    // Report 1 holds usage 50 alone: no read.
+    transport->clearCalls();
+    ASSERT_EQ(KmSetFeatureValue(handle, kPage, 0x50, 0x77), 0);
+    EXPECT_EQ(transport->calls(), (std::vector<Call>{{'S', 1}}));
+    KmRelease();
+    BackendRegistry::instance().set(nullptr);
+}
+
 TEST_F(HidDeviceTest, RequestsTheFieldCannotTakeNeverReachTheDevice) {
     uint8_t buffer[8] = {};
     int64_t v = 0;

@@ -288,6 +288,7 @@ TEST_F(HidOverSimTest, AFailedClaimGivesNoHandle) {
         {EBUSY, SCREENIO_ERROR_BUSY},   {EACCES, SCREENIO_ERROR_ACCESS},
         {EPERM, SCREENIO_ERROR_ACCESS}, {ENODEV, SCREENIO_ERROR_GONE},
         {ENOENT, SCREENIO_ERROR_GONE},  {EIO, SCREENIO_ERROR_IO},
+        {ENOLCK, SCREENIO_ERROR_LOCK},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "errno " << c.error);
