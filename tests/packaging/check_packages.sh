@@ -33,7 +33,10 @@ expected[flashkit]="usr/bin/flashkit usr/share/man/man1/flashkit.1.gz
   usr/share/bash-completion/completions/flashkit usr/share/zsh/vendor-completions/_flashkit
   usr/share/doc/flashkit/copyright usr/share/doc/flashkit/examples/demo/manifest.json"
 expected[panelflasher]="usr/bin/PanelFlasher usr/share/man/man1/PanelFlasher.1.gz
-  usr/share/doc/panelflasher/copyright"
+  usr/share/doc/panelflasher/copyright usr/share/applications/org.flashkit.PanelFlasher.desktop
+  usr/share/mime/packages/org.flashkit.PanelFlasher.xml
+  usr/share/icons/hicolor/scalable/apps/org.flashkit.PanelFlasher.svg
+  usr/share/metainfo/org.flashkit.PanelFlasher.metainfo.xml"
 # What must stay out of every package: build paths, static helpers, test programs.
 forbidden='(\.a$|/build|_tests?$|^usr/local/|^lib/|\.cmake.in$)'
 
