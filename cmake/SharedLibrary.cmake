@@ -19,17 +19,21 @@ endfunction()
 # `target`.pc.in, relative to its own location so the installed tree can move.
 function(flashkit_install_library target)
   set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/${target})
+  # Components are the Debian packages: the shared object in `runtime`, what a program needs to
+  # build against it (header, unversioned link, CMake and pkg-config files) in `dev`.
   install(TARGETS ${target} EXPORT ${target}Targets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${target})
-  install(EXPORT ${target}Targets NAMESPACE ${target}:: DESTINATION ${config_dir})
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${target} COMPONENT dev)
+  install(EXPORT ${target}Targets NAMESPACE ${target}:: DESTINATION ${config_dir} COMPONENT dev)
   configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/${target}Config.cmake.in
     ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake INSTALL_DESTINATION ${config_dir})
   write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake
     COMPATIBILITY SameMajorVersion)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake
-    ${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake DESTINATION ${config_dir})
+    ${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake DESTINATION ${config_dir}
+    COMPONENT dev)
   file(RELATIVE_PATH PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
   configure_file(${target}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc @ONLY)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+    COMPONENT dev)
 endfunction()

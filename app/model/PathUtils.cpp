@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 
 #include <mutex>
 
@@ -18,14 +19,26 @@ Override& BundleOverride() {
     return value;
 }
 
+Override& PackageArgument() {
+    static Override value;
+    return value;
+}
+
+QString Read(Override& value) {
+    const std::lock_guard<std::mutex> lock(value.mutex);
+    return value.path;
+}
+
+void Write(Override& value, const QString& path) {
+    const std::lock_guard<std::mutex> lock(value.mutex);
+    value.path = path;
+}
+
 }  // namespace
 
 QString PathUtils::bundleDirectory() {
-    {
-        Override& test = BundleOverride();
-        const std::lock_guard<std::mutex> lock(test.mutex);
-        if (!test.path.isEmpty()) return test.path;
-    }
+    const QString test = Read(BundleOverride());
+    if (!test.isEmpty()) return test;
     return QCoreApplication::applicationDirPath();
 }
 
@@ -34,6 +47,9 @@ QString PathUtils::bundleFilePathWithName(const QString& name) {
 }
 
 QStringList PathUtils::kfw2FilePaths() {
+    // A package the user named is the one to use, whatever its name or its folder holds.
+    const QString named = Read(PackageArgument());
+    if (!named.isEmpty()) return QFileInfo(named).isFile() ? QStringList{named} : QStringList{};
     QStringList paths;
     // The file system's own order, no sorting: the first one is what the update uses.
     QDirIterator entries(bundleDirectory(),
@@ -52,8 +68,13 @@ std::optional<QString> PathUtils::kfw2FilePath() {
     return paths.first();
 }
 
-void PathUtils::setBundleDirectoryForTesting(const QString& path) {
-    Override& test = BundleOverride();
-    const std::lock_guard<std::mutex> lock(test.mutex);
-    test.path = path;
+void PathUtils::setPackageArgument(const QString& path) {
+    Write(PackageArgument(), path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath());
 }
+
+QString PathUtils::searchedDirectory() {
+    const QString named = Read(PackageArgument());
+    return named.isEmpty() ? bundleDirectory() : QFileInfo(named).absolutePath();
+}
+
+void PathUtils::setBundleDirectoryForTesting(const QString& path) { Write(BundleOverride(), path); }

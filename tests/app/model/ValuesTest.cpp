@@ -1,6 +1,7 @@
 // Version labels, window placement and package discovery.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
@@ -39,7 +40,10 @@ class ValuesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { PathUtils::setBundleDirectoryForTesting(QString()); }
+    void cleanup() {
+        PathUtils::setBundleDirectoryForTesting(QString());
+        PathUtils::setPackageArgument(QString());
+    }
 
     void versionLabels_data() {
         QTest::addColumn<QStringList>("versions");
@@ -121,6 +125,32 @@ private slots:
         QVERIFY(Touch(folder.filePath("firmware.kfw2/inner.kfw2")));
         PathUtils::setBundleDirectoryForTesting(folder.path());
         QCOMPARE(PathUtils::kfw2FilePaths(), QStringList{folder.filePath("firmware.kfw2")});
+    }
+
+    // A package named on the command line wins over the folder rule, whatever its name and
+    // however many packages lie beside the program; a name that is not a file gives none.
+    void aNamedPackageIsTheOnlyOne() {
+        QTemporaryDir beside, elsewhere;
+        for (const char* name : {"a.kfw2", "b.kfw2"}) QVERIFY(Touch(beside.filePath(name)));
+        QVERIFY(Touch(elsewhere.filePath("firmware.bin")));
+        QVERIFY(QDir(elsewhere.path()).mkpath("folder.kfw2"));
+        PathUtils::setBundleDirectoryForTesting(beside.path());
+
+        // Relative to the working folder, as a shell passes it.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        PathUtils::setPackageArgument("firmware.bin");
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(PathUtils::kfw2FilePaths(), QStringList{elsewhere.filePath("firmware.bin")});
+        QCOMPARE(PathUtils::searchedDirectory(), QFileInfo(elsewhere.path()).absoluteFilePath());
+
+        for (const char* missing : {"missing.kfw2", "folder.kfw2"}) {
+            PathUtils::setPackageArgument(elsewhere.filePath(missing));
+            QVERIFY2(PathUtils::kfw2FilePaths().isEmpty(), missing);
+        }
+        PathUtils::setPackageArgument(QString());
+        QCOMPARE(PathUtils::kfw2FilePaths().size(), 2);
+        QCOMPARE(PathUtils::searchedDirectory(), beside.path());
     }
 
     void noPackageOrNoFolderGivesNothing() {
