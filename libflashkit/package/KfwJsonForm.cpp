@@ -62,8 +62,8 @@ Value Blob::toJson() const {
     Value json = KfwObject::toJson();
     json.insert("name", name());
     json.insert("path", m_path);
-    json.insert("hash", m_hash.toString());
-    json.insert("byteSize", m_bytes.size());
+    json.insert("hash", hash().toString());
+    json.insert("byteSize", m_size);
     return json;
 }
 
