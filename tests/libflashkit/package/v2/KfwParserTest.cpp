@@ -359,6 +359,26 @@ TEST(V2Parser, ContainerFailures) {
         EXPECT_TRUE(throwsFwuException([&] { read(c.bytes); }, c.code, c.what)) << c.name;
 }
 
+// Every single changed bit, at every offset of a whole file, is refused: before the IV by the
+// header checks, from the IV on by the digest (a changed IV or version mask garbles the first
+// block the digest sits in).
+TEST(V2Parser, EveryChangedByteIsRefused) {
+    const Bytes valid = validFile();
+    for (size_t at = 0; at < valid.size(); ++at) {
+        for (uint8_t bit : {uint8_t(0x01), uint8_t(0x80)}) {
+            Bytes damaged = valid;
+            damaged[at] ^= bit;
+            if (at >= 16) {
+                EXPECT_TRUE(throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
+                                               fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
+                    << at;
+            } else {
+                EXPECT_ANY_THROW(fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size())) << at;
+            }
+        }
+    }
+}
+
 TEST(V2Parser, LoaderTellsTheFormatsApart) {
     const Bytes valid = validFile();
     EXPECT_TRUE(fwu::kfw::v2::KfwParser::isValid(
