@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "core/CriticalSectionLocker.h"
 
@@ -62,6 +63,8 @@ bool keepOnly(std::vector<std::unique_ptr<T>>& items, Keep keep) {
 
 }  // namespace
 
+KfwFile::KfwFile() = default;
+
 KfwFile::~KfwFile() {
     // Bundles name actions and actions name blobs: release in that order.
     m_bundles.clear();
@@ -100,8 +103,76 @@ void KfwFile::updateEstimatedTimeMargin(uint32_t seconds) {
     m_estimatedTimeMargin = seconds;
 }
 
-Action* KfwFile::findAction(const Uuid& id) const { return findItem(m_actions, id); }
-Blob* KfwFile::findBlob(const Uuid& id) const { return findItem(m_blobs, id); }
+namespace {
+
+struct UuidHash {
+    size_t operator()(const Uuid& id) const {
+        uint64_t halves[2];
+        std::memcpy(halves, id.data(), sizeof halves);
+        return static_cast<size_t>(halves[0] ^ (halves[1] * 0x9E3779B97F4A7C15ull));
+    }
+};
+
+template <typename T>
+using FirstByID = std::unordered_map<Uuid, T*, UuidHash>;
+
+template <typename T>
+void indexFirst(FirstByID<T>& index, const std::vector<std::unique_ptr<T>>& items) {
+    index.clear();
+    index.reserve(items.size());
+    for (const auto& item : items) index.emplace(item->id(), item.get());  // keeps the first
+}
+
+template <typename T>
+T* findIndexed(const FirstByID<T>& index, const Uuid& id) {
+    const auto found = index.find(id);
+    return found == index.end() ? nullptr : found->second;
+}
+
+}  // namespace
+
+struct KfwFile::ValidationIndex {
+    bool blobsIndexed = false;
+    bool actionsIndexed = false;
+    FirstByID<Blob> blobs;
+    FirstByID<Action> actions;
+};
+
+// Gives the package a validation index for its lifetime, also when a check throws.
+class KfwFile::ValidationScope {
+public:
+    explicit ValidationScope(KfwFile& file) : m_file(file) {
+        m_file.m_validationIndex = std::make_unique<ValidationIndex>();
+    }
+    ~ValidationScope() { m_file.m_validationIndex.reset(); }
+    ValidationScope(const ValidationScope&) = delete;
+    ValidationScope& operator=(const ValidationScope&) = delete;
+
+    void indexBlobs() {
+        indexFirst(m_file.m_validationIndex->blobs, m_file.m_blobs);
+        m_file.m_validationIndex->blobsIndexed = true;
+    }
+    void indexActions() {
+        indexFirst(m_file.m_validationIndex->actions, m_file.m_actions);
+        m_file.m_validationIndex->actionsIndexed = true;
+    }
+
+private:
+    KfwFile& m_file;
+};
+
+Action* KfwFile::findAction(const Uuid& id) const {
+    if (m_validationIndex && m_validationIndex->actionsIndexed)
+        return findIndexed(m_validationIndex->actions, id);
+    return findItem(m_actions, id);
+}
+
+Blob* KfwFile::findBlob(const Uuid& id) const {
+    if (m_validationIndex && m_validationIndex->blobsIndexed)
+        return findIndexed(m_validationIndex->blobs, id);
+    return findItem(m_blobs, id);
+}
+
 Bundle* KfwFile::findBundle(const Uuid& id) const { return findItem(m_bundles, id); }
 
 Action* KfwFile::registerAction(std::unique_ptr<Action> action) {
@@ -164,9 +235,13 @@ bool KfwFile::hasExtendFeature(ExtendFeature feature) const {
 
 bool KfwFile::validate(const dev::DeviceProfileList* profile) {
     CriticalSectionLocker lock(&m_mutex);
+    ValidationScope scope(*this);
     bool untouched = m_targetVersion.validate(profile);
     untouched &= keepOnly(m_blobs, [this](const Blob& blob) { return blob.isValid(this); });
+    // Each kind is indexed once what is left of it is final, before its references are checked.
+    scope.indexBlobs();
     untouched &= keepOnly(m_actions, [this](const Action& action) { return action.isValid(this); });
+    scope.indexActions();
     for (const auto& bundle : m_bundles) untouched &= bundle->validate(profile);
     untouched &= keepOnly(m_bundles, [this](const Bundle& bundle) { return bundle.isValid(this); });
     return untouched;

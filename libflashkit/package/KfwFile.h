@@ -20,7 +20,7 @@ namespace fwu::kfw {
 // package's recursive lock; lookups and accessors do not.
 class KfwFile : public FWKfwFile {
 public:
-    KfwFile() = default;
+    KfwFile();
     ~KfwFile() override;
 
     FileVersion version() const override { return m_fileVersion; }
@@ -72,7 +72,13 @@ public:
     CriticalSection& mutex() const { return m_mutex; }
 
 private:
+    struct ValidationIndex;
+    class ValidationScope;
+
     mutable CriticalSection m_mutex;
+    // Only while validate runs: the first blob and action of each ID, so that checking every
+    // reference costs a hash lookup rather than a scan of the package.
+    std::unique_ptr<ValidationIndex> m_validationIndex;
     FileVersion m_fileVersion;
     uint32_t m_estimatedTimeMargin = 60;
     std::vector<std::string> m_products;
