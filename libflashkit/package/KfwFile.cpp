@@ -5,6 +5,9 @@
 #include <unordered_map>
 
 #include "core/CriticalSectionLocker.h"
+#include "package/TransferDataAction.h"
+#include "package/TransferMStarDataAction.h"
+#include "package/TransferZVDataAction.h"
 
 namespace fwu::kfw {
 
@@ -25,6 +28,74 @@ T* registerItem(std::vector<std::unique_ptr<T>>& items, std::unique_ptr<U> item)
     for (const auto& existing : items)
         if (existing->equal(item.get())) return existing.get();
     items.push_back(std::move(item));
+    return items.back().get();
+}
+
+// Hashes of content that equal objects share (equal() decides; the hash only narrows down).
+size_t mix(size_t seed, uint64_t value) {
+    return (seed ^ static_cast<size_t>(value)) * 0x100000001B3ull + 0x9E3779B97F4A7C15ull;
+}
+
+size_t mixID(size_t seed, const Uuid& id) {
+    uint64_t halves[2];
+    std::memcpy(halves, id.data(), sizeof halves);
+    return mix(mix(seed, halves[0]), halves[1]);
+}
+
+size_t contentKey(const Blob& blob) {
+    // The size and the bytes at both ends: equal images agree on them without a full digest.
+    size_t key = mix(0, blob.size());
+    const size_t edge = blob.size() < 32 ? blob.size() : 32;
+    for (size_t i = 0; i < edge; ++i) key = mix(key, blob.bytes()[i]);
+    for (size_t i = blob.size() - edge; i < blob.size(); ++i) key = mix(key, blob.bytes()[i]);
+    return key;
+}
+
+size_t contentKey(const Action& action) {
+    size_t key = mix(mix(0, action.type()), action.estimatedTime());
+    if (const auto* transfer = dynamic_cast<const TransferDataAction*>(&action))
+        return mixID(key, transfer->blobID());
+    if (const auto* mstar = dynamic_cast<const TransferMStarDataAction*>(&action))
+        return mixID(key, mstar->blobID());
+    if (const auto* zv = dynamic_cast<const TransferZVDataAction*>(&action))
+        return mixID(key, zv->blobID());
+    return key;
+}
+
+size_t contentKey(const Bundle& bundle) {
+    size_t key = mix(mix(mix(0, bundle.estimatedTime()), bundle.items().size()), bundle.conditions().size());
+    return bundle.items().empty() ? key : mixID(key, bundle.items().front());
+}
+
+// Held objects by content hash, with their positions.
+template <typename T>
+using ByContent = std::unordered_multimap<size_t, std::pair<T*, size_t>>;
+
+template <typename T>
+void indexContent(ByContent<T>& index, const std::vector<std::unique_ptr<T>>& items) {
+    index.clear();
+    for (size_t i = 0; i < items.size(); ++i) index.emplace(contentKey(*items[i]), std::make_pair(items[i].get(), i));
+}
+
+// registerItem through the content index: the first held object (lowest position) equal to
+// the argument wins, as in the scan.
+template <typename T, typename U>
+T* registerIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index, std::unique_ptr<U> item) {
+    if (!item) return nullptr;
+    const size_t key = contentKey(*item);
+    const auto range = index.equal_range(key);
+    T* first = nullptr;
+    size_t firstAt = items.size();
+    for (auto it = range.first; it != range.second; ++it) {
+        const auto& [held, at] = it->second;
+        if (at < firstAt && held->equal(item.get())) {
+            first = held;
+            firstAt = at;
+        }
+    }
+    if (first) return first;
+    items.push_back(std::move(item));
+    index.emplace(key, std::make_pair(items.back().get(), items.size() - 1));
     return items.back().get();
 }
 
@@ -131,6 +202,28 @@ T* findIndexed(const FirstByID<T>& index, const Uuid& id) {
 
 }  // namespace
 
+struct KfwFile::RegistrationIndex {
+    ByContent<Blob> blobs;
+    ByContent<Action> actions;
+    ByContent<Bundle> bundles;
+};
+
+void KfwFile::forgetRegistrationIndex() { m_registrationIndex.reset(); }
+
+KfwFile::BulkRegistration::BulkRegistration(KfwFile& file) : m_file(file) {
+    CriticalSectionLocker lock(&m_file.m_mutex);
+    auto index = std::make_unique<RegistrationIndex>();
+    indexContent(index->blobs, m_file.m_blobs);
+    indexContent(index->actions, m_file.m_actions);
+    indexContent(index->bundles, m_file.m_bundles);
+    m_file.m_registrationIndex = std::move(index);
+}
+
+KfwFile::BulkRegistration::~BulkRegistration() {
+    CriticalSectionLocker lock(&m_file.m_mutex);
+    m_file.m_registrationIndex.reset();
+}
+
 struct KfwFile::ValidationIndex {
     bool blobsIndexed = false;
     bool actionsIndexed = false;
@@ -177,46 +270,55 @@ Bundle* KfwFile::findBundle(const Uuid& id) const { return findItem(m_bundles, i
 
 Action* KfwFile::registerAction(std::unique_ptr<Action> action) {
     CriticalSectionLocker lock(&m_mutex);
+    if (m_registrationIndex) return registerIndexed(m_actions, m_registrationIndex->actions, std::move(action));
     return registerItem(m_actions, std::move(action));
 }
 
 Blob* KfwFile::registerBlob(std::unique_ptr<Blob> blob) {
     CriticalSectionLocker lock(&m_mutex);
+    if (m_registrationIndex) return registerIndexed(m_blobs, m_registrationIndex->blobs, std::move(blob));
     return registerItem(m_blobs, std::move(blob));
 }
 
 Bundle* KfwFile::registerBundle(std::unique_ptr<Bundle> bundle) {
     CriticalSectionLocker lock(&m_mutex);
+    if (m_registrationIndex) return registerIndexed(m_bundles, m_registrationIndex->bundles, std::move(bundle));
     return registerItem(m_bundles, std::move(bundle));
 }
 
 bool KfwFile::unregisterAction(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return unregisterItem(m_actions, id);
 }
 
 bool KfwFile::unregisterBlob(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return unregisterItem(m_blobs, id);
 }
 
 bool KfwFile::unregisterBundle(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return unregisterItem(m_bundles, id);
 }
 
 bool KfwFile::swapBlobOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return swapItems(m_blobs, first, second);
 }
 
 bool KfwFile::swapActionOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return swapItems(m_actions, first, second);
 }
 
 bool KfwFile::swapBundleOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return swapItems(m_bundles, first, second);
 }
 
@@ -235,6 +337,7 @@ bool KfwFile::hasExtendFeature(ExtendFeature feature) const {
 
 bool KfwFile::validate(const dev::DeviceProfileList* profile) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // objects go
     ValidationScope scope(*this);
     bool untouched = m_targetVersion.validate(profile);
     untouched &= keepOnly(m_blobs, [this](const Blob& blob) { return blob.isValid(this); });

@@ -224,6 +224,7 @@ Value KfwFile::toJson() const {
 void KfwFile::fromJson(const Value& json) {
     CriticalSectionLocker lock(&m_mutex);
     // Bundles name actions and actions name blobs: release in that order.
+    forgetRegistrationIndex();
     m_bundles.clear();
     m_actions.clear();
     m_blobs.clear();

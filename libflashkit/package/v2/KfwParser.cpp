@@ -252,6 +252,7 @@ void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
     if (unpackError) std::rethrow_exception(unpackError);
 
     const msgpack::object& root = body.get();
+    KfwFile::BulkRegistration registration(*file);
     file->updateEstimatedTimeMargin(find_uint32(root, "estimatedTimeMargin"));
     parse_products(file, root);
     parse_target_version(file, root);
