@@ -27,11 +27,17 @@ void Blob::setBytes(const uint8_t* bytes, size_t length) {
     setBytes(std::vector<uint8_t>(bytes, bytes + length));
 }
 
+// Images given by the caller are hashed at once, as they come: they are usually about to be
+// named by their digest or saved.
 void Blob::setBytes(std::vector<uint8_t>&& bytes) {
     auto held = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
     const uint8_t* data = held->data();
     const size_t size = held->size();
+    const Sha256 digest = Sha256::calculate(data, size);
     setSharedBytes(std::shared_ptr<const uint8_t>(held, data), data, size);
+    std::lock_guard<std::mutex> lock(m_hashMutex);
+    m_hash = digest;
+    m_hashKnown.store(true, std::memory_order_release);
 }
 
 void Blob::setSharedBytes(std::shared_ptr<const uint8_t> owner, const uint8_t* data, size_t size) {

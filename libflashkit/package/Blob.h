@@ -12,9 +12,9 @@
 
 namespace fwu::kfw {
 
-// A firmware image. The hash always describes the bytes. It is computed when first asked for
-// after the bytes change: a loaded package's images are checked by the package digest already,
-// and most uses of a package never need an image's own digest.
+// A firmware image. The hash always describes the bytes. setBytes computes it at once; for
+// bytes shared from a loaded package it is computed when first asked for: those images are
+// checked by the package digest already, and most uses of a package never need an image's own.
 class Blob : public KfwObject {
 public:
     Blob();
