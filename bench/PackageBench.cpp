@@ -2,15 +2,16 @@
 // cost of the same bytes through AES-256-CBC and SHA-256 alone (the floor on one core).
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
-#include <sys/resource.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <random>
 #include <vector>
 
 #include "core/OutputByteStream.h"
+#include "flashkit/flashkit.h"
 #include "core/Sha256.h"
 #include "package/KfwLoader.h"
 #include "package/TransferDataAction.h"
@@ -64,17 +65,71 @@ void BM_Save(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
 }
 
+// The resident set of the process now and at its peak since the last reset, from /proc.
+double residentMiB(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.compare(0, std::strlen(field), field) == 0)
+            return std::stod(line.substr(std::strlen(field))) / 1024.0;
+    return 0.0;
+}
+
+// Peak memory of one more load, beside the file: the peak counts the whole process (the file
+// itself included), `load_extra` only what the load added to the resident set before it.
+template <class Load>
+void countPeakMemory(benchmark::State& state, const std::vector<uint8_t>& file, Load load) {
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const double before = residentMiB("VmRSS:");
+    load();
+    const double peak = residentMiB("VmHWM:");
+    const double fileMiB = static_cast<double>(file.size()) / (1 << 20);
+    state.counters["file_MiB"] = fileMiB;
+    state.counters["peak_x_file"] = peak / fileMiB;
+    state.counters["load_extra_x_file"] = (peak - before) / fileMiB;
+}
+
+const std::vector<uint8_t>& savedPackage() {
+    static const std::vector<uint8_t> file = savePackage(*makePackage());
+    return file;
+}
+
 void BM_Load(benchmark::State& state) {
-    const std::vector<uint8_t> file = savePackage(*makePackage());
+    const std::vector<uint8_t>& file = savedPackage();
     for (auto _ : state) {
         auto loaded = fwu::kfw::LoadKfwFileFromBytes(file.data(), file.size());
         benchmark::DoNotOptimize(loaded.get());
     }
     state.SetBytesProcessed(static_cast<int64_t>(file.size()) * state.iterations());
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    state.counters["file_MiB"] = static_cast<double>(file.size()) / (1 << 20);
+    countPeakMemory(state, file, [&] {
+        auto loaded = fwu::kfw::LoadKfwFileFromBytes(file.data(), file.size());
+        benchmark::DoNotOptimize(loaded.get());
+    });
+}
+
+// A load followed by the first use of every image's own digest, which the load leaves until
+// it is asked for (the package digest covers the images already).
+void BM_LoadAndImageDigests(benchmark::State& state) {
+    const std::vector<uint8_t>& file = savedPackage();
+    for (auto _ : state) {
+        auto loaded = fwu::kfw::LoadKfwFileFromBytes(file.data(), file.size());
+        for (const auto& blob : loaded->blobs()) benchmark::DoNotOptimize(blob->hash().data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(file.size()) * state.iterations());
+}
+
+// The same through the exported interface, as a program using the library loads a package.
+void BM_LoadThroughApi(benchmark::State& state) {
+    const std::vector<uint8_t>& file = savedPackage();
+    const auto load = [&] {
+        FWKfwFile* loaded = FWKfwFileCreateWithBytes(file.data(), static_cast<unsigned>(file.size()));
+        if (!loaded) state.SkipWithError("FWKfwFileCreateWithBytes failed");
+        benchmark::DoNotOptimize(loaded);
+        FWKfwFileRelease(loaded);
+    };
+    for (auto _ : state) load();
+    state.SetBytesProcessed(static_cast<int64_t>(file.size()) * state.iterations());
+    countPeakMemory(state, file, load);
 }
 
 // The floor: SHA-256 plus AES-256-CBC over the same number of bytes, in place, no allocation.
@@ -102,6 +157,8 @@ void BM_FloorDecryptAndHash(benchmark::State& state) { cipherFloor(state, false)
 
 BENCHMARK(BM_FloorDecryptAndHash)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadThroughApi)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadAndImageDigests)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FloorEncryptAndHash)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -177,11 +177,11 @@ bool Parser::parse_array(Value* value, AbstractParseHandler* handler, Iterator& 
             return true;
         }
         if (value) {
-            // The element is kept even when it failed, so that the caller sees the partial tree.
-            Value element;
-            const bool ok = parse_value(&element, nullptr, it, option);
-            value->push_back(element);
-            if (!ok) return false;
+            // Parsed straight into a new last element (the array is appended to in place, as
+            // push_back does), kept even when it failed so that the caller sees the partial tree.
+            Value::ArrayType& elements = value->arrayContent();
+            elements.emplace_back();
+            if (!parse_value(&elements.back(), nullptr, it, option)) return false;
         } else if (!parse_value(nullptr, handler, it, option)) {
             return false;
         }
@@ -228,11 +228,15 @@ bool Parser::parse_object(Value* value, AbstractParseHandler* handler, Iterator&
         if (it.atEnd() || *it != ':') return fail(kObjectSyntax);
         ++it;
         if (value) {
-            // insert keeps an earlier member of the same key; a failed member is kept too.
-            Value member;
-            const bool ok = parse_value(&member, nullptr, it, option);
-            value->insert(key, member);
-            if (!ok) return false;
+            // Parsed straight into a new member, kept even when it failed. A key already there
+            // keeps its earlier member, so the value read for it is dropped. Members mostly come
+            // in key order (this library writes them so), which makes the end the right hint.
+            Value::ObjectType& members = value->objectContent();
+            const size_t before = members.size();
+            const auto member = members.try_emplace(members.end(), key);
+            Value dropped;
+            Value* target = members.size() != before ? &member->second : &dropped;
+            if (!parse_value(target, nullptr, it, option)) return false;
         } else if (!parse_value(nullptr, handler, it, option)) {
             return false;
         }

@@ -179,6 +179,9 @@ public:
     bool operator!=(const Value& other) const { return !(*this == other); }
 
 private:
+    // The parser fills arrays and objects in place instead of through copies.
+    friend class Parser;
+
     void release() noexcept;
     void retain() const noexcept;
     void makeEmpty(Type type);

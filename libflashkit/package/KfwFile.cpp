@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "core/CriticalSectionLocker.h"
+#include "package/TransferDataAction.h"
+#include "package/TransferMStarDataAction.h"
+#include "package/TransferZVDataAction.h"
 
 namespace fwu::kfw {
 
@@ -24,6 +28,74 @@ T* registerItem(std::vector<std::unique_ptr<T>>& items, std::unique_ptr<U> item)
     for (const auto& existing : items)
         if (existing->equal(item.get())) return existing.get();
     items.push_back(std::move(item));
+    return items.back().get();
+}
+
+// Hashes of content that equal objects share (equal() decides; the hash only narrows down).
+size_t mix(size_t seed, uint64_t value) {
+    return (seed ^ static_cast<size_t>(value)) * 0x100000001B3ull + 0x9E3779B97F4A7C15ull;
+}
+
+size_t mixID(size_t seed, const Uuid& id) {
+    uint64_t halves[2];
+    std::memcpy(halves, id.data(), sizeof halves);
+    return mix(mix(seed, halves[0]), halves[1]);
+}
+
+size_t contentKey(const Blob& blob) {
+    // The size and the bytes at both ends: equal images agree on them without a full digest.
+    size_t key = mix(0, blob.size());
+    const size_t edge = blob.size() < 32 ? blob.size() : 32;
+    for (size_t i = 0; i < edge; ++i) key = mix(key, blob.bytes()[i]);
+    for (size_t i = blob.size() - edge; i < blob.size(); ++i) key = mix(key, blob.bytes()[i]);
+    return key;
+}
+
+size_t contentKey(const Action& action) {
+    size_t key = mix(mix(0, action.type()), action.estimatedTime());
+    if (const auto* transfer = dynamic_cast<const TransferDataAction*>(&action))
+        return mixID(key, transfer->blobID());
+    if (const auto* mstar = dynamic_cast<const TransferMStarDataAction*>(&action))
+        return mixID(key, mstar->blobID());
+    if (const auto* zv = dynamic_cast<const TransferZVDataAction*>(&action))
+        return mixID(key, zv->blobID());
+    return key;
+}
+
+size_t contentKey(const Bundle& bundle) {
+    size_t key = mix(mix(mix(0, bundle.estimatedTime()), bundle.items().size()), bundle.conditions().size());
+    return bundle.items().empty() ? key : mixID(key, bundle.items().front());
+}
+
+// Held objects by content hash, with their positions.
+template <typename T>
+using ByContent = std::unordered_multimap<size_t, std::pair<T*, size_t>>;
+
+template <typename T>
+void indexContent(ByContent<T>& index, const std::vector<std::unique_ptr<T>>& items) {
+    index.clear();
+    for (size_t i = 0; i < items.size(); ++i) index.emplace(contentKey(*items[i]), std::make_pair(items[i].get(), i));
+}
+
+// registerItem through the content index: the first held object (lowest position) equal to
+// the argument wins, as in the scan.
+template <typename T, typename U>
+T* registerIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index, std::unique_ptr<U> item) {
+    if (!item) return nullptr;
+    const size_t key = contentKey(*item);
+    const auto range = index.equal_range(key);
+    T* first = nullptr;
+    size_t firstAt = items.size();
+    for (auto it = range.first; it != range.second; ++it) {
+        const auto& [held, at] = it->second;
+        if (at < firstAt && held->equal(item.get())) {
+            first = held;
+            firstAt = at;
+        }
+    }
+    if (first) return first;
+    items.push_back(std::move(item));
+    index.emplace(key, std::make_pair(items.back().get(), items.size() - 1));
     return items.back().get();
 }
 
@@ -61,6 +133,8 @@ bool keepOnly(std::vector<std::unique_ptr<T>>& items, Keep keep) {
 }
 
 }  // namespace
+
+KfwFile::KfwFile() = default;
 
 KfwFile::~KfwFile() {
     // Bundles name actions and actions name blobs: release in that order.
@@ -100,52 +174,151 @@ void KfwFile::updateEstimatedTimeMargin(uint32_t seconds) {
     m_estimatedTimeMargin = seconds;
 }
 
-Action* KfwFile::findAction(const Uuid& id) const { return findItem(m_actions, id); }
-Blob* KfwFile::findBlob(const Uuid& id) const { return findItem(m_blobs, id); }
+namespace {
+
+struct UuidHash {
+    size_t operator()(const Uuid& id) const {
+        uint64_t halves[2];
+        std::memcpy(halves, id.data(), sizeof halves);
+        return static_cast<size_t>(halves[0] ^ (halves[1] * 0x9E3779B97F4A7C15ull));
+    }
+};
+
+template <typename T>
+using FirstByID = std::unordered_map<Uuid, T*, UuidHash>;
+
+template <typename T>
+void indexFirst(FirstByID<T>& index, const std::vector<std::unique_ptr<T>>& items) {
+    index.clear();
+    index.reserve(items.size());
+    for (const auto& item : items) index.emplace(item->id(), item.get());  // keeps the first
+}
+
+template <typename T>
+T* findIndexed(const FirstByID<T>& index, const Uuid& id) {
+    const auto found = index.find(id);
+    return found == index.end() ? nullptr : found->second;
+}
+
+}  // namespace
+
+struct KfwFile::RegistrationIndex {
+    ByContent<Blob> blobs;
+    ByContent<Action> actions;
+    ByContent<Bundle> bundles;
+};
+
+void KfwFile::forgetRegistrationIndex() { m_registrationIndex.reset(); }
+
+KfwFile::BulkRegistration::BulkRegistration(KfwFile& file) : m_file(file) {
+    CriticalSectionLocker lock(&m_file.m_mutex);
+    auto index = std::make_unique<RegistrationIndex>();
+    indexContent(index->blobs, m_file.m_blobs);
+    indexContent(index->actions, m_file.m_actions);
+    indexContent(index->bundles, m_file.m_bundles);
+    m_file.m_registrationIndex = std::move(index);
+}
+
+KfwFile::BulkRegistration::~BulkRegistration() {
+    CriticalSectionLocker lock(&m_file.m_mutex);
+    m_file.m_registrationIndex.reset();
+}
+
+struct KfwFile::ValidationIndex {
+    bool blobsIndexed = false;
+    bool actionsIndexed = false;
+    FirstByID<Blob> blobs;
+    FirstByID<Action> actions;
+};
+
+// Gives the package a validation index for its lifetime, also when a check throws.
+class KfwFile::ValidationScope {
+public:
+    explicit ValidationScope(KfwFile& file) : m_file(file) {
+        m_file.m_validationIndex = std::make_unique<ValidationIndex>();
+    }
+    ~ValidationScope() { m_file.m_validationIndex.reset(); }
+    ValidationScope(const ValidationScope&) = delete;
+    ValidationScope& operator=(const ValidationScope&) = delete;
+
+    void indexBlobs() {
+        indexFirst(m_file.m_validationIndex->blobs, m_file.m_blobs);
+        m_file.m_validationIndex->blobsIndexed = true;
+    }
+    void indexActions() {
+        indexFirst(m_file.m_validationIndex->actions, m_file.m_actions);
+        m_file.m_validationIndex->actionsIndexed = true;
+    }
+
+private:
+    KfwFile& m_file;
+};
+
+Action* KfwFile::findAction(const Uuid& id) const {
+    if (m_validationIndex && m_validationIndex->actionsIndexed)
+        return findIndexed(m_validationIndex->actions, id);
+    return findItem(m_actions, id);
+}
+
+Blob* KfwFile::findBlob(const Uuid& id) const {
+    if (m_validationIndex && m_validationIndex->blobsIndexed)
+        return findIndexed(m_validationIndex->blobs, id);
+    return findItem(m_blobs, id);
+}
+
 Bundle* KfwFile::findBundle(const Uuid& id) const { return findItem(m_bundles, id); }
 
 Action* KfwFile::registerAction(std::unique_ptr<Action> action) {
     CriticalSectionLocker lock(&m_mutex);
+    if (m_registrationIndex) return registerIndexed(m_actions, m_registrationIndex->actions, std::move(action));
     return registerItem(m_actions, std::move(action));
 }
 
 Blob* KfwFile::registerBlob(std::unique_ptr<Blob> blob) {
     CriticalSectionLocker lock(&m_mutex);
+    if (m_registrationIndex) return registerIndexed(m_blobs, m_registrationIndex->blobs, std::move(blob));
     return registerItem(m_blobs, std::move(blob));
 }
 
 Bundle* KfwFile::registerBundle(std::unique_ptr<Bundle> bundle) {
     CriticalSectionLocker lock(&m_mutex);
+    if (m_registrationIndex) return registerIndexed(m_bundles, m_registrationIndex->bundles, std::move(bundle));
     return registerItem(m_bundles, std::move(bundle));
 }
 
 bool KfwFile::unregisterAction(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return unregisterItem(m_actions, id);
 }
 
 bool KfwFile::unregisterBlob(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return unregisterItem(m_blobs, id);
 }
 
 bool KfwFile::unregisterBundle(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return unregisterItem(m_bundles, id);
 }
 
 bool KfwFile::swapBlobOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return swapItems(m_blobs, first, second);
 }
 
 bool KfwFile::swapActionOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return swapItems(m_actions, first, second);
 }
 
 bool KfwFile::swapBundleOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // positions change
     return swapItems(m_bundles, first, second);
 }
 
@@ -164,9 +337,14 @@ bool KfwFile::hasExtendFeature(ExtendFeature feature) const {
 
 bool KfwFile::validate(const dev::DeviceProfileList* profile) {
     CriticalSectionLocker lock(&m_mutex);
+    m_registrationIndex.reset();  // objects go
+    ValidationScope scope(*this);
     bool untouched = m_targetVersion.validate(profile);
     untouched &= keepOnly(m_blobs, [this](const Blob& blob) { return blob.isValid(this); });
+    // Each kind is indexed once what is left of it is final, before its references are checked.
+    scope.indexBlobs();
     untouched &= keepOnly(m_actions, [this](const Action& action) { return action.isValid(this); });
+    scope.indexActions();
     for (const auto& bundle : m_bundles) untouched &= bundle->validate(profile);
     untouched &= keepOnly(m_bundles, [this](const Bundle& bundle) { return bundle.isValid(this); });
     return untouched;

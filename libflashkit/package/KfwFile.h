@@ -20,7 +20,7 @@ namespace fwu::kfw {
 // package's recursive lock; lookups and accessors do not.
 class KfwFile : public FWKfwFile {
 public:
-    KfwFile() = default;
+    KfwFile();
     ~KfwFile() override;
 
     FileVersion version() const override { return m_fileVersion; }
@@ -64,6 +64,21 @@ public:
     size_t size() const { return m_bundles.size(); }
     Bundle* operator[](size_t index) const;
 
+    // For the format readers, which register thousands of objects into a package nobody else
+    // sees yet: while a scope lives, registering finds a content-equal object through a hash of
+    // the content instead of comparing with every object held. Objects already registered must
+    // not change while it lasts.
+    class BulkRegistration {
+    public:
+        explicit BulkRegistration(KfwFile& file);
+        ~BulkRegistration();
+        BulkRegistration(const BulkRegistration&) = delete;
+        BulkRegistration& operator=(const BulkRegistration&) = delete;
+
+    private:
+        KfwFile& m_file;
+    };
+
     // For the format readers and the editing interface, which build a package field by field.
     void setFileVersion(const FileVersion& version) { m_fileVersion = version; }
     std::vector<std::string>& products() { return m_products; }
@@ -72,7 +87,18 @@ public:
     CriticalSection& mutex() const { return m_mutex; }
 
 private:
+    struct ValidationIndex;
+    class ValidationScope;
+    struct RegistrationIndex;
+    // Before objects go or move: registering falls back to comparing with every object.
+    void forgetRegistrationIndex();
+
     mutable CriticalSection m_mutex;
+    // Only while validate runs: the first blob and action of each ID, so that checking every
+    // reference costs a hash lookup rather than a scan of the package.
+    std::unique_ptr<ValidationIndex> m_validationIndex;
+    // Only while a BulkRegistration lives.
+    std::unique_ptr<RegistrationIndex> m_registrationIndex;
     FileVersion m_fileVersion;
     uint32_t m_estimatedTimeMargin = 60;
     std::vector<std::string> m_products;

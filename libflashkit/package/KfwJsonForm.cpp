@@ -62,8 +62,8 @@ Value Blob::toJson() const {
     Value json = KfwObject::toJson();
     json.insert("name", name());
     json.insert("path", m_path);
-    json.insert("hash", m_hash.toString());
-    json.insert("byteSize", m_bytes.size());
+    json.insert("hash", hash().toString());
+    json.insert("byteSize", m_size);
     return json;
 }
 
@@ -224,6 +224,7 @@ Value KfwFile::toJson() const {
 void KfwFile::fromJson(const Value& json) {
     CriticalSectionLocker lock(&m_mutex);
     // Bundles name actions and actions name blobs: release in that order.
+    forgetRegistrationIndex();
     m_bundles.clear();
     m_actions.clear();
     m_blobs.clear();

@@ -17,7 +17,7 @@
 #include "package/v2/KfwKeys.h"
 #include "package/v2/MsgpackAccess.h"
 #include "package/v2/PayloadHasher.h"
-#include "package/v2/ScratchBuffer.h"
+#include "package/v2/PayloadMemory.h"
 
 namespace fwu::kfw::v2 {
 
@@ -46,22 +46,22 @@ constexpr size_t kPiece = size_t(2) << 20;
 constexpr size_t kConcurrentSize = size_t(4) << 20;
 
 // Decrypts the rest of the stream into `plain` (digest, body and padding), handing each piece
-// to the hasher as soon as it is plain. The caller's bytes are decrypted where they lie; other
-// streams are read into `plain` and decrypted in place.
+// to the hasher as soon as it is plain. The caller's bytes are decrypted straight into
+// `plain`; other streams are read into it piece by piece and decrypted in place, so each piece
+// is still in cache when it is decrypted and hashed.
 void decode_data(const std::vector<uint8_t>& iv, InputStream* stream, uint8_t* plain,
                  size_t size, PayloadHasher& hasher) {
-    const uint8_t* cipher = plain;
+    const uint8_t* cipher = nullptr;
     if (auto* bytes = dynamic_cast<InputByteStream*>(stream)) {
         cipher = bytes->data() + bytes->position();
         bytes->skip(size);
-    } else {
-        stream->readBytes(plain, size);
     }
     if (size % kBlockSize != 0) throw Exception("Decode failed", ErrorDecode);
     CbcCipher decrypter(iv, false);
     for (size_t done = 0; done < size;) {
         const size_t piece = size - done < kPiece ? size - done : kPiece;
-        if (!decrypter.update(cipher + done, plain + done, piece))
+        if (!cipher) stream->readBytes(plain + done, piece);
+        if (!decrypter.update(cipher ? cipher + done : plain + done, plain + done, piece))
             throw Exception("Decode failed", ErrorDecode);
         done += piece;
         hasher.publish(plain, done);
@@ -130,64 +130,21 @@ void parse_device_profile(v2::KfwFile* file, const msgpack::object& root) {
     list.setDisplayDeviceIDs(display);
 }
 
-// The bin still points into the decrypted payload; this is the one copy of the image.
-void set_image(Blob* blob, const msgpack::object& data) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(data.via.bin.ptr);
-    blob->setBytes(std::vector<uint8_t>(bytes, bytes + data.via.bin.size));
-}
-
-// Copies an image out of the payload in pieces and gives back each part of the payload that is
-// both copied and hashed, so that a large image is not held twice in full: the copy waits for
-// the hasher when it gets ahead (it rarely does, having started later). Only bytes of the
-// image's own bin are given back: no other part of the body refers to them.
-std::vector<uint8_t> take_image(const msgpack::object& data, ScratchBuffer& payload,
-                                PayloadHasher& hasher) {
+// The image stays where it was decrypted: the blob shares the payload memory.
+void set_image(Blob* blob, const msgpack::object& data, const std::shared_ptr<uint8_t>& payload) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.via.bin.ptr);
     const size_t size = data.via.bin.size;
-    std::vector<uint8_t> image;
-    if (size == 0) return image;
-    const size_t start = static_cast<size_t>(bytes - payload.data());
-    image.reserve(size);
-    size_t released = start;
-    for (size_t done = 0; done < size;) {
-        const size_t piece = size - done < kPiece ? size - done : kPiece;
-        image.insert(image.end(), bytes + done, bytes + done + piece);
-        done += piece;
-        hasher.waitUntilHashed(start + done);
-        released = payload.release(released, start + done);
-    }
-    return image;
+    blob->setSharedBytes(payload, bytes, size);
 }
 
-// Blobs holding their images (copied and hashed), in body order, made while the payload digest
-// is still being computed. It stops at the first entry it cannot read: parse_blobs reports
-// what is wrong, in its own order, and makes the rest itself.
-using Images = std::vector<std::unique_ptr<Blob>>;
-
-Images prepare_images(const msgpack::object& root, ScratchBuffer& payload, PayloadHasher& hasher) {
-    Images images;
-    try {
-        for (const msgpack::object& entry : find_array(root, "blobs")) {
-            auto blob = std::make_unique<Blob>();
-            blob->setBytes(take_image(msgpack_map_find(entry, "data", BIN), payload, hasher));
-            images.push_back(std::move(blob));
-        }
-    } catch (...) {
-    }
-    return images;
-}
-
-void parse_blobs(v2::KfwFile* file, const msgpack::object& root, Images& images) {
-    size_t index = 0;
+void parse_blobs(v2::KfwFile* file, const msgpack::object& root,
+                 const std::shared_ptr<uint8_t>& payload) {
     for (const msgpack::object& entry : find_array(root, "blobs")) {
-        const bool prepared = index < images.size();
-        auto blob = prepared ? std::move(images[index]) : std::make_unique<Blob>();
-        ++index;
+        auto blob = std::make_unique<Blob>();
         blob->setID(find_uuid(entry, "id"));
         blob->setName(find_string(entry, "name"));
         blob->setPath(find_string(entry, "path"));
-        const msgpack::object& data = msgpack_map_find(entry, "data", BIN);
-        if (!prepared) set_image(blob.get(), data);
+        set_image(blob.get(), msgpack_map_find(entry, "data", BIN), payload);
         file->registerBlob(std::move(blob));
     }
 }
@@ -272,35 +229,35 @@ void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
     const std::vector<uint8_t> iv = DecodeInitialVector(version, stream->readBytes(kIvSize));
     const size_t end = stream->byteSize(), at = stream->position();
     const size_t size = end > at ? end - at : 0;
-    ScratchBuffer plain(size);
-    // Declared after `plain`, so its thread stops before the buffer goes.
-    PayloadHasher hasher(kDigestSize, size >= kConcurrentSize);
-    decode_data(iv, stream, plain.data(), size, hasher);
-    if (size < kDigestSize) throw Exception("Data is too small", ErrorDataTooSmall);
-
-    // The body is unpacked and the images are copied while the hasher finishes the digest, so
-    // the two overlap. Nothing reaches `file`, and no unpack error is reported, before the
-    // digest is checked.
+    // The images go on living in the payload memory, shared by their blobs.
+    const std::shared_ptr<uint8_t> plain = AllocatePayloadMemory(size);
     msgpack::object_handle body;
     std::exception_ptr unpackError;
-    try {
-        // Strings and bins of the unpacked body point into `plain`, which outlives `body`.
-        body = UnpackBody(plain.data() + kDigestSize, size - kDigestSize);
-    } catch (...) {
-        unpackError = std::current_exception();
+    {
+        PayloadHasher hasher(kDigestSize, size >= kConcurrentSize);
+        decode_data(iv, stream, plain.get(), size, hasher);
+        if (size < kDigestSize) throw Exception("Data is too small", ErrorDataTooSmall);
+
+        // The body is unpacked while the hasher finishes the digest. Nothing reaches `file`,
+        // and no unpack error is reported, before the digest is checked.
+        try {
+            // Strings and bins of the unpacked body point into `plain`, which outlives `body`.
+            body = UnpackBody(plain.get() + kDigestSize, size - kDigestSize);
+        } catch (...) {
+            unpackError = std::current_exception();
+        }
+        if (hasher.finish() != Sha256::fromBytes(plain.get()))
+            throw Exception("Hash is invalid", ErrorInvalidHash);
     }
-    Images images;
-    if (!unpackError) images = prepare_images(body.get(), plain, hasher);
-    if (hasher.finish() != Sha256::fromBytes(plain.data()))
-        throw Exception("Hash is invalid", ErrorInvalidHash);
     if (unpackError) std::rethrow_exception(unpackError);
 
     const msgpack::object& root = body.get();
+    KfwFile::BulkRegistration registration(*file);
     file->updateEstimatedTimeMargin(find_uint32(root, "estimatedTimeMargin"));
     parse_products(file, root);
     parse_target_version(file, root);
     parse_device_profile(file, root);
-    parse_blobs(file, root, images);
+    parse_blobs(file, root, plain);
     parse_actions(file, root);
     parse_bundles(file, root);
 }

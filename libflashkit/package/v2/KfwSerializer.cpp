@@ -18,7 +18,7 @@
 #include "package/v2/KfwKeys.h"
 #include "package/v2/Msgpack.h"
 #include "package/v2/PayloadHasher.h"
-#include "package/v2/ScratchBuffer.h"
+#include "package/v2/PayloadMemory.h"
 
 namespace fwu::kfw::v2 {
 

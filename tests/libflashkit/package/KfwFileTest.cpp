@@ -391,6 +391,34 @@ TEST(KfwFile, ValidateWithoutProfileCascadesFromBlobsToBundles) {
     EXPECT_TRUE(file.validate(nullptr)) << "a second pass finds nothing to remove";
 }
 
+// Thousands of references, every third one dangling: validation keeps exactly the objects
+// whose references all resolve, as it does for a handful.
+TEST(KfwFile, ValidateLargePackagesKeepsExactlyTheResolvableObjects) {
+    TestPackage file;
+    std::vector<Uuid> blobs, goodActions, keptBundles;
+    for (int i = 0; i < 1500; ++i)
+        blobs.push_back(file.registerBlob(makeBlob({uint8_t(i), uint8_t(i >> 8), 7}))->id());
+    std::vector<Uuid> actions;
+    for (int i = 0; i < 3000; ++i) {
+        const bool dangling = i % 3 == 2;
+        const Uuid target = dangling ? Uuid::generate() : blobs[static_cast<size_t>(i) % blobs.size()];
+        actions.push_back(file.registerAction(makeTransfer(target, "PRG" + std::to_string(i), uint32_t(i)))->id());
+        if (!dangling) goodActions.push_back(actions.back());
+    }
+    for (size_t i = 0; i + 1 < actions.size(); i += 2) {
+        const Uuid id = file.registerBundle(makeBundle({actions[i], actions[i + 1]}, {}, uint32_t(i)))->id();
+        if (i % 3 != 2 && (i + 1) % 3 != 2) keptBundles.push_back(id);
+    }
+    EXPECT_FALSE(file.validate(nullptr));
+    EXPECT_EQ(idsOf(file.blobs()), blobs);
+    EXPECT_EQ(idsOf(file.actions()), goodActions);
+    EXPECT_EQ(idsOf(file.bundles()), keptBundles);
+    // Lookups after validation see the package as it is now.
+    EXPECT_EQ(file.findAction(actions[2]), nullptr);
+    EXPECT_NE(file.findAction(actions[0]), nullptr);
+    EXPECT_TRUE(file.validate(nullptr));
+}
+
 // An object without ID is invalid, and an empty ID still "finds" it until it is gone: only
 // removing blobs before actions, and actions before bundles, empties this package in one pass.
 TEST(KfwFile, ValidateRemovesObjectsWithoutIDBeforeTheirUsers) {

@@ -32,13 +32,14 @@ Bytes randomBytes(size_t size, uint32_t seed) {
     return bytes;
 }
 
-std::unique_ptr<fwu::kfw::v2::KfwFile> largePackage() {
+std::unique_ptr<fwu::kfw::v2::KfwFile> largePackage(uint32_t seed = 1) {
     auto file = std::make_unique<fwu::kfw::v2::KfwFile>();
     file->products() = {"KM-32"};
     // Images before and after the large one, so that it sits neither at the start nor the end.
-    file->registerBlob(makeBlob(randomBytes(700, 1), "boot.bin"));
-    const auto* large = file->registerBlob(makeBlob(randomBytes(kLargeImage, 2), "scaler.bin", "/src/scaler.bin"));
-    file->registerBlob(makeBlob(randomBytes(5000, 3), "usb.bin"));
+    file->registerBlob(makeBlob(randomBytes(700, seed), "boot.bin"));
+    const auto* large =
+        file->registerBlob(makeBlob(randomBytes(kLargeImage, seed + 1), "scaler.bin", "/src/scaler.bin"));
+    file->registerBlob(makeBlob(randomBytes(5000, seed + 2), "usb.bin"));
     file->registerAction(makeTransfer(large->id(), "KFW000", 30));
     return file;
 }
@@ -147,8 +148,13 @@ TEST(V2LargePayload, LoadsFromBytesAndFromFile) {
 TEST(V2LargePayload, DamageAnywhereIsAnInvalidHash) {
     const Bytes valid = write(*largePackage());
     const size_t payload = valid.size() - 32;
-    for (size_t at : {size_t(16), size_t(40), size_t(32 + (2u << 20) - 1), size_t(32 + (2u << 20)),
-                      32 + payload / 2, valid.size() - 17, valid.size() - 1}) {
+    std::vector<size_t> offsets = {16, 31, 32, 40, 32 + payload / 2, valid.size() - 17, valid.size() - 1};
+    // Both sides of every piece the payload is decrypted and hashed in.
+    for (size_t piece = 32 + (2u << 20); piece < valid.size(); piece += 2u << 20) {
+        offsets.push_back(piece - 1);
+        offsets.push_back(piece);
+    }
+    for (size_t at : offsets) {
         Bytes damaged = valid;
         damaged[at] ^= 0x04;
         EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
@@ -157,6 +163,46 @@ TEST(V2LargePayload, DamageAnywhereIsAnInvalidHash) {
                                        fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
             << at;
     }
+}
+
+// Large payloads live in memory that is reused after a package is released: a load that
+// reuses it holds its own package only, whether it succeeds or is refused, and never touches
+// a package still alive.
+TEST(V2LargePayload, ReusedPayloadMemoryHoldsOnlyTheNewPackage) {
+    const auto first = largePackage(1), second = largePackage(11);
+    const Bytes firstFile = write(*first), secondFile = write(*second);
+    Bytes damaged = secondFile;
+    damaged[damaged.size() / 2] ^= 0x10;
+
+    for (int round = 0; round < 2; ++round) {
+        auto kept = read(firstFile);
+        expectSameContent(*second, *read(secondFile));  // takes fresh memory: `kept` holds its own
+        expectSameContent(*first, *kept);
+        kept.reset();
+        expectSameContent(*second, *read(secondFile));  // reuses what `kept` released
+        EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::ErrorInvalidHash,
+                                       "Hash is invalid, 0x00060002"));
+        expectSameContent(*first, *read(firstFile));
+    }
+}
+
+// The images of a loaded package share the memory they were decrypted into; each gives its own
+// digest when asked, and each keeps that memory alive while its blob lives.
+TEST(V2LargePayload, ImagesOfALoadedPackageHaveTheirOwnDigests) {
+    const auto original = largePackage();
+    auto loaded = read(write(*original));
+    ASSERT_EQ(loaded->blobs().size(), original->blobs().size());
+    for (size_t i = 0; i < loaded->blobs().size(); ++i) {
+        const fwu::kfw::Blob& blob = *loaded->blobs()[i];
+        EXPECT_EQ(blob.hash(), fwu::Sha256::calculate(blob.bytes(), blob.size())) << i;
+        EXPECT_EQ(blob.hash(), original->blobs()[i]->hash()) << i;
+    }
+    // The large image, unregistered from the package, stays readable while its blob lives.
+    const fwu::kfw::Blob* large = loaded->blobs()[1].get();
+    const Bytes expected = original->blobs()[1]->byteVector();
+    const fwu::Uuid others[] = {loaded->blobs()[0]->id(), loaded->blobs()[2]->id()};
+    for (const fwu::Uuid& id : others) EXPECT_TRUE(loaded->unregisterBlob(id));
+    EXPECT_TRUE(large->byteVector() == expected);
 }
 
 // A large payload with a correct digest but a body that is not msgpack, or not the schema, fails

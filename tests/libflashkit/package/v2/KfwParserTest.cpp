@@ -169,6 +169,62 @@ TEST(V2Parser, DuplicateContentCollapsesOnLoad) {
     EXPECT_EQ(file->actions()[0]->id(), uuidOf(0x20));
 }
 
+// Hundreds of objects, many content-equal to earlier ones and many more that agree on
+// everything but one field or one byte in the middle: the loader keeps exactly the objects that
+// registering them one by one keeps.
+TEST(V2Parser, ManyDuplicatesCollapseAsWhenRegisteredOneByOne) {
+    const auto idBytes = [](uint16_t n) {
+        Bytes b(16, 0xA5);
+        b[0] = uint8_t(n);
+        b[1] = uint8_t(n >> 8);
+        return b;
+    };
+    const auto uuid = [&](uint16_t n) { return Uuid::fromBytes(idBytes(n).data()); };
+    fwu::kfw::v2::KfwFile expected;
+    std::vector<Value> blobs, actions, bundles;
+    for (uint16_t i = 0; i < 400; ++i) {
+        Bytes data(100, uint8_t(i % 3));
+        data[50] = uint8_t(i % 7);  // same size and ends, different middle
+        blobs.push_back(map({{"id", bin(idBytes(i))}, {"name", str("b")}, {"path", str("p")}, {"data", bin(data)}}));
+        auto blob = pkg::makeBlob(data, "b", "p");
+        blob->setID(uuid(i));
+        expected.registerBlob(std::move(blob));
+    }
+    for (uint16_t i = 0; i < 600; ++i) {
+        const uint16_t blob = i % 5, time = i % 4;
+        const std::string fileName = "KFW00" + std::to_string(i % 3);
+        actions.push_back(map({{"id", bin(idBytes(1000 + i))}, {"estimatedTime", num(time)}, {"type", str("TransferData")},
+                               {"blob", bin(idBytes(blob))}, {"fileName", str(fileName)}}));
+        auto action = pkg::makeTransfer(uuid(blob), fileName, time);
+        action->setID(uuid(1000 + i));
+        expected.registerAction(std::move(action));
+    }
+    for (uint16_t i = 0; i < 500; ++i) {
+        const uint16_t action = 1000 + i % 6;
+        const uint32_t device = i % 4, time = i % 2;
+        bundles.push_back(map({{"id", bin(idBytes(3000 + i))},
+                               {"actions", array({bin(idBytes(action))})},
+                               {"conditions", array({map({{"device", num(device)}, {"version", num(1)}, {"comparison", str("ge")}})})},
+                               {"estimatedTime", num(time)}}));
+        auto bundle = pkg::makeBundle({uuid(action)}, {{device, 1, Version::OperatorGreaterEqual}}, time);
+        bundle->setID(uuid(3000 + i));
+        expected.registerBundle(std::move(bundle));
+    }
+    Fields root = with(with(with(rootFields(), "blobs", array(blobs)), "actions", array(actions)), "bundles", array(bundles));
+    const auto file = read(sealed(root));
+    const auto ids = [](const auto& items) {
+        std::vector<Uuid> out;
+        for (const auto& item : items) out.push_back(item->id());
+        return out;
+    };
+    EXPECT_EQ(ids(file->blobs()), ids(expected.blobs()));
+    EXPECT_EQ(ids(file->actions()), ids(expected.actions()));
+    EXPECT_EQ(ids(file->bundles()), ids(expected.bundles()));
+    EXPECT_EQ(expected.blobs().size(), 21u);  // 3 fills x 7 middles
+    EXPECT_EQ(expected.actions().size(), 60u);
+    EXPECT_EQ(expected.bundles().size(), 12u);
+}
+
 // --- Body failures -------------------------------------------------------------------------------
 
 struct BodyCase {
@@ -357,6 +413,26 @@ TEST(V2Parser, ContainerFailures) {
                          "Hash is invalid, 0x00060002"});
     for (const Case& c : cases)
         EXPECT_TRUE(throwsFwuException([&] { read(c.bytes); }, c.code, c.what)) << c.name;
+}
+
+// Every single changed bit, at every offset of a whole file, is refused: before the IV by the
+// header checks, from the IV on by the digest (a changed IV or version mask garbles the first
+// block the digest sits in).
+TEST(V2Parser, EveryChangedByteIsRefused) {
+    const Bytes valid = validFile();
+    for (size_t at = 0; at < valid.size(); ++at) {
+        for (uint8_t bit : {uint8_t(0x01), uint8_t(0x80)}) {
+            Bytes damaged = valid;
+            damaged[at] ^= bit;
+            if (at >= 16) {
+                EXPECT_TRUE(throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
+                                               fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
+                    << at;
+            } else {
+                EXPECT_ANY_THROW(fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size())) << at;
+            }
+        }
+    }
 }
 
 TEST(V2Parser, LoaderTellsTheFormatsApart) {
