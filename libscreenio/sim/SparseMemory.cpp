@@ -147,18 +147,6 @@ uint32_t SparseMemory::byteSum(uint32_t address, uint32_t length) const {
     return sum;
 }
 
-bool SparseMemory::erased(uint32_t address, uint32_t length) const {
-    for (uint64_t at = address, end = uint64_t(address) + length; at < end && at < m_size; ++at) {
-        const Sector* sector = sectorAt(uint32_t(at));
-        if (!sector) {
-            at = (at / kSectorSize + 1) * kSectorSize - 1;
-            continue;
-        }
-        if ((*sector)[at % kSectorSize] != 0xFF) return false;
-    }
-    return true;
-}
-
 nlohmann::json SparseMemory::save() const {
     nlohmann::json sectors = nlohmann::json::array();
     for (size_t i = 0; i < m_sectors.size(); ++i) {

@@ -41,7 +41,6 @@ public:
 
     // Byte sum over [address, address + length), modulo 2^32; bytes beyond the end count 0xFF.
     uint32_t byteSum(uint32_t address, uint32_t length) const;
-    bool erased(uint32_t address, uint32_t length) const;
 
     // The sectors that are not erased: [{ "address", "data" (base64) }, ...].
     nlohmann::json save() const;
