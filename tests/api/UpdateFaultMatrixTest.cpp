@@ -158,8 +158,9 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
         {"zv: page write fails", Kind::ZV, Step::Transfer, Variant::Working,
          {MakeFault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 10, 1, SCREENIO_ERROR_REJECTED)}, -1,
          SCREENIO_ERROR_REJECTED, nullptr},
+        // Flag requests 1 and 2 clear the flags before each image is erased; 4 sets the second.
         {"zv: second update flag fails", Kind::ZV, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 2)}, -1, SCREENIO_ERROR_IO,
+         {MakeFault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 4)}, -1, SCREENIO_ERROR_IO,
          [](SimMonitor& m) { EXPECT_EQ(m.zvUpdateFlags(), 1u << 0); }},
         {"zv: trigger before the transfer", Kind::ZV, Step::Trigger, Variant::Working, {}, -1, KmErrorInvalidState,
          [](SimMonitor& m) { EXPECT_EQ(m.restartCount(), 0u); }},
