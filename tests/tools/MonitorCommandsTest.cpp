@@ -456,6 +456,14 @@ TEST(UpdateCommand, InterruptDuringTheRestartSaysTheMonitorIsInstalling) {
     EXPECT_EQ(result.err.find("nothing was installed"), std::string::npos) << result.err;
 }
 
+// How many requests that change a monitor the simulator counted for it, as its state file keeps
+// it between runs.
+json ChangingRequestCount(const Lab& lab, const std::string& serial) {
+    const json state = json::parse(std::ifstream(lab.path("monitors.state.json")), nullptr, false);
+    if (!state.is_object()) return "no state file";
+    return state["monitors"][serial]["changingRequests"];
+}
+
 // Request lines of a trace that could change a monitor: every set request but those that only
 // choose what the next read returns (the older version query, the file-property select, the
 // page-read request and the ZV device-information select).
@@ -504,6 +512,7 @@ TEST(UpdateCommand, DryRunPrintsThePlanAndChangesNothing) {
         std::ifstream in(trace);
         ASSERT_TRUE(in.good()) << trace;
         EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
+        EXPECT_EQ(ChangingRequestCount(lab, serial), 0);
 
         const ToolResult js = lab.Run({"update", package, "--monitor", serial, "--dry-run", "--json"});
         ASSERT_EQ(js.exitCode, 0) << js.out << js.err;
@@ -515,6 +524,7 @@ TEST(UpdateCommand, DryRunPrintsThePlanAndChangesNothing) {
         EXPECT_EQ(object["plan"]["images"].size(), 1u);
         // The monitor still wants the update: nothing was installed.
         EXPECT_EQ(lab.Run({"check", package, "--monitor", serial}).exitCode, 0);
+        EXPECT_EQ(ChangingRequestCount(lab, serial), 0);
     }
 }
 
@@ -537,12 +547,14 @@ TEST(UpdateCommand, DryRunOfAPlanThatWouldBeRefusedSaysSoAndSendsNothing) {
               std::string::npos)
         << result.err;
     EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
+    EXPECT_EQ(ChangingRequestCount(lab, "TS320003"), 0);
     // Without --dry-run the update refuses it the same way, before anything is erased.
     const ToolResult update = lab.Run({"update", refused, "--monitor", "TS320003", "--yes"}, "", 0, trace);
     EXPECT_EQ(update.exitCode, 20) << update.err;
     EXPECT_NE(update.err.find("nothing was installed; the monitor works as before."), std::string::npos)
         << update.err;
     EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
+    EXPECT_EQ(ChangingRequestCount(lab, "TS320003"), 0);
 }
 
 // What a failed update says it left, per update kind, and the outcome in JSON.
@@ -596,9 +608,10 @@ TEST(UpdateCommand, AFailedUpdateSaysWhatItLeftTheMonitorIn) {
 
 TEST(RecoveryCommands, AMonitorInIspModeIsShownAndRecovered) {
     Lab lab;
+    // A scaler monitor whose image region holds nothing bootable: it comes up as its boot loader.
     json isp = lab.monitor(kScaler);
-    isp["product"] = "MCU ISP MODE";
     isp["serial"] = "TS32ISP5";
+    isp["devices"][0]["boots"] = false;
     lab.description()["monitors"].push_back(isp);
 
     const ToolResult listed = lab.Run({"monitors"});
@@ -627,16 +640,17 @@ TEST(RecoveryCommands, AMonitorInIspModeIsShownAndRecovered) {
         << checked.out;
 
     const ToolResult updated = lab.Run({"update", recovery, "--monitor", "TS32ISP5", "--yes"});
+    EXPECT_EQ(updated.exitCode, 0) << updated.out << updated.err;
     EXPECT_NE(updated.out.find("Transferred 100%"), std::string::npos) << updated.out;
-    // The simulator of this branch keeps a described product for good, so the monitor is still
-    // in MCU ISP MODE after its power cycle and the completion check says so; with a boot model
-    // it comes back as itself and the run ends in success.
-    if (updated.exitCode != 0) {
-        EXPECT_EQ(updated.exitCode, 23) << updated.out << updated.err;
-        EXPECT_NE(updated.err.find("Checking the installed versions of MCU ISP MODE (S/N TS32ISP5)"),
-                  std::string::npos)
-            << updated.err;
-    }
+    // After its power cycle the monitor boots its new firmware and is itself again.
+    EXPECT_NE(updated.out.find("The update of Test 32 Scaler (S/N TS32ISP5) is finished."),
+              std::string::npos)
+        << updated.out;
+    const json after = json::parse(lab.Run({"monitors", "--json"}).out)["monitors"];
+    ASSERT_EQ(after.size(), 5u);
+    EXPECT_EQ(after[4]["product"], "Test 32 Scaler");
+    EXPECT_EQ(after[4]["needsRecovery"], false);
+    EXPECT_EQ(lab.Run({"check", plain, "--monitor", "TS32ISP5"}).exitCode, 12);
 }
 
 }  // namespace
