@@ -140,7 +140,12 @@ KmError CheckScalerLayout(const UpdatePlan& plan) {
 // rewritten leaves a monitor that does not start.
 class ScalerFlow : public internal::UpdateFlow {
 public:
-    KmError begin(dev::Monitor& monitor) override { return MStarInitialize(monitor); }
+    // From the ISP mode request on, the scaler may have stopped running its firmware until its
+    // next power cycle, whether or not the request reported success.
+    KmError begin(dev::Monitor& monitor) override {
+        m_ispModeAsked = true;
+        return MStarInitialize(monitor);
+    }
     KmError writeImage(dev::Monitor& monitor, const PlannedImage& image,
                        const FWTransferProgress& progress, internal::ProgressGate& gate) override {
         return WriteScalerImage(monitor, image.address, *image.blob, progress, gate);
@@ -157,8 +162,12 @@ public:
         if (state.finished) return FWUpdateOutcomeComplete;
         if (state.imageErased) return FWUpdateOutcomeNeedsRecovery;
         if (state.imagesDone > 0) return FWUpdateOutcomeMixed;
-        return state.begun ? FWUpdateOutcomeOldFirmwareKept : FWUpdateOutcomeUntouched;
+        return state.begun || m_ispModeAsked ? FWUpdateOutcomeOldFirmwareKept
+                                             : FWUpdateOutcomeUntouched;
     }
+
+private:
+    bool m_ispModeAsked = false;
 };
 
 }  // namespace
