@@ -333,6 +333,7 @@ void UpdateCommand(const MonitorOptions& options) {
                   {"exitCode", int(ExitOk)},
                   {"message", message},
                   {"monitor", run.monitor().Json()},
+                  {"outcome", OutcomeName(run.outcome())},
                   {"versions", VersionsJson(versions)}});
         return;
     }

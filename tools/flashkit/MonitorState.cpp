@@ -18,6 +18,13 @@ const char kZvMixed[] =
 const char kZvMarked[] =
     "the new firmware is transferred and marked, so the monitor installs it at its next "
     "restart: leave it switched on and run the update again to finish it.";
+const char kFilesTransferred[] =
+    "the new firmware was transferred completely and the monitor installs it at its next "
+    "restart (it may have done so already): switch it off and on, then run 'flashkit check' to "
+    "see its versions.";
+const char kScalerComplete[] =
+    "every image was rewritten, verified and marked, so it starts with the new firmware: switch "
+    "it off and on, then run 'flashkit check' to see its versions.";
 const char kRecovery[] =
     "its scaler firmware was erased and not completely rewritten, so it will not start "
     "normally: leave it switched on and connected and run the update again now; if it was "
@@ -33,9 +40,9 @@ bool NeedsRecovery(const std::string& product) { return product == kIspModeProdu
 bool UnchangedAfter(FWFirmwareUpdateType kind, FWUpdateOutcome outcome) {
     if (outcome == FWUpdateOutcomeUntouched) return true;
     if (kind == FWFirmwareUpdateTypeMStar) return false;
-    if (kind == FWFirmwareUpdateTypeZV) return outcome == FWUpdateOutcomeOldFirmwareKept;
-    // Record files become live only at the trigger.
-    return outcome == FWUpdateOutcomeOldFirmwareKept || outcome == FWUpdateOutcomeComplete;
+    // Record files and ZV images become live only at a restart after a complete transfer, which
+    // a lost connection or power may bring about without the trigger.
+    return outcome == FWUpdateOutcomeOldFirmwareKept;
 }
 
 std::string MonitorStateAfter(FWFirmwareUpdateType kind, FWUpdateOutcome outcome) {
@@ -45,7 +52,9 @@ std::string MonitorStateAfter(FWFirmwareUpdateType kind, FWUpdateOutcome outcome
     case FWUpdateOutcomeOldFirmwareKept: return kScalerWaiting;
     case FWUpdateOutcomeMixed: return scaler ? kScalerMixed : kZvMixed;
     case FWUpdateOutcomeNeedsRecovery: return kRecovery;
-    default: return scaler ? kScalerMixed : kZvMarked;
+    default:
+        if (scaler) return kScalerComplete;
+        return kind == FWFirmwareUpdateTypeZV ? kZvMarked : kFilesTransferred;
     }
 }
 
