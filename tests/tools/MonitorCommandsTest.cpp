@@ -606,6 +606,20 @@ TEST(UpdateCommand, AFailedUpdateSaysWhatItLeftTheMonitorIn) {
     }
 }
 
+TEST(UpdateCommand, AScalerThatPowerCyclesLateIsWaitedFor) {
+    Lab lab;
+    // Still there when the tool looks for it after the update, then gone for its power cycle
+    // while the versions are checked, as the demo's scaler monitors do.
+    lab.monitor(kScaler)["mstarPowerCycleMs"] = 1500;
+    lab.monitor(kScaler)["restartMs"] = 2500;
+    const std::string package = lab.Package(kScaler, 119);
+    const ToolResult result = lab.Run({"update", package, "--monitor", "TS320003", "--yes"});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("The update of Test 32 Scaler (S/N TS320003) is finished."),
+              std::string::npos)
+        << result.out;
+}
+
 TEST(RecoveryCommands, AMonitorInIspModeIsShownAndRecovered) {
     Lab lab;
     // A scaler monitor whose image region holds nothing bootable: it comes up as its boot loader.

@@ -155,9 +155,14 @@ void UpdateRun::Verify() {
         }
         if (attempt == kCompletionChecks) break;
         if (!SleepWaiting(kCompletionRetry, false)) throw Failure(ExitCancelled, kCancelledWait);
-        // The handle may have gone if the monitor restarted once more (the scaler's power cycle).
+        // The handle may have gone if the monitor restarted once more: a scaler power-cycles by
+        // itself some seconds after its update, and is then waited for as after any restart.
         m_monitor.handle = MonitorList::FindAgain(m_monitor.product, m_monitor.serial,
                                                   &m_monitor.product);
+        if (!m_monitor.handle) {
+            WaitForReturn();
+            m_display.Phase("verifying", "Checking the installed versions...");
+        }
     }
     if (!m_monitor.handle)
         throw Failure(ExitNotBack, m_monitor.Title() + " left again after its restart. Switch it off "
