@@ -27,6 +27,7 @@
 #include "core/Backend.h"
 #include "core/BackendRegistry.h"
 #include "device/Sleep.h"
+#include "engine/MStarUpdate.h"
 #include "flashkit/flashkit.h"
 #include "screenio/screenio.h"
 #include "sim/MonitorSpec.h"
@@ -73,9 +74,11 @@ public:
 
     FWKfwFile* get() const { return m_file; }
 
-    // One image for one device, as a record-file transfer (`address` unused) or a ZV transfer.
+    // One image for one device, as a record-file transfer (`address` unused) or a ZV transfer;
+    // with `markerAddress`, a scaler transfer.
     void build(const std::string& product, uint32_t device, const std::vector<uint8_t>& image,
-               bool zv, const std::string& fileName, uint32_t address) {
+               bool zv, const std::string& fileName, uint32_t address,
+               int64_t markerAddress = -1) {
         check(FWKfwFileUpdateMonitorProducts(m_file, ("[\"" + product + "\"]").c_str()),
               "products");
         const std::string target = "[{\"device\":" + std::to_string(device) +
@@ -91,11 +94,16 @@ public:
                                     &blob),
               "blob");
 
+        const bool scaler = markerAddress >= 0;
         std::string action = std::string("{\"type\":\"") +
-                             (zv ? "TransferZVData" : "TransferData") +
+                             (scaler ? "TransferMStarData" : zv ? "TransferZVData" : "TransferData") +
                              "\",\"estimatedTime\":0,\"blob\":\"" + Text(blob) + "\"";
-        action += zv ? ",\"address\":" + std::to_string(address) + "}"
-                     : ",\"fileName\":\"" + fileName + "\"}";
+        if (scaler)
+            action += ",\"address\":" + std::to_string(address) +
+                      ",\"updateFlagAddress\":" + std::to_string(markerAddress) + "}";
+        else
+            action += zv ? ",\"address\":" + std::to_string(address) + "}"
+                         : ",\"fileName\":\"" + fileName + "\"}";
         FWUuid actionId{};
         check(FWKfwFileRegisterAction(m_file, action.c_str(), &actionId), "action");
         FWUuid bundle{};
@@ -276,6 +284,26 @@ MonitorSpec ZvMonitor(size_t size, uint32_t latencyUs) {
     return spec;
 }
 
+// A scaler monitor with one device at flash address 0 and its marker near the flash's end. Every
+// request takes `requestTimeUs` of simulated link time, which the flash's busy periods see.
+MonitorSpec ScalerMonitor(size_t size, uint32_t latencyUs) {
+    MonitorSpec spec;
+    spec.product = "BENCHSCALER";
+    spec.serial = "M0000001";
+    spec.kind = MonitorKind::MStar;
+    DeviceSpec device;
+    device.id = 0x100;
+    device.name = "Scaler";
+    device.address = 0;
+    device.flagAddress = uint32_t(2 * size - 0x1000);
+    device.version = 0x0110;
+    spec.devices = {device};
+    spec.flashSize = uint32_t(2 * size);
+    spec.latencyUs = latencyUs;
+    spec.requestTimeUs = kLatencyUs;
+    return spec;
+}
+
 struct Setup {
     MonitorSpec spec;
     std::unique_ptr<Package> package;
@@ -451,6 +479,72 @@ void BM_Link(benchmark::State& state, bool zv) {
     state.SetBytesProcessed(int64_t(size) * int64_t(state.iterations()));
 }
 
+// ---- (c) The scaler's readiness polls -----------------------------------------------------
+//
+// A 1 MiB scaler image with and without the flash-status read before each page program and
+// erase (argument 1 and 0). ScalerModel* counts what the run costs at 1 ms per request in
+// simulated time (requests times 1 ms plus the waits asked for), which is exact and quick;
+// LinkScaler runs it for real with 1 ms of latency per request.
+struct ScalerRun {
+    uint64_t requests = 0;
+    uint64_t waitedMs = 0;
+};
+
+ScalerRun UpdateScaler(benchmark::State& state, const SimRig& rig, const Package& package) {
+    const uint64_t requestsBefore = g_requests.load();
+    const uint64_t waitedBefore = g_waitedMs.load();
+    const KmError status =
+        FWMonitorUpdateFirmware(rig.handle(), package.get(), nullptr, nullptr, 0);
+    if (status < 0) state.SkipWithError(Failure("scaler update", status).c_str());
+    return {g_requests.load() - requestsBefore, g_waitedMs.load() - waitedBefore};
+}
+
+Setup MakeScaler(size_t size, uint32_t latencyUs) {
+    Setup setup{ScalerMonitor(size, latencyUs), std::make_unique<Package>()};
+    const DeviceSpec& device = setup.spec.devices.at(0);
+    setup.package->build(setup.spec.product, device.id, Package::Image(kTargetVersion, size), false,
+                         "", device.address, device.flagAddress);
+    return setup;
+}
+
+// Counts what the library asks to wait and lets simulated time pass instead.
+void CountedSimulatedSleep(uint32_t milliseconds) {
+    g_waitedMs += milliseconds;
+    SimulatedSleep(milliseconds);
+}
+
+void BM_ScalerModel(benchmark::State& state) {
+    const size_t size = kMiB;
+    Setup setup = MakeScaler(size, 0);
+    fwu::internal::SetMStarReadinessPolls(state.range(0) != 0);
+    SimRig rig(setup.spec);
+    SleepOverride sleep(&CountedSimulatedSleep);
+    ScalerRun run;
+    for (auto _ : state) run = UpdateScaler(state, rig, *setup.package);
+    fwu::internal::SetMStarReadinessPolls(true);
+    state.counters["requests"] = double(run.requests);
+    state.counters["waits_s"] = double(run.waitedMs) * 1e-3;
+    state.counters["link_s"] = double(run.requests) * kLatencyUs * 1e-6 + double(run.waitedMs) * 1e-3;
+}
+
+void BM_LinkScaler(benchmark::State& state) {
+    const size_t size = kMiB;
+    Setup setup = MakeScaler(size, kLatencyUs);
+    fwu::internal::SetMStarReadinessPolls(state.range(0) != 0);
+    SimRig rig(setup.spec);
+    SleepOverride sleep(&CountedSleep);
+    ScalerRun run;
+    double wall = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        run = UpdateScaler(state, rig, *setup.package);
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    fwu::internal::SetMStarReadinessPolls(true);
+    state.counters["requests"] = double(run.requests);
+    state.counters["wall_s"] = wall / double(state.iterations());
+}
+
 // What one 1 ms sleep of the simulator's kind really takes here: the part of the ratio that
 // belongs to the machine's timers, not to the engine.
 void BM_SleepOneMs(benchmark::State& state) {
@@ -470,6 +564,8 @@ BENCHMARK(BM_CpuGeneric)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CpuGenericSimOnly)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CpuZV)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CpuZVSimOnly)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScalerModel)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LinkScaler)->Arg(0)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SleepOneMs)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_LinkGeneric)->Arg(1)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LinkZV)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);

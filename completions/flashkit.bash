@@ -64,7 +64,7 @@ _flashkit() {
     unpack) options="-o --output --force --help" ;;
     monitors) options="--json --help" ;;
     check) options="--monitor --json --help" ;;
-    update) options="--monitor --force --yes -y --json --help" ;;
+    update) options="--monitor --force --yes -y --dry-run --json --help" ;;
     esac
 
     if [[ "$cur" == -* ]]; then

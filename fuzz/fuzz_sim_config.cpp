@@ -1,6 +1,7 @@
 // Simulator descriptions and state files, both read from disk: parse the bytes as a monitor
-// description, build its monitors and round-trip their state; then offer the bytes as a saved
-// state to the demo monitors. Refusals are exceptions; anything else is a finding.
+// description, build its monitors, let their boot loaders run over the described layout and
+// round-trip their state; then offer the bytes as a saved state to the demo monitors (and boot
+// them from it). Refusals are exceptions; anything else is a finding.
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
@@ -22,9 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const SimConfig config = SimConfig::parse(text, "/nonexistent");
         for (const auto& spec : config.monitors) {
-            // Huge flashes are valid descriptions but too slow to build in every run.
-            if (spec.flashSize > (1u << 20)) continue;
             SimMonitor monitor(spec);
+            monitor.powerCycle();
             const nlohmann::json state = monitor.saveState();
             SimMonitor copy(spec);
             copy.loadState(state); // what the monitor wrote it must read back
@@ -37,10 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (state.is_discarded()) return 0;
     static const SimConfig demo = screenio::sim::DemoSet::config();
     for (const auto& spec : demo.monitors) {
-        if (spec.flashSize > (1u << 20)) continue;
         SimMonitor monitor(spec);
         try {
             monitor.loadState(state);
+            monitor.powerCycle();
         } catch (const std::exception&) {
         }
     }

@@ -74,6 +74,31 @@ ErrorMessage::ErrorMessage(QString title, QString message, int style, double wid
     : m_title(std::move(title)), m_message(std::move(message)), m_style(style),
       m_wideWidth(wideWidth) {}
 
+ErrorMessage ErrorMessage::withDetail(QString detail) const {
+    ErrorMessage copy = *this;
+    copy.m_detail = std::move(detail);
+    return copy;
+}
+
+QString ErrorMessage::updateStateDetail(FWFirmwareUpdateType kind, FWUpdateOutcome outcome) {
+    // Record files become live only when the installation starts; ZV images only when flagged.
+    const bool files = kind == FWFirmwareUpdateTypeV3 || kind == FWFirmwareUpdateTypeV4;
+    switch (outcome) {
+    case FWUpdateOutcomeUntouched:
+    case FWUpdateOutcomeOldFirmwareKept: return LocalizedStrings::text("UpdateStateUnchanged");
+    case FWUpdateOutcomeMixed: return LocalizedStrings::text("UpdateStateMixed");
+    case FWUpdateOutcomeNeedsRecovery: return LocalizedStrings::text("UpdateStateNeedsRecovery");
+    default:
+        return LocalizedStrings::text(files ? "UpdateStateUnchanged" : "UpdateStateMarked");
+    }
+}
+
+QString ErrorMessage::notBackDetail() { return LocalizedStrings::text("UpdateStateNotBack"); }
+
+QString ErrorMessage::versionsNotReachedDetail() {
+    return LocalizedStrings::text("UpdateStateVersionsNotReached");
+}
+
 std::optional<ErrorMessage> ErrorMessage::communicationError() {
     return ErrorMessage(LocalizedStrings::text("CommunicationError"),
                         LocalizedStrings::text("CommunicationErrorMessage"), Critical, kWide);
@@ -124,7 +149,8 @@ int ErrorMessage::showModal() const {
     box.setWindowModality(Qt::ApplicationModal);
     box.setIcon(IconOf(m_style));
     box.setText(m_title);
-    box.setInformativeText(m_message);
+    box.setInformativeText(m_detail.isEmpty() ? m_message
+                                              : m_message + QStringLiteral("\n\n") + m_detail);
     box.addButton(LocalizedStrings::text("OK"), QMessageBox::AcceptRole);
     // The extra width keeps long texts from wrapping into a narrow column.
     return box.exec();

@@ -2,6 +2,8 @@
 #include <QString>
 
 #include <cstdint>
+
+#include "flashkit/flashkit.h"
 #include <functional>
 #include <optional>
 
@@ -26,6 +28,18 @@ public:
     const QString& message() const { return m_message; }
     int style() const { return m_style; }
     double wideWidth() const { return m_wideWidth; }
+    // What the failed update left on the monitor and what the user does next; shown below the
+    // message. Empty for failures that changed nothing worth telling.
+    const QString& detail() const { return m_detail; }
+    ErrorMessage withDetail(QString detail) const;
+
+    // The detail for an update of `kind` that stopped with `outcome`: whether the monitor works
+    // as before, or what state it is in and what to do.
+    static QString updateStateDetail(FWFirmwareUpdateType kind, FWUpdateOutcome outcome);
+    // The detail when the monitor did not come back after its restart.
+    static QString notBackDetail();
+    // The detail when the monitor came back without the new versions.
+    static QString versionsNotReachedDetail();
 
     static std::optional<ErrorMessage> communicationError();
     // Nothing for exactly one package.
@@ -51,4 +65,5 @@ private:
     QString m_message;
     int m_style = Critical;
     double m_wideWidth = 20.0;
+    QString m_detail;
 };

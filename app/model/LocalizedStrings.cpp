@@ -82,6 +82,12 @@ QStringList LocalizedStrings::keys() {
         QT_TRANSLATE_NOOP("Localizable", "UnsupportVersionErrorMessage"),
         QT_TRANSLATE_NOOP("Localizable", "AlreadyUpdatedMessage"),
         QT_TRANSLATE_NOOP("Localizable", "ErrorCodeTitle"),
-        QT_TRANSLATE_NOOP("Localizable", "ErrorCode")
+        QT_TRANSLATE_NOOP("Localizable", "ErrorCode"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateUnchanged"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateMixed"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateMarked"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateNeedsRecovery"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateNotBack"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateVersionsNotReached")
     };
 }

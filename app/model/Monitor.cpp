@@ -50,8 +50,11 @@ QString Monitor::displayName() const {
 
 bool Monitor::isTargetMonitor(const QString& product, const QString& serial) const {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_product == product && m_serial == serial;
+    // A monitor recovered from ISP mode comes back under its own product name.
+    return m_serial == serial && (m_product == product || product == QLatin1String(kIspModeProduct));
 }
+
+bool Monitor::needsRecovery() const { return product() == QLatin1String(kIspModeProduct); }
 
 void Monitor::changeOSDStatus(bool enabled) const {
     // The identification is a courtesy; a monitor that refuses it can still be updated.

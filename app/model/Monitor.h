@@ -10,6 +10,10 @@
 // or KmRelease. The accessors may be called from any thread.
 class Monitor {
 public:
+    // The product a monitor reports while only its boot loader answers (its firmware does not
+    // start); a package that lists it recovers the monitor.
+    static constexpr const char* kIspModeProduct = "MCU ISP MODE";
+
     Monitor(void* handle, QString product, QString serial);
     virtual ~Monitor() = default;
     Monitor(const Monitor&) = delete;
@@ -26,8 +30,11 @@ public:
     QString serial() const;
     // "PRODUCT (S/N: SERIAL)"
     QString displayName() const;
-    // Both equal, case-sensitively.
+    // Both equal, case-sensitively; for a monitor that was in ISP mode the serial number alone,
+    // since a recovery brings it back under its own product name.
     bool isTargetMonitor(const QString& product, const QString& serial) const;
+    // Its product is "MCU ISP MODE".
+    bool needsRecovery() const;
     // Switches the monitor's on-screen identification; failures are ignored.
     void changeOSDStatus(bool enabled) const;
 

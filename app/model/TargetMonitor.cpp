@@ -42,30 +42,39 @@ std::shared_ptr<TargetMonitor> TargetMonitor::initWithHandle(void* handle) {
                                            QString::fromUtf8(serial));
 }
 
-bool TargetMonitor::readVersions(Source source, FWKfwFile* package) {
-    void* monitor = handle();
+// The version texts of the shown devices, or nothing when a read fails.
+static std::optional<QStringList> ReadVersionTexts(void* monitor, bool afterUpdate, FWKfwFile* package) {
     FWDeviceProfile* raw = nullptr;
-    if (FWDeviceProfileCreateFromMonitor(monitor, &raw) < 0) return false;
+    if (FWDeviceProfileCreateFromMonitor(monitor, &raw) < 0) return std::nullopt;
     const Profile profile(raw);
 
     std::array<unsigned int, kMaxDeviceIds> ids{};
     const unsigned int count = GetDeviceIDs(profile.get(), ids.data());
-    if (count == 0) return false;
+    if (count == 0) return std::nullopt;
 
     QStringList versions;
     for (unsigned int i = 0; i < count; ++i) {
         FWDeviceVersion version{};
-        const KmError read =
-            source == Source::Current
-                ? FWMonitorGetDeviceVersion(monitor, ids[i], &version)
-                : FWMonitorGetDeviceVersionAfterUpdate(monitor, package, ids[i], &version);
-        if (read < 0) return false;
+        const KmError read = afterUpdate
+                                 ? FWMonitorGetDeviceVersionAfterUpdate(monitor, package, ids[i], &version)
+                                 : FWMonitorGetDeviceVersion(monitor, ids[i], &version);
+        if (read < 0) return std::nullopt;
         const std::optional<QString> text = GetVersionString(profile.get(), version);
-        if (!text) return false;
+        if (!text) return std::nullopt;
         versions.append(*text);
     }
+    return versions;
+}
+
+bool TargetMonitor::readVersions(Source source, FWKfwFile* package) {
+    std::optional<QStringList> versions =
+        ReadVersionTexts(handle(), source == Source::AfterUpdate, package);
+    // Only the boot loader of a monitor in ISP mode answers: it has no devices to show, and the
+    // package's check decides whether it can be recovered.
+    if (!versions && needsRecovery()) versions = QStringList();
+    if (!versions) return false;
     const std::lock_guard<std::mutex> lock(m_mutex);
-    (source == Source::Current ? m_version : m_updatedVersion) = Version(versions);
+    (source == Source::Current ? m_version : m_updatedVersion) = Version(*versions);
     return true;
 }
 

@@ -27,10 +27,18 @@ namespace {
 // Transfer, installation, the wait for the monitor and the completion check; the error to
 // report, if any.
 std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
+    const FWFirmwareUpdateType kind = FWMonitorGetSupportedFirmwareUpdateType(monitor.handle());
     KmError result = FWMonitorTransferFirmwareDataWithOptions(monitor.handle(), package, nullptr,
                                                               nullptr, 0);
-    if (result >= 0) result = FWMonitorTriggerFirmwareUpdate(monitor.handle());
-    if (result < 0) return ErrorMessage::monitorError(result);
+    // The outcome belongs to this thread's latest transfer: read it before any other call.
+    FWUpdateOutcome outcome = FWMonitorGetLastUpdateOutcome();
+    if (result >= 0) {
+        result = FWMonitorTriggerFirmwareUpdate(monitor.handle());
+        outcome = FWUpdateOutcomeComplete;
+    }
+    if (result < 0)
+        return ErrorMessage::monitorError(result)->withDetail(
+            ErrorMessage::updateStateDetail(kind, outcome));
 
     // The monitor leaves the bus to install the firmware and comes back with a new handle.
     const Timings timings = Timings::current();
@@ -39,10 +47,13 @@ std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
         std::this_thread::sleep_for(std::chrono::milliseconds(timings.restartWaitMs));
         back = monitor.updateMonitorHandle();
     }
-    if (!back) return ErrorMessage::monitorError(ErrorMessage::kMonitorNotBack);
+    if (!back)
+        return ErrorMessage::monitorError(ErrorMessage::kMonitorNotBack)
+            ->withDetail(ErrorMessage::notBackDetail());
 
     if (FWMonitorCheckFirmwareUpdateFinished(monitor.handle(), package) < 0)
-        return ErrorMessage::updateVersionError();
+        return ErrorMessage::updateVersionError()->withDetail(
+            ErrorMessage::versionsNotReachedDetail());
     return std::nullopt;
 }
 

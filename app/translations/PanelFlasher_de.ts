@@ -137,5 +137,29 @@ Neue Version: %1%2</translation>
 
 Lassen Sie den Monitor angeschlossen, schalten Sie ihn aus und wieder ein und starten Sie das Programm erneut. Tritt der Fehler wieder auf, wenden Sie sich an den Kundendienst und nennen Sie den Fehlercode.</translation>
     </message>
+    <message>
+        <source>UpdateStateUnchanged</source>
+        <translation>Es wurde nichts installiert; der Monitor funktioniert wie bisher.</translation>
+    </message>
+    <message>
+        <source>UpdateStateMixed</source>
+        <translation>Einige Geräte des Monitors sind für die Installation der neuen Firmware beim nächsten Neustart vorgemerkt, andere nicht; danach kann alte und neue Firmware nebeneinander laufen. Lassen Sie den Monitor eingeschaltet und führen Sie die Aktualisierung erneut aus.</translation>
+    </message>
+    <message>
+        <source>UpdateStateMarked</source>
+        <translation>Die neue Firmware ist auf dem Monitor und zur Installation vorgemerkt: Der Monitor installiert sie beim nächsten Neustart. Lassen Sie ihn eingeschaltet und führen Sie die Aktualisierung erneut aus, um sie abzuschließen.</translation>
+    </message>
+    <message>
+        <source>UpdateStateNeedsRecovery</source>
+        <translation>Die Firmware des Monitors wurde gelöscht und nicht vollständig neu geschrieben; er startet nicht mehr normal. Lassen Sie ihn eingeschaltet und verbunden und führen Sie die Aktualisierung sofort erneut aus. Wurde er ausgeschaltet, meldet er sich als „MCU ISP MODE“; dieses Programm stellt ihn wieder her, wenn sein Paket dieses Produkt nennt.</translation>
+    </message>
+    <message>
+        <source>UpdateStateNotBack</source>
+        <translation>Der Monitor installiert die Firmware möglicherweise noch. Lassen Sie ihn eingeschaltet und verbunden, bis er wieder ein Bild zeigt, und starten Sie dann das Aktualisierungsprogramm erneut, um seine Versionen zu prüfen.</translation>
+    </message>
+    <message>
+        <source>UpdateStateVersionsNotReached</source>
+        <translation>Der Monitor wurde neu gestartet, meldet aber nicht die neuen Versionen. Schalten Sie ihn aus und wieder ein; sind die Versionen noch die alten, führen Sie die Aktualisierung erneut aus.</translation>
+    </message>
 </context>
 </TS>

@@ -137,5 +137,29 @@ New version: %1%2</translation>
 
 Keep the monitor connected, switch it off and on again, and start the updater again. If the error occurs again, contact customer support and give the error code.</translation>
     </message>
+    <message>
+        <source>UpdateStateUnchanged</source>
+        <translation>Nothing was installed; the monitor works as before.</translation>
+    </message>
+    <message>
+        <source>UpdateStateMixed</source>
+        <translation>Some devices of the monitor are marked to install the new firmware at its next restart, others are not, so it may then run old and new firmware side by side. Leave the monitor switched on and run the update again.</translation>
+    </message>
+    <message>
+        <source>UpdateStateMarked</source>
+        <translation>The new firmware is on the monitor and marked for installation: the monitor installs it at its next restart. Leave it switched on and run the update again to finish it.</translation>
+    </message>
+    <message>
+        <source>UpdateStateNeedsRecovery</source>
+        <translation>The monitor's firmware was erased and not completely rewritten, so it will not start normally. Leave it switched on and connected and run the update again now. If it was switched off, it comes back as “MCU ISP MODE”; this updater recovers it when its package lists that product.</translation>
+    </message>
+    <message>
+        <source>UpdateStateNotBack</source>
+        <translation>The monitor may still be installing the firmware. Leave it switched on and connected until it shows a picture again, then start the updater again to check its versions.</translation>
+    </message>
+    <message>
+        <source>UpdateStateVersionsNotReached</source>
+        <translation>The monitor restarted but does not report the new versions. Switch it off and on; if the versions are still the old ones, run the update again.</translation>
+    </message>
 </context>
 </TS>

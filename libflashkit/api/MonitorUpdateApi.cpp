@@ -17,30 +17,8 @@ using fwu::dev::Monitor;
 
 namespace {
 
-// The scaler flow as one unit: whatever happens after the bundle search, write protection is
-// switched back on before returning.
-KmError UpdateScaler(Monitor& monitor, const fwu::kfw::KfwFile* file,
-                     FWTransferProgressCallback callback, void* userData, unsigned int options) {
-    bool finalized = false;
-    try {
-        std::vector<const fwu::kfw::TransferMStarDataAction*> actions;
-        KmError status = fwu::internal::ExtractTransferMStarData(file, monitor, options, &actions);
-        if (status >= 0) status = fwu::MStarInitialize(monitor);
-        if (status >= 0)
-            status = fwu::MStarTransferUpdateData(monitor, file, callback, userData, actions);
-        if (status >= 0) status = fwu::MStarSetUpdateFlag(monitor, file, actions);
-        if (status < 0) {
-            fwu::MStarFinalize(monitor);
-            return status;
-        }
-        finalized = true;
-        return fwu::MStarFinalize(monitor);
-    } catch (...) {
-        // Out of memory mid-flow: the flash may be half written, so this is never a success.
-        if (!finalized) fwu::MStarFinalize(monitor);
-        return KmErrorFailed;
-    }
-}
+// What the latest transfer or update of this thread left on the monitor.
+thread_local FWUpdateOutcome g_lastOutcome = FWUpdateOutcomeUntouched;
 
 }  // namespace
 
@@ -82,12 +60,15 @@ FW_EXPORT KmError FWMonitorTransferFirmwareDataWithOptions(void* monitor, FWKfwF
                                                            FWTransferProgressCallback callback,
                                                            void* userData, unsigned int options) {
     return Guard(KmErrorFailed, [&] {
+        g_lastOutcome = FWUpdateOutcomeUntouched;
         Monitor device(monitor);
         KmError status;
         if (device.supportsFirmwareUpdateZV())
-            status = fwu::ZVTransferUpdateData(device, AsPackage(file), callback, userData, options);
+            status = fwu::ZVTransferUpdateData(device, AsPackage(file), callback, userData, options,
+                                               &g_lastOutcome);
         else if (device.supportsFirmwareUpdateV3())
-            status = fwu::TransferUpdateData(device, AsPackage(file), callback, userData, options);
+            status = fwu::TransferUpdateData(device, AsPackage(file), callback, userData, options,
+                                             &g_lastOutcome);
         else
             return KmErrorNotSupported;
         // A run that failed halfway must not leave the monitor ready to install it.
@@ -95,6 +76,8 @@ FW_EXPORT KmError FWMonitorTransferFirmwareDataWithOptions(void* monitor, FWKfwF
         return status;
     });
 }
+
+FW_EXPORT FWUpdateOutcome FWMonitorGetLastUpdateOutcome(void) { return g_lastOutcome; }
 
 FW_EXPORT KmError FWMonitorTransferFirmwareData(void* monitor, FWKfwFile* file,
                                                 FWTransferProgressCallback callback,
@@ -122,9 +105,13 @@ FW_EXPORT KmError FWMonitorUpdateFirmware(void* monitor, FWKfwFile* file,
                                           FWTransferProgressCallback callback, void* userData,
                                           unsigned int options) {
     return Guard(KmErrorFailed, [&] {
+        g_lastOutcome = FWUpdateOutcomeUntouched;
         Monitor device(monitor);
+        // The scaler flow switches the write protection back on whatever happens once it has
+        // begun, and refuses a plan it cannot carry out before it begins.
         if (device.supportsFirmwareUpdateMStar())
-            return UpdateScaler(device, AsPackage(file), callback, userData, options);
+            return fwu::MStarUpdateFirmware(device, AsPackage(file), callback, userData, options,
+                                            &g_lastOutcome);
         if (!device.supportsFirmwareUpdateV3() && !device.supportsFirmwareUpdateZV())
             return KmErrorNotSupported;
         KmError status =

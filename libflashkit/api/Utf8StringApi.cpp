@@ -12,9 +12,9 @@
 
 using fwu::api::Guard;
 
-namespace {
+namespace fwu::api {
 
-FWUtf8String* toText(const pocketjson::Value& value) {
+FWUtf8String* ToUtf8String(const pocketjson::Value& value) {
     auto text = std::make_unique<FWUtf8String>();
     std::string error;
     if (!pocketjson::Serializer::serializeToString(value, text->text, pocketjson::SerializeOption(), &error))
@@ -22,18 +22,20 @@ FWUtf8String* toText(const pocketjson::Value& value) {
     return text.release();
 }
 
-}  // namespace
+}  // namespace fwu::api
+
+using fwu::api::ToUtf8String;
 
 extern "C" {
 
 FW_EXPORT FWUtf8String* FWUtf8StringCreateKfwFileJsonString(FWKfwFile* file) {
     if (!file) return nullptr;
-    return Guard<FWUtf8String*>(nullptr, [&] { return toText(file->toJson()); });
+    return Guard<FWUtf8String*>(nullptr, [&] { return ToUtf8String(file->toJson()); });
 }
 
 FW_EXPORT FWUtf8String* FWUtf8StringCreateDeviceProfileJsonString(FWDeviceProfile* profile) {
     if (!profile) return nullptr;
-    return Guard<FWUtf8String*>(nullptr, [&] { return toText(profile->toJson()); });
+    return Guard<FWUtf8String*>(nullptr, [&] { return ToUtf8String(profile->toJson()); });
 }
 
 FW_EXPORT const char* FWUtf8StringGetCString(FWUtf8String* text) {

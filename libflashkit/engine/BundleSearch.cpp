@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "device/Monitor.h"
+#include "package/Action.h"
+#include "package/Bundle.h"
 #include "package/KfwFile.h"
 #include "profile/DeviceProfileList.h"
 #include "profile/DeviceVersionList.h"
@@ -35,6 +37,32 @@ KmError KfwFileGetBundleForMonitor(const kfw::KfwFile* file, dev::Monitor& monit
     if (versions) *versions = current;
     if (bundle) *bundle = file->bundleForVersion(&current);
     return status;
+}
+
+KmError FindBundleAndProfile(const kfw::KfwFile* file, dev::Monitor& monitor, kfw::Bundle** bundle,
+                             kfw::DeviceVersionList* versions, dev::DeviceProfileList* profile) {
+    KmError status = KfwFileGetBundleForMonitor(file, monitor, bundle, versions);
+    if (status < 0) return status;
+    if (!*bundle || !file) return KmErrorInvalidState;
+    const KmError read = ReadDeviceProfile(*file, monitor, profile);
+    if (read >= 0) return read;
+    // Only the boot loader answers a monitor in ISP mode: without devices to read, every image
+    // of the bundle goes out, and a recovery works from the package alone.
+    char serial[9], product[17];
+    if (monitor.getSerialProduct(&serial, &product) >= 0 &&
+        std::strcmp(product, kMcuIspModeProduct) == 0) {
+        *profile = dev::DeviceProfileList();
+        return status;
+    }
+    return read;
+}
+
+uint32_t PlanSeconds(const kfw::KfwFile& file, const kfw::Bundle& bundle,
+                     const std::vector<const kfw::Action*>& actions) {
+    uint32_t seconds = bundle.estimatedTime();
+    if (seconds == 0)
+        for (const kfw::Action* action : actions) seconds += action->estimatedTime();
+    return seconds + file.estimatedTimeMargin();
 }
 
 }  // namespace fwu::internal

@@ -1,4 +1,7 @@
 #pragma once
+#include <cstdint>
+#include <vector>
+
 #include "flashkit/flashkit.h"
 
 namespace fwu::dev {
@@ -7,6 +10,7 @@ class Monitor;
 }  // namespace fwu::dev
 
 namespace fwu::kfw {
+class Action;
 class Bundle;
 class DeviceVersionList;
 class KfwFile;
@@ -27,5 +31,15 @@ KmError ReadDeviceProfile(const kfw::KfwFile& file, dev::Monitor& monitor,
 // stored when the product cannot be read or is not the package's.
 KmError KfwFileGetBundleForMonitor(const kfw::KfwFile* file, dev::Monitor& monitor,
                                    kfw::Bundle** bundle, kfw::DeviceVersionList* versions);
+
+// The first steps of every update plan: the bundle for the monitor (KmErrorInvalidState when
+// none applies), the versions it was chosen for and the device profile.
+KmError FindBundleAndProfile(const kfw::KfwFile* file, dev::Monitor& monitor, kfw::Bundle** bundle,
+                             kfw::DeviceVersionList* versions, dev::DeviceProfileList* profile);
+
+// Seconds a plan of these actions takes: the bundle's own figure, else the actions' sum; plus
+// the package's margin.
+uint32_t PlanSeconds(const kfw::KfwFile& file, const kfw::Bundle& bundle,
+                     const std::vector<const kfw::Action*>& actions);
 
 }  // namespace fwu::internal

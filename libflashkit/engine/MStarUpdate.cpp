@@ -11,7 +11,10 @@
 #include "engine/BundleSearch.h"
 #include "engine/FlashBlock.h"
 #include "engine/Progress.h"
+#include "engine/ProgressGate.h"
 #include "engine/TransferExtraction.h"
+#include "engine/UpdateFlow.h"
+#include "engine/UpdatePlan.h"
 #include "package/Blob.h"
 #include "package/KfwFile.h"
 #include "package/TransferMStarDataAction.h"
@@ -20,6 +23,10 @@
 
 namespace fwu {
 namespace {
+
+using internal::FlashRange;
+using internal::PlannedImage;
+using internal::UpdatePlan;
 
 constexpr uint32_t kBlockSize = internal::kFlashBlockSize;
 constexpr uint32_t kFlashPage = internal::kFlashPageSize;
@@ -31,6 +38,14 @@ constexpr uint8_t kMarkerByte = 0xA5;
 constexpr uint32_t kMarkerLength = 4;
 constexpr uint32_t kReadyWaitSeconds = 60;
 constexpr uint32_t kPollMilliseconds = 100;
+// The serial flash takes 24-bit addresses: anything at or past 16 MiB would wrap to the start.
+constexpr uint64_t kAddressSpace = uint64_t(1) << 24;
+// A page program takes milliseconds at most, so the wait before the next write polls briefly
+// before it falls back to the long wait.
+constexpr uint32_t kQuickReads = 20;
+constexpr uint32_t kQuickPollMilliseconds = 1;
+
+bool g_readinessPolls = true;
 
 // Reads `length` bytes (a multiple of a page) back from the flash, one page per request, and
 // compares them with what was written. Returns the status of the last read.
@@ -45,6 +60,116 @@ KmError ReadBackAndCompare(dev::Monitor& monitor, uint32_t address,
     return actual == expected ? status : KmErrorVerifyFailed;
 }
 
+// Polls the flash a few times without the long pause: 1 when it is ready, 0 when it stayed
+// busy, or a failed read's status.
+KmError QuicklyReady(dev::Monitor& monitor) {
+    for (uint32_t read = 0; read < kQuickReads; ++read) {
+        dev::Monitor::MStarFlashStatus flash{true};
+        const KmError status = monitor.mstarReadFlashStatus(&flash);
+        if (status < 0) return status;
+        if (!flash.busy) return 1;
+        internal::SleepMilliseconds(kQuickPollMilliseconds);
+    }
+    return 0;
+}
+
+// Programs one page once the flash has finished what came before: a busy flash ignores the
+// write enable and the page with it.
+KmError ProgramPage(dev::Monitor& monitor, uint32_t address, const uint8_t* page) {
+    const KmError ready = internal::MStarWaitBeforeWrite(monitor);
+    if (ready < 0) return ready;
+    return monitor.mstarWriteData(address, page, kFlashPage);
+}
+
+// Writes and verifies one image; `gate` learns when its flash is erased.
+KmError WriteScalerImage(dev::Monitor& monitor, uint32_t address, const kfw::Blob& blob,
+                         const FWTransferProgress& progress, internal::ProgressGate& gate) {
+    if (address % kBlockSize != 0) return KmErrorInvalidState;
+    const size_t blocks = (blob.size() + kBlockSize - 1) / kBlockSize;
+    FWTransferProgress current = progress;
+    std::vector<uint8_t> buffer(kBlockSize);
+    KmError status = 0;
+    for (size_t k = 0; k < blocks; ++k) {
+        const uint32_t blockAddress = address + uint32_t(k * kBlockSize);
+        if ((status = internal::MStarWaitBeforeWrite(monitor)) < 0) return status;
+        gate.erasing();
+        if ((status = monitor.mstarBlockErase(blockAddress)) < 0) return status;
+        if ((status = internal::MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
+
+        const uint32_t length = internal::FillFlashBlock(blob, k, &buffer);
+        for (uint32_t i = 0; i < kPagesPerBlock; ++i) {
+            status = ProgramPage(monitor, blockAddress + kFlashPage * i, buffer.data() + kFlashPage * i);
+            if (status < 0) return status;
+            current.transferredBytes += internal::FlashPageProgress(i, length);
+            if (!gate.report(current)) return KmErrorCancelled;
+        }
+        if ((status = internal::MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
+        if ((status = ReadBackAndCompare(monitor, blockAddress, buffer)) < 0) return status;
+    }
+    return status;
+}
+
+// A marker needs its own sector: erasing it must take nothing else with it.
+FlashRange MarkerSector(uint32_t flagAddress) {
+    const uint64_t sector = flagAddress - flagAddress % kFlagSectorSize;
+    return {sector, sector + kFlagSectorSize};
+}
+
+KmError CheckScalerImage(const PlannedImage& image) {
+    if (image.address % kBlockSize != 0) return KmErrorInvalidState;
+    if (internal::ImageRange(image).end > kAddressSpace) return KmErrorInvalidState;
+    if (image.flag % kFlagSectorSize > kFlagSectorSize - kMarkerLength) return KmErrorInvalidState;
+    if (uint64_t(image.flag) + kMarkerLength > kAddressSpace) return KmErrorInvalidState;
+    return 0;
+}
+
+KmError CheckScalerLayout(const UpdatePlan& plan) {
+    if (!internal::ImagesApart(plan)) return KmErrorInvalidState;
+    for (size_t i = 0; i < plan.images.size(); ++i) {
+        const FlashRange sector = MarkerSector(plan.images[i].flag);
+        for (size_t j = 0; j < plan.images.size(); ++j) {
+            if (sector.overlaps(internal::ImageRange(plan.images[j]))) return KmErrorInvalidState;
+            if (j > i && sector.overlaps(MarkerSector(plan.images[j].flag)))
+                return KmErrorInvalidState;
+        }
+    }
+    return 0;
+}
+
+// The scaler: it runs its firmware in place from the flash, so an image erased and not
+// rewritten leaves a monitor that does not start.
+class ScalerFlow : public internal::UpdateFlow {
+public:
+    // From the ISP mode request on, the scaler may have stopped running its firmware until its
+    // next power cycle, whether or not the request reported success.
+    KmError begin(dev::Monitor& monitor) override {
+        m_ispModeAsked = true;
+        return MStarInitialize(monitor);
+    }
+    KmError writeImage(dev::Monitor& monitor, const PlannedImage& image,
+                       const FWTransferProgress& progress, internal::ProgressGate& gate) override {
+        return WriteScalerImage(monitor, image.address, *image.blob, progress, gate);
+    }
+    // Markers only for the images this run wrote and verified.
+    KmError finish(dev::Monitor& monitor, const UpdatePlan& plan) override {
+        KmError status = KmErrorNoData;
+        for (const PlannedImage& image : plan.images)
+            if ((status = internal::MStarUpdateFlag(monitor, image.flag)) < 0) return status;
+        return status;
+    }
+    KmError end(dev::Monitor& monitor) override { return MStarFinalize(monitor); }
+    FWUpdateOutcome outcome(const internal::RunState& state) const override {
+        if (state.finished) return FWUpdateOutcomeComplete;
+        if (state.imageErased) return FWUpdateOutcomeNeedsRecovery;
+        if (state.imagesDone > 0) return FWUpdateOutcomeMixed;
+        return state.begun || m_ispModeAsked ? FWUpdateOutcomeOldFirmwareKept
+                                             : FWUpdateOutcomeUntouched;
+    }
+
+private:
+    bool m_ispModeAsked = false;
+};
+
 }  // namespace
 
 namespace internal {
@@ -53,15 +178,39 @@ KmError ExtractTransferMStarData(const kfw::KfwFile* file, dev::Monitor& monitor
                                  std::vector<const kfw::TransferMStarDataAction*>* actions) {
     kfw::Bundle* bundle = nullptr;
     kfw::DeviceVersionList versions;
-    KmError status = KfwFileGetBundleForMonitor(file, monitor, &bundle, &versions);
-    if (status < 0) return status;
-    if (!bundle || !file) return KmErrorInvalidState;
-
     dev::DeviceProfileList profile;
-    if ((status = ReadDeviceProfile(*file, monitor, &profile)) < 0) return status;
+    const KmError status = FindBundleAndProfile(file, monitor, &bundle, &versions, &profile);
+    if (status < 0) return status;
     const auto found = ExtractTransferMStarData(*file, *bundle, profile, versions, options);
     if (actions) actions->insert(actions->end(), found.begin(), found.end());
     return status;
+}
+
+KmError PlanScaler(dev::Monitor& monitor, const kfw::KfwFile* file, uint32_t options,
+                   UpdatePlan* plan) {
+    std::vector<const kfw::TransferMStarDataAction*> actions;
+    const KmError status = ExtractTransferMStarData(file, monitor, options, &actions);
+    if (status < 0) return status;
+    plan->kind = UpdateKind::Scaler;
+    plan->actionCount = uint32_t(actions.size());
+    plan->estimatedSeconds = file->estimatedTimeMargin();
+    // An image that is missing or empty is neither written nor marked.
+    for (const kfw::TransferMStarDataAction* action : actions) {
+        PlannedImage image;
+        image.action = action;
+        image.blob = file->findBlob(action->blobID());
+        if (!image.blob || image.blob->size() == 0) continue;
+        image.address = action->address();
+        image.blocks = uint32_t((image.blob->size() + kBlockSize - 1) / kBlockSize);
+        image.flagged = true;
+        image.flag = action->updateFlagAddress();
+        if (const KmError check = CheckScalerImage(image); check < 0) return check;
+        plan->estimatedSeconds += action->estimatedTime();
+        plan->add(std::move(image));
+    }
+    if (plan->images.empty()) return KmErrorNoData;
+    const KmError layout = CheckScalerLayout(*plan);
+    return layout < 0 ? layout : status;
 }
 
 KmError MStarWaitForReady(dev::Monitor& monitor, uint32_t seconds) {
@@ -78,34 +227,20 @@ KmError MStarWaitForReady(dev::Monitor& monitor, uint32_t seconds) {
     }
 }
 
+KmError MStarWaitBeforeWrite(dev::Monitor& monitor) {
+    if (!g_readinessPolls) return 0;
+    const KmError quick = QuicklyReady(monitor);
+    if (quick != 0) return quick < 0 ? quick : 0;
+    return MStarWaitForReady(monitor, kReadyWaitSeconds);
+}
+
+void SetMStarReadinessPolls(bool on) { g_readinessPolls = on; }
+
 KmError MStarTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob& blob,
                           const FWTransferProgress& progress, FWTransferProgressCallback callback,
                           void* userData) {
-    if (address % kBlockSize != 0) return KmErrorInvalidState;
-    const size_t size = blob.size();
-    const size_t blocks = (size + kBlockSize - 1) / kBlockSize;
-    if (blocks == 0) return 0;
-
-    FWTransferProgress current = progress;
-    std::vector<uint8_t> buffer(kBlockSize);
-    KmError status = 0;
-    for (size_t k = 0; k < blocks; ++k) {
-        const uint32_t blockAddress = address + uint32_t(k * kBlockSize);
-        if ((status = monitor.mstarBlockErase(blockAddress)) < 0) return status;
-        if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
-
-        const uint32_t length = internal::FillFlashBlock(blob, k, &buffer);
-        for (uint32_t i = 0; i < kPagesPerBlock; ++i) {
-            status = monitor.mstarWriteData(blockAddress + kFlashPage * i,
-                                            buffer.data() + kFlashPage * i, kFlashPage);
-            if (status < 0) return status;
-            current.transferredBytes += internal::FlashPageProgress(i, length);
-            if (!internal::ContinueTransfer(callback, current, userData)) return KmErrorCancelled;
-        }
-        if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
-        if ((status = ReadBackAndCompare(monitor, blockAddress, buffer)) < 0) return status;
-    }
-    return status;
+    ProgressGate gate(callback, userData);
+    return WriteScalerImage(monitor, address, blob, progress, gate);
 }
 
 KmError MStarUpdateFlag(dev::Monitor& monitor, uint32_t flagAddress) {
@@ -113,18 +248,17 @@ KmError MStarUpdateFlag(dev::Monitor& monitor, uint32_t flagAddress) {
     const uint32_t sector = flagAddress - offset;
     if (offset > kFlagSectorSize - kMarkerLength) return KmErrorInvalidState;
 
-    KmError status = monitor.mstarSectorErase(sector);
+    KmError status = MStarWaitBeforeWrite(monitor);
     if (status < 0) return status;
+    if ((status = monitor.mstarSectorErase(sector)) < 0) return status;
     // The flash ignores write enables while it erases, so pages sent during the erase would
     // be lost and the marker with them; a sector erase outlasts several page requests.
     if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
     std::vector<uint8_t> buffer(kFlagSectorSize, kErasedByte);
     std::fill_n(buffer.begin() + offset, kMarkerLength, kMarkerByte);
-    for (uint32_t i = 0; i < kPagesPerSector; ++i) {
-        status = monitor.mstarWriteData(sector + kFlashPage * i, buffer.data() + kFlashPage * i,
-                                        kFlashPage);
-        if (status < 0) return status;
-    }
+    for (uint32_t i = 0; i < kPagesPerSector; ++i)
+        if ((status = ProgramPage(monitor, sector + kFlashPage * i, buffer.data() + kFlashPage * i)) < 0)
+            return status;
     if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
     return ReadBackAndCompare(monitor, sector, buffer);
 }
@@ -134,51 +268,31 @@ KmError MStarUpdateFlag(dev::Monitor& monitor, uint32_t flagAddress) {
 KmError MStarInitialize(dev::Monitor& monitor) {
     KmError status = monitor.mstarSetISPMode();
     if (status < 0) return status;
+    if ((status = internal::MStarWaitBeforeWrite(monitor)) < 0) return status;
     if ((status = monitor.mstarSetSWFlashWriteProtection(false)) < 0) return status;
     internal::SleepMilliseconds(kPollMilliseconds);
     return internal::MStarWaitForReady(monitor, kReadyWaitSeconds);
 }
 
-KmError MStarTransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
-                                FWTransferProgressCallback callback, void* userData,
-                                const std::vector<const kfw::TransferMStarDataAction*>& actions) {
-    if (!file) return KmErrorInvalidArgument;
-    const uint64_t total = internal::TransferDataBytes(*file, actions);
-    if (total == 0 || actions.empty()) return KmErrorNoData;
-
-    FWTransferProgress progress{0, uint32_t(actions.size()), 0, uint32_t(total)};
-    uint64_t done = 0;
-    KmError status = 0;
-    for (const kfw::TransferMStarDataAction* action : actions) {
-        const kfw::Blob* blob = file->findBlob(action->blobID());
-        if (!blob) continue;
-        status = internal::MStarTransferBlob(monitor, action->address(), *blob, progress,
-                                             callback, userData);
-        if (status < 0) return status;
-        done += blob->size();
-        ++progress.completedCount;
-        progress.transferredBytes = uint32_t(done);
-        if (!internal::ContinueTransfer(callback, progress, userData)) return KmErrorCancelled;
-    }
-    return status;
-}
-
-KmError MStarSetUpdateFlag(dev::Monitor& monitor, const kfw::KfwFile* file,
-                           const std::vector<const kfw::TransferMStarDataAction*>& actions) {
-    if (!file) return KmErrorInvalidArgument;
-    if (internal::TransferDataBytes(*file, actions) == 0) return KmErrorNoData;
-    KmError status = KmErrorNoData;
-    for (const kfw::TransferMStarDataAction* action : actions) {
-        status = internal::MStarUpdateFlag(monitor, action->updateFlagAddress());
-        if (status < 0) return status;
-    }
-    return status;
+KmError MStarUpdateFirmware(dev::Monitor& monitor, const kfw::KfwFile* file,
+                            FWTransferProgressCallback callback, void* userData, uint32_t options,
+                            FWUpdateOutcome* outcome) {
+    if (outcome) *outcome = FWUpdateOutcomeUntouched;
+    // Nothing to write or an address out of place: refused before ISP mode or unprotecting.
+    UpdatePlan plan;
+    const KmError status = internal::PlanScaler(monitor, file, options, &plan);
+    if (status < 0) return status;
+    ScalerFlow flow;
+    return internal::RunUpdatePlan(flow, monitor, plan, callback, userData, outcome);
 }
 
 KmError MStarFinalize(dev::Monitor& monitor) {
     // A failure can leave a flash command open on the bridge, which would swallow the
     // protection commands; closing it first gets the protection back on after any failure.
     monitor.mstarEndCommand();
+    // A flash still busy with a page would ignore the write enable of the protection. A flash
+    // stuck busy is not waited for long: the protection is tried all the same.
+    if (g_readinessPolls) QuicklyReady(monitor);
     // The monitor stays in ISP mode: leaving it is the power cycle's job, which also applies
     // the marked images.
     return monitor.mstarSetSWFlashWriteProtection(true);

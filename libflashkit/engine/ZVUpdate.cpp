@@ -10,8 +10,10 @@
 #include "device/Sleep.h"
 #include "engine/BundleSearch.h"
 #include "engine/FlashBlock.h"
-#include "engine/Progress.h"
+#include "engine/ProgressGate.h"
 #include "engine/TransferExtraction.h"
+#include "engine/UpdateFlow.h"
+#include "engine/UpdatePlan.h"
 #include "package/Blob.h"
 #include "package/KfwFile.h"
 #include "package/TransferZVDataAction.h"
@@ -21,34 +23,32 @@
 namespace fwu {
 namespace {
 
+using internal::PlannedImage;
+using internal::UpdatePlan;
+
 constexpr uint32_t kBlockSize = internal::kFlashBlockSize;
 constexpr uint32_t kPageSize = internal::kFlashPageSize;
 constexpr uint32_t kPagesPerBlock = internal::kFlashPagesPerBlock;
 // Gives the monitor time to switch into its transfer mode before the first erase.
 constexpr uint32_t kTransferStateSettleMs = 100;
+constexpr uint64_t kAddressSpace = uint64_t(1) << 32;
 
 constexpr uint32_t kTransferStateTransferring = 1;
 constexpr uint32_t kTransferStateTransferred = 2;
 
-}  // namespace
-
-namespace internal {
-
-KmError ZVTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob& blob,
-                       const FWTransferProgress& progress, FWTransferProgressCallback callback,
-                       void* userData) {
+KmError WriteZVImage(dev::Monitor& monitor, uint32_t address, const kfw::Blob& blob,
+                     const FWTransferProgress& progress, internal::ProgressGate& gate) {
     if (address % kBlockSize != 0) return KmErrorInvalidState;
 
-    const size_t size = blob.size();
-    const size_t blocks = (size + kBlockSize - 1) / kBlockSize;
+    const size_t blocks = (blob.size() + kBlockSize - 1) / kBlockSize;
     FWTransferProgress current = progress;
     uint32_t sum = 0;
     std::vector<uint8_t> buffer(kBlockSize);
     KmError status = 0;
 
     for (size_t k = 0; k < blocks; ++k) {
-        const size_t offset = k * kBlockSize;
-        const uint32_t blockAddress = address + uint32_t(offset);
+        const uint32_t blockAddress = address + uint32_t(k * kBlockSize);
+        gate.erasing();
         if ((status = monitor.zvBlockErase(blockAddress)) < 0) return status;
 
         const uint32_t length = internal::FillFlashBlock(blob, k, &buffer);
@@ -58,7 +58,7 @@ KmError ZVTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob&
                                          buffer.data() + page * kPageSize, kPageSize);
             if (status < 0) return status;
             current.transferredBytes += internal::FlashPageProgress(page, length);
-            if (!internal::ContinueTransfer(callback, current, userData)) return KmErrorCancelled;
+            if (!gate.report(current)) return KmErrorCancelled;
         }
     }
 
@@ -71,60 +71,102 @@ KmError ZVTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob&
     return status;
 }
 
+// ZV: the flash regions are staging areas the monitor installs from at its restart when a
+// device's flag is set, so only flags decide what a restart does.
+class ZVFlow : public internal::UpdateFlow {
+public:
+    KmError begin(dev::Monitor& monitor) override {
+        const KmError status = monitor.setTransferState(kTransferStateTransferring);
+        if (status >= 0) internal::SleepMilliseconds(kTransferStateSettleMs);
+        return status;
+    }
+    KmError writeImage(dev::Monitor& monitor, const PlannedImage& image,
+                       const FWTransferProgress& progress, internal::ProgressGate& gate) override {
+        // A flag left set by an earlier run would have the next restart install this area
+        // while it is half rewritten.
+        if (image.flagged) {
+            const KmError status = monitor.zvSetUpdateFlag(uint8_t(image.flag), false);
+            if (status < 0) return status;
+        }
+        return WriteZVImage(monitor, image.address, *image.blob, progress, gate);
+    }
+    // Flags only once every image passed its checksum, so a failed run never has the monitor
+    // install a partial set.
+    KmError finish(dev::Monitor& monitor, const UpdatePlan& plan) override {
+        KmError status = 0;
+        for (const PlannedImage& image : plan.images) {
+            if (!image.flagged) continue;
+            if ((status = monitor.zvSetUpdateFlag(uint8_t(image.flag), true)) < 0) return status;
+            ++m_flagsSet;
+        }
+        return status;
+    }
+    FWUpdateOutcome outcome(const internal::RunState& state) const override {
+        if (state.finished) return FWUpdateOutcomeComplete;
+        if (m_flagsSet > 0) return FWUpdateOutcomeMixed;
+        return state.begun ? FWUpdateOutcomeOldFirmwareKept : FWUpdateOutcomeUntouched;
+    }
+
+private:
+    size_t m_flagsSet = 0;
+};
+
+}  // namespace
+
+namespace internal {
+
+KmError ZVTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob& blob,
+                       const FWTransferProgress& progress, FWTransferProgressCallback callback,
+                       void* userData) {
+    ProgressGate gate(callback, userData);
+    return WriteZVImage(monitor, address, blob, progress, gate);
+}
+
+KmError PlanZV(dev::Monitor& monitor, const kfw::KfwFile* file, uint32_t options, UpdatePlan* plan) {
+    kfw::Bundle* bundle = nullptr;
+    kfw::DeviceVersionList versions;
+    dev::DeviceProfileList profile;
+    const KmError status = FindBundleAndProfile(file, monitor, &bundle, &versions, &profile);
+    if (status < 0) return status;
+
+    const auto actions = ExtractTransferZVData(*file, *bundle, profile, versions, options);
+    plan->kind = UpdateKind::ZV;
+    plan->actionCount = uint32_t(actions.size());
+    plan->estimatedSeconds = PlanSeconds(*file, *bundle, {actions.begin(), actions.end()});
+    // An empty image is not written: flagging its device would install whatever its area holds.
+    for (const kfw::TransferZVDataAction* action : actions) {
+        PlannedImage image;
+        image.action = action;
+        image.blob = file->findBlob(action->blobID());
+        if (!image.blob || image.blob->size() == 0) continue;
+        image.address = action->address();
+        image.blocks = uint32_t((image.blob->size() + kBlockSize - 1) / kBlockSize);
+        if (image.address % kBlockSize != 0 || ImageRange(image).end > kAddressSpace)
+            return KmErrorInvalidState;
+        if (const dev::DeviceProfile* device = profile.findAddress(image.address)) {
+            image.hasDevice = true;
+            image.deviceID = device->device;
+            image.flagged = true;
+            image.flag = uint8_t(device->updateFlagIndex);
+        }
+        plan->add(std::move(image));
+    }
+    if (plan->images.empty()) return KmErrorNoData;
+    return ImagesApart(*plan) ? status : KmErrorInvalidState;
+}
+
 }  // namespace internal
 
 KmError ZVTransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
-                             FWTransferProgressCallback callback, void* userData,
-                             uint32_t options) {
-    kfw::Bundle* bundle = nullptr;
-    kfw::DeviceVersionList versions;
-    KmError status = internal::KfwFileGetBundleForMonitor(file, monitor, &bundle, &versions);
+                             FWTransferProgressCallback callback, void* userData, uint32_t options,
+                             FWUpdateOutcome* outcome) {
+    if (outcome) *outcome = FWUpdateOutcomeUntouched;
+    UpdatePlan plan;
+    const KmError status = internal::PlanZV(monitor, file, options, &plan);
     if (status < 0) return status;
-    if (!bundle) return KmErrorInvalidState;
-
-    dev::DeviceProfileList profile;
-    if ((status = internal::ReadDeviceProfile(*file, monitor, &profile)) < 0) return status;
-
-    const std::vector<const kfw::TransferZVDataAction*> actions =
-        internal::ExtractTransferZVData(*file, *bundle, profile, versions, options);
-    const uint64_t total = internal::TransferDataBytes(*file, actions);
-    if (total == 0 || actions.empty()) return KmErrorNoData;
-
-    FWTransferProgress progress{};
-    progress.completedCount = 0;
-    progress.totalCount = uint32_t(actions.size());
-    progress.transferredBytes = 0;
-    progress.totalBytes = uint32_t(total);
-
-    if ((status = monitor.setTransferState(kTransferStateTransferring)) < 0) return status;
-    internal::SleepMilliseconds(kTransferStateSettleMs);
-
-    // A failure leaves the state at 1: resetting it is the caller's business, which also covers
-    // failures before this point.
-    uint64_t done = 0;
-    for (const kfw::TransferZVDataAction* action : actions) {
-        const kfw::Blob* blob = file->findBlob(action->blobID());
-        if (!blob) continue;
-        status = internal::ZVTransferBlob(monitor, action->address(), *blob, progress, callback,
-                                          userData);
-        if (status < 0) return status;
-        done += blob->size();
-        ++progress.completedCount;
-        progress.transferredBytes = uint32_t(done);
-        if (!internal::ContinueTransfer(callback, progress, userData)) return KmErrorCancelled;
-    }
-
-    // Flags only once every image passed its checksum, so a failed run never has the monitor
-    // install a partial set.
-    for (const kfw::TransferZVDataAction* action : actions) {
-        const dev::DeviceProfile* device = profile.findAddress(action->address());
-        // Nothing was written for an action without its image: flagging it would have the
-        // monitor install whatever its flash happens to hold there.
-        if (!device || !file->findBlob(action->blobID())) continue;
-        status = monitor.zvSetUpdateFlag(uint8_t(device->updateFlagIndex), true);
-        if (status < 0) return status;
-    }
-    return status;
+    // A failure leaves the state at 1: resetting it is the caller's business.
+    ZVFlow flow;
+    return internal::RunUpdatePlan(flow, monitor, plan, callback, userData, outcome);
 }
 
 KmError ZVTriggerUpdate(dev::Monitor& monitor) {

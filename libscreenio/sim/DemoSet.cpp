@@ -88,6 +88,25 @@ MonitorSpec MStarMonitor() {
     return monitor;
 }
 
+// A scaler monitor whose last update was cut short: the scaler's image region was erased and
+// never rewritten, so it starts in its boot loader (MCU ISP MODE) until a recovery package
+// writes a complete image. Its OSD font is intact.
+MonitorSpec RecoveryMonitor() {
+    MonitorSpec monitor;
+    monitor.product = "Demo V32R";
+    monitor.serial = "V32R0005";
+    monitor.kind = MonitorKind::MStar;
+    monitor.flashSize = 0x100000;
+    monitor.devices = {
+        FlashDevice(0x100, "Scaler", 118, 0x000000, 0x0FE000, 0, 1),
+        FlashDevice(0x400, "OSD Font", 4, 0x080000, 0x0FF000, 0, 2),
+    };
+    monitor.devices[0].boots = false;
+    monitor.mstarPowerCycleMs = 3000;
+    monitor.restartMs = 3000;
+    return monitor;
+}
+
 // Raw flash through the ZV commands, with update flags.
 MonitorSpec ZvMonitor() {
     MonitorSpec monitor;
@@ -108,7 +127,7 @@ MonitorSpec ZvMonitor() {
 
 SimConfig DemoSet::config() {
     SimConfig config;
-    config.monitors = {FilesMonitor(), LegacyMonitor(), MStarMonitor(), ZvMonitor()};
+    config.monitors = {FilesMonitor(), LegacyMonitor(), MStarMonitor(), ZvMonitor(), RecoveryMonitor()};
     config.stateFile = stateFilePath();
     return config;
 }

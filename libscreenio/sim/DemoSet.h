@@ -5,7 +5,8 @@
 
 namespace screenio::sim {
 
-// The built-in monitors of SCREENIO_SIM=demo: one of each update kind, sharing a state file so
+// The built-in monitors of SCREENIO_SIM=demo: one of each update kind and a scaler monitor that
+// needs recovery (it starts in MCU ISP MODE), sharing a state file so
 // that separate runs of a tool see what an earlier run did.
 class DemoSet {
 public:

@@ -29,7 +29,7 @@ FaultInjector::Effects FaultInjector::onRequest(uint16_t page, uint16_t usage, A
     *counted = false;
     for (size_t i = 0; i < m_rules.size(); ++i) {
         const FaultRule& rule = m_rules[i];
-        if (rule.page != page || rule.usage != usage) continue;
+        if (!rule.anyUsage && (rule.page != page || rule.usage != usage)) continue;
         if (!rule.anyAccess && rule.access != access) continue;
         uint32_t number = ++m_counters[i];
         *counted = true;
@@ -48,6 +48,7 @@ FaultInjector::Effects FaultInjector::onRequest(uint16_t page, uint16_t usage, A
         case FaultEffect::CorruptChecksum: effects.corruptChecksum = true; break;
         case FaultEffect::StayBusy: effects.stayBusy = true; break;
         case FaultEffect::FlipBit: effects.flipBit = true; break;
+        case FaultEffect::PowerCut: effects.powerCut = true; break;
         }
     }
     return effects;
@@ -56,7 +57,8 @@ FaultInjector::Effects FaultInjector::onRequest(uint16_t page, uint16_t usage, A
 bool FaultInjector::active(uint16_t page, FaultEffect effect) const {
     for (size_t i = 0; i < m_rules.size(); ++i) {
         const FaultRule& rule = m_rules[i];
-        if (rule.page == page && rule.effect == effect && covers(rule, m_counters[i])) return true;
+        if ((rule.anyUsage || rule.page == page) && rule.effect == effect && covers(rule, m_counters[i]))
+            return true;
     }
     return false;
 }

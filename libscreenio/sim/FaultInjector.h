@@ -23,6 +23,7 @@ public:
         bool corruptChecksum = false;
         bool stayBusy = false;
         bool flipBit = false;
+        bool powerCut = false;
     };
 
     void add(const FaultRule& rule);

@@ -7,6 +7,8 @@ namespace {
 
 constexpr uint32_t kAddressReportLength = 4;
 constexpr uint8_t kIspKey[] = {'V', 'R', 'N', 'X'};
+constexpr uint8_t kOpReadStatus = 0x05;
+constexpr uint8_t kOpReadData = 0x03;
 
 bool isFlashTarget(uint16_t target) {
     return target == MStarBridge::kTargetFlashWrite || target == MStarBridge::kTargetFlashRead ||
@@ -57,6 +59,7 @@ KmError MStarBridge::writeData(const uint8_t* report, uint32_t length) {
         if (!m_commandOpen) {
             m_flash.select();
             m_commandOpen = true;
+            m_commandReads = m_length > 0 && (data[0] == kOpReadStatus || data[0] == kOpReadData);
         }
         m_flash.write(data, m_length);
         return 0;
@@ -88,6 +91,19 @@ KmError MStarBridge::readData(uint8_t* report, uint32_t length) {
         std::memset(report + 2, 0xFF, m_length);
     }
     return 0;
+}
+
+bool MStarBridge::changes(const uint8_t* report, uint32_t length) const {
+    if (!m_haveTarget) return false; // refused: nothing happens
+    switch (m_target) {
+    case kTargetEnterIsp:
+    case kTargetLeaveIsp: return true;
+    case kTargetFlashWrite:
+        if (m_commandOpen) return !m_commandReads;
+        if (report == nullptr || length < 3 || m_length == 0) return false;
+        return report[2] != kOpReadStatus && report[2] != kOpReadData;
+    default: return false;
+    }
 }
 
 bool MStarBridge::ispMode() const { return m_isp; }

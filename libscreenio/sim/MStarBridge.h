@@ -39,6 +39,10 @@ public:
     // FF30/11 get: bytes 0-1 the data length, data from byte 2.
     KmError readData(uint8_t* report, uint32_t length);
 
+    // Whether this data report (FF30/11 set) would change the monitor: entering or leaving ISP
+    // mode, or bytes of a flash command other than a status or data read.
+    bool changes(const uint8_t* report, uint32_t length) const;
+
     bool ispMode() const;
     // Power cycle: leaves ISP mode and power-cycles the flash, so an open command is dropped
     // without executing and the write-enable latch is cleared.
@@ -53,6 +57,7 @@ private:
     bool m_haveTarget = false;
     bool m_isp = false;
     bool m_commandOpen = false; // the flash is selected for a command from 0x1092
+    bool m_commandReads = false; // ... and that command is a status or data read
 };
 
 }  // namespace screenio::sim

@@ -40,6 +40,9 @@ struct DeviceSpec {
     uint32_t address = 0;      // MStar and ZV: flash address of the device's image
     uint32_t flagAddress = 0;  // MStar: address of the device's 4-byte update marker
     uint8_t updateFlagIndex = 0; // ZV: index of the device's update flag
+    // MStar and ZV: false starts the device without a bootable image (its flash region holds
+    // nothing that passes the boot loader's check), so the monitor starts in MCU ISP MODE.
+    bool boots = true;
 };
 
 // An additional file on a Files or Legacy monitor, for tests of the file operations.
@@ -59,6 +62,8 @@ enum class FaultEffect {
     StayBusy,        // the CRC, the ZV command or the flash stays busy until the rule ends
     DropOff,         // the monitor leaves the bus: this and later requests fail with GONE
     FlipBit,         // flash programmed by the request gets one data bit flipped
+    PowerCut,        // power fails as the request arrives: it is not carried out, what is
+                     // volatile is lost, flash and files stay, and the monitor restarts at once
 };
 
 // Fault injection: the requests of one usage (and access) are counted from 1; those numbered
@@ -66,6 +71,7 @@ enum class FaultEffect {
 struct FaultRule {
     uint16_t page = 0;
     uint16_t usage = 0;
+    bool anyUsage = false;            // count the requests of every usage (page/usage unused)
     bool anyAccess = true;            // when false, only requests of `access` are counted
     Access access = Access::SetArray;
     uint32_t first = 1;

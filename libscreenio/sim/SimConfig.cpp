@@ -168,7 +168,7 @@ DeviceSpec ParseDevice(const json& object, const std::string& path, const Monito
     CheckMembers(object, path,
                  {"id", "name", "fileName", "recordSize", "recordCount", "version",
                   "displayOrder", "hexVersion", "versionText", "address", "flagAddress",
-                  "updateFlagIndex"});
+                  "updateFlagIndex", "boots"});
     DeviceSpec device;
     if (!Find(object, "id")) Fail(Member(path, "id"), "missing");
     ReadUnsigned(object, path, "id", device.id);
@@ -191,6 +191,9 @@ DeviceSpec ParseDevice(const json& object, const std::string& path, const Monito
     ReadUnsigned(object, path, "address", device.address);
     ReadUnsigned(object, path, "flagAddress", device.flagAddress);
     ReadUnsigned(object, path, "updateFlagIndex", device.updateFlagIndex);
+    if (Find(object, "boots") && !HasFlash(monitor.kind))
+        Fail(Member(path, "boots"), std::string("not used by ") + KindName(monitor.kind) + " monitors");
+    device.boots = ReadBool(object, path, "boots", device.boots);
 
     if (HasFlash(monitor.kind) && device.address >= monitor.flashSize)
         Fail(Member(path, "address"), "outside the flash (flashSize " +
@@ -232,9 +235,13 @@ FaultRule ParseFault(const json& object, const std::string& path) {
     FaultRule rule;
     const json* usage = Find(object, "usage");
     if (!usage) Fail(Member(path, "usage"), "missing");
-    UsageId id = ParseUsage(*usage, Member(path, "usage"));
-    rule.page = id.page;
-    rule.usage = id.usage;
+    if (usage->is_string() && usage->get<std::string>() == "*") {
+        rule.anyUsage = true; // counts every request, so a test can interrupt a flow anywhere
+    } else {
+        UsageId id = ParseUsage(*usage, Member(path, "usage"));
+        rule.page = id.page;
+        rule.usage = id.usage;
+    }
     if (Find(object, "access")) {
         rule.anyAccess = false;
         rule.access = ReadName<Access>(object, path, "access",
@@ -255,7 +262,8 @@ FaultRule ParseFault(const json& object, const std::string& path) {
                                          {"corrupt-checksum", FaultEffect::CorruptChecksum},
                                          {"stay-busy", FaultEffect::StayBusy},
                                          {"drop-off", FaultEffect::DropOff},
-                                         {"flip-bit", FaultEffect::FlipBit}},
+                                         {"flip-bit", FaultEffect::FlipBit},
+                                         {"power-cut", FaultEffect::PowerCut}},
                                         rule.effect);
     if (const json* status = Find(object, "status")) {
         std::string where = Member(path, "status");

@@ -20,6 +20,18 @@ struct SimRequest {
     std::vector<uint8_t> data; // bytes sent (set) or returned (get)
     int64_t value = 0;         // value sent or returned
     KmError status = 0;
+    // A request that changes the monitor if carried out: it writes, erases, creates, sets a
+    // register or flag, restarts, switches the OSD, or enters or leaves ISP mode. Selections
+    // for a read (FF00/D8, FF02/C2, FD, FC, FF01/124, FF30/10), flash status and data reads
+    // and ZV checksums are not. Judged as the request arrives, whatever its outcome.
+    bool changing = false;
+};
+
+// How the monitor came out of its last restart or power cycle.
+struct SimBootState {
+    bool boots = true;               // every device boots: the monitor runs its firmware
+    std::string product;             // the product it reports now ("MCU ISP MODE" if not)
+    std::vector<uint32_t> notBooting; // IDs of the devices that do not boot
 };
 
 // One usage the monitor offers and the requests it answers on it.
@@ -48,7 +60,8 @@ public:
     SimMonitor& operator=(const SimMonitor&) = delete;
 
     const MonitorSpec& spec() const;
-    // The usages offered, ordered by page then usage; fixed from construction on.
+    // The usages of the monitor's kind, ordered by page then usage; fixed from construction on.
+    // In MCU ISP MODE the version usages stay listed but refuse their requests.
     std::vector<SimUsage> usages() const;
 
     // On the bus now: not restarting, not dropped off.
@@ -66,7 +79,8 @@ public:
                      uint32_t length);
 
     // Controls for tests and tools.
-    // Switches the monitor off and on: applies flagged scaler images, then restarts.
+    // Switches the monitor off and on: what is volatile is lost, the boot loader decides which
+    // devices boot (and installs marked or flagged images), then the monitor restarts.
     void powerCycle();
     void addFault(const FaultRule& rule);
     void clearFaults();
@@ -77,12 +91,18 @@ public:
 
     // Observations for tests.
     uint32_t deviceVersion(uint32_t deviceId) const; // 0 for an unknown device
+    // Whether it boots and what it reports, decided at its last restart or power cycle.
+    SimBootState bootState() const;
+    // Requests received so far that would change the monitor (see SimRequest::changing);
+    // kept in the state file, so a test can check a run of another process.
+    uint64_t changingRequests() const;
     uint32_t transferState() const;
     int64_t osdValue() const;                        // last value written to FF00/0F
     std::optional<std::vector<uint8_t>> fileContent(const std::string& name) const;
     std::vector<uint8_t> readFlash(uint32_t address, uint32_t length) const;
     void writeFlash(uint32_t address, const std::vector<uint8_t>& bytes); // test set-up
-    bool flashWriteProtected() const;
+    bool flashWriteProtected() const; // some part of the scaler flash is protected
+    uint8_t flashStatus() const;      // the scaler flash's status register
     bool ispMode() const;
     uint32_t zvUpdateFlags() const; // bit i: update flag i is set
     uint32_t restartCount() const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "sim/SimClock.h"
 
@@ -25,7 +26,7 @@ constexpr uint8_t kStatusProtect = 0x1C; // bits 2-4
 }  // namespace
 
 SpiNorFlash::SpiNorFlash(uint32_t size, Timing timing)
-    : m_size(size), m_timing(timing), m_memory(size, 0xFF) {
+    : m_size(size), m_timing(timing), m_memory(size) {
     m_command.reserve(kHeaderLength + kPageSize);
 }
 
@@ -72,7 +73,7 @@ void SpiNorFlash::read(uint8_t* bytes, size_t length) {
             } else if (m_command[0] == kReadData && addressComplete()) {
                 uint32_t start = commandAddress();
                 if (start < m_size) {
-                    value = m_memory[(start + m_readOffset) % m_size];
+                    value = m_memory.at(uint32_t((start + m_readOffset) % m_size));
                 }
                 ++m_readOffset;
             }
@@ -131,53 +132,71 @@ void SpiNorFlash::execute() {
     case kWriteStatus:
         if (m_commandLength != 2 || !m_writeEnabled) return;
         m_writeEnabled = false;
-        m_protected = m_command[1] != 0;
+        // Busy and the latch are read-only; only the protection bits take the host's byte.
+        m_protection = m_command[1] & kStatusProtect;
         startBusy(m_timing.statusWriteUs);
+        if (m_statusWritten) m_statusWritten(m_command[1]);
         return;
     case kSectorErase:
-    case kBlockErase: {
-        if (m_commandLength != kHeaderLength || !m_writeEnabled) return;
-        uint32_t address = commandAddress();
-        if (address >= m_size) return; // beyond the array: ignored, the latch stays
-        m_writeEnabled = false;
-        if (m_protected) return;
-        uint32_t unit = opcode == kBlockErase ? kBlockSize : kSectorSize;
-        uint32_t start = address - address % unit;
-        uint32_t end = std::min<uint64_t>(uint64_t(start) + unit, m_size);
-        std::fill(m_memory.begin() + start, m_memory.begin() + end, uint8_t(0xFF));
-        startBusy(opcode == kBlockErase ? m_timing.blockEraseUs : m_timing.sectorEraseUs);
-        return;
-    }
-    case kPageProgram: {
-        if (m_commandLength <= kHeaderLength || !m_writeEnabled) return;
-        uint32_t address = commandAddress();
-        if (address >= m_size) return;
-        m_writeEnabled = false;
-        if (m_protected) return;
-        if (m_flipNext) {
-            m_flipNext = false;
-            m_command[kHeaderLength] ^= 0x01;
-        }
-        const uint32_t page = address - address % kPageSize;
-        const uint32_t offset = address % kPageSize;
-        const size_t latched = std::min<size_t>(m_commandLength - kHeaderLength, kPageSize);
-        for (size_t j = 0; j < latched; ++j) {
-            uint32_t target = page + uint32_t((offset + j) % kPageSize);
-            if (target < m_size) m_memory[target] &= m_command[kHeaderLength + j];
-        }
-        startBusy(m_timing.pageProgramUs);
-        return;
-    }
+    case kBlockErase: executeErase(opcode); return;
+    case kPageProgram: executeProgram(); return;
     default:
         return; // read status, read data and unknown opcodes do nothing at the end
     }
+}
+
+uint32_t SpiNorFlash::protectedFrom() const {
+    const unsigned level = m_protection >> 2;
+    if (level == 0) return m_size;
+    if (level == 7) return 0;
+    const uint64_t top = uint64_t(kBlockSize) << (level - 1);
+    return top >= m_size ? 0 : uint32_t(m_size - top);
+}
+
+bool SpiNorFlash::allowed(uint32_t end) const { return end <= protectedFrom(); }
+
+void SpiNorFlash::executeErase(uint8_t opcode) {
+    if (m_commandLength != kHeaderLength || !m_writeEnabled) return;
+    const uint32_t address = commandAddress();
+    if (address >= m_size) return; // beyond the array: ignored, the latch stays
+    m_writeEnabled = false;
+    const uint32_t unit = opcode == kBlockErase ? kBlockSize : kSectorSize;
+    const uint32_t start = address - address % unit;
+    const uint32_t end = uint32_t(std::min<uint64_t>(uint64_t(start) + unit, m_size));
+    if (!allowed(end)) return;
+    m_memory.erase(start, end);
+    startBusy(opcode == kBlockErase ? m_timing.blockEraseUs : m_timing.sectorEraseUs);
+    if (m_changed) m_changed(start, end);
+}
+
+void SpiNorFlash::executeProgram() {
+    if (m_commandLength <= kHeaderLength || !m_writeEnabled) return;
+    const uint32_t address = commandAddress();
+    if (address >= m_size) return;
+    m_writeEnabled = false;
+    const uint32_t page = address - address % kPageSize;
+    const uint32_t pageEnd = uint32_t(std::min<uint64_t>(uint64_t(page) + kPageSize, m_size));
+    if (!allowed(pageEnd)) return;
+    if (m_flipNext) {
+        m_flipNext = false;
+        m_command[kHeaderLength] ^= 0x01;
+    }
+    const uint32_t offset = address % kPageSize;
+    const size_t latched = std::min<size_t>(m_commandLength - kHeaderLength, kPageSize);
+    // The bytes wrap within the page: the page's image, 0xFF where nothing was latched.
+    uint8_t image[kPageSize];
+    std::fill_n(image, kPageSize, uint8_t(0xFF));
+    for (size_t j = 0; j < latched; ++j) image[(offset + j) % kPageSize] = m_command[kHeaderLength + j];
+    m_memory.program(page, image, pageEnd - page);
+    startBusy(m_timing.pageProgramUs);
+    if (m_changed) m_changed(page, pageEnd);
 }
 
 uint8_t SpiNorFlash::status() const {
     uint8_t value = 0;
     if (busy()) value |= kStatusBusy;
     if (m_writeEnabled) value |= kStatusWel;
-    if (m_protected) value |= kStatusProtect;
+    value |= m_protection;
     return value;
 }
 
@@ -185,21 +204,40 @@ bool SpiNorFlash::busy() const { return m_stuckBusy || SimClock::nowUs() < m_bus
 
 bool SpiNorFlash::writeEnabled() const { return m_writeEnabled; }
 
-bool SpiNorFlash::writeProtected() const { return m_protected; }
+bool SpiNorFlash::writeProtected() const { return m_protection != 0; }
+
+uint8_t SpiNorFlash::protectionBits() const { return m_protection; }
+
+void SpiNorFlash::setProtectionBits(uint8_t bits) { m_protection = bits & kStatusProtect; }
 
 uint32_t SpiNorFlash::size() const { return m_size; }
 
-const std::vector<uint8_t>& SpiNorFlash::contents() const { return m_memory; }
+const SparseMemory& SpiNorFlash::memory() const { return m_memory; }
+
+std::vector<uint8_t> SpiNorFlash::contents(uint32_t address, uint32_t length) const {
+    return m_memory.read(address, length);
+}
+
+void SpiNorFlash::replaceMemory(SparseMemory memory) {
+    if (memory.size() != m_size) throw std::invalid_argument("SpiNorFlash: memory of another size");
+    m_memory = std::move(memory);
+}
 
 void SpiNorFlash::load(uint32_t address, const uint8_t* bytes, size_t length) {
     if (length == 0) return;
     if (bytes == nullptr || address > m_size || length > m_size - address) {
         throw std::out_of_range("SpiNorFlash::load: bytes outside the flash");
     }
-    std::copy(bytes, bytes + length, m_memory.begin() + address);
+    m_memory.load(address, bytes, length);
 }
 
-void SpiNorFlash::setWriteProtected(bool on) { m_protected = on; }
+void SpiNorFlash::setWriteProtected(bool on) { m_protection = on ? kStatusProtect : 0; }
+
+void SpiNorFlash::onChange(std::function<void(uint32_t, uint32_t)> changed) { m_changed = std::move(changed); }
+
+void SpiNorFlash::onStatusWrite(std::function<void(uint8_t)> statusWritten) {
+    m_statusWritten = std::move(statusWritten);
+}
 
 void SpiNorFlash::flipBitOnNextProgram() { m_flipNext = true; }
 

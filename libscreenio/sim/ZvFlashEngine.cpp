@@ -5,7 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/Base64.h"
 #include "sim/LittleEndian.h"
 #include "sim/SimClock.h"
 
@@ -15,16 +14,21 @@ namespace {
 constexpr uint8_t kOpWrite = 0;
 constexpr uint8_t kOpErase = 2;
 constexpr uint8_t kOpChecksum = 3;
-constexpr uint32_t kSectorSize = 0x1000;
 
 }  // namespace
 
 ZvFlashEngine::ZvFlashEngine(uint32_t flashSize, uint32_t eraseMs, uint32_t checksumMsPerBlock)
-    : m_flash(flashSize, 0xFF), m_eraseMs(eraseMs), m_checksumMsPerBlock(checksumMsPerBlock) {}
+    : m_flash(flashSize), m_eraseMs(eraseMs), m_checksumMsPerBlock(checksumMsPerBlock) {}
 
 bool ZvFlashEngine::busy() const { return SimClock::nowUs() < m_busyUntilUs; }
 
-uint32_t ZvFlashEngine::size() const { return static_cast<uint32_t>(m_flash.size()); }
+uint32_t ZvFlashEngine::size() const { return m_flash.size(); }
+
+const SparseMemory& ZvFlashEngine::memory() const { return m_flash; }
+
+bool ZvFlashEngine::dataChanges() const {
+    return m_pending == Pending::Write || (m_pending == Pending::Execute && m_operation == kOpErase);
+}
 
 KmError ZvFlashEngine::command(const uint8_t* report) {
     if (busy()) return SCREENIO_ERROR_REJECTED;
@@ -43,10 +47,10 @@ KmError ZvFlashEngine::data(const uint8_t* report, bool flipBit) {
         if (m_address > m_flash.size() || m_flash.size() - m_address < kPageSize)
             return SCREENIO_ERROR_REJECTED;
         m_pending = Pending::None;
-        // Through a local pointer, so the loop is not a byte at a time re-reading the members.
-        uint8_t* target = m_flash.data() + m_address;
-        target[0] &= flipBit ? static_cast<uint8_t>(report[0] ^ 1u) : report[0];
-        for (uint32_t i = 1; i < kPageSize; ++i) target[i] &= report[i];
+        uint8_t page[kPageSize];
+        std::copy_n(report, kPageSize, page);
+        if (flipBit) page[0] ^= 1u;
+        m_flash.program(m_address, page, kPageSize);
         return 0;
     }
     if (report[0] != 0xFF) return SCREENIO_ERROR_REJECTED;
@@ -58,8 +62,7 @@ KmError ZvFlashEngine::data(const uint8_t* report, bool flipBit) {
             m_status = kStatusFailed;
             return 0;
         }
-        uint32_t end = std::min<uint32_t>(m_address + kBlockSize, size());
-        std::fill(m_flash.begin() + m_address, m_flash.begin() + end, 0xFF);
+        m_flash.erase(m_address, std::min<uint32_t>(m_address + kBlockSize, size()));
         m_status = kStatusDone;
         m_busyUntilUs = now + static_cast<int64_t>(m_eraseMs) * 1000;
         return 0;
@@ -68,10 +71,7 @@ KmError ZvFlashEngine::data(const uint8_t* report, bool flipBit) {
         m_status = kStatusFailed;
         return 0;
     }
-    uint32_t sum = 0;
-    const uint8_t* bytes = m_flash.data() + m_address;
-    for (uint32_t i = 0, n = m_length; i < n; ++i) sum += bytes[i];
-    m_checksum = 0u - sum; // the host adds it to its own byte sum and expects 0
+    m_checksum = 0u - m_flash.byteSum(m_address, m_length); // the host adds it to its own byte sum and expects 0
     m_hasChecksum = true;
     m_status = kStatusDone;
     uint64_t blocks = (static_cast<uint64_t>(m_length) + kBlockSize - 1) / kBlockSize;
@@ -91,15 +91,11 @@ void ZvFlashEngine::status(uint8_t* reply, bool stayBusy, bool corruptChecksum) 
 }
 
 std::vector<uint8_t> ZvFlashEngine::read(uint32_t address, uint32_t length) const {
-    std::vector<uint8_t> out(length, 0xFF);
-    for (uint32_t i = 0; i < length && static_cast<uint64_t>(address) + i < m_flash.size(); ++i)
-        out[i] = m_flash[address + i];
-    return out;
+    return m_flash.read(address, length);
 }
 
 void ZvFlashEngine::load(uint32_t address, const std::vector<uint8_t>& bytes) {
-    for (size_t i = 0; i < bytes.size() && address + i < m_flash.size(); ++i)
-        m_flash[address + i] = bytes[i];
+    m_flash.load(address, bytes.data(), bytes.size());
 }
 
 void ZvFlashEngine::reset() {
@@ -110,19 +106,12 @@ void ZvFlashEngine::reset() {
 }
 
 nlohmann::json ZvFlashEngine::save() const {
-    nlohmann::json sectors = nlohmann::json::array();
-    for (uint32_t at = 0; at < m_flash.size(); at += kSectorSize) {
-        uint32_t length = std::min<uint32_t>(kSectorSize, size() - at);
-        auto begin = m_flash.begin() + at;
-        if (std::all_of(begin, begin + length, [](uint8_t b) { return b == 0xFF; })) continue;
-        sectors.push_back({{"address", at}, {"data", Base64::encode(&m_flash[at], length)}});
-    }
     const char* pending = m_pending == Pending::Write     ? "write"
                           : m_pending == Pending::Execute ? "execute"
                                                           : "none";
     return {
         {"size", size()},
-        {"sectors", sectors},
+        {"sectors", m_flash.save()},
         {"pending", pending},
         {"address", m_address},
         {"length", m_length},
@@ -139,14 +128,7 @@ void ZvFlashEngine::restore(const nlohmann::json& state) {
     if (stateSize != size())
         throw std::runtime_error("ZV flash size " + std::to_string(stateSize) +
                                  " in the state differs from the monitor's " + std::to_string(size()));
-    std::vector<uint8_t> flash(m_flash.size(), 0xFF);
-    for (const nlohmann::json& sector : state.at("sectors")) {
-        uint32_t at = sector.at("address").get<uint32_t>();
-        std::vector<uint8_t> bytes = Base64::decode(sector.at("data").get<std::string>());
-        if (at > flash.size() || flash.size() - at < bytes.size())
-            throw std::runtime_error("ZV flash sector at " + std::to_string(at) + " lies outside the flash");
-        std::copy(bytes.begin(), bytes.end(), flash.begin() + at);
-    }
+    SparseMemory flash = SparseMemory::restore(size(), state.at("sectors"));
     std::string pending = state.at("pending").get<std::string>();
     if (pending != "none" && pending != "write" && pending != "execute")
         throw std::runtime_error("unknown ZV command state '" + pending + "'");

@@ -5,6 +5,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "screenio/screenio.h"
+#include "sim/SparseMemory.h"
 
 namespace screenio::sim {
 
@@ -29,9 +30,15 @@ public:
     void status(uint8_t* reply, bool stayBusy, bool corruptChecksum) const;
     bool busy() const;
 
+    // Whether a data report (FF01/123 set) now would change the flash: it would carry a page or
+    // execute an erase, not a checksum.
+    bool dataChanges() const;
+
     uint32_t size() const;
+    const SparseMemory& memory() const;
     std::vector<uint8_t> read(uint32_t address, uint32_t length) const; // FF beyond the end
-    void load(uint32_t address, const std::vector<uint8_t>& bytes);     // set-up, no flash rules
+    // Set-up, no flash rules. Throws std::out_of_range when the bytes do not fit.
+    void load(uint32_t address, const std::vector<uint8_t>& bytes);
     // A restart forgets the command in progress.
     void reset();
 
@@ -41,7 +48,7 @@ public:
 private:
     enum class Pending { None, Write, Execute };
 
-    std::vector<uint8_t> m_flash;
+    SparseMemory m_flash;
     uint32_t m_eraseMs;
     uint32_t m_checksumMsPerBlock;
     Pending m_pending = Pending::None;

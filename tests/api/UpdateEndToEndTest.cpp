@@ -151,6 +151,7 @@ TEST_F(UpdateEndToEnd, ScalerMonitorInOneCall) {
     EXPECT_EQ(FWMonitorTransferFirmwareData(handle(), package.get(), nullptr, nullptr), KmErrorNotSupported);
 
     ProgressCheck progress;
+    record();
     ASSERT_GE(FWMonitorUpdateFirmware(handle(), package.get(), &ProgressCheck::Record, &progress, 0), 0);
     progress.expectFinished(70000, 1);
     // The flash holds the image, erased bytes up to the block end, and the marker.
@@ -160,7 +161,7 @@ TEST_F(UpdateEndToEnd, ScalerMonitorInOneCall) {
     std::vector<uint8_t> flag(0x1000, 0xFF);
     std::fill_n(flag.begin(), 4, 0xA5);
     EXPECT_EQ(sim().readFlash(0xF0000, 0x1000), flag);
-    EXPECT_TRUE(sim().flashWriteProtected());
+    EXPECT_TRUE(fwu::test::ProtectionByteWritten(recorded()));
 
     sim().powerCycle();
     void* monitor = waitForMonitor("M0000001");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "flashkit/flashkit.h"
+#include "sim/SimImage.h"
 #include "support/Faults.h"
 #include "support/MonitorSpecs.h"
 #include "support/PackageBuilder.h"
@@ -29,6 +30,14 @@ enum class Variant { Working, NoBundle, AtTarget, OddSize, Unaligned, BadFlag, N
 using fwu::test::MakeFault;
 
 constexpr uint32_t kScalerFlag = 0xF0000;
+
+// A scaler image with the header that states its length and CRC: the scaler runs it in place,
+// so a half-written one must not boot.
+std::vector<uint8_t> CheckedImage(uint32_t version, size_t size) {
+    std::vector<uint8_t> payload(size - screenio::sim::SimImage::kCheckedHeader);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = uint8_t(1 + i * 13 + (i >> 9));
+    return screenio::sim::SimImage::make(version, payload);
+}
 
 void BuildPackage(Kind kind, Variant variant, PackageBuilder& p) {
     const bool noBundle = variant == Variant::NoBundle;
@@ -64,7 +73,7 @@ void BuildPackage(Kind kind, Variant variant, PackageBuilder& p) {
         const bool atTarget = variant == Variant::AtTarget;
         std::vector<FWUuid> actions;
         if (!atTarget)
-            actions.push_back(p.mstarTransfer(p.blob("scaler", PackageBuilder::Image(0x400, 70000)),
+            actions.push_back(p.mstarTransfer(p.blob("scaler", CheckedImage(0x400, 70000)),
                                               variant == Variant::Unaligned ? 0x21000 : 0x20000,
                                               variant == Variant::BadFlag ? kScalerFlag + 4093 : kScalerFlag));
         p.bundle(actions, conditions);
@@ -110,7 +119,22 @@ const std::function<void(SimMonitor&)> kScalerUntouched = [](SimMonitor& m) {
     EXPECT_EQ(m.readFlash(0x20000, 16), std::vector<uint8_t>(16, 0xFF));
 };
 
-class UpdateFaultMatrix : public fwu::test::SimulatedMonitors {};
+class UpdateFaultMatrix : public fwu::test::SimulatedMonitors {
+protected:
+    // A package that lists "MCU ISP MODE" brings the scaler back with the new firmware.
+    void recoverScaler(Variant variant) {
+        screenio::sim::SimClock::advance(int64_t(sim().spec().restartMs + 1000) * 1000);
+        search();
+        PackageBuilder package;
+        BuildPackage(Kind::Scaler, variant, package);
+        package.products({"SCALERPANEL", "MCU ISP MODE"});
+        ASSERT_EQ(FWMonitorUpdateFirmware(handle(), package.get(), nullptr, nullptr, 0), 0);
+        sim().powerCycle();
+        EXPECT_TRUE(sim().bootState().boots);
+        EXPECT_EQ(sim().bootState().product, "SCALERPANEL");
+        EXPECT_EQ(sim().deviceVersion(0x100), 0x400u);
+    }
+};
 
 TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
     const Row rows[] = {
@@ -158,8 +182,9 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
         {"zv: page write fails", Kind::ZV, Step::Transfer, Variant::Working,
          {MakeFault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 10, 1, SCREENIO_ERROR_REJECTED)}, -1,
          SCREENIO_ERROR_REJECTED, nullptr},
+        // Flag requests 1 and 2 clear the flags before each image is erased; 4 sets the second.
         {"zv: second update flag fails", Kind::ZV, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 2)}, -1, SCREENIO_ERROR_IO,
+         {MakeFault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 4)}, -1, SCREENIO_ERROR_IO,
          [](SimMonitor& m) { EXPECT_EQ(m.zvUpdateFlags(), 1u << 0); }},
         {"zv: trigger before the transfer", Kind::ZV, Step::Trigger, Variant::Working, {}, -1, KmErrorInvalidState,
          [](SimMonitor& m) { EXPECT_EQ(m.restartCount(), 0u); }},
@@ -242,14 +267,33 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
             }
             EXPECT_EQ(sim().deviceVersion(0x10), 116u);
             break;
-        case Kind::Scaler:
-            if (row.status != KmErrorTimeout) {
-                EXPECT_TRUE(sim().flashWriteProtected()) << "write protection left off";
+        case Kind::Scaler: {
+            const FWUpdateOutcome outcome = FWMonitorGetLastUpdateOutcome();
+            if (outcome == FWUpdateOutcomeUntouched) {
+                // Refused before ISP mode: the scaler still runs its firmware and the flash keeps
+                // the protection it started with.
+                EXPECT_FALSE(sim().ispMode()) << "said untouched, but left in ISP mode";
+                EXPECT_TRUE(sim().flashWriteProtected()) << "unprotected by a refused update";
+            } else if (row.status != KmErrorTimeout) {
+                EXPECT_TRUE(fwu::test::ProtectionByteWritten(recorded())) << "write protection not asked for";
             }
             EXPECT_EQ(sim().readFlash(kScalerFlag, 4), std::vector<uint8_t>(4, 0xFF)) << "marker written";
             sim().powerCycle();
-            EXPECT_EQ(sim().deviceVersion(0x100), 105u);
+            // The scaler runs in place: what it boots is what the outcome said it would.
+            if (outcome == FWUpdateOutcomeNeedsRecovery) {
+                EXPECT_FALSE(sim().bootState().boots);
+                EXPECT_EQ(sim().bootState().product, "MCU ISP MODE");
+                recoverScaler(row.variant);
+            } else if (outcome == FWUpdateOutcomeMixed) {
+                // The one image was completed and verified before the stop took effect.
+                EXPECT_TRUE(sim().bootState().boots);
+                EXPECT_EQ(sim().deviceVersion(0x100), 0x400u);
+            } else {
+                EXPECT_TRUE(sim().bootState().boots);
+                EXPECT_EQ(sim().deviceVersion(0x100), 105u);
+            }
             break;
+        }
         }
     }
 }

@@ -32,6 +32,13 @@ int main(void) {
         if (!FWDeviceProfileGetDeviceID(profile, FWDeviceVersionKindDisplayDevices, ids, &shown))
             return 6;
         printf("%-16s %-8s type %#x:", product, serial, (unsigned)type);
+        /* A monitor whose firmware does not start answers as its boot loader, without versions. */
+        if (strcmp(product, "MCU ISP MODE") == 0) {
+            FWDeviceVersion version;
+            if (FWMonitorGetDeviceVersion(monitor, ids[0], &version) >= 0) return 11;
+            shown = 0;
+            printf(" needs recovery");
+        }
         for (j = 0; j < shown; ++j) {
             FWDeviceVersion version;
             char text[16];

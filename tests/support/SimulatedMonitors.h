@@ -99,4 +99,15 @@ inline std::vector<screenio::sim::SimRequest> Requests(
     return selected;
 }
 
+// Whether the scaler's closing status write carried the protection byte (0x01) to the flash.
+// On a standard serial flash that byte sets only the read-only busy bit and so protects
+// nothing; what can be checked is that the host sent it.
+inline bool ProtectionByteWritten(const std::vector<screenio::sim::SimRequest>& all) {
+    for (const auto& r : all)
+        if (r.page == 0xFF30 && r.usage == 0x11 && r.access == screenio::Access::SetArray &&
+            r.status >= 0 && r.data.size() > 3 && r.data[2] == 0x01 && r.data[3] == 0x01)
+            return true;
+    return false;
+}
+
 }  // namespace fwu::test

@@ -72,7 +72,8 @@ public:
 
     // A package for one of the fixture's monitors with one image for its first device, which
     // carries `version` (or no version marker at all).
-    std::string Package(int kind, uint32_t version, size_t size = 0, bool marker = true) {
+    std::string Package(int kind, uint32_t version, size_t size = 0, bool marker = true,
+                        const std::vector<std::string>& moreProducts = {}) {
         const std::string name = "p" + std::to_string(m_packages++);
         json action = {{"name", "image"}, {"blob", "image"}, {"estimatedTime", 100}};
         uint32_t device = 256;
@@ -95,8 +96,10 @@ public:
             if (size == 0) size = 5000;
         }
         std::ofstream(m_dir + "/" + name + ".bin", std::ios::binary) << Image(version, size, marker);
+        json products = json::array({monitor(kind)["product"]});
+        for (const std::string& product : moreProducts) products.push_back(product);
         const json manifest = {
-            {"products", {monitor(kind)["product"]}},
+            {"products", products},
             {"targetVersions", {{{"device", device}, {"version", version}}}},
             {"blobs", {{{"name", "image"}, {"path", name + ".bin"}}}},
             {"actions", {action}},
@@ -109,13 +112,16 @@ public:
     }
 
     ToolResult Run(const std::vector<std::string>& args, const std::string& input = "",
-                   int interruptAfterMs = 0) {
+                   int interruptAfterMs = 0, const std::string& trace = "",
+                   const std::string& interruptWhen = "") {
         std::ofstream(m_dir + "/monitors.json") << m_description.dump(2);
         return RunTool(args,
                        {"SCREENIO_SIM=" + m_dir + "/monitors.json", "XDG_RUNTIME_DIR=" + m_dir,
-                        "FLASHKIT_RESTART_POLL_MS=100", "SCREENIO_TRACE="},
-                       input, interruptAfterMs);
+                        "FLASHKIT_RESTART_POLL_MS=100", "SCREENIO_TRACE=" + trace},
+                       input, interruptAfterMs, interruptWhen);
     }
+    json& description() { return m_description; }
+    std::string path(const std::string& name) const { return m_dir + "/" + name; }
 
 private:
     json m_description;
@@ -420,7 +426,9 @@ TEST(UpdateCommand, InterruptDuringTheTransferCancelsCleanly) {
     lab.device(kFiles, 0)["recordSize"] = 4096;
     lab.device(kFiles, 0)["recordCount"] = 128;
     const std::string package = lab.Package(kFiles, 106, 4096 * 128);
-    const ToolResult result = lab.Run({"update", package, "--monitor", "0", "--yes"}, "", 1500);
+    // Interrupted soon after the transfer shows its first progress, however long the start took.
+    const ToolResult result =
+        lab.Run({"update", package, "--monitor", "0", "--yes"}, "", 200, "", "Transferred");
     EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
     EXPECT_NE(result.out.find("Transferred"), std::string::npos) << "interrupted too early:\n"
                                                                  << result.out;
@@ -446,6 +454,217 @@ TEST(UpdateCommand, InterruptDuringTheRestartSaysTheMonitorIsInstalling) {
     EXPECT_NE(result.out.find("must not be unplugged"), std::string::npos) << result.out;
     EXPECT_NE(result.err.find("installing"), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("nothing was installed"), std::string::npos) << result.err;
+}
+
+// How many requests that change a monitor the simulator counted for it, as its state file keeps
+// it between runs.
+json ChangingRequestCount(const Lab& lab, const std::string& serial) {
+    const json state = json::parse(std::ifstream(lab.path("monitors.state.json")), nullptr, false);
+    if (!state.is_object()) return "no state file";
+    return state["monitors"][serial]["changingRequests"];
+}
+
+// Request lines of a trace that could change a monitor: every set request but those that only
+// choose what the next read returns (the older version query, the file-property select, the
+// page-read request and the ZV device-information select).
+std::vector<std::string> ChangingRequests(const std::string& tracePath) {
+    std::ifstream in(tracePath);
+    std::vector<std::string> changing;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find(" set-") == std::string::npos) continue;
+        if (line.find("FF00/00D8") != std::string::npos || line.find("FF02/00C2") != std::string::npos ||
+            line.find("FF02/00FD") != std::string::npos || line.find("FF01/0124") != std::string::npos)
+            continue;
+        changing.push_back(line);
+    }
+    return changing;
+}
+
+TEST(UpdateCommand, DryRunPrintsThePlanAndChangesNothing) {
+    struct Case {
+        const char* name;
+        int monitor;
+        uint32_t version;
+        std::vector<std::string> inPlan;
+    } cases[] = {
+        {"record files", kFiles, 106, {"Update kind: record files", "scl000, the temporary copy of SCL000",
+                                        "4 records of 1024 bytes"}},
+        {"scaler", kScaler, 119, {"Update kind: scaler", "70000 bytes at 0x000000",
+                                  "erasing 2 block(s) of 64 KiB (0x000000-0x01FFFF)",
+                                  "marker at 0x0FE000"}},
+        {"ZV", kZV, 121, {"Update kind: ZV", "Scaler, 5000 bytes at 0x000000", "update flag 0"}},
+    };
+    Lab lab;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string package = lab.Package(c.monitor, c.version);
+        const std::string serial = lab.monitor(c.monitor)["serial"];
+        const std::string trace = lab.path(std::string("trace-") + c.name);
+        const ToolResult result = lab.Run({"update", package, "--monitor", serial, "--dry-run"}, "",
+                                          0, trace);
+        ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+        for (const std::string& text : c.inPlan)
+            EXPECT_NE(result.out.find(text), std::string::npos) << text << " missing in\n" << result.out;
+        EXPECT_EQ(result.out.find("Transferred"), std::string::npos) << result.out;
+        // The trace holds the reads of the check and the plan, and not one request that changes
+        // the monitor.
+        std::ifstream in(trace);
+        ASSERT_TRUE(in.good()) << trace;
+        EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
+        EXPECT_EQ(ChangingRequestCount(lab, serial), 0);
+
+        const ToolResult js = lab.Run({"update", package, "--monitor", serial, "--dry-run", "--json"});
+        ASSERT_EQ(js.exitCode, 0) << js.out << js.err;
+        const std::vector<json> lines = JsonLines(js.out);
+        ASSERT_FALSE(lines.empty());
+        const json& object = lines.back();
+        EXPECT_EQ(object["result"], "ok");
+        EXPECT_EQ(object["plan"]["status"], 0);
+        EXPECT_EQ(object["plan"]["images"].size(), 1u);
+        // The monitor still wants the update: nothing was installed.
+        EXPECT_EQ(lab.Run({"check", package, "--monitor", serial}).exitCode, 0);
+        EXPECT_EQ(ChangingRequestCount(lab, serial), 0);
+    }
+}
+
+TEST(UpdateCommand, DryRunOfAPlanThatWouldBeRefusedSaysSoAndSendsNothing) {
+    Lab lab;
+    // The marker's sector lies inside the image: its erase would destroy the image.
+    const std::string package = lab.Package(kScaler, 119);
+    const std::string manifest = lab.path("p0.json");
+    json edited = json::parse(std::ifstream(manifest));
+    edited["actions"][0]["updateFlagAddress"] = 4096;
+    std::ofstream(manifest) << edited.dump(2);
+    const std::string refused = lab.path("refused.kfw");
+    ASSERT_EQ(RunTool({"pack", manifest, "-o", refused}).exitCode, 0);
+    const std::string trace = lab.path("trace");
+
+    const ToolResult result =
+        lab.Run({"update", refused, "--monitor", "TS320003", "--dry-run"}, "", 0, trace);
+    EXPECT_EQ(result.exitCode, 20) << result.out << result.err;
+    EXPECT_NE(result.err.find("would be refused: KmErrorInvalidState (0x80000015); nothing was sent"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
+    EXPECT_EQ(ChangingRequestCount(lab, "TS320003"), 0);
+    // Without --dry-run the update refuses it the same way, before anything is erased.
+    const ToolResult update = lab.Run({"update", refused, "--monitor", "TS320003", "--yes"}, "", 0, trace);
+    EXPECT_EQ(update.exitCode, 20) << update.err;
+    EXPECT_NE(update.err.find("nothing was installed; the monitor works as before."), std::string::npos)
+        << update.err;
+    EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
+    EXPECT_EQ(ChangingRequestCount(lab, "TS320003"), 0);
+}
+
+// What a failed update says it left, per update kind, and the outcome in JSON.
+TEST(UpdateCommand, AFailedUpdateSaysWhatItLeftTheMonitorIn) {
+    struct Case {
+        const char* name;
+        int monitor;
+        uint32_t version;
+        json fault;
+        const char* said;
+        const char* outcome;
+    } cases[] = {
+        {"record files", kFiles, 106,
+         {{"usage", "FF02/FE"}, {"access", "set-array"}, {"count", 0}},
+         "; nothing was installed; the monitor works as before. Check the monitor's cable",
+         "old firmware kept"},
+        {"ZV erase", kZV, 121,
+         {{"usage", "FF01/123"}, {"access", "set-array"}, {"first", 5}},
+         "; nothing was installed; the monitor works as before.", "old firmware kept"},
+        // The scaler runs its firmware from the flash being rewritten.
+        {"scaler mid-image", kScaler, 119,
+         {{"usage", "FF30/11"}, {"access", "set-array"}, {"first", 300}, {"count", 0}},
+         "; its scaler firmware was erased and not completely rewritten, so it will not start "
+         "normally: leave it switched on and connected and run the update again now; if it was "
+         "switched off, it comes back as \"MCU ISP MODE\"",
+         "needs recovery"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each run on a fresh monitor: the fault counters live in the shared state.
+        for (bool asJson : {false, true}) {
+            Lab lab;
+            lab.monitor(c.monitor)["faults"] = json::array({c.fault});
+            const std::string package = lab.Package(c.monitor, c.version);
+            const std::string serial = lab.monitor(c.monitor)["serial"];
+            std::vector<std::string> args{"update", package, "--monitor", serial, "--yes"};
+            if (asJson) args.push_back("--json");
+            const ToolResult result = lab.Run(args);
+            EXPECT_EQ(result.exitCode, 20) << result.out << result.err;
+            EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
+            if (c.monitor == kScaler) {
+                EXPECT_EQ(result.err.find("nothing was installed"), std::string::npos) << result.err;
+            }
+            if (!asJson) continue;
+            const std::vector<json> lines = JsonLines(result.out);
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ(lines.back()["outcome"], c.outcome) << lines.back().dump();
+        }
+    }
+}
+
+TEST(UpdateCommand, AScalerThatPowerCyclesLateIsWaitedFor) {
+    Lab lab;
+    // Still there when the tool looks for it after the update, then gone for its power cycle
+    // while the versions are checked, as the demo's scaler monitors do.
+    lab.monitor(kScaler)["mstarPowerCycleMs"] = 1500;
+    lab.monitor(kScaler)["restartMs"] = 2500;
+    const std::string package = lab.Package(kScaler, 119);
+    const ToolResult result = lab.Run({"update", package, "--monitor", "TS320003", "--yes"});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("The update of Test 32 Scaler (S/N TS320003) is finished."),
+              std::string::npos)
+        << result.out;
+}
+
+TEST(RecoveryCommands, AMonitorInIspModeIsShownAndRecovered) {
+    Lab lab;
+    // A scaler monitor whose image region holds nothing bootable: it comes up as its boot loader.
+    json isp = lab.monitor(kScaler);
+    isp["serial"] = "TS32ISP5";
+    isp["devices"][0]["boots"] = false;
+    lab.description()["monitors"].push_back(isp);
+
+    const ToolResult listed = lab.Run({"monitors"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(listed.out.find("4  MCU ISP MODE  S/N TS32ISP5  update kind: scaler\n     needs "
+                              "recovery: its firmware does not start; 'flashkit update' with a "
+                              "package that lists \"MCU ISP MODE\" recovers it"),
+              std::string::npos)
+        << listed.out;
+    const json monitors = json::parse(lab.Run({"monitors", "--json"}).out)["monitors"];
+    EXPECT_EQ(monitors[4]["needsRecovery"], true);
+    EXPECT_EQ(monitors[2]["needsRecovery"], false);
+
+    const std::string plain = lab.Package(kScaler, 119);
+    const ToolResult refused = lab.Run({"check", plain, "--monitor", "TS32ISP5"});
+    EXPECT_EQ(refused.exitCode, 10);
+    EXPECT_NE(refused.err.find("needs recovery, but the package does not list \"MCU ISP MODE\""),
+              std::string::npos)
+        << refused.err;
+
+    const std::string recovery = lab.Package(kScaler, 119, 0, true, {"MCU ISP MODE"});
+    const ToolResult checked = lab.Run({"check", recovery, "--monitor", "TS32ISP5"});
+    EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
+    EXPECT_NE(checked.out.find("Verdict:  fits (recovers the monitor from MCU ISP MODE)"),
+              std::string::npos)
+        << checked.out;
+
+    const ToolResult updated = lab.Run({"update", recovery, "--monitor", "TS32ISP5", "--yes"});
+    EXPECT_EQ(updated.exitCode, 0) << updated.out << updated.err;
+    EXPECT_NE(updated.out.find("Transferred 100%"), std::string::npos) << updated.out;
+    // After its power cycle the monitor boots its new firmware and is itself again.
+    EXPECT_NE(updated.out.find("The update of Test 32 Scaler (S/N TS32ISP5) is finished."),
+              std::string::npos)
+        << updated.out;
+    const json after = json::parse(lab.Run({"monitors", "--json"}).out)["monitors"];
+    ASSERT_EQ(after.size(), 5u);
+    EXPECT_EQ(after[4]["product"], "Test 32 Scaler");
+    EXPECT_EQ(after[4]["needsRecovery"], false);
+    EXPECT_EQ(lab.Run({"check", plain, "--monitor", "TS32ISP5"}).exitCode, 12);
 }
 
 }  // namespace

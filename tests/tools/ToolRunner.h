@@ -25,10 +25,12 @@ struct ToolResult {
 
 // Runs the built flashkit binary with extra environment entries ("NAME=value"; "NAME=" with
 // an empty value removes NAME), standard input from `input`, and collects its output.
-// `interruptAfterMs` > 0 sends SIGINT that long after the start.
+// `interruptAfterMs` > 0 sends SIGINT that long after the start; with `interruptWhen`, only once
+// standard output shows that text (however long the start takes on a loaded machine).
 inline ToolResult RunTool(const std::vector<std::string>& args,
                           const std::vector<std::string>& environment = {},
-                          const std::string& input = "", int interruptAfterMs = 0) {
+                          const std::string& input = "", int interruptAfterMs = 0,
+                          const std::string& interruptWhen = "") {
     char pattern[] = "/tmp/flashkit-run-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     const std::string in = dir + "/in", out = dir + "/out", err = dir + "/err";
@@ -66,12 +68,22 @@ inline ToolResult RunTool(const std::vector<std::string>& args,
         return result;
     }
     posix_spawn_file_actions_destroy(&actions);
-    if (interruptAfterMs > 0) {
+    int status = 0;
+    bool exited = false;
+    if (!interruptWhen.empty()) {
+        for (int waited = 0; waited < 60000 && !exited; waited += 10) {
+            std::stringstream shown;
+            shown << std::ifstream(out).rdbuf();
+            if (shown.str().find(interruptWhen) != std::string::npos) break;
+            exited = waitpid(pid, &status, WNOHANG) == pid;
+            usleep(10000);
+        }
+    }
+    if (interruptAfterMs > 0 && !exited) {
         usleep(useconds_t(interruptAfterMs) * 1000);
         kill(pid, SIGINT);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    if (!exited) waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     std::stringstream o, e;
     o << std::ifstream(out).rdbuf();

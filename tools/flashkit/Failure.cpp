@@ -84,24 +84,52 @@ std::string ApplicationErrorCode(int32_t status, bool completionCheck) {
     return "";
 }
 
-Failure MonitorFailure(const std::string& what, int32_t status, bool completionCheck) {
-    ExitCode code = ExitCommunication;
-    std::string advice = "Check the monitor's cable and power, then run the command again.";
-    if (completionCheck) {
-        code = ExitNotFinished;
-        advice = "Switch the monitor off and on, then run 'flashkit check' again; if the versions are "
-                 "still old, run the update again.";
-    } else if (status == KmErrorChecksumMismatch) {
-        code = ExitChecksumMismatch;
-        advice = "The image was damaged on its way; run the update again.";
-    } else if (status == KmErrorCancelled) {
-        code = ExitCancelled;
-        advice = "Nothing was installed; run the update again when ready.";
-    }
+namespace {
+
+// The class of a failed request and what the user can do about it.
+struct Advice {
+    ExitCode code;
+    const char* text;
+};
+
+Advice AdviceFor(int32_t status, bool completionCheck) {
+    if (completionCheck)
+        return {ExitNotFinished,
+                "Switch the monitor off and on, then run 'flashkit check' again; if the versions are "
+                "still old, run the update again."};
+    if (status == KmErrorChecksumMismatch)
+        return {ExitChecksumMismatch, "The image was damaged on its way; run the update again."};
+    if (status == KmErrorCancelled)
+        return {ExitCancelled, "Nothing was installed; run the update again when ready."};
+    // Refusals of the update's plan: the package's images do not fit where they would go.
+    if (status == KmErrorInvalidState || status == KmErrorNotSupported ||
+        status == KmErrorInvalidArgument)
+        return {ExitCommunication,
+                "The package's images do not fit this monitor's files or flash layout; use the "
+                "package made for this monitor."};
+    return {ExitCommunication, "Check the monitor's cable and power, then run the command again."};
+}
+
+std::string StatusLine(const std::string& what, int32_t status, bool completionCheck) {
     std::string line = what + ": " + StatusName(status);
     const std::string application = ApplicationErrorCode(status, completionCheck);
     if (!application.empty()) line += ", error code " + application;
-    return Failure(code, line + ". " + advice);
+    return line;
+}
+
+}  // namespace
+
+Failure TransferFailure(const std::string& what, int32_t status, const std::string& state,
+                        bool unchanged) {
+    const Advice advice = AdviceFor(status, false);
+    std::string line = StatusLine(what, status, false) + "; " + state;
+    if (unchanged) line += std::string(" ") + advice.text;
+    return Failure(advice.code, line);
+}
+
+Failure MonitorFailure(const std::string& what, int32_t status, bool completionCheck) {
+    const Advice advice = AdviceFor(status, completionCheck);
+    return Failure(advice.code, StatusLine(what, status, completionCheck) + ". " + advice.text);
 }
 
 }  // namespace flashkit

@@ -26,5 +26,10 @@ std::string ApplicationErrorCode(int32_t status, bool completionCheck);
 // A monitor request that failed: what failed, the status by name, the application code where
 // there is one, and what the user can do; classified by status.
 Failure MonitorFailure(const std::string& what, int32_t status, bool completionCheck = false);
+// A transfer or update that failed: what failed and the status, then `state` (what the run
+// left on the monitor, a clause of MonitorStateAfter); the usual advice follows only when
+// `unchanged` says the monitor works as before.
+Failure TransferFailure(const std::string& what, int32_t status, const std::string& state,
+                        bool unchanged);
 
 }  // namespace flashkit

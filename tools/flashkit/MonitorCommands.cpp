@@ -14,6 +14,8 @@
 #include "Handles.h"
 #include "JsonOutput.h"
 #include "MonitorList.h"
+#include "MonitorState.h"
+#include "UpdatePlanText.h"
 #include "ProgressDisplay.h"
 #include "UpdateRun.h"
 
@@ -26,6 +28,7 @@ struct MonitorOptions {
     bool json = false;
     bool force = false;
     bool yes = false;
+    bool dryRun = false;
 };
 
 // What FWKfwFileCheckMonitor found, in words, with the exit status of its class.
@@ -46,8 +49,18 @@ Verdict VerdictOf(unsigned int code) {
     }
 }
 
+const char kRecoveryAdvice[] =
+    "its firmware does not start; 'flashkit update' with a package that lists \"MCU ISP MODE\" "
+    "recovers it";
+
 std::string VerdictLine(const Verdict& verdict, const MonitorEntry& monitor) {
     const std::string title = monitor.Title();
+    if (NeedsRecovery(monitor.product) && verdict.code == 0)
+        return "The package fits " + title + " and recovers it: the monitor is back with its own "
+               "firmware after the update.";
+    if (NeedsRecovery(monitor.product) && verdict.code == 1)
+        return title + " needs recovery, but the package does not list \"MCU ISP MODE\": use the "
+               "recovery package made for this monitor model.";
     switch (verdict.code) {
     case 0: return "The package fits " + title + ".";
     case 1:
@@ -117,8 +130,10 @@ void ListMonitors(const MonitorOptions& options) {
         entry["devices"] = nlohmann::json::array();
         std::string problem;
         std::vector<ShownDevice> devices;
+        // A monitor in ISP mode has only its boot loader to answer: no devices to read.
+        const bool recovery = NeedsRecovery(monitor.product);
         try {
-            devices = MonitorList::ShownDevices(monitor, nullptr);
+            if (!recovery) devices = MonitorList::ShownDevices(monitor, nullptr);
         } catch (const Failure& failure) {
             problem = failure.what();
             entry["error"] = problem;
@@ -131,6 +146,7 @@ void ListMonitors(const MonitorOptions& options) {
         if (options.json) continue;
         std::printf("%d  %s  S/N %s  update kind: %s\n", monitor.index, monitor.product.c_str(),
                     monitor.serial.c_str(), MonitorList::KindName(monitor.kind));
+        if (recovery) std::printf("     needs recovery: %s\n", kRecoveryAdvice);
         if (!problem.empty()) std::printf("     devices cannot be read: %s\n", problem.c_str());
         for (const ShownDevice& device : devices)
             std::printf("     %-20s %s\n", device.name.c_str(), device.versionText.c_str());
@@ -164,7 +180,8 @@ struct Checked {
 Checked CheckPackage(FWKfwFile* package, const MonitorEntry& monitor, unsigned int options) {
     Checked checked{VerdictOf(FWKfwFileCheckMonitor(package, monitor.handle)), {}, 0};
     try {
-        checked.devices = MonitorList::ShownDevices(monitor, package);
+        if (!NeedsRecovery(monitor.product))
+            checked.devices = MonitorList::ShownDevices(monitor, package);
     } catch (const Failure&) {
         // A monitor that does not fit may not even show its devices; the verdict says enough.
         if (checked.verdict.code == 0) throw;
@@ -178,7 +195,10 @@ void PrintCheck(const Checked& checked, const MonitorEntry& monitor, const std::
     std::printf("Monitor:  %d  %s, update kind: %s\n", monitor.index, monitor.Title().c_str(),
                 MonitorList::KindName(monitor.kind));
     std::printf("Package:  %s\n", path.c_str());
-    std::printf("Verdict:  %s\n", checked.verdict.name);
+    std::printf("Verdict:  %s%s\n", checked.verdict.name,
+                NeedsRecovery(monitor.product) && checked.verdict.code == 0
+                    ? " (recovers the monitor from MCU ISP MODE)"
+                    : "");
     if (!checked.devices.empty()) PrintVersions(checked.devices, "Current", "After update");
     if (checked.verdict.code == 0)
         std::printf("Estimated time: %s\n", Minutes(checked.seconds).c_str());
@@ -228,9 +248,48 @@ bool Confirmed(const MonitorEntry& monitor) {
     return word == "y" || word == "yes";
 }
 
+// The plan of the update, checked and shown, and nothing sent that changes the monitor.
+void ShowDryRun(FWKfwFile* package, const MonitorEntry& monitor, const Checked& checked,
+                unsigned int transferOptions, bool json) {
+    const nlohmann::json plan = ReadUpdatePlan(monitor, package, transferOptions);
+    const KmError status = plan["status"].get<KmError>();
+    if (!json) PrintUpdatePlan(plan, checked.devices);
+    if (status < 0) {
+        SetFailureDetails({{"monitor", monitor.Json()}, {"plan", plan}});
+        throw TransferFailure("The update of " + monitor.Title() + " would be refused", status,
+                              "nothing was sent to the monitor.", true);
+    }
+    if (json)
+        EmitJson({{"result", "ok"},
+                  {"exitCode", int(ExitOk)},
+                  {"message", "Dry run: the update of " + monitor.Title() + " would go as planned."},
+                  {"monitor", monitor.Json()},
+                  {"plan", plan}});
+}
+
+// The versions to show after the update: before and now, or only now after a recovery, when
+// the monitor had no devices to read before.
+std::vector<ShownDevice> VersionsAfter(const Checked& checked, const MonitorEntry& monitor) {
+    std::vector<ShownDevice> now = MonitorList::ShownDevices(monitor, nullptr);
+    if (checked.devices.empty()) {
+        for (ShownDevice& device : now) {
+            device.afterText = device.versionText;
+            device.versionText = "-";
+        }
+        return now;
+    }
+    std::vector<ShownDevice> versions = checked.devices;
+    for (ShownDevice& device : versions) {
+        device.afterText = "?";
+        for (const ShownDevice& current : now)
+            if (current.id == device.id) device.afterText = current.versionText;
+    }
+    return versions;
+}
+
 void UpdateCommand(const MonitorOptions& options) {
     SetJsonMode(options.json);
-    if (options.json && !options.yes)
+    if (options.json && !options.yes && !options.dryRun)
         throw Failure(ExitUsage, "update --json never asks for confirmation; add --yes to confirm "
                                  "the update on the command line.");
     const Package package = OpenPackage(options.package);
@@ -251,27 +310,30 @@ void UpdateCommand(const MonitorOptions& options) {
     if (forcedAgain && !options.json)
         std::printf("Estimated time: %s (installing the same versions again)\n",
                     Minutes(checked.seconds).c_str());
-    SetFailureDetails({{"monitor", monitor.Json()}, {"versions", VersionsJson(checked.devices)}});
+    if (options.dryRun) return ShowDryRun(package.get(), monitor, checked, transferOptions, options.json);
+    nlohmann::json details = {{"monitor", monitor.Json()}, {"versions", VersionsJson(checked.devices)}};
+    SetFailureDetails(details);
 
     if (!options.yes && !Confirmed(monitor))
         throw Failure(ExitDeclined, "The update was not confirmed; nothing was changed.");
 
     UpdateRun run(package.get(), monitor, display, options.force);
-    run.Run();
-
-    std::vector<ShownDevice> now = MonitorList::ShownDevices(run.monitor(), nullptr);
-    std::vector<ShownDevice> versions = checked.devices;
-    for (ShownDevice& device : versions) {
-        device.afterText = "?";
-        for (const ShownDevice& current : now)
-            if (current.id == device.id) device.afterText = current.versionText;
+    try {
+        run.Run();
+    } catch (const Failure&) {
+        details["outcome"] = OutcomeName(run.outcome());
+        SetFailureDetails(details);
+        throw;
     }
-    const std::string message = "The update of " + monitor.Title() + " is finished.";
+
+    const std::vector<ShownDevice> versions = VersionsAfter(checked, run.monitor());
+    const std::string message = "The update of " + run.monitor().Title() + " is finished.";
     if (options.json) {
         EmitJson({{"result", "ok"},
                   {"exitCode", int(ExitOk)},
                   {"message", message},
                   {"monitor", run.monitor().Json()},
+                  {"outcome", OutcomeName(run.outcome())},
                   {"versions", VersionsJson(versions)}});
         return;
     }
@@ -309,13 +371,19 @@ void AddMonitorCommands(CLI::App& app) {
         "update", "Update a monitor with a package: check it, ask for confirmation, transfer the "
                   "images with progress, let the monitor restart and install them, wait for it to "
                   "come back (up to 10 minutes) and verify its new versions. Ctrl-C during the "
-                  "transfer cancels it without changing the monitor. Keeps the computer from "
+                  "transfer cancels it; on a flash monitor the image being written is finished "
+                  "first, and the tool says what state the monitor is left in. A monitor in MCU "
+                  "ISP MODE is recovered with a package that lists that product. Keeps the computer from "
                   "sleeping meanwhile where systemd-logind allows it.");
     update->add_option("PACKAGE", options->package, "The firmware package file.")->required();
     update->add_option("--monitor", options->selection, selectionHelp);
     update->add_flag("--force", options->force,
                      "Also send images for devices that already have the package's versions.");
     update->add_flag("--yes,-y", options->yes, "Do not ask for confirmation.");
+    update->add_flag("--dry-run", options->dryRun,
+                     "Check the package and print the update's plan (images, where they go, the "
+                     "blocks erased, markers or flags, bytes and time) without sending anything "
+                     "that changes the monitor.");
     update->add_flag("--json", options->json,
                      "Write JSON events and a final result object, one per line (see "
                      "docs/cli-json.md); needs --yes.");

@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "Handles.h"
 #include "JsonOutput.h"
+#include "MonitorState.h"
 #include "screenio/screenio.h"
 
 namespace flashkit {
@@ -53,7 +54,8 @@ nlohmann::json MonitorEntry::Json() const {
     return {{"index", index},
             {"product", product},
             {"serial", serial},
-            {"updateKind", MonitorList::KindName(kind)}};
+            {"updateKind", MonitorList::KindName(kind)},
+            {"needsRecovery", NeedsRecovery(product)}};
 }
 
 const char* MonitorList::KindName(FWFirmwareUpdateType kind) {
@@ -105,10 +107,15 @@ std::string MonitorList::UnavailableReason(KmError status) {
     }
 }
 
-void* MonitorList::FindAgain(const std::string& product, const std::string& serial) {
+void* MonitorList::FindAgain(const std::string& product, const std::string& serial,
+                             std::string* foundProduct) {
     const MonitorList list = Search();
-    for (const MonitorEntry& entry : list.m_monitors)
-        if (entry.product == product && entry.serial == serial) return entry.handle;
+    for (const MonitorEntry& entry : list.m_monitors) {
+        if (entry.serial != serial || (entry.product != product && !NeedsRecovery(product)))
+            continue;
+        if (foundProduct) *foundProduct = entry.product;
+        return entry.handle;
+    }
     return nullptr;
 }
 

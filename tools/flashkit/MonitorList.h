@@ -31,7 +31,7 @@ struct MonitorEntry {
 
     // "Demo V27Q (S/N V27Q0001)"
     std::string Title() const;
-    // {"index","product","serial","updateKind"}
+    // {"index","product","serial","updateKind","needsRecovery"}
     nlohmann::json Json() const;
 };
 
@@ -41,7 +41,10 @@ public:
     // A fresh search; the handles of any earlier search become invalid.
     static MonitorList Search();
     // The monitor with this product and serial number in a fresh search, or null while absent.
-    static void* FindAgain(const std::string& product, const std::string& serial);
+    // A monitor that was in MCU ISP MODE is found by its serial number alone, since a recovery
+    // brings back its own product name, which `foundProduct` (optional) receives.
+    static void* FindAgain(const std::string& product, const std::string& serial,
+                           std::string* foundProduct = nullptr);
 
     const std::vector<MonitorEntry>& monitors() const { return m_monitors; }
     // Monitors the search found but could not claim: {index, status of KmRetrieve}.

@@ -6,6 +6,7 @@
 
 #include "Failure.h"
 #include "InterruptFlag.h"
+#include "MonitorState.h"
 #include "SleepInhibitor.h"
 #include "screenio/screenio.h"
 
@@ -22,8 +23,6 @@ constexpr Ms kSleepStep{100};
 constexpr int kCompletionChecks = 4;
 constexpr Ms kCompletionRetry{1000};
 
-const char kCancelledTransfer[] =
-    "The transfer was cancelled; nothing was installed and the monitor works as before.";
 const char kCancelledWait[] =
     "Stopped waiting, but the monitor is installing the firmware: leave it switched on and "
     "connected until it has restarted, then run 'flashkit check' to see its versions.";
@@ -44,8 +43,18 @@ Ms UpdateRun::PollInterval() {
 }
 
 int8_t UpdateRun::OnProgress(FWTransferProgress progress, void* self) {
-    static_cast<UpdateRun*>(self)->m_display.Progress(progress);
-    return InterruptFlag::Raised() ? 0 : 1;
+    auto* run = static_cast<UpdateRun*>(self);
+    run->m_display.Progress(progress);
+    if (!InterruptFlag::Raised()) return 1;
+    const FWFirmwareUpdateType kind = run->m_monitor.kind;
+    if (!run->m_stopNoted &&
+        (kind == FWFirmwareUpdateTypeMStar || kind == FWFirmwareUpdateTypeZV)) {
+        run->m_stopNoted = true;
+        run->m_display.Warning("stopping once the image being written is complete and verified: "
+                               "stopping in the middle of it could leave the monitor unable to "
+                               "start.");
+    }
+    return 0;
 }
 
 void UpdateRun::Run() {
@@ -72,16 +81,25 @@ void UpdateRun::Transfer() {
                                                           this, m_options);
     }
     m_display.EndTransfer();
+    const FWUpdateOutcome outcome = FWMonitorGetLastUpdateOutcome();
+    m_outcome = outcome;
+    const std::string state = MonitorStateAfter(m_monitor.kind, outcome);
     if (status == KmErrorCancelled || (status < 0 && InterruptFlag::Raised()))
-        throw Failure(ExitCancelled, kCancelledTransfer);
-    if (status < 0) throw MonitorFailure(what + m_monitor.Title(), status);
+        throw Failure(ExitCancelled, "The transfer was cancelled; " + state);
+    if (status < 0)
+        throw TransferFailure(what + m_monitor.Title(), status, state,
+                              UnchangedAfter(m_monitor.kind, outcome));
     if (InterruptFlag::Raised() && m_monitor.kind != FWFirmwareUpdateTypeMStar)
-        throw Failure(ExitCancelled, "The update was cancelled before the installation started; "
-                                     "nothing was installed and the monitor works as before.");
+        throw Failure(ExitCancelled,
+                      "The update was cancelled before the installation started; " + state);
     if (m_monitor.kind != FWFirmwareUpdateTypeMStar) {
         status = FWMonitorTriggerFirmwareUpdate(m_monitor.handle);
+        // A refused trigger restarts nothing: record files stay temporary copies, while ZV
+        // images stay marked for the next restart.
         if (status < 0)
-            throw MonitorFailure("Starting the installation on " + m_monitor.Title(), status);
+            throw TransferFailure("Starting the installation on " + m_monitor.Title(), status,
+                                  MonitorStateAfter(m_monitor.kind, FWUpdateOutcomeComplete),
+                                  UnchangedAfter(m_monitor.kind, FWUpdateOutcomeComplete));
     }
     m_display.Phase("restarting", "The monitor is restarting to install the firmware; it must not be "
                                   "unplugged or switched off until it is back.");
@@ -104,6 +122,7 @@ void UpdateRun::WaitForReturn() {
     m_waitStart = Clock::now();
     const Ms poll = PollInterval();
     void* handle = nullptr;
+    std::string found = m_monitor.product;
     while (!handle) {
         if (Clock::now() - m_waitStart >= kLongestWait) {
             m_display.EndWaiting();
@@ -116,11 +135,14 @@ void UpdateRun::WaitForReturn() {
             m_display.EndWaiting();
             throw Failure(ExitCancelled, kCancelledWait);
         }
-        handle = MonitorList::FindAgain(m_monitor.product, m_monitor.serial);
+        handle = MonitorList::FindAgain(m_monitor.product, m_monitor.serial, &found);
     }
     m_display.EndWaiting();
     m_monitor.handle = handle;
-    m_display.Note(m_monitor.Title() + " is back.");
+    const std::string before = m_monitor.Title();
+    m_monitor.product = found;
+    m_display.Note(before == m_monitor.Title() ? before + " is back."
+                                               : before + " is back as " + found + ".");
 }
 
 void UpdateRun::Verify() {
@@ -133,8 +155,14 @@ void UpdateRun::Verify() {
         }
         if (attempt == kCompletionChecks) break;
         if (!SleepWaiting(kCompletionRetry, false)) throw Failure(ExitCancelled, kCancelledWait);
-        // The handle may have gone if the monitor restarted once more (the scaler's power cycle).
-        m_monitor.handle = MonitorList::FindAgain(m_monitor.product, m_monitor.serial);
+        // The handle may have gone if the monitor restarted once more: a scaler power-cycles by
+        // itself some seconds after its update, and is then waited for as after any restart.
+        m_monitor.handle = MonitorList::FindAgain(m_monitor.product, m_monitor.serial,
+                                                  &m_monitor.product);
+        if (!m_monitor.handle) {
+            WaitForReturn();
+            m_display.Phase("verifying", "Checking the installed versions...");
+        }
     }
     if (!m_monitor.handle)
         throw Failure(ExitNotBack, m_monitor.Title() + " left again after its restart. Switch it off "

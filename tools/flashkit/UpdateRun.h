@@ -19,6 +19,8 @@ public:
     // its handle in the latest search.
     void Run();
     const MonitorEntry& monitor() const { return m_monitor; }
+    // What the transfer left on the monitor (complete after a successful one).
+    FWUpdateOutcome outcome() const { return m_outcome; }
 
     // Poll interval of the restart wait: 2 s, or FLASHKIT_RESTART_POLL_MS (for tests).
     static std::chrono::milliseconds PollInterval();
@@ -36,6 +38,8 @@ private:
     ProgressDisplay& m_display;
     unsigned int m_options;
     std::chrono::steady_clock::time_point m_waitStart{};
+    FWUpdateOutcome m_outcome = FWUpdateOutcomeUntouched;
+    bool m_stopNoted = false;
 };
 
 }  // namespace flashkit

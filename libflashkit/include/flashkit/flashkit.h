@@ -111,7 +111,28 @@ typedef struct FWTransferProgress {
     uint32_t totalBytes;       /* sum of the sizes of all items */
 } FWTransferProgress;
 
-/* Called on the transferring thread; return 0 to stop the transfer, anything else to go on. */
+/* What the latest transfer or update call of the calling thread left on the monitor
+ * (FWMonitorGetLastUpdateOutcome), so a caller can tell the user what state the monitor is in. */
+typedef enum FWUpdateOutcome {
+    /* Nothing on the monitor was changed. */
+    FWUpdateOutcomeUntouched = 0,
+    /* Images were written only where the monitor does not run them (record files' temporary
+     * copies, ZV staging areas without their flags, or nothing of a scaler's flash): the
+     * monitor keeps its old firmware. */
+    FWUpdateOutcomeOldFirmwareKept = 1,
+    /* Some images are complete and verified, or marked for installation, others not: after
+     * its next restart the monitor may run old and new firmware side by side. */
+    FWUpdateOutcomeMixed = 2,
+    /* A scaler image was erased and not completely rewritten: the firmware does not start; the
+     * monitor comes back as "MCU ISP MODE" until an update recovers it. */
+    FWUpdateOutcomeNeedsRecovery = 3,
+    /* Every image was written, verified and handed to the monitor. */
+    FWUpdateOutcomeComplete = 4
+} FWUpdateOutcome;
+
+/* Called on the transferring thread; return 0 to stop the transfer, anything else to go on. A
+ * stop asked for while a flash image is being written takes effect once that image is
+ * completely written and verified, so the flash is never left half-written. */
 typedef int8_t (*FWTransferProgressCallback)(FWTransferProgress progress, void* userData);
 
 /* Package file format, as reported by FWKfwFileGetFileVersion: the legacy format is 0, the
@@ -276,6 +297,18 @@ FW_EXPORT KmError FWMonitorCheckFirmwareUpdateFinished(void* monitor, FWKfwFile*
 FW_EXPORT KmError FWMonitorUpdateFirmware(void* monitor, FWKfwFile* file,
                                           FWTransferProgressCallback callback, void* userData,
                                           unsigned int options);
+
+/* What the latest FWMonitorTransferFirmwareData... or FWMonitorUpdateFirmware call of this
+ * thread left on the monitor. */
+FW_EXPORT FWUpdateOutcome FWMonitorGetLastUpdateOutcome(void);
+/* The plan of an update as JSON text, worked out and checked without any request that changes
+ * the monitor: update kind, images with their targets, blocks, markers or flags, bytes and the
+ * estimated time. `*status` (optional) gets the status the update would start with: 0 or more
+ * when the plan passes its checks. Null when the package or monitor is missing or the monitor
+ * offers no update; release it with FWUtf8StringRelease. */
+FW_EXPORT FWUtf8String* FWUtf8StringCreateUpdatePlanJsonString(void* monitor, FWKfwFile* file,
+                                                               unsigned int options,
+                                                               KmError* status);
 
 /* ---- Device profiles ---------------------------------------------------------------------- */
 

@@ -207,5 +207,67 @@ TEST_F(GenericTransfer, TriggerOnlyAfterACompleteTransferAndCompletionNeedsEvery
     EXPECT_GE(CheckFirmwareUpdateFinished(m, api::AsPackage(noTargets.get())), 0);
 }
 
+// Packages whose second image cannot be written safely: refused while planning, before the
+// first image or the transfer state is touched.
+TEST_F(GenericTransfer, UnsafeSecondImageIsRefusedBeforeAnythingChanges) {
+    struct Case {
+        const char* name;
+        const char* fileName;
+        size_t blobSize;
+        KmError status;
+    } cases[] = {
+        // Its own lower-case form: the temporary copy would be the live file itself.
+        {"name without letters", "123456", 1024, KmErrorNotSupported},
+        {"lower-case name", "prg001", 1024, KmErrorNotSupported},
+        {"name too short", "PRG01", 1024, KmErrorInvalidArgument},
+        {"image not whole records", "PRG001", 1000, KmErrorNotSupported},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MonitorSpec spec = test::FilesMonitorSpec();
+        screenio::sim::FileSpec digits;
+        digits.name = "123456";
+        digits.recordSize = 1024;
+        digits.recordCount = 2;
+        digits.content.assign(2048, 0x42);
+        spec.files.push_back(digits);
+        install({spec});
+        PackageBuilder package;
+        package.products({"TESTPANEL 27"}).target(0, 0x0200).target(1, 8);
+        const FWUuid first = package.blob("scaler", PackageBuilder::Image(0x0200, 2048, 3));
+        const FWUuid second = package.blob("other", PackageBuilder::Image(8, c.blobSize, 5));
+        package.bundle({package.transfer(first, "PRG000"), package.transfer(second, c.fileName)});
+        record();
+        dev::Monitor m = monitor();
+        FWUpdateOutcome outcome = FWUpdateOutcomeComplete;
+
+        EXPECT_EQ(TransferUpdateData(m, api::AsPackage(package.get()), nullptr, nullptr, 0, &outcome),
+                  c.status);
+
+        // Only the set requests of reads: the property select, the page-read request and the
+        // older version query.
+        for (const auto& request : recorded())
+            EXPECT_FALSE(request.access == Access::SetValue ||
+                         (request.access == Access::SetArray && request.usage != 0xC2 &&
+                          request.usage != 0xFD && request.usage != 0xD8))
+                << std::hex << request.page << "/" << request.usage;
+        EXPECT_EQ(sim().fileContent("123456"), std::vector<uint8_t>(2048, 0x42));
+        EXPECT_EQ(outcome, FWUpdateOutcomeUntouched);
+    }
+}
+
+TEST_F(GenericTransfer, OutcomeTellsWhetherTheMonitorWasTouched) {
+    ProgressLog log;
+    log.cancelAt = 3;
+    FWUpdateOutcome outcome = FWUpdateOutcomeUntouched;
+    dev::Monitor m = monitor();
+    EXPECT_EQ(TransferUpdateData(m, package(), &ProgressLog::Record, &log, 0, &outcome),
+              KmErrorCancelled);
+    // The temporary copies are not the live files: the monitor keeps its firmware.
+    EXPECT_EQ(outcome, FWUpdateOutcomeOldFirmwareKept);
+    EXPECT_GE(TransferUpdateData(m, package(), nullptr, nullptr, 0, &outcome), 0);
+    EXPECT_EQ(outcome, FWUpdateOutcomeComplete);
+}
+
 }  // namespace
 }  // namespace fwu

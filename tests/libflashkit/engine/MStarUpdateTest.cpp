@@ -11,6 +11,7 @@
 #include "device/Monitor.h"
 #include "engine/MStarUpdate.h"
 #include "libflashkit/package/TestPackage.h"
+#include "sim/SimImage.h"
 #include "support/MonitorSpecs.h"
 #include "support/SimulatedMonitors.h"
 
@@ -31,6 +32,7 @@ using screenio::Access;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
 using screenio::sim::SimRequest;
+using test::Requests;
 using test::pkg::TestPackage;
 
 constexpr uint32_t kScaler = 0x100;
@@ -48,15 +50,13 @@ constexpr uint8_t kBlockErase = 0xD8;
 const std::vector<uint8_t> kMarker(4, 0xA5);
 const std::vector<uint8_t> kErased4(4, 0xFF);
 
-// An image the simulated monitor installs as `version`, with content that differs at every
-// byte position from a neighbour so a misplaced page shows.
+// An image the simulated monitor boots as `version`, with the header that states its length
+// and CRC, so a half-written image does not boot; its content differs at every byte position
+// from a neighbour so a misplaced page shows.
 std::vector<uint8_t> Image(size_t size, uint32_t version, uint8_t seed) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 7 + (i >> 8) + seed);
-    const uint8_t head[8] = {'S', 'I', 'M', 'V', uint8_t(version), uint8_t(version >> 8),
-                             uint8_t(version >> 16), uint8_t(version >> 24)};
-    std::copy_n(head, std::min<size_t>(8, size), bytes.begin());
-    return bytes;
+    std::vector<uint8_t> payload(size - screenio::sim::SimImage::kCheckedHeader);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = uint8_t(i * 7 + (i >> 8) + seed);
+    return screenio::sim::SimImage::make(version, payload);
 }
 
 // What the flash holds after an image is programmed: the image, then erased bytes up to the
@@ -107,17 +107,12 @@ struct ProgressLog {
     }
 };
 
-// The flow as the one-call update drives it: stop at the first failure, switch the write
-// protection back on whatever happened, and report the failed step's status.
-KmError RunUpdate(dev::Monitor& monitor, const kfw::KfwFile& file, ProgressLog* log = nullptr) {
-    std::vector<const kfw::TransferMStarDataAction*> actions;
+// The flow as the one-call update drives it: plan and check, ISP mode, every image, the
+// markers, and the write protection back on whatever happened.
+KmError RunUpdate(dev::Monitor& monitor, const kfw::KfwFile& file, ProgressLog* log = nullptr,
+                  FWUpdateOutcome* outcome = nullptr) {
     FWTransferProgressCallback callback = log ? &ProgressLog::Callback : nullptr;
-    KmError status = internal::ExtractTransferMStarData(&file, monitor, 0, &actions);
-    if (status >= 0) status = MStarInitialize(monitor);
-    if (status >= 0) status = MStarTransferUpdateData(monitor, &file, callback, log, actions);
-    if (status >= 0) status = MStarSetUpdateFlag(monitor, &file, actions);
-    const KmError finalized = MStarFinalize(monitor);
-    return status < 0 ? status : finalized;
+    return MStarUpdateFirmware(monitor, &file, callback, log, 0, outcome);
 }
 
 class MStarUpdate : public test::SimulatedMonitors {
@@ -189,6 +184,7 @@ TEST_F(MStarTwoImages, FullRunProgramsVerifiesAndMarksEveryImage) {
     sim().writeFlash(kScalerAddress + 0x10000, std::vector<uint8_t>(0x10000, 0x00));
     sim().writeFlash(kScalerFlag, std::vector<uint8_t>(0x1000, 0x00));
     dev::Monitor m = monitor();
+    record();
 
     ASSERT_EQ(RunUpdate(m, package()), 0);
 
@@ -198,7 +194,7 @@ TEST_F(MStarTwoImages, FullRunProgramsVerifiesAndMarksEveryImage) {
     std::copy(kMarker.begin(), kMarker.end(), flagSector.begin());
     EXPECT_EQ(flash(kScalerFlag, 0x1000), flagSector);
     EXPECT_EQ(flash(kFontFlag, 0x1000), flagSector);
-    EXPECT_TRUE(sim().flashWriteProtected());
+    EXPECT_TRUE(test::ProtectionByteWritten(recorded()));
     // Nothing is installed before the monitor is switched off and on.
     EXPECT_EQ(sim().deviceVersion(kScaler), 105u);
 
@@ -266,6 +262,7 @@ TEST_F(MStarUpdate, ImageOffBlockBoundaryIsRefusedBeforeAnyErase) {
     EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
     EXPECT_EQ(CountOpcode(commands, kPageProgram), 0u);
     EXPECT_EQ(flash(0x10000, 0x10000), std::vector<uint8_t>(0x10000, 0xFF));
+    // Refused before the protection was touched: the flash keeps the protection it started with.
     EXPECT_TRUE(sim().flashWriteProtected());
 }
 
@@ -325,21 +322,20 @@ struct EmptyCase {
 
 class MStarNothingToDo : public MStarUpdate, public ::testing::WithParamInterface<EmptyCase> {};
 
-TEST_P(MStarNothingToDo, NeitherTransfersNorFlags) {
+TEST_P(MStarNothingToDo, LeavesTheMonitorUntouched) {
     GetParam().build(*this);
     const kfw::KfwFile& file = package();
     dev::Monitor m = monitor();
-    std::vector<const kfw::TransferMStarDataAction*> actions;
-    ASSERT_GE(internal::ExtractTransferMStarData(&file, m, 0, &actions), 0);
-    ASSERT_EQ(MStarInitialize(m), 0);
     record();
 
-    EXPECT_EQ(MStarTransferUpdateData(m, &file, nullptr, nullptr, actions), KmErrorNoData);
-    EXPECT_EQ(MStarSetUpdateFlag(m, &file, actions), KmErrorNoData);
+    FWUpdateOutcome outcome = FWUpdateOutcomeComplete;
+    EXPECT_EQ(RunUpdate(m, file, nullptr, &outcome), KmErrorNoData);
 
-    const std::vector<FlashCommand> commands = FlashCommands(recorded());
-    EXPECT_EQ(CountOpcode(commands, kBlockErase), 0u);
-    EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
+    // Not even ISP mode or the write protection: nothing reaches the scaler bridge.
+    EXPECT_TRUE(Requests(recorded(), 0xFF30, 0x10, Access::SetArray).empty());
+    EXPECT_FALSE(sim().ispMode());
+    EXPECT_TRUE(sim().flashWriteProtected());
+    EXPECT_EQ(outcome, FWUpdateOutcomeUntouched);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -452,8 +448,9 @@ TEST_F(MStarUpdate, InitializeUnprotectsAndWaitsForTheFlash) {
     ASSERT_GE(Sleeps().size(), 2u);
     EXPECT_EQ(Sleeps(), std::vector<uint32_t>(Sleeps().size(), 100));
 
+    record();
     ASSERT_EQ(MStarFinalize(m), 0);
-    EXPECT_TRUE(sim().flashWriteProtected());
+    EXPECT_TRUE(test::ProtectionByteWritten(recorded()));
     // The monitor is left in ISP mode for the power cycle to end.
     EXPECT_TRUE(sim().ispMode());
 }
@@ -466,6 +463,11 @@ struct FailureCase {
     // A bridge request that fails inside a flash command leaves that command open, and the
     // protection command that follows is merged into it and lost.
     bool reprotected = true;
+    // Every fault but the version read's strikes after the first block was erased.
+    FWUpdateOutcome outcome = FWUpdateOutcomeNeedsRecovery;
+    // The fault hit only the fill after the image's end, which its check does not cover: the
+    // scaler image is whole and starts, though the flow could not know it.
+    bool imageWhole = false;
 };
 
 
@@ -477,16 +479,42 @@ TEST_P(MStarFailure, StopsBeforeAnyMarker) {
     dev::Monitor m = monitor();
     record();
 
-    EXPECT_EQ(RunUpdate(m, package()), c.status);
+    FWUpdateOutcome outcome = FWUpdateOutcomeComplete;
+    EXPECT_EQ(RunUpdate(m, package(), nullptr, &outcome), c.status);
 
+    EXPECT_EQ(outcome, c.outcome);
     EXPECT_EQ(CountOpcode(FlashCommands(recorded()), kSectorErase), 0u);
     EXPECT_EQ(flash(kScalerFlag, 4), kErased4);
     EXPECT_EQ(flash(kFontFlag, 4), kErased4);
     if (c.reprotected) {
-        EXPECT_TRUE(sim().flashWriteProtected());
+        EXPECT_TRUE(test::ProtectionByteWritten(recorded()));
     }
+    sim().clearFaults();
     sim().powerCycle();
-    EXPECT_EQ(sim().deviceVersion(kScaler), 105u);
+    if (c.outcome != FWUpdateOutcomeNeedsRecovery) {
+        EXPECT_TRUE(sim().bootState().boots);
+        EXPECT_EQ(sim().deviceVersion(kScaler), 105u);
+        return;
+    }
+    if (c.imageWhole) {
+        EXPECT_TRUE(sim().bootState().boots);
+        EXPECT_EQ(sim().deviceVersion(kScaler), 212u);
+        EXPECT_EQ(sim().deviceVersion(kFont), 4u);
+        return;
+    }
+    // The scaler image was erased and not rewritten: the scaler does not start, and the
+    // monitor comes back as its boot loader until an update recovers it.
+    EXPECT_FALSE(sim().bootState().boots);
+    screenio::sim::SimClock::advance(int64_t(sim().spec().restartMs + 1000) * 1000);
+    search();
+    EXPECT_EQ(sim().bootState().product, "MCU ISP MODE");
+    m_package.products().push_back("MCU ISP MODE");
+    dev::Monitor again = monitor();
+    ASSERT_EQ(RunUpdate(again, package()), 0);
+    sim().powerCycle();
+    EXPECT_TRUE(sim().bootState().boots);
+    EXPECT_EQ(sim().deviceVersion(kScaler), 212u);
+    EXPECT_EQ(sim().deviceVersion(kFont), 9u);
 }
 
 // Data reports of the scaler bridge (FF30/11 set-array) are numbered from the start of the run:
@@ -501,7 +529,7 @@ INSTANTIATE_TEST_SUITE_P(
         // programs of the second block, whose page is mostly fill.
         FailureCase{"FlippedBitInSecondBlock",
                     Fault(0x11, Access::SetArray, 2500, FaultEffect::FlipBit),
-                    KmErrorVerifyFailed},
+                    KmErrorVerifyFailed, true, FWUpdateOutcomeNeedsRecovery, true},
         FailureCase{"AddressReportTimesOut",
                     Fault(0x10, Access::SetArray, 300, FaultEffect::Fail, SCREENIO_ERROR_TIMEOUT),
                     SCREENIO_ERROR_TIMEOUT},
@@ -515,12 +543,12 @@ INSTANTIATE_TEST_SUITE_P(
                     KmErrorInvalidLength, false},
         FailureCase{"VersionReadFails",
                     Fault(0xD8, Access::GetArray, 1, FaultEffect::Fail, SCREENIO_ERROR_IO, 0xFF00),
-                    SCREENIO_ERROR_IO}),
+                    SCREENIO_ERROR_IO, false, FWUpdateOutcomeUntouched}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
-TEST_F(MStarTwoImages, FlashStuckBusyTimesOutAfterSixHundredTwoReads) {
-    // Stuck from the middle of the first block's pages on: the programs that follow are
-    // ignored by the flash and the wait after them gives up.
+TEST_F(MStarTwoImages, FlashStuckBusyIsCaughtBeforeTheNextPage) {
+    // Stuck from the middle of the first block's pages on: the wait before the next page
+    // program finds it busy and gives up, so no page is sent into a flash that ignores it.
     FaultRule stuck = Fault(0x11, Access::SetArray, 200, FaultEffect::StayBusy);
     stuck.count = 0;
     sim().addFault(stuck);
@@ -534,15 +562,16 @@ TEST_F(MStarTwoImages, FlashStuckBusyTimesOutAfterSixHundredTwoReads) {
         std::find_if(commands.rbegin(), commands.rend(),
                      [](const FlashCommand& c) { return c.opcode == kPageProgram; });
     ASSERT_NE(lastProgram, commands.rend());
-    // The 256 pages of the first block were all sent, then only status reads until the limit
-    // (finalizing comes after, without a status read).
-    EXPECT_EQ(CountOpcode(commands, kPageProgram), 256u);
-    EXPECT_EQ(CountOpcode(std::vector<FlashCommand>(commands.rbegin(), lastProgram), kReadStatus), 602u);
+    EXPECT_LT(CountOpcode(commands, kPageProgram), 256u);
+    // After the last program only status reads: 20 quick ones and the 602 of the long wait,
+    // then 20 quick ones more before the protection goes back on.
+    EXPECT_EQ(CountOpcode(std::vector<FlashCommand>(commands.rbegin(), lastProgram), kReadStatus),
+              20 + 602 + 20u);
     EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
     EXPECT_EQ(flash(kScalerFlag, 4), kErased4);
 }
 
-TEST_F(MStarTwoImages, CancelDuringSecondImageKeepsFirstAndMarksNothing) {
+TEST_F(MStarTwoImages, CancelDuringAnImageTakesEffectOnceItIsWholeAndMarksNothing) {
     ProgressLog log;
     log.cancelWhen = [this](const FWTransferProgress& p) {
         return p.completedCount == 1 && p.transferredBytes > m_scaler.size() + 0x800;
@@ -550,17 +579,35 @@ TEST_F(MStarTwoImages, CancelDuringSecondImageKeepsFirstAndMarksNothing) {
     dev::Monitor m = monitor();
     record();
 
-    EXPECT_EQ(RunUpdate(m, package(), &log), KmErrorCancelled);
+    FWUpdateOutcome outcome = FWUpdateOutcomeUntouched;
+    EXPECT_EQ(RunUpdate(m, package(), &log, &outcome), KmErrorCancelled);
 
-    // Cancelled on the ninth page of the font image: nothing more was programmed.
-    EXPECT_EQ(log.calls.back().transferredBytes, m_scaler.size() + 9 * 256);
+    // Asked on the ninth page of the font image, whose block was already erased: the image is
+    // still written to its end and verified, so the scaler never holds half an image.
+    EXPECT_EQ(log.calls.back().transferredBytes, totalBytes());
+    EXPECT_EQ(log.calls.back().completedCount, 1u);
     const std::vector<FlashCommand> commands = FlashCommands(recorded());
-    EXPECT_EQ(CountOpcode(commands, kPageProgram), 2 * 256 + 9u);
+    EXPECT_EQ(CountOpcode(commands, kPageProgram), 3 * 256u);
+    EXPECT_EQ(CountOpcode(commands, 0x03), 3 * 256u);
     EXPECT_EQ(flash(kScalerAddress, 0x20000), Programmed(m_scaler));
+    EXPECT_EQ(flash(kFontAddress, 0x10000), Programmed(m_font));
     EXPECT_EQ(CountOpcode(commands, kSectorErase), 0u);
     EXPECT_EQ(flash(kScalerFlag, 4), kErased4);
     EXPECT_EQ(flash(kFontFlag, 4), kErased4);
-    EXPECT_TRUE(sim().flashWriteProtected());
+    EXPECT_TRUE(test::ProtectionByteWritten(recorded()));
+    EXPECT_EQ(outcome, FWUpdateOutcomeMixed);
+}
+
+TEST_F(MStarTwoImages, CancelBetweenImagesTakesEffectAtOnce) {
+    ProgressLog log;
+    log.cancelWhen = [](const FWTransferProgress& p) { return p.completedCount == 1; };
+    dev::Monitor m = monitor();
+    sim().writeFlash(kFontAddress, std::vector<uint8_t>(0x100, 0x11));
+    record();
+
+    EXPECT_EQ(RunUpdate(m, package(), &log), KmErrorCancelled);
+    EXPECT_EQ(CountOpcode(FlashCommands(recorded()), kBlockErase), 2u);
+    EXPECT_EQ(flash(kFontAddress, 0x100), std::vector<uint8_t>(0x100, 0x11));
 }
 
 TEST_F(MStarTwoImages, CancelAfterLastImageStillCancels) {
@@ -572,6 +619,82 @@ TEST_F(MStarTwoImages, CancelAfterLastImageStillCancels) {
     EXPECT_EQ(RunUpdate(m, package(), &log), KmErrorCancelled);
     EXPECT_EQ(flash(kFontAddress, 0x10000), Programmed(m_font));
     EXPECT_EQ(CountOpcode(FlashCommands(recorded()), kSectorErase), 0u);
+}
+
+// A flash slower than the link: a page program outlasts the requests of the next page's write
+// enable, which the busy flash would ignore, dropping that page.
+TEST_F(MStarTwoImages, SlowFlashIsWaitedForBeforeEveryPage) {
+    install([] {
+        auto spec = test::MStarMonitorSpec();
+        spec.pageProgramUs = 5000;
+        screenio::sim::DeviceSpec font;
+        font.id = kFont;
+        font.address = kFontAddress;
+        font.flagAddress = kFontFlag;
+        spec.devices.push_back(font);
+        return std::vector<screenio::sim::MonitorSpec>{spec};
+    }());
+    dev::Monitor m = monitor();
+
+    ASSERT_EQ(RunUpdate(m, package()), 0);
+
+    EXPECT_EQ(flash(kScalerAddress, 0x20000), Programmed(m_scaler));
+    EXPECT_EQ(flash(kFontAddress, 0x10000), Programmed(m_font));
+    EXPECT_EQ(flash(kScalerFlag, 4), kMarker);
+    EXPECT_EQ(flash(kFontFlag, 4), kMarker);
+}
+
+// Layouts that would erase what they must not: refused before ISP mode, so the flash and its
+// protection stay as they were.
+struct LayoutCase {
+    const char* name;
+    uint32_t scalerAddress, scalerFlag, fontAddress, fontFlag;
+};
+
+class MStarLayout : public MStarUpdate, public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(MStarLayout, IsRefusedBeforeAnythingIsErased) {
+    const LayoutCase& c = GetParam();
+    addImage(Image(0x10001, 212, 3), c.scalerAddress, c.scalerFlag);
+    addImage(Image(0x1234, 9, 50), c.fontAddress, c.fontFlag);
+    sim().writeFlash(0, std::vector<uint8_t>(0x1000, 0x5A));
+    dev::Monitor m = monitor();
+    record();
+
+    FWUpdateOutcome outcome = FWUpdateOutcomeComplete;
+    EXPECT_EQ(RunUpdate(m, package(), nullptr, &outcome), KmErrorInvalidState);
+
+    EXPECT_TRUE(Requests(recorded(), 0xFF30, 0x10, Access::SetArray).empty());
+    EXPECT_FALSE(sim().ispMode());
+    EXPECT_EQ(flash(0, 0x1000), std::vector<uint8_t>(0x1000, 0x5A));
+    EXPECT_EQ(outcome, FWUpdateOutcomeUntouched);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, MStarLayout,
+    ::testing::Values(
+        // Blocks past 16 MiB would wrap to address 0 in the 24-bit commands.
+        LayoutCase{"ImagePastTheAddressSpace", 0xFF0000, kScalerFlag, kFontAddress, kFontFlag},
+        LayoutCase{"MarkerPastTheAddressSpace", kScalerAddress, kScalerFlag, kFontAddress, 0x1000000},
+        LayoutCase{"TwoMarkersInOneSector", kScalerAddress, kScalerFlag, kFontAddress, kScalerFlag + 0x800},
+        LayoutCase{"MarkerSectorInsideAnImage", kScalerAddress, kScalerFlag, kFontAddress, kScalerAddress + 0x10800},
+        LayoutCase{"ImagesShareABlock", kScalerAddress, kScalerFlag, kScalerAddress + 0x10000, kFontFlag},
+        LayoutCase{"SecondImageOffItsBlock", kScalerAddress, kScalerFlag, 0x42000, kFontFlag}),
+    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MStarUpdate, OnlyImagesWrittenInThisRunAreMarked) {
+    addImage(Image(0x300, 212, 3), kScalerAddress, kScalerFlag);
+    addImage({}, kFontAddress, kFontFlag);
+    addAction(test::pkg::fixedID(7), 0x60000, 0xF2000);
+    sim().writeFlash(kFontFlag, std::vector<uint8_t>(4, 0x00));
+    dev::Monitor m = monitor();
+
+    ASSERT_EQ(RunUpdate(m, package()), 0);
+
+    EXPECT_EQ(flash(kScalerFlag, 4), kMarker);
+    // The empty and the missing image were not written: their sectors were not touched.
+    EXPECT_EQ(flash(kFontFlag, 4), std::vector<uint8_t>(4, 0x00));
+    EXPECT_EQ(flash(0xF2000, 4), kErased4);
 }
 
 }  // namespace

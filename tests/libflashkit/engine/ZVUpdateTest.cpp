@@ -139,10 +139,18 @@ protected:
         return package;
     }
 
-    KmError transfer(const kfw::KfwFile* file, ProgressLog* log = nullptr, uint32_t options = 0) {
+    KmError transfer(const kfw::KfwFile* file, ProgressLog* log = nullptr, uint32_t options = 0,
+                     FWUpdateOutcome* outcome = nullptr) {
         dev::Monitor monitor(handle());
         return ZVTransferUpdateData(monitor, file, log ? &ProgressLog::Callback : nullptr, log,
-                                    options);
+                                    options, outcome);
+    }
+    // Update-flag requests that set a flag (clearing ones are left out).
+    size_t flagsSetRequests() {
+        size_t count = 0;
+        for (const SimRequest& r : Requests(recorded(), 0xFF02, 0x110, Access::SetArray))
+            count += r.data.size() == 3 && r.data[2] != 0;
+        return count;
     }
     KmError trigger() {
         dev::Monitor monitor(handle());
@@ -425,13 +433,29 @@ TEST_F(ZVUpdateFlow, RefusesBeforeWriting) {
              return p.build();
          },
          KmErrorNoData, 0},
+        // Refused while planning, so the transfer state is not even set.
         {"image off a block boundary",
          [this] {
              ZvPackage p;
-             p.target(kMain, 200).image(kMainAddress + 0x100, m_main);
+             p.target(kMain, 200).image(kMainAddress, m_main).image(kTouchAddress + 0x100, m_touch);
              return p.build();
          },
-         KmErrorInvalidState, 1},
+         KmErrorInvalidState, 0},
+        // Its second block would wrap to address 0 and erase the first image's.
+        {"image past the 32-bit address space",
+         [this] {
+             ZvPackage p;
+             p.target(kMain, 200).image(kMainAddress, m_main).image(0xFFFF0000, m_main);
+             return p.build();
+         },
+         KmErrorInvalidState, 0},
+        {"images sharing a block",
+         [this] {
+             ZvPackage p;
+             p.target(kMain, 200).image(kMainAddress, m_main).image(kMainAddress + kBlock, m_touch);
+             return p.build();
+         },
+         KmErrorInvalidState, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -491,26 +515,32 @@ TEST_F(ZVUpdateFlow, MonitorFailuresPassThrough) {
 
 TEST_F(ZVUpdateFlow, FailedFlagAfterAllImagesKeepsEarlierFlags) {
     auto file = standardPackage().build();
-    sim().addFault(Fault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 2, 1,
+    // Requests 1 and 2 clear the two flags before their images are erased; 4 sets Touch's.
+    sim().addFault(Fault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 4, 1,
                          SCREENIO_ERROR_TIMEOUT));
-    EXPECT_EQ(transfer(file.get()), SCREENIO_ERROR_TIMEOUT);
+    FWUpdateOutcome outcome = FWUpdateOutcomeUntouched;
+    EXPECT_EQ(transfer(file.get(), nullptr, 0, &outcome), SCREENIO_ERROR_TIMEOUT);
+    EXPECT_EQ(outcome, FWUpdateOutcomeMixed);
     EXPECT_EQ(sim().readFlash(kMainAddress, uint32_t(m_main.size())), m_main);
     EXPECT_EQ(sim().readFlash(kTouchAddress, uint32_t(m_touch.size())), m_touch);
     EXPECT_EQ(sim().zvUpdateFlags(), 1u << kMainFlag);
     EXPECT_EQ(sim().transferState(), 1u);
 }
 
-TEST_F(ZVUpdateFlow, CancelStopsAtOnceWithoutFlags) {
+// A cancel once an image's first block is erased waits for that image to be whole and
+// verified; between images it takes effect at once. No flag is set after a cancel.
+TEST_F(ZVUpdateFlow, CancelCompletesTheImageBeingWrittenWithoutFlags) {
     struct Case {
         const char* name;
         size_t cancelAt;
+        size_t calls;
         size_t pagesWritten;
         size_t checksums;
     } cases[] = {
-        {"first page", 1, 1, 0},
-        {"inside the second block", 300, 300, 0},
-        {"after the first image", 513, 512, 1},
-        {"last page of the last image", 513 + 256, 768, 1},
+        {"first page", 1, 512, 512, 1},
+        {"inside the second block", 300, 512, 512, 1},
+        {"after the first image", 513, 513, 512, 1},
+        {"first page of the last image", 514, 513 + 256, 768, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -519,14 +549,57 @@ TEST_F(ZVUpdateFlow, CancelStopsAtOnceWithoutFlags) {
         record();
         ProgressLog log;
         log.cancelAt = c.cancelAt;
-        EXPECT_EQ(transfer(file.get(), &log), KmErrorCancelled);
-        EXPECT_EQ(log.calls.size(), c.cancelAt);
+        FWUpdateOutcome outcome = FWUpdateOutcomeUntouched;
+        EXPECT_EQ(transfer(file.get(), &log, 0, &outcome), KmErrorCancelled);
+        EXPECT_EQ(log.calls.size(), c.calls);
         EXPECT_EQ(commands(0).size(), c.pagesWritten);
         EXPECT_EQ(commands(3).size(), c.checksums);
         EXPECT_EQ(sim().zvUpdateFlags(), 0u);
-        EXPECT_TRUE(Requests(recorded(), 0xFF02, 0x110, Access::SetArray).empty());
+        EXPECT_EQ(flagsSetRequests(), 0u);
         EXPECT_EQ(sim().transferState(), 1u);
+        EXPECT_EQ(outcome, FWUpdateOutcomeOldFirmwareKept);
     }
+}
+
+TEST_F(ZVUpdateFlow, StaleFlagIsClearedBeforeItsImageIsErased) {
+    // An earlier run flagged Main and was never triggered; this run fails inside Main's image.
+    dev::Monitor monitor(handle());
+    ASSERT_GE(monitor.zvSetUpdateFlag(kMainFlag, true), 0);
+    auto file = standardPackage().build();
+    sim().addFault(Fault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 10));
+    record();
+
+    EXPECT_EQ(transfer(file.get()), SCREENIO_ERROR_IO);
+
+    // A restart now must not install Main's half-written area.
+    EXPECT_EQ(sim().zvUpdateFlags() & (1u << kMainFlag), 0u);
+    const auto history = recorded();
+    const auto isClear = [](const SimRequest& r) {
+        return r.page == 0xFF02 && r.usage == 0x110 && r.data.size() == 3 && r.data[1] == kMainFlag &&
+               r.data[2] == 0;
+    };
+    const auto isCommand = [](const SimRequest& r) {
+        return r.page == 0xFF01 && r.usage == 0x122 && r.access == Access::SetArray;
+    };
+    const auto clear = std::find_if(history.begin(), history.end(), isClear);
+    const auto erase = std::find_if(history.begin(), history.end(), isCommand);
+    ASSERT_NE(clear, history.end());
+    EXPECT_LT(clear - history.begin(), erase - history.begin());
+}
+
+TEST_F(ZVUpdateFlow, EmptyImageIsNeitherWrittenNorFlagged) {
+    ZvPackage package;
+    package.target(kMain, 200).target(kTouch, 300);
+    package.image(kMainAddress, m_main).image(kTouchAddress, Bytes());
+    auto file = package.build();
+    record();
+
+    ASSERT_GE(transfer(file.get()), 0);
+
+    for (uint8_t operation : {0, 2, 3})
+        for (const SimRequest& r : commands(operation))
+            EXPECT_LT(CommandAddress(r), kTouchAddress) << int(operation);
+    EXPECT_EQ(sim().zvUpdateFlags(), 1u << kMainFlag);
 }
 
 TEST_F(ZVUpdateFlow, TriggerOnlyFromTheTransferringState) {

@@ -450,11 +450,11 @@ TEST_F(SimBackendEnvironment, UnsetOrEmptyMeansTheMonitorsOnUsb) {
     unsetenv("SCREENIO_USB_VENDOR_ID");
 }
 
-TEST_F(SimBackendEnvironment, DemoFindsItsFourMonitors) {
+TEST_F(SimBackendEnvironment, DemoFindsItsFiveMonitors) {
     setenv("SCREENIO_SIM", "demo", 1);
     BackendRegistry::instance().set(nullptr);
     std::vector<std::string> serials = FoundSerials();
-    EXPECT_EQ(serials, (std::vector<std::string>{"V27Q0001", "V24F0002", "V32U0003", "V34W0004"}));
+    EXPECT_EQ(serials, (std::vector<std::string>{"V27Q0001", "V24F0002", "V32U0003", "V34W0004", "V32R0005"}));
 }
 
 // A tool that exits without KmRelease must not lose the changes that the throttle held back.

@@ -170,6 +170,18 @@ const BadCase kBadCases[] = {
      "monitors[0].faults[0].status: only used with effect \"fail\""},
     {"absence with another effect", [](json& d) { Fault(d)["absentMs"] = 100; },
      "monitors[0].faults[0].absentMs: only used with effect \"drop-off\""},
+    {"boots on a files monitor", [](json& d) { Monitor(d, 0)["devices"][0]["boots"] = false; },
+     "monitors[0].devices[0].boots: not used by files monitors"},
+    {"boots not a boolean", [](json& d) { Monitor(d, 1)["devices"][0]["boots"] = 0; },
+     "monitors[1].devices[0].boots: expected true or false"},
+    {"usage star with more", [](json& d) { Fault(d)["usage"] = "*/FE"; },
+     "monitors[0].faults[0].usage: expected a usage such as"},
+    {"absence with a power cut",
+     [](json& d) {
+         Fault(d)["effect"] = "power-cut";
+         Fault(d)["absentMs"] = 100;
+     },
+     "monitors[0].faults[0].absentMs: only used with effect \"drop-off\""},
     {"state file not a string", [](json& d) { d["stateFile"] = 5; },
      "stateFile: expected a non-empty path"},
 };
@@ -277,6 +289,23 @@ TEST(SimConfig, EveryMemberReachesTheSpec) {
     EXPECT_EQ(drop.count, 1u);
     EXPECT_EQ(m.faults[2].access, Access::GetArray);
     EXPECT_EQ(m.faults[2].effect, FaultEffect::CorruptCrc);
+}
+
+// A scaler that starts without bootable firmware, and a power cut counted over every request.
+TEST(SimConfig, RecoveryMembersReachTheSpec) {
+    SimConfig config = SimConfig::parse(R"({ "monitors": [
+        { "product": "Scaler", "serial": "S1", "kind": "mstar",
+          "devices": [ { "id": 256, "address": 0, "flagAddress": 1040384, "boots": false },
+                       { "id": 1024, "address": 524288 } ],
+          "faults": [ { "usage": "*", "first": 700, "effect": "power-cut" } ] } ] })",
+                                        "/lab");
+    const MonitorSpec& m = config.monitors.at(0);
+    EXPECT_FALSE(m.devices.at(0).boots);
+    EXPECT_TRUE(m.devices.at(1).boots);
+    ASSERT_EQ(m.faults.size(), 1u);
+    EXPECT_TRUE(m.faults[0].anyUsage);
+    EXPECT_EQ(m.faults[0].first, 700u);
+    EXPECT_EQ(m.faults[0].effect, FaultEffect::PowerCut);
 }
 
 TEST(SimConfig, AbsentMembersTakeTheSpecDefaults) {

@@ -71,7 +71,9 @@ TEST(SimMonitorMStar, FullUpdateThroughTheBridgeInstallsAtThePowerCycle) {
     std::vector<uint8_t> image = test::versionedImage(0x0207, 300);
     update(host, image);
     EXPECT_TRUE(monitor.ispMode());
-    EXPECT_TRUE(monitor.flashWriteProtected());
+    // The host's protect byte (0x01) sets no block-protection bit of a standard part.
+    EXPECT_FALSE(monitor.flashWriteProtected());
+    EXPECT_EQ(monitor.flashStatus() & 0x1C, 0);
     EXPECT_EQ(monitor.readFlash(0x10000, 300), image);
     EXPECT_EQ(monitor.readFlash(0x7FFC, 4), std::vector<uint8_t>(4, 0xA5));
     EXPECT_EQ(monitor.deviceVersion(0x100), 105u); // nothing happens without a power cycle
@@ -90,14 +92,17 @@ TEST(SimMonitorMStar, FullUpdateThroughTheBridgeInstallsAtThePowerCycle) {
     EXPECT_EQ(textAt(reply, 2), "5.19");
 }
 
-TEST(SimMonitorMStar, PowerCycleWithoutMarkerKeepsTheVersion) {
+// The scaler runs in place: without a marker it still runs what its region holds.
+TEST(SimMonitorMStar, PowerCycleRunsTheImageInPlaceWithOrWithoutMarker) {
     SimMonitor monitor(mstarSpec());
+    monitor.powerCycle();
+    EXPECT_EQ(monitor.deviceVersion(0x100), 105u) << "the factory image";
     monitor.writeFlash(0x10000, test::versionedImage(999, 16));
+    monitor.writeFlash(0x7FFC, {0xA5, 0xA5, 0xA5, 0x00}); // not a marker
     monitor.powerCycle();
-    EXPECT_EQ(monitor.deviceVersion(0x100), 105u);
-    monitor.writeFlash(0x7FFC, {0xA5, 0xA5, 0xA5, 0x00});
-    monitor.powerCycle();
-    EXPECT_EQ(monitor.deviceVersion(0x100), 105u);
+    EXPECT_EQ(monitor.deviceVersion(0x100), 999u);
+    EXPECT_TRUE(monitor.bootState().boots);
+    EXPECT_EQ(monitor.readFlash(0x7FFC, 4), (std::vector<uint8_t>{0xA5, 0xA5, 0xA5, 0x00}));
 }
 
 TEST(SimMonitorMStar, MonitorPowerCyclesByItselfAfterProtectingWithAMarkerSet) {

@@ -39,9 +39,10 @@ std::vector<uint8_t> pattern(size_t length, uint8_t seed) {
 }
 
 std::vector<uint8_t> bytesAt(const SpiNorFlash& flash, uint32_t address, size_t length) {
-    const auto& memory = flash.contents();
-    return std::vector<uint8_t>(memory.begin() + address, memory.begin() + address + length);
+    return flash.contents(address, uint32_t(length));
 }
+
+std::vector<uint8_t> all(const SpiNorFlash& flash) { return flash.contents(0, flash.size()); }
 
 std::vector<uint8_t> addressed(uint8_t opcode, uint32_t address) {
     return {opcode, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
@@ -75,7 +76,7 @@ protected:
 TEST(SpiNorFlash, StartsErasedProtectedIdleAndWriteDisabled) {
     SpiNorFlash flash(kFlashSize, SpiNorFlash::Timing());
     EXPECT_EQ(flash.size(), kFlashSize);
-    EXPECT_EQ(flash.contents(), std::vector<uint8_t>(kFlashSize, 0xFF));
+    EXPECT_EQ(all(flash), std::vector<uint8_t>(kFlashSize, 0xFF));
     EXPECT_TRUE(flash.writeProtected());
     EXPECT_FALSE(flash.writeEnabled());
     EXPECT_FALSE(flash.busy());
@@ -93,7 +94,7 @@ TEST_F(SpiNorFlashTest, StatusReadThroughTheBridgeShowsProtectionAndLatch) {
 TEST_F(SpiNorFlashTest, ProgramWithoutWriteEnableChangesNothing) {
     unprotect();
     ASSERT_EQ(host.commandAndEnd(MStarHost::programCommand(0x100, pattern(256, 0))), 0);
-    EXPECT_EQ(flash.contents(), std::vector<uint8_t>(kFlashSize, 0xFF));
+    EXPECT_EQ(all(flash), std::vector<uint8_t>(kFlashSize, 0xFF));
     EXPECT_FALSE(flash.busy());
 }
 
@@ -124,11 +125,11 @@ protected:
 TEST_P(SpiNorFlashProtectionTest, BlocksWhileOnClearsTheLatchAndLiftsWithTheUnprotectSequence) {
     const uint32_t address = GetParam().address;
     flash.load(address, std::vector<uint8_t>(256, 0x55).data(), 256); // neither erased nor 0
-    const std::vector<uint8_t> before = flash.contents();
+    const std::vector<uint8_t> before = all(flash);
 
     ASSERT_TRUE(flash.writeProtected()); // as shipped
     ASSERT_EQ(modify(), 0);
-    EXPECT_EQ(flash.contents(), before);
+    EXPECT_EQ(all(flash), before);
     EXPECT_FALSE(flash.writeEnabled()) << "a refused command still clears the latch";
     EXPECT_FALSE(flash.busy());
 
@@ -136,19 +137,30 @@ TEST_P(SpiNorFlashProtectionTest, BlocksWhileOnClearsTheLatchAndLiftsWithTheUnpr
     EXPECT_EQ(host.status() & kProtectBits, 0);
     ASSERT_EQ(modify(), 0);
     ASSERT_EQ(host.waitForReady(), 0);
-    EXPECT_NE(flash.contents(), before);
+    EXPECT_NE(all(flash), before);
     const uint8_t expected = GetParam().opcode == 0x02 ? 0x00 : 0xFF;
     EXPECT_EQ(bytesAt(flash, address, 256), std::vector<uint8_t>(256, expected));
 
-    // And the protect sequence puts it back.
+    // The host's protect sequence writes 0x01: on a standard part that byte sets no
+    // block-protection bit (bit 0 is the read-only busy bit), so nothing is protected after it.
     ASSERT_EQ(host.setProtection(true), 0);
     ASSERT_EQ(host.waitForReady(), 0);
-    EXPECT_TRUE(flash.writeProtected());
-    EXPECT_EQ(host.status() & kProtectBits, kProtectBits);
+    EXPECT_FALSE(flash.writeProtected());
+    EXPECT_EQ(host.status() & kProtectBits, 0);
     flash.load(address, std::vector<uint8_t>(256, 0x55).data(), 256);
-    const std::vector<uint8_t> reloaded = flash.contents();
+    const std::vector<uint8_t> reloaded = all(flash);
     ASSERT_EQ(modify(), 0);
-    EXPECT_EQ(flash.contents(), reloaded);
+    ASSERT_EQ(host.waitForReady(), 0);
+    EXPECT_NE(all(flash), reloaded) << "0x01 protects nothing";
+
+    // All three block-protection bits protect the whole array again.
+    ASSERT_EQ(host.writeEnable(), 0);
+    ASSERT_EQ(host.commandAndEnd({0x01, kProtectBits}), 0);
+    ASSERT_EQ(host.waitForReady(), 0);
+    flash.load(address, std::vector<uint8_t>(256, 0x55).data(), 256);
+    const std::vector<uint8_t> again = all(flash);
+    ASSERT_EQ(modify(), 0);
+    EXPECT_EQ(all(flash), again);
 }
 
 INSTANTIATE_TEST_SUITE_P(SpiNorFlash, SpiNorFlashProtectionTest,
@@ -157,19 +169,45 @@ INSTANTIATE_TEST_SUITE_P(SpiNorFlash, SpiNorFlashProtectionTest,
                                            ModifyCase{"BlockErase", 0xD8, 0x30000}),
                          [](const auto& info) { return info.param.name; });
 
-TEST_F(SpiNorFlashTest, StatusWriteTakesAnyNonZeroByteAsProtectAndZeroAsUnprotect) {
+// A status write keeps only bits 2-4; busy and the latch are read-only and bits 5-7 are not
+// modelled. BP = n protects the top 64 KiB << (n - 1) (of this 256 KiB part: 64, 128, 256 KiB).
+TEST_F(SpiNorFlashTest, StatusWriteStoresOnlyTheBlockProtectionBits) {
     const struct {
         uint8_t value;
-        bool protectedAfter;
-    } cases[] = {{0x00, false}, {0x80, true}, {0x00, false}, {0x01, true}, {0x00, false}, {0x1C, true}};
+        uint8_t stored;
+        uint32_t protectedFrom;
+    } cases[] = {{0x00, 0x00, kFlashSize}, {0x01, 0x00, kFlashSize}, {0x02, 0x00, kFlashSize},
+                 {0x80, 0x00, kFlashSize}, {0x04, 0x04, 0x30000},    {0x08, 0x08, 0x20000},
+                 {0x0C, 0x0C, 0x00000},    {0x1C, 0x1C, 0x00000},    {0xFF, 0x1C, 0x00000}};
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.value));
         ASSERT_EQ(host.writeEnable(), 0);
         ASSERT_EQ(host.commandAndEnd({0x01, c.value}), 0);
-        EXPECT_EQ(flash.writeProtected(), c.protectedAfter);
+        EXPECT_EQ(flash.protectionBits(), c.stored);
+        EXPECT_EQ(flash.protectedFrom(), c.protectedFrom);
+        EXPECT_EQ(flash.writeProtected(), c.stored != 0);
         EXPECT_FALSE(flash.writeEnabled());
         ASSERT_EQ(host.waitForReady(), 0);
+        EXPECT_EQ(host.status(), c.stored);
     }
+}
+
+TEST_F(SpiNorFlashTest, PartialProtectionGuardsOnlyTheTopOfTheArray) {
+    ASSERT_EQ(host.writeEnable(), 0);
+    ASSERT_EQ(host.commandAndEnd({0x01, 0x04}), 0); // BP = 1: the top 64 KiB
+    ASSERT_EQ(host.waitForReady(), 0);
+    flash.load(0x2F000, std::vector<uint8_t>(0x2000, 0x00).data(), 0x2000);
+
+    ASSERT_EQ(host.sectorErase(0x2F000), 0); // below the protected area
+    ASSERT_EQ(host.waitForReady(), 0);
+    EXPECT_EQ(bytesAt(flash, 0x2F000, 0x1000), std::vector<uint8_t>(0x1000, 0xFF));
+    ASSERT_EQ(host.sectorErase(0x30000), 0); // inside it: ignored, the latch cleared
+    EXPECT_FALSE(flash.busy());
+    EXPECT_FALSE(flash.writeEnabled());
+    EXPECT_EQ(bytesAt(flash, 0x30000, 0x1000), std::vector<uint8_t>(0x1000, 0x00));
+    ASSERT_EQ(host.writePage(0x3FF00, std::vector<uint8_t>(256, 0x00)), 0);
+    EXPECT_FALSE(flash.busy());
+    EXPECT_EQ(bytesAt(flash, 0x3FF00, 256), std::vector<uint8_t>(256, 0xFF));
 }
 
 TEST_F(SpiNorFlashTest, EraseThenProgramThenReadBack) {
@@ -195,15 +233,15 @@ TEST_F(SpiNorFlashTest, EraseCoversTheAlignedBlockOrSectorContainingTheAddress) 
 
     ASSERT_EQ(host.sectorErase(0x12345), 0); // sector 0x12000-0x12FFF
     ASSERT_EQ(host.waitForReady(), 0);
-    EXPECT_EQ(flash.contents()[0x11FFF], 0x00);
+    EXPECT_EQ(flash.memory().at(0x11FFF), 0x00);
     EXPECT_EQ(bytesAt(flash, 0x12000, 0x1000), std::vector<uint8_t>(0x1000, 0xFF));
-    EXPECT_EQ(flash.contents()[0x13000], 0x00);
+    EXPECT_EQ(flash.memory().at(0x13000), 0x00);
 
     ASSERT_EQ(host.blockErase(0x2FFFF), 0); // block 0x20000-0x2FFFF
     ASSERT_EQ(host.waitForReady(), 0);
-    EXPECT_EQ(flash.contents()[0x1FFFF], 0x00);
+    EXPECT_EQ(flash.memory().at(0x1FFFF), 0x00);
     EXPECT_EQ(bytesAt(flash, 0x20000, 0x10000), std::vector<uint8_t>(0x10000, 0xFF));
-    EXPECT_EQ(flash.contents()[0x30000], 0x00);
+    EXPECT_EQ(flash.memory().at(0x30000), 0x00);
 }
 
 TEST_F(SpiNorFlashTest, ProgrammingOnlyClearsBits) {
@@ -258,7 +296,7 @@ TEST_P(SpiNorFlashBusyTest, BusyForItsPeriodAndOtherCommandsIgnoredMeanwhile) {
     start();
     EXPECT_TRUE(flash.busy());
     EXPECT_EQ(host.status() & kBusy, kBusy);
-    const std::vector<uint8_t> before = flash.contents();
+    const std::vector<uint8_t> before = all(flash);
 
     // Ignored while busy: write enable, so nothing else can run either; erase and program even
     // with the latch set directly before; read data shifts out nothing but 0xFF.
@@ -268,7 +306,7 @@ TEST_P(SpiNorFlashBusyTest, BusyForItsPeriodAndOtherCommandsIgnoredMeanwhile) {
     ASSERT_EQ(host.commandAndEnd(MStarHost::programCommand(0x10100, pattern(256, 1))), 0);
     ASSERT_EQ(host.commandAndEnd({0x01, 0x01}), 0);
     EXPECT_EQ(host.readFlash(0x10000, 16), std::vector<uint8_t>(16, 0xFF));
-    EXPECT_EQ(flash.contents(), before);
+    EXPECT_EQ(all(flash), before);
     EXPECT_FALSE(flash.writeProtected());
 
     SimClock::advance(period / 2);
@@ -336,7 +374,7 @@ TEST_F(SpiNorFlashTest, FlipBitFaultCorruptsTheNextExecutedProgramOnly) {
 
     // A program refused for want of the latch does not use the fault up.
     ASSERT_EQ(host.commandAndEnd(MStarHost::programCommand(0x000, {0x00})), 0);
-    EXPECT_EQ(flash.contents()[0], 0xFF);
+    EXPECT_EQ(flash.memory().at(0), 0xFF);
 
     std::vector<uint8_t> page = pattern(256, 0x40); // first byte 0x40: bit 0 clear
     ASSERT_EQ(host.writePage(0x100, page), 0);
@@ -369,8 +407,8 @@ TEST_F(SpiNorFlashTest, ProgramWrapsWithinItsPage) {
     EXPECT_EQ(bytesAt(flash, 0x10F0, 16), std::vector<uint8_t>(data.begin(), data.begin() + 16));
     EXPECT_EQ(bytesAt(flash, 0x1000, 16), std::vector<uint8_t>(data.begin() + 16, data.end()));
     EXPECT_EQ(bytesAt(flash, 0x1010, 0xE0), std::vector<uint8_t>(0xE0, 0xFF));
-    EXPECT_EQ(flash.contents()[0x1100], 0xFF) << "the next page is untouched";
-    EXPECT_EQ(flash.contents()[0x0FFF], 0xFF);
+    EXPECT_EQ(flash.memory().at(0x1100), 0xFF) << "the next page is untouched";
+    EXPECT_EQ(flash.memory().at(0x0FFF), 0xFF);
 }
 
 TEST_F(SpiNorFlashTest, MoreThan256DataBytesWrapAndOverwriteTheLatchedOnes) {
@@ -388,7 +426,7 @@ TEST_F(SpiNorFlashTest, MoreThan256DataBytesWrapAndOverwriteTheLatchedOnes) {
     std::vector<uint8_t> expected(data.begin(), data.begin() + 256);
     std::copy(data.begin() + 256, data.end(), expected.begin());
     EXPECT_EQ(bytesAt(flash, 0x2000, 256), expected);
-    EXPECT_EQ(flash.contents()[0x2100], 0xFF);
+    EXPECT_EQ(flash.memory().at(0x2100), 0xFF);
 }
 
 TEST_F(SpiNorFlashTest, ReadContinuesAcrossPagesAndReports) {
@@ -420,7 +458,7 @@ TEST_F(SpiNorFlashTest, AReadTakesDummyBytesAfterItsAddressAsClocksThatShiftData
 TEST_F(SpiNorFlashTest, CommandsOfTheWrongLengthAreIgnoredAndKeepTheLatch) {
     unprotect();
     flash.load(0, std::vector<uint8_t>(0x20000, 0x00).data(), 0x20000);
-    const std::vector<uint8_t> before = flash.contents();
+    const std::vector<uint8_t> before = all(flash);
     const std::vector<std::pair<std::string, std::vector<uint8_t>>> cases = {
         {"SectorEraseTwoAddressBytes", {0x20, 0x00, 0x10}},
         {"SectorEraseFiveBytes", {0x20, 0x00, 0x10, 0x00, 0x00}},
@@ -440,7 +478,7 @@ TEST_F(SpiNorFlashTest, CommandsOfTheWrongLengthAreIgnoredAndKeepTheLatch) {
         EXPECT_TRUE(flash.writeEnabled());
         EXPECT_FALSE(flash.busy());
         EXPECT_FALSE(flash.writeProtected());
-        EXPECT_EQ(flash.contents(), before);
+        EXPECT_EQ(all(flash), before);
     }
     ASSERT_EQ(host.commandAndEnd({0x04}), 0);
     ASSERT_EQ(host.commandAndEnd({0x06, 0x00}), 0); // write enable with an extra byte
@@ -450,7 +488,7 @@ TEST_F(SpiNorFlashTest, CommandsOfTheWrongLengthAreIgnoredAndKeepTheLatch) {
 TEST_F(SpiNorFlashTest, AddressesBeyondTheFlashAreIgnoredAndReadsWrapAtItsEnd) {
     unprotect();
     flash.load(0, std::vector<uint8_t>(kFlashSize, 0x00).data(), kFlashSize);
-    const std::vector<uint8_t> before = flash.contents();
+    const std::vector<uint8_t> before = all(flash);
     const std::vector<std::pair<std::string, std::vector<uint8_t>>> cases = {
         {"SectorErase", addressed(0x20, kFlashSize)},
         {"BlockErase", addressed(0xD8, 0xFF0000)},
@@ -460,7 +498,7 @@ TEST_F(SpiNorFlashTest, AddressesBeyondTheFlashAreIgnoredAndReadsWrapAtItsEnd) {
         SCOPED_TRACE(name);
         ASSERT_EQ(host.writeEnable(), 0);
         ASSERT_EQ(host.commandAndEnd(bytes), 0);
-        EXPECT_EQ(flash.contents(), before);
+        EXPECT_EQ(all(flash), before);
         EXPECT_TRUE(flash.writeEnabled()) << "ignored like a malformed command";
         EXPECT_FALSE(flash.busy());
     }
@@ -517,13 +555,13 @@ TEST(SpiNorFlash, ReadingMidCommandIsSafe) {
     flash.write(partial, sizeof(partial));
     flash.read(out, sizeof(out)); // address incomplete
     EXPECT_EQ(out[7], 0xFF);
-    EXPECT_EQ(flash.contents().size(), 0x1000u);
+    EXPECT_EQ(flash.size(), 0x1000u);
     flash.deselect();
 
     flash.select();
     const uint8_t program[] = {0x02, 0x00, 0x00, 0x10, 0x00};
     flash.write(program, sizeof(program));
-    EXPECT_EQ(flash.contents()[0x10], 0xFF); // nothing happens before the end
+    EXPECT_EQ(flash.memory().at(0x10), 0xFF); // nothing happens before the end
     flash.read(out, sizeof(out));
     EXPECT_EQ(out[0], 0xFF);
     flash.write(nullptr, 4);
@@ -569,12 +607,14 @@ TEST(SpiNorFlash, LoadRefusesBytesOutsideTheFlash) {
     SpiNorFlash flash(0x1000, SpiNorFlash::Timing());
     const std::vector<uint8_t> bytes(16, 0x12);
     flash.load(0x1000 - 16, bytes.data(), bytes.size());
-    EXPECT_EQ(flash.contents()[0xFFF], 0x12);
+    EXPECT_EQ(flash.memory().at(0xFFF), 0x12);
     EXPECT_THROW(flash.load(0x1000 - 15, bytes.data(), bytes.size()), std::out_of_range);
     EXPECT_THROW(flash.load(0xFFFFFFFF, bytes.data(), bytes.size()), std::out_of_range);
     flash.setWriteProtected(false);
     EXPECT_FALSE(flash.writeProtected());
     EXPECT_EQ(flash.status(), 0);
+    flash.setProtectionBits(0xFF);
+    EXPECT_EQ(flash.status(), kProtectBits) << "only the protection bits are settable";
 }
 
 }  // namespace

@@ -1,0 +1,512 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "sim/SimMonitorImpl.h"
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/LittleEndian.h"
+#include "sim/SimClock.h"
+
+namespace screenio::sim {
+namespace {
+
+using namespace usages;
+
+constexpr uint8_t kZvOpChecksum = 3;
+// What a monitor whose firmware does not boot reports as its product: its boot loader.
+constexpr const char* kIspProduct = "MCU ISP MODE";
+
+bool isSet(Access access) { return access == Access::SetValue || access == Access::SetArray; }
+
+bool hasFiles(MonitorKind kind) { return kind == MonitorKind::Files || kind == MonitorKind::Legacy; }
+
+const char* kindName(MonitorKind kind) {
+    switch (kind) {
+    case MonitorKind::Files: return "Files";
+    case MonitorKind::Legacy: return "Legacy";
+    case MonitorKind::MStar: return "MStar";
+    case MonitorKind::ZV: return "ZV";
+    }
+    return "?";
+}
+
+std::vector<DeviceSpec> legacyDevices() {
+    struct Row {
+        const char* name;
+        const char* fileName;
+        uint32_t id;
+        bool hex;
+    };
+    const Row rows[] = {
+        {"Main/System", "PRG000", 0x100, false}, {"Sub/Controller", "PRG001", 0x101, false},
+        {"DP/FrontEnd", "INP027", 0x500, false}, {"Font", "AIC653", 0x400, false},
+        {"FPGA", "AIC904", 0x600, true},
+    };
+    std::vector<DeviceSpec> devices;
+    for (const Row& row : rows) {
+        DeviceSpec device;
+        device.id = row.id;
+        device.name = row.name;
+        device.fileName = row.fileName;
+        device.hexVersion = row.hex;
+        devices.push_back(device);
+    }
+    return devices;
+}
+
+// The version text of the older version query: the number with a "." before its last two
+// digits, so 105 reads "1.05" and 0x10A (hexadecimal devices) "1.0A".
+std::string versionText(const DeviceSpec& device) {
+    if (!device.versionText.empty()) return device.versionText;
+    std::string digits;
+    uint32_t value = device.version;
+    const uint32_t base = device.hexVersion ? 16 : 10;
+    do {
+        digits.insert(digits.begin(), "0123456789ABCDEF"[value % base]);
+        value /= base;
+    } while (value != 0);
+    while (digits.size() < 3) digits.insert(digits.begin(), '0');
+    digits.insert(digits.end() - 2, '.');
+    return digits;
+}
+
+void putText(uint8_t* out, size_t room, const std::string& text) {
+    std::fill_n(out, room, 0);
+    std::copy_n(text.begin(), std::min(room, text.size()), out);
+}
+
+bool sixPrintable(const std::string& name) {
+    return name.size() == 6 && std::all_of(name.begin(), name.end(), [](char c) {
+               return c >= 0x20 && c <= 0x7E;
+           });
+}
+
+
+void checkSpec(const MonitorSpec& spec, const std::vector<DeviceSpec>& devices) {
+    const bool hasFlash = spec.kind == MonitorKind::MStar || spec.kind == MonitorKind::ZV;
+    for (const DeviceSpec& d : devices) {
+        if (hasFiles(spec.kind) && !sixPrintable(d.fileName))
+            throw std::invalid_argument("device '" + d.name + "': file name '" + d.fileName +
+                                        "' is not six printable characters");
+        if (spec.kind == MonitorKind::ZV && d.updateFlagIndex >= 32)
+            throw std::invalid_argument("device '" + d.name + "': update flag index above 31");
+        if (!d.boots && !hasFlash)
+            throw std::invalid_argument("device '" + d.name + "': only flash monitors start without firmware");
+    }
+    for (const FileSpec& f : spec.files)
+        if (!sixPrintable(f.name))
+            throw std::invalid_argument("file name '" + f.name + "' is not six printable characters");
+    if (hasFlash && spec.flashSize == 0) throw std::invalid_argument("flash size 0");
+    if (spec.kind == MonitorKind::Files && devices.size() > 0xFFFF)
+        throw std::invalid_argument("more devices than the device files can hold");
+}
+
+}  // namespace
+
+SimMonitor::Impl::Impl(MonitorSpec monitorSpec)
+    : spec(std::move(monitorSpec)), usages(spec), files(spec, state), bootLoader(spec, state) {
+    state.devices = spec.devices;
+    if (spec.kind == MonitorKind::Legacy && state.devices.empty()) state.devices = legacyDevices();
+    checkSpec(spec, state.devices);
+    for (const DeviceSpec& d : state.devices) state.boot.push_back(SimDeviceBoot{d.boots, !d.boots});
+    if (hasFiles(spec.kind)) files.build();
+    buildFlash();
+    bootLoader.layout();
+    for (const FaultRule& rule : spec.faults) faults.add(rule);
+    fresh = state;
+}
+
+void SimMonitor::Impl::buildFlash() {
+    if (spec.kind == MonitorKind::MStar) {
+        SpiNorFlash::Timing timing;
+        timing.pageProgramUs = spec.pageProgramUs;
+        timing.sectorEraseUs = spec.sectorEraseMs * 1000;
+        timing.blockEraseUs = spec.blockEraseMs * 1000;
+        timing.statusWriteUs = spec.statusWriteMs * 1000;
+        flash = std::make_unique<SpiNorFlash>(spec.flashSize, timing);
+        bridge = std::make_unique<MStarBridge>(*flash);
+        flash->onChange([this](uint32_t begin, uint32_t end) { bootLoader.noteChange(begin, end); });
+        flash->onStatusWrite([this](uint8_t byte) { statusWritten(byte); });
+    }
+    if (spec.kind == MonitorKind::ZV)
+        zv = std::make_unique<ZvFlashEngine>(spec.flashSize, spec.zvEraseMs, spec.zvChecksumMsPerBlock);
+}
+
+const DeviceSpec* SimMonitor::Impl::device(uint32_t id) const {
+    for (const DeviceSpec& d : state.devices)
+        if (d.id == id) return &d;
+    return nullptr;
+}
+
+SimBootState SimMonitor::Impl::bootState() const {
+    SimBootState result;
+    result.boots = state.booting();
+    result.product = result.boots ? spec.product : kIspProduct;
+    for (size_t i = 0; i < state.devices.size(); ++i)
+        if (!state.boot[i].boots) result.notBooting.push_back(state.devices[i].id);
+    return result;
+}
+
+bool SimMonitor::Impl::presentNow() const {
+    return !state.absentForever && SimClock::wallMs() >= state.absentUntilWallMs;
+}
+
+void SimMonitor::Impl::tick() {
+    if (state.powerCycleAtWallMs != 0 && SimClock::wallMs() >= state.powerCycleAtWallMs)
+        powerCycle(state.powerCycleAtWallMs);
+    if (state.restartOnReturn && presentNow()) {
+        // The drop-off was the monitor rebooting: it comes back as after a restart, without
+        // a second absence.
+        state.restartOnReturn = false;
+        resetVolatile();
+        boot(false);
+        ++state.restartCount;
+        ++changes;
+    }
+}
+
+// The scaler power-cycles by itself once the host's closing status write (the protection
+// request; an unprotect writes 0) finds update markers set, whatever the byte protects.
+void SimMonitor::Impl::statusWritten(uint8_t byte) {
+    if (byte != 0 && spec.mstarPowerCycleMs > 0 && state.powerCycleAtWallMs == 0 &&
+        bootLoader.anyMarkerSet(flash->memory()))
+        state.powerCycleAtWallMs = SimClock::wallMs() + spec.mstarPowerCycleMs;
+}
+
+// The boot loader's decision. The scaler only boots anew when its power is cycled; the other
+// kinds also at a restart of their main processor.
+void SimMonitor::Impl::boot(bool powerCycled) {
+    switch (spec.kind) {
+    case MonitorKind::Files:
+    case MonitorKind::Legacy: files.install(); break;
+    case MonitorKind::ZV:
+        bootLoader.bootZv(*zv);
+        state.transferState = 0;
+        break;
+    case MonitorKind::MStar:
+        if (powerCycled) bootLoader.bootScaler(*flash);
+        break;
+    }
+}
+
+void SimMonitor::Impl::resetVolatile() {
+    state.selection = SimSelection{};
+    if (zv) zv->reset();
+    if (bridge) bridge->reset();
+}
+
+void SimMonitor::Impl::leaveBus(int64_t untilWallMs) {
+    ++state.connection;
+    state.absentUntilWallMs = untilWallMs;
+    ++changes;
+}
+
+void SimMonitor::Impl::restartMain() {
+    resetVolatile();
+    boot(false);
+    ++state.restartCount;
+    leaveBus(SimClock::wallMs() + spec.restartMs);
+}
+
+void SimMonitor::Impl::powerCycle(int64_t atWallMs) {
+    resetVolatile();
+    boot(true);
+    state.absentForever = false;
+    state.restartOnReturn = false;
+    state.powerCycleAtWallMs = 0;
+    ++state.restartCount;
+    leaveBus(atWallMs + spec.restartMs);
+}
+
+void SimMonitor::Impl::dropOff(uint32_t absentMs) {
+    state.absentForever = absentMs == 0;
+    state.restartOnReturn = !state.absentForever;
+    leaveBus(SimClock::wallMs() + absentMs);
+}
+
+KmError SimMonitor::Impl::request(uint64_t connectionId, SimCall& call) {
+    const bool changesMonitor = changing(call);
+    if (changesMonitor) {
+        ++state.changingRequests;
+        ++changes;
+    }
+    KmError status = serve(connectionId, call);
+    if (recording) {
+        SimRequest entry;
+        entry.access = call.access;
+        entry.page = call.page;
+        entry.usage = call.usage;
+        entry.status = status;
+        entry.changing = changesMonitor;
+        if (call.access == Access::SetArray && call.in) entry.data.assign(call.in, call.in + call.length);
+        if (call.access == Access::GetArray && call.out && status >= 0)
+            entry.data.assign(call.out, call.out + call.length);
+        if (call.access == Access::SetValue) entry.value = call.value;
+        if (call.access == Access::GetValue && call.valueOut && status >= 0) entry.value = *call.valueOut;
+        if (call.access == Access::FixedData && call.count && status >= 0) entry.value = *call.count;
+        history.push_back(std::move(entry));
+    }
+    return status;
+}
+
+bool SimMonitor::Impl::changing(const SimCall& call) const {
+    if (call.access == Access::SetValue) return true; // OSD, restart, transfer state
+    if (call.access != Access::SetArray) return false;
+    switch (key(call.page, call.usage)) {
+    case key(kPageGeneral, kVersionQuery):
+    case key(kPageFiles, kPropertySelect):
+    case key(kPageFiles, kPageRead):
+    case key(kPageFiles, kCrc):
+    case key(kPageZv, kZvInfo):
+    case key(kPageScaler, kScalerAddress): return false;
+    case key(kPageZv, kZvCommand): return !(call.in && call.length >= 9 && call.in[8] == kZvOpChecksum);
+    case key(kPageZv, kZvData): return !zv || zv->dataChanges();
+    case key(kPageScaler, kScalerData): return !bridge || bridge->changes(call.in, call.length);
+    default: return true;
+    }
+}
+
+KmError SimMonitor::Impl::serve(uint64_t connectionId, SimCall& call) {
+    if (connectionId != state.connection || !presentNow()) return SCREENIO_ERROR_GONE;
+
+    bool counted = false;
+    FaultInjector::Effects fx = faults.onRequest(call.page, call.usage, call.access, &counted);
+    if (counted) ++changes;
+    if (fx.powerCut) {
+        powerCycle(SimClock::wallMs());
+        return SCREENIO_ERROR_GONE;
+    }
+    if (fx.dropOff) {
+        dropOff(fx.absentMs);
+        return SCREENIO_ERROR_GONE;
+    }
+    if (fx.fail) return fx.failStatus;
+
+    const bool offered = usages.offered(call.page, call.usage);
+    if (call.access == Access::FixedData) {
+        if (call.offered) *call.offered = offered;
+        if (call.count) *call.count = usages.count(call.page, call.usage);
+        return 0;
+    }
+    if (!offered) return SCREENIO_ERROR_NOT_OFFERED;
+    if (!usages.answers(call.page, call.usage, call.access)) return SCREENIO_ERROR_REJECTED;
+    if (call.access == Access::GetArray || call.access == Access::SetArray) {
+        if (call.length != usages.count(call.page, call.usage)) return SCREENIO_ERROR_LENGTH;
+        if (call.length > 0 && !call.in && !call.out) return SCREENIO_ERROR_INVALID_ARGUMENT;
+    }
+    if (call.access == Access::GetValue && !call.valueOut) return SCREENIO_ERROR_INVALID_ARGUMENT;
+
+    KmError status = call.page == kPageScaler ? serveScaler(call, fx) : dispatch(call, fx);
+    if (status >= 0 && isSet(call.access)) ++changes;
+    return status;
+}
+
+KmError SimMonitor::Impl::serveScaler(SimCall& call, const FaultInjector::Effects& fx) {
+    flash->setStuckBusy(faults.active(kPageScaler, FaultEffect::StayBusy));
+    if (fx.flipBit) flash->flipBitOnNextProgram();
+    if (call.usage == kScalerAddress) return bridge->setAddress(call.in, call.length);
+    if (call.access == Access::SetArray) return bridge->writeData(call.in, call.length);
+    KmError status = bridge->readData(call.out, call.length);
+    if (status >= 0 && fx.wrongEcho) le::put16(call.out, static_cast<uint16_t>(le::get16(call.out) + 1));
+    return status;
+}
+
+KmError SimMonitor::Impl::serveFiles(SimCall& call, const FaultInjector::Effects& fx) {
+    const bool get = call.access == Access::GetArray;
+    switch (call.usage) {
+    case kPropertySelect:
+        files.selectProperty(call.in);
+        return 0;
+    case kProperty: return get ? files.property(call.out, fx.wrongEcho) : files.createTemporary(call.in);
+    case kPageWrite: return files.writePage(call.in);
+    case kPageRead: return get ? files.readPage(call.out, fx.wrongEcho) : files.requestPage(call.in);
+    case kCrc: return get ? files.crc(call.out, fx.wrongEcho, fx.stayBusy, fx.corruptCrc) : files.startCrc(call.in);
+    default: return SCREENIO_ERROR_NOT_OFFERED;
+    }
+}
+
+KmError SimMonitor::Impl::dispatch(SimCall& call, const FaultInjector::Effects& fx) {
+    const bool get = call.access == Access::GetArray || call.access == Access::GetValue;
+    switch (key(call.page, call.usage)) {
+    case key(kPageGeneral, kOsd):
+        if (get) *call.valueOut = state.osd;
+        else state.osd = call.value;
+        return 0;
+    case key(kPageGeneral, kSerialProduct):
+        serialProduct(call.out, call.length);
+        return 0;
+    case key(kPageGeneral, kVersionQuery): return versionQuery(call, fx.wrongEcho);
+    case key(kPageFiles, kPropertySelect):
+    case key(kPageFiles, kProperty):
+    case key(kPageFiles, kPageWrite):
+    case key(kPageFiles, kPageRead):
+    case key(kPageFiles, kCrc): return serveFiles(call, fx);
+    case key(kPageFiles, kTransferState): return transferState(call);
+    case key(kPageFiles, kRestart):
+        restartMain();
+        return 0;
+    case key(kPageZv, kZvCommand): return zv->command(call.in);
+    case key(kPageZv, kZvData):
+        if (get) {
+            zv->status(call.out, fx.stayBusy, fx.corruptChecksum);
+            return 0;
+        }
+        return zv->data(call.in, fx.flipBit);
+    case key(kPageZv, kZvInfo): return get ? zvInfoGet(call.out, fx.wrongEcho) : zvInfoSet(call.in);
+    case key(kPageFiles, kZvFlag): return zvFlagSet(call.in);
+    default: return SCREENIO_ERROR_NOT_OFFERED;
+    }
+}
+
+void SimMonitor::Impl::serialProduct(uint8_t* out, uint32_t length) const {
+    std::fill_n(out, length, 0);
+    putText(out, std::min<uint32_t>(8, length), spec.serial);
+    if (length > 8) putText(out + 8, length - 8, state.booting() ? spec.product : kIspProduct);
+}
+
+// A boot loader knows no device versions: in MCU ISP MODE the query is refused.
+KmError SimMonitor::Impl::versionQuery(SimCall& call, bool wrongEcho) {
+    if (!state.booting()) return SCREENIO_ERROR_REJECTED;
+    if (call.access == Access::SetArray) {
+        state.selection.versionQuery = le::get16(call.in);
+        return 0;
+    }
+    const std::optional<uint16_t>& asked = state.selection.versionQuery;
+    if (!asked) return SCREENIO_ERROR_REJECTED;
+    std::fill_n(call.out, 18, 0);
+    le::put16(call.out, wrongEcho ? static_cast<uint16_t>(*asked ^ 1u) : *asked);
+    if (const DeviceSpec* d = device(*asked)) putText(call.out + 2, 16, versionText(*d));
+    return 0;
+}
+
+KmError SimMonitor::Impl::transferState(SimCall& call) {
+    if (call.access == Access::GetValue) {
+        *call.valueOut = state.transferState;
+        return 0;
+    }
+    state.transferState = static_cast<uint32_t>(call.value);
+    if (state.transferState == 2) state.armed = true;
+    if (state.transferState == 1) state.armed = false;
+    return 0;
+}
+
+KmError SimMonitor::Impl::zvInfoSet(const uint8_t* in) {
+    if (in[1] >= state.devices.size()) return SCREENIO_ERROR_REJECTED;
+    state.selection.zvInfoIndex = in[1];
+    return 0;
+}
+
+KmError SimMonitor::Impl::zvInfoGet(uint8_t* out, bool wrongEcho) {
+    const uint32_t length = spec.zvInfoReportLength;
+    const uint8_t index = state.selection.zvInfoIndex;
+    std::fill_n(out, length, 0);
+    out[0] = static_cast<uint8_t>(state.devices.size());
+    if (index >= state.devices.size() || length < 11) return 0;
+    const DeviceSpec& d = state.devices[index];
+    out[1] = static_cast<uint8_t>(wrongEcho ? index + 1 : index);
+    out[2] = d.updateFlagIndex;
+    le::put16(out + 3, static_cast<uint16_t>(d.id));
+    out[5] = static_cast<uint8_t>(d.displayOrder);
+    le::put32(out + 6, d.address);
+    putText(out + 11, length - 11, d.name);
+    return 0;
+}
+
+KmError SimMonitor::Impl::zvFlagSet(const uint8_t* in) {
+    const uint8_t index = in[1];
+    if (index >= 32 || in[2] > 1) return SCREENIO_ERROR_REJECTED;
+    if (in[2]) state.zvFlags |= 1u << index;
+    else state.zvFlags &= ~(1u << index);
+    return 0;
+}
+
+void SimMonitor::Impl::writeFlash(uint32_t address, const std::vector<uint8_t>& bytes) {
+    if (flash) {
+        flash->load(address, bytes.data(), bytes.size());
+        bootLoader.noteChange(address, uint32_t(address + bytes.size()));
+    } else if (zv) {
+        if (address > zv->size() || zv->size() - address < bytes.size())
+            throw std::out_of_range("bytes outside the ZV flash");
+        zv->load(address, bytes);
+    } else {
+        throw std::logic_error("a monitor of kind " + std::string(kindName(spec.kind)) + " has no flash");
+    }
+    ++changes;
+}
+
+std::vector<uint8_t> SimMonitor::Impl::readFlash(uint32_t address, uint32_t length) const {
+    if (zv) return zv->read(address, length);
+    if (flash) return flash->contents(address, length);
+    return {};
+}
+
+// ---- persistence ----
+
+nlohmann::json SimMonitor::Impl::save() const {
+    nlohmann::json saved = state.save(SimClock::nowUs());
+    saved["kind"] = kindName(spec.kind);
+    if (zv) saved["zv"] = zv->save();
+    if (flash) {
+        saved["mstar"] = {{"size", flash->size()},
+                          {"status", flash->protectionBits()},
+                          {"protected", flash->writeProtected()},
+                          {"sectors", flash->memory().save()}};
+    }
+    saved["faultCounters"] = faults.saveCounters();
+    return saved;
+}
+
+// Everything is read and checked before anything changes, so a bad state leaves the monitor
+// as it was.
+void SimMonitor::Impl::load(const nlohmann::json& saved) {
+    try {
+        if (!saved.is_object()) throw std::runtime_error("not a JSON object");
+        const std::string kind = saved.at("kind").get<std::string>();
+        if (kind != kindName(spec.kind))
+            throw std::runtime_error("state of a " + kind + " monitor for a " + kindName(spec.kind) + " monitor");
+        SimMonitorState next = SimMonitorState::load(saved, fresh, SimClock::nowUs());
+
+        std::unique_ptr<ZvFlashEngine> newZv;
+        if (zv) {
+            newZv = std::make_unique<ZvFlashEngine>(*zv);
+            newZv->restore(saved.at("zv"));
+        }
+        SparseMemory image;
+        uint8_t protection = 0;
+        if (flash) {
+            const nlohmann::json& mstar = saved.at("mstar");
+            const uint32_t size = mstar.at("size").get<uint32_t>();
+            if (size != flash->size())
+                throw std::runtime_error("flash size " + std::to_string(size) + " in the state differs from the monitor's " +
+                                         std::to_string(flash->size()));
+            image = SparseMemory::restore(size, mstar.at("sectors"));
+            // States written before the status register was modelled say only on or off.
+            protection = mstar.contains("status") ? mstar.at("status").get<uint8_t>()
+                                                  : (mstar.at("protected").get<bool>() ? 0x1C : 0);
+        }
+        FaultInjector newFaults = faults;
+        newFaults.loadCounters(saved.at("faultCounters"));
+
+        // Commit.
+        state = std::move(next);
+        files.regenerateDeviceFiles();
+        if (zv) zv = std::move(newZv);
+        if (flash) {
+            bridge->reset();
+            flash->replaceMemory(std::move(image));
+            flash->setProtectionBits(protection);
+        }
+        faults = std::move(newFaults);
+        ++changes;
+    } catch (const nlohmann::json::exception& e) {
+        throw std::runtime_error(std::string("monitor state is malformed: ") + e.what());
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(std::string("monitor state does not fit monitor ") + spec.serial + ": " + e.what());
+    }
+}
+
+}  // namespace screenio::sim

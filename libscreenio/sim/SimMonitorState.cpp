@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "sim/SimMonitorState.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/Base64.h"
+
+namespace screenio::sim {
+namespace {
+
+constexpr size_t kNameLength = 6;
+
+nlohmann::json optionalText(const std::optional<std::string>& text) {
+    return text ? nlohmann::json(*text) : nlohmann::json(nullptr);
+}
+
+std::optional<std::string> readOptionalText(const nlohmann::json& value) {
+    if (value.is_null()) return std::nullopt;
+    std::string text = value.get<std::string>();
+    if (text.size() != kNameLength) throw std::runtime_error("selected file name '" + text + "' is not six bytes");
+    return text;
+}
+
+nlohmann::json saveSelection(const SimSelection& selection) {
+    const auto& read = selection.pageRead;
+    return {
+        {"file", optionalText(selection.file)},
+        {"pageRead", read ? nlohmann::json(Base64::encode(read->data(), read->size())) : nlohmann::json(nullptr)},
+        {"versionQuery", selection.versionQuery ? nlohmann::json(*selection.versionQuery) : nlohmann::json(nullptr)},
+        {"crcFile", optionalText(selection.crcFile)},
+        {"zvInfoIndex", selection.zvInfoIndex},
+    };
+}
+
+SimSelection loadSelection(const nlohmann::json& json) {
+    SimSelection selection;
+    selection.file = readOptionalText(json.at("file"));
+    selection.crcFile = readOptionalText(json.at("crcFile"));
+    if (!json.at("pageRead").is_null()) {
+        std::vector<uint8_t> bytes = Base64::decode(json.at("pageRead").get<std::string>());
+        if (bytes.size() != 10) throw std::runtime_error("pending page read is not 10 bytes");
+        std::array<uint8_t, 10> head{};
+        std::copy(bytes.begin(), bytes.end(), head.begin());
+        selection.pageRead = head;
+    }
+    if (!json.at("versionQuery").is_null()) selection.versionQuery = json.at("versionQuery").get<uint16_t>();
+    selection.zvInfoIndex = json.at("zvInfoIndex").get<uint8_t>();
+    return selection;
+}
+
+// Devices the state does not mention keep what they started with; states written before the
+// boot check existed mention no boot outcome, and their devices boot.
+void loadDevices(const nlohmann::json& list, SimMonitorState& next) {
+    for (const nlohmann::json& entry : list) {
+        const uint32_t id = entry.at("id").get<uint32_t>();
+        auto d = std::find_if(next.devices.begin(), next.devices.end(), [&](const DeviceSpec& s) { return s.id == id; });
+        if (d == next.devices.end()) throw std::runtime_error("unknown device " + std::to_string(id));
+        d->version = entry.at("version").get<uint32_t>();
+        SimDeviceBoot& boot = next.boot[size_t(d - next.devices.begin())];
+        boot.boots = entry.value("boots", true);
+        boot.imageInFlash = entry.value("imageInFlash", false);
+    }
+}
+
+void loadFiles(const nlohmann::json& list, SimMonitorState& next, bool hasFiles, int64_t nowUs) {
+    for (const nlohmann::json& entry : list) {
+        if (!hasFiles) throw std::runtime_error("files in the state of a monitor without files");
+        RecordFile file = RecordFileSystem::fileFromJson(entry, nowUs);
+        const RecordFile* known = next.files.find(file.name);
+        if (!file.temporary) {
+            if (!known || known->readOnly) throw std::runtime_error("unknown file " + file.name);
+            if (known->recordSize != file.recordSize || known->recordCount != file.recordCount)
+                throw std::runtime_error("file " + file.name + " has another geometry than the monitor's");
+        } else if (known && !known->temporary) {
+            throw std::runtime_error("temporary file " + file.name + " has the name of a permanent file");
+        }
+        next.files.put(std::move(file));
+    }
+}
+
+}  // namespace
+
+bool SimMonitorState::booting() const {
+    return std::all_of(boot.begin(), boot.end(), [](const SimDeviceBoot& b) { return b.boots; });
+}
+
+nlohmann::json SimMonitorState::save(int64_t nowUs) const {
+    nlohmann::json state;
+    state["connection"] = connection;
+    state["restartCount"] = restartCount;
+    state["absentUntilWallMs"] = absentUntilWallMs;
+    state["absentForever"] = absentForever;
+    state["restartOnReturn"] = restartOnReturn;
+    state["powerCycleAtWallMs"] = powerCycleAtWallMs;
+    state["transferState"] = transferState;
+    state["armed"] = armed;
+    state["osd"] = osd;
+    state["zvFlags"] = zvFlags;
+    state["changingRequests"] = changingRequests;
+    nlohmann::json deviceList = nlohmann::json::array();
+    for (size_t i = 0; i < devices.size(); ++i)
+        deviceList.push_back({{"id", devices[i].id},
+                              {"version", devices[i].version},
+                              {"boots", boot[i].boots},
+                              {"imageInFlash", boot[i].imageInFlash}});
+    state["devices"] = deviceList;
+    state["files"] = files.save(nowUs);
+    state["selection"] = saveSelection(selection);
+    return state;
+}
+
+SimMonitorState SimMonitorState::load(const nlohmann::json& state, const SimMonitorState& fresh, int64_t nowUs) {
+    if (!state.is_object()) throw std::runtime_error("not a JSON object");
+    SimMonitorState next = fresh;
+    loadDevices(state.at("devices"), next);
+    loadFiles(state.at("files"), next, !fresh.files.files().empty(), nowUs);
+    next.selection = loadSelection(state.at("selection"));
+    next.connection = state.at("connection").get<uint64_t>();
+    next.restartCount = state.at("restartCount").get<uint32_t>();
+    next.absentUntilWallMs = state.at("absentUntilWallMs").get<int64_t>();
+    next.absentForever = state.at("absentForever").get<bool>();
+    next.restartOnReturn = state.at("restartOnReturn").get<bool>();
+    next.powerCycleAtWallMs = state.at("powerCycleAtWallMs").get<int64_t>();
+    next.transferState = state.at("transferState").get<uint32_t>();
+    next.armed = state.at("armed").get<bool>();
+    next.osd = state.at("osd").get<int64_t>();
+    next.zvFlags = state.at("zvFlags").get<uint32_t>();
+    next.changingRequests = state.value("changingRequests", uint64_t(0));
+    return next;
+}
+
+}  // namespace screenio::sim
