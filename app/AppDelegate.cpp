@@ -137,7 +137,10 @@ void AppDelegate::closeWindowWithCancel() {
 
 bool AppDelegate::terminate() {
     if (m_terminating) return true;
-    if (!applicationShouldTerminate()) return false;
+    if (!applicationShouldTerminate()) {
+        if (m_update && m_update->isUpdateInProgress()) m_update->showQuitRefusedNote();
+        return false;
+    }
     m_terminating = true;
     applicationWillTerminate();
     emit terminated();
@@ -147,7 +150,9 @@ bool AppDelegate::terminate() {
 
 bool AppDelegate::applicationShouldTerminate() const {
     if (!m_update) return true;
-    // Quitting now could leave a monitor with half its firmware written.
+    // Quitting now could leave a monitor with half its firmware written; between two runs the
+    // monitor may be restarting or half written just as well.
+    if (m_update->isUpdateInProgress()) return false;
     if (m_update->isUpdateWorkerRunning()) return false;
     if (m_update->isFileWorkerRunning()) return false;
     return true;

@@ -88,6 +88,14 @@ QStringList LocalizedStrings::keys() {
         QT_TRANSLATE_NOOP("Localizable", "UpdateStateMarked"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateStateNeedsRecovery"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateStateNotBack"),
-        QT_TRANSLATE_NOOP("Localizable", "UpdateStateVersionsNotReached")
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateVersionsNotReached"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorUnavailableEntry"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorUnavailableMessage"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorUnavailableLine"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorBusyReason"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorAccessReason"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorOtherReason"),
+        QT_TRANSLATE_NOOP("Localizable", "QuitRefusedMessage"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteNotFoundMessage")
     };
 }

@@ -42,8 +42,9 @@ std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
 
     // The monitor leaves the bus to install the firmware and comes back with a new handle.
     const Timings timings = Timings::current();
+    int attempt = 0;
     bool back = false;
-    for (int attempt = 0; attempt < timings.restartTries && !back; ++attempt) {
+    for (; attempt < timings.restartTries && !back; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(timings.restartWaitMs));
         back = monitor.updateMonitorHandle();
     }
@@ -51,7 +52,17 @@ std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
         return ErrorMessage::monitorError(ErrorMessage::kMonitorNotBack)
             ->withDetail(ErrorMessage::notBackDetail());
 
-    if (FWMonitorCheckFirmwareUpdateFinished(monitor.handle(), package) < 0)
+    // A device may still be installing when the monitor answers again: the check is asked
+    // again with what is left of the restart budget before the run counts as failed (a new
+    // run would transfer everything once more).
+    KmError finished = FWMonitorCheckFirmwareUpdateFinished(monitor.handle(), package);
+    for (; finished == KmErrorNotFinished && attempt < timings.restartTries; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timings.restartWaitMs));
+        // The monitor may restart once more while it installs; its handle then changes.
+        if (monitor.updateMonitorHandle())
+            finished = FWMonitorCheckFirmwareUpdateFinished(monitor.handle(), package);
+    }
+    if (finished < 0)
         return ErrorMessage::updateVersionError()->withDetail(
             ErrorMessage::versionsNotReachedDetail());
     return std::nullopt;

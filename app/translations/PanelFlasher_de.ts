@@ -161,5 +161,37 @@ Lassen Sie den Monitor angeschlossen, schalten Sie ihn aus und wieder ein und st
         <source>UpdateStateVersionsNotReached</source>
         <translation>Der Monitor wurde neu gestartet, meldet aber nicht die neuen Versionen. Schalten Sie ihn aus und wieder ein; sind die Versionen noch die alten, führen Sie die Aktualisierung erneut aus.</translation>
     </message>
+    <message>
+        <source>MonitorUnavailableEntry</source>
+        <translation>Monitor %1 (kann nicht geöffnet werden)</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableMessage</source>
+        <translation>Ein Monitor wurde gefunden, kann aber nicht geöffnet werden:</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableLine</source>
+        <translation>Monitor %1: %2</translation>
+    </message>
+    <message>
+        <source>MonitorBusyReason</source>
+        <translation>ein anderes Programm verwendet ihn. Beenden Sie das andere Aktualisierungs- oder Monitorprogramm und starten Sie dieses Programm dann erneut.</translation>
+    </message>
+    <message>
+        <source>MonitorAccessReason</source>
+        <translation>dieser Benutzer darf ihn nicht öffnen: die udev-Regel für den Monitor fehlt. Installieren Sie sie (siehe README, „Real monitors on Linux“), ziehen Sie dann den USB-Stecker des Monitors und stecken Sie ihn wieder ein.</translation>
+    </message>
+    <message>
+        <source>MonitorOtherReason</source>
+        <translation>er konnte nicht geöffnet werden (Status %1). Ziehen Sie den USB-Stecker des Monitors, stecken Sie ihn wieder ein und starten Sie dieses Programm erneut.</translation>
+    </message>
+    <message>
+        <source>QuitRefusedMessage</source>
+        <translation>Die Aktualisierung läuft noch und kann jetzt nicht abgebrochen werden: Ein Beenden könnte den Monitor unbrauchbar machen. Warten Sie, bis die Aktualisierung abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteNotFoundMessage</source>
+        <translation>Der Monitor wurde aktualisiert (%1 %2), wurde danach aber nicht wieder gefunden. Schalten Sie ihn aus und wieder ein und prüfen Sie, ob sein USB-Kabel verbunden ist; danach kann er wieder verwendet werden.</translation>
+    </message>
 </context>
 </TS>

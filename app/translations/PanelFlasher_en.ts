@@ -161,5 +161,37 @@ Keep the monitor connected, switch it off and on again, and start the updater ag
         <source>UpdateStateVersionsNotReached</source>
         <translation>The monitor restarted but does not report the new versions. Switch it off and on; if the versions are still the old ones, run the update again.</translation>
     </message>
+    <message>
+        <source>MonitorUnavailableEntry</source>
+        <translation>Monitor %1 (cannot be opened)</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableMessage</source>
+        <translation>A monitor was found but cannot be opened:</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableLine</source>
+        <translation>Monitor %1: %2</translation>
+    </message>
+    <message>
+        <source>MonitorBusyReason</source>
+        <translation>another program is using it. Close the other updater or monitor tool, then start this updater again.</translation>
+    </message>
+    <message>
+        <source>MonitorAccessReason</source>
+        <translation>this user may not open it: the udev rule for the monitor is missing. Install it (see the README, "Real monitors on Linux"), then unplug the monitor and plug it in again.</translation>
+    </message>
+    <message>
+        <source>MonitorOtherReason</source>
+        <translation>it could not be opened (status %1). Unplug the monitor, plug it in again and start this updater again.</translation>
+    </message>
+    <message>
+        <source>QuitRefusedMessage</source>
+        <translation>The update is still running and cannot be stopped now: closing the updater could leave the monitor unusable. Wait until the update has finished.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteNotFoundMessage</source>
+        <translation>The monitor was updated (%1 %2), but it was not found again afterwards. Switch it off and on and check that its USB cable is connected; it can then be used again.</translation>
+    </message>
 </context>
 </TS>

@@ -54,6 +54,10 @@ void UpdateWindowController::windowDidLoad() {
     }
     m_ui->updatedVersionLabel->clear();
     m_ui->updatedVersionAddLabel->clear();
+    m_ui->phaseLabel->hide();
+    m_ui->elapsedLabel->hide();
+    m_ui->cautionLabel->hide();
+    m_ui->noteLabel->hide();
     placeWindow(this);
 }
 
@@ -117,7 +121,9 @@ void UpdateWindowController::updateButtonClicked() {
         return;
     }
     if (!m_updateThread || m_updateThread->isRunning()) return;
-    // From here on the button stays disabled: the update runs until the window closes.
+    // From here on the button stays disabled: the update runs until the window closes, and
+    // nothing quits the application before the final alert.
+    m_updateInProgress = true;
     startUpdateRun();
     m_ui->progressBar->setValue(0);
     m_ui->progressBar->setRange(0, 0);  // indeterminate: the transfer reports no progress
@@ -138,11 +144,13 @@ void UpdateWindowController::updateTimerEvent() {
     const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
     const bool found = target && target->updateMonitorHandle();
     const std::optional<ErrorMessage> error = m_updateThread->lastError();
-    if (found && !error) {
+    if (!error) {
         m_ui->progressBar->setRange(0, 10);
         m_ui->progressBar->setValue(10);
         m_returnValue = 1;
-        QTimer::singleShot(0, this, &UpdateWindowController::showCompletionAlert);
+        // The monitor was updated even when it cannot be found again now; say so.
+        QTimer::singleShot(0, this, found ? &UpdateWindowController::showCompletionAlert
+                                          : &UpdateWindowController::showNotFoundAgainAlert);
         return;
     }
     if (found && m_updateCount <= kMaxRepeatCount) {
@@ -155,6 +163,7 @@ void UpdateWindowController::updateTimerEvent() {
 }
 
 void UpdateWindowController::showCompletionAlert() {
+    m_updateInProgress = false;
     const QString message = LocalizedStrings::text("UpdateCompleteMessage")
                                 .arg(m_ui->updatedVersionLabel->text(),
                                      m_ui->updatedVersionAddLabel->text());
@@ -164,8 +173,19 @@ void UpdateWindowController::showCompletionAlert() {
     close();
 }
 
+void UpdateWindowController::showNotFoundAgainAlert() {
+    m_updateInProgress = false;
+    const QString message = LocalizedStrings::text("UpdateCompleteNotFoundMessage")
+                                .arg(m_ui->updatedVersionLabel->text(),
+                                     m_ui->updatedVersionAddLabel->text());
+    ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
+                 ErrorMessage::Informational, ErrorMessage().wideWidth())
+        .showModal();
+    close();
+}
+
 void UpdateWindowController::showFailureAndClose() {
-    // No alert when the run succeeded but the monitor cannot be found again afterwards.
+    m_updateInProgress = false;
     if (m_updateThread) {
         if (const std::optional<ErrorMessage> error = m_updateThread->lastError())
             error->showModal();
@@ -173,8 +193,15 @@ void UpdateWindowController::showFailureAndClose() {
     close();
 }
 
+void UpdateWindowController::showQuitRefusedNote() {
+    m_ui->noteLabel->setText(LocalizedStrings::text("QuitRefusedMessage"));
+    m_ui->noteLabel->show();
+}
+
 bool UpdateWindowController::windowShouldClose() {
-    return !isFileWorkerRunning() && !isUpdateWorkerRunning();
+    if (!isFileWorkerRunning() && !isUpdateWorkerRunning() && !m_updateInProgress) return true;
+    if (m_updateInProgress) showQuitRefusedNote();
+    return false;
 }
 
 void UpdateWindowController::windowWillClose() {

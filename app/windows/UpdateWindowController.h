@@ -31,6 +31,10 @@ public:
 
     bool isFileWorkerRunning() const;
     bool isUpdateWorkerRunning() const;
+    // From the confirmation until the final alert, the gaps between the runs included.
+    bool isUpdateInProgress() const { return m_updateInProgress; }
+    // Tells the user why a quit was refused.
+    void showQuitRefusedNote();
     // Repeats of the update after a failed run so far.
     int64_t updateCount() const { return m_updateCount; }
 
@@ -47,6 +51,7 @@ private:
     void updateButtonClicked();
     void startUpdateRun();
     void showCompletionAlert();
+    void showNotFoundAgainAlert();
     void showFailureAndClose();
 
     std::unique_ptr<Ui::UpdateWindow> m_ui;
@@ -55,4 +60,5 @@ private:
     QPointer<QTimer> m_fileTimer;
     QPointer<QTimer> m_updateTimer;
     int64_t m_updateCount = 0;
+    bool m_updateInProgress = false;
 };

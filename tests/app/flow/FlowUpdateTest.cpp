@@ -53,7 +53,7 @@ QString Text(const char* key) {
 }
 
 bool PlacedByTheRule(QWidget* window) {
-    const QSize screen = QGuiApplication::primaryScreen()->size();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     return window->pos() == WindowOrigin(screen, window->size());
 }
 
@@ -217,6 +217,7 @@ void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
     update->close();
     std::raise(SIGTERM);
     std::raise(SIGINT);
+    std::raise(SIGHUP);
     QTest::qWait(300);
     QVERIFY2(update->isUpdateWorkerRunning(), "the transfer ended too soon for this test");
     QVERIFY(!delegate->isTerminating());
@@ -231,7 +232,7 @@ void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
              QStringList({"00106", "00030", "00212", "00008", "00012"}));
 }
 
-enum class QuitBy { Shortcut, Sigterm, Sigint, ClosingTheWindow };
+enum class QuitBy { Shortcut, Sigterm, Sigint, Sighup, ClosingTheWindow };
 Q_DECLARE_METATYPE(QuitBy)
 
 void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns_data() {
@@ -239,6 +240,8 @@ void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns_data() {
     QTest::newRow("ctrl-q") << QuitBy::Shortcut;
     QTest::newRow("sigterm") << QuitBy::Sigterm;
     QTest::newRow("sigint") << QuitBy::Sigint;
+    // The terminal that started the updater closes.
+    QTest::newRow("sighup") << QuitBy::Sighup;
     QTest::newRow("window-close") << QuitBy::ClosingTheWindow;
 }
 
@@ -266,6 +269,7 @@ void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns() {
         break;
     case QuitBy::Sigterm: std::raise(SIGTERM); break;
     case QuitBy::Sigint: std::raise(SIGINT); break;
+    case QuitBy::Sighup: std::raise(SIGHUP); break;
     case QuitBy::ClosingTheWindow: update->close(); break;
     }
     QTRY_COMPARE(terminated.count(), 1);
