@@ -18,6 +18,7 @@ struct UpdateThread::State {
     std::shared_ptr<TargetMonitor> targetMonitor;
     std::shared_ptr<KfwFile> kfwFile;
     std::optional<ErrorMessage> lastError;
+    int32_t lastStatus = 0;
     std::atomic<bool> running{false};
     std::atomic<bool> finished{false};
 };
@@ -26,7 +27,7 @@ namespace {
 
 // Transfer, installation, the wait for the monitor and the completion check; the error to
 // report, if any.
-std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
+std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package, int32_t& status) {
     const FWFirmwareUpdateType kind = FWMonitorGetSupportedFirmwareUpdateType(monitor.handle());
     KmError result = FWMonitorTransferFirmwareDataWithOptions(monitor.handle(), package, nullptr,
                                                               nullptr, 0);
@@ -36,6 +37,7 @@ std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
         result = FWMonitorTriggerFirmwareUpdate(monitor.handle());
         outcome = FWUpdateOutcomeComplete;
     }
+    status = result;
     if (result < 0)
         return ErrorMessage::monitorError(result)->withDetail(
             ErrorMessage::updateStateDetail(kind, outcome));
@@ -48,6 +50,7 @@ std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
         std::this_thread::sleep_for(std::chrono::milliseconds(timings.restartWaitMs));
         back = monitor.updateMonitorHandle();
     }
+    if (!back) status = ErrorMessage::kMonitorNotBack;
     if (!back)
         return ErrorMessage::monitorError(ErrorMessage::kMonitorNotBack)
             ->withDetail(ErrorMessage::notBackDetail());
@@ -62,6 +65,7 @@ std::optional<ErrorMessage> Update(TargetMonitor& monitor, FWKfwFile* package) {
         if (monitor.updateMonitorHandle())
             finished = FWMonitorCheckFirmwareUpdateFinished(monitor.handle(), package);
     }
+    status = finished < 0 ? finished : 0;
     if (finished < 0)
         return ErrorMessage::updateVersionError()->withDetail(
             ErrorMessage::versionsNotReachedDetail());
@@ -77,6 +81,7 @@ void Run(const std::shared_ptr<UpdateThread::State>& state) {
         file = state->kfwFile;
     }
     std::optional<ErrorMessage> error;
+    int32_t status = 0;
     {
         // Without logind the update still runs; the warning window told the user not to let
         // the computer sleep.
@@ -85,7 +90,7 @@ void Run(const std::shared_ptr<UpdateThread::State>& state) {
         for (const std::shared_ptr<KORUProcess>& process : KORUProcess::runningKoruProcesses())
             process->killAllRunningProcesses();
         if (monitor && file)
-            error = Update(*monitor, file->handle());
+            error = Update(*monitor, file->handle(), status);
         else
             error = ErrorMessage::communicationError();
         for (const std::shared_ptr<KORUProcess>& process : KORUProcess::registeredProcesses())
@@ -94,6 +99,7 @@ void Run(const std::shared_ptr<UpdateThread::State>& state) {
     {
         const std::lock_guard<std::mutex> lock(state->mutex);
         state->lastError = std::move(error);
+        state->lastStatus = status;
     }
     state->running = false;
     state->finished = true;
@@ -120,6 +126,7 @@ void UpdateThread::start() {
         // A repeated run starts clean, so that its own success counts.
         const std::lock_guard<std::mutex> lock(m_state->mutex);
         m_state->lastError.reset();
+        m_state->lastStatus = 0;
     }
     m_state->finished = false;
     m_state->running = true;
@@ -133,4 +140,9 @@ bool UpdateThread::isFinished() const { return m_state->finished; }
 std::optional<ErrorMessage> UpdateThread::lastError() const {
     const std::lock_guard<std::mutex> lock(m_state->mutex);
     return m_state->lastError;
+}
+
+int32_t UpdateThread::lastStatus() const {
+    const std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->lastStatus;
 }

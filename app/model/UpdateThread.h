@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -25,6 +26,8 @@ public:
     bool isRunning() const;
     bool isFinished() const;
     std::optional<ErrorMessage> lastError() const;
+    // The library's status behind lastError() (0 when the run succeeded).
+    int32_t lastStatus() const;
 
     struct State;
 

@@ -68,6 +68,7 @@ void UpdateWindowController::readKfwFileOnThread() {
     const std::optional<QString> path = PathUtils::kfw2FilePath();
     // The package went away since the count was checked: the update button stays disabled.
     if (!path) return;
+    m_packagePath = *path;
     m_fileThread->setFilePath(*path);
     m_fileThread->setTargetMonitor(AppDelegate::delegate()->targetMonitor());
     m_fileThread->start();
@@ -124,6 +125,8 @@ void UpdateWindowController::updateButtonClicked() {
     // From here on the button stays disabled: the update runs until the window closes, and
     // nothing quits the application before the final alert.
     m_updateInProgress = true;
+    if (const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor())
+        m_history.begin(*target, m_packagePath);
     startUpdateRun();
     m_ui->progressBar->setValue(0);
     m_ui->progressBar->setRange(0, 0);  // indeterminate: the transfer reports no progress
@@ -167,6 +170,12 @@ void UpdateWindowController::showCompletionAlert() {
     const QString message = LocalizedStrings::text("UpdateCompleteMessage")
                                 .arg(m_ui->updatedVersionLabel->text(),
                                      m_ui->updatedVersionAddLabel->text());
+    // The versions the monitor reports now, not the ones the package promised.
+    QStringList versionsNow;
+    const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
+    if (target && target->getVersionFromMonitor() && target->version())
+        versionsNow = target->version()->versions();
+    m_history.finish("success", 0, message, versionsNow);
     ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
                  ErrorMessage::Informational, ErrorMessage().wideWidth())
         .showModal();
@@ -178,6 +187,7 @@ void UpdateWindowController::showNotFoundAgainAlert() {
     const QString message = LocalizedStrings::text("UpdateCompleteNotFoundMessage")
                                 .arg(m_ui->updatedVersionLabel->text(),
                                      m_ui->updatedVersionAddLabel->text());
+    m_history.finish("success", 0, message, {});
     ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
                  ErrorMessage::Informational, ErrorMessage().wideWidth())
         .showModal();
@@ -187,8 +197,13 @@ void UpdateWindowController::showNotFoundAgainAlert() {
 void UpdateWindowController::showFailureAndClose() {
     m_updateInProgress = false;
     if (m_updateThread) {
-        if (const std::optional<ErrorMessage> error = m_updateThread->lastError())
+        if (const std::optional<ErrorMessage> error = m_updateThread->lastError()) {
+            const QString outcome = error->title().isEmpty()
+                                        ? error->message()
+                                        : error->title() + QStringLiteral(": ") + error->message();
+            m_history.finish("failure", m_updateThread->lastStatus(), outcome, {});
             error->showModal();
+        }
     }
     close();
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "model/UpdateAttemptRecord.h"
 #include "windows/WindowController.h"
 
 class FileThread;
@@ -61,4 +62,6 @@ private:
     QPointer<QTimer> m_updateTimer;
     int64_t m_updateCount = 0;
     bool m_updateInProgress = false;
+    QString m_packagePath;
+    UpdateAttemptRecord m_history;
 };

@@ -3,6 +3,11 @@
 // application may quit. Each function runs in a process of its own (the simulated monitors are
 // chosen once per process).
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -66,6 +71,8 @@ private slots:
     void happyPathFromFirstWindowToCompletionAlert();
     void secondOfTwoMonitorsOfOneProductIsTheOneUpdated();
     void quitIsRefusedWhileAWorkerRunsAndAcceptedAfter();
+    void theUpdateIsRecordedInTheHistory_data();
+    void theUpdateIsRecordedInTheHistory();
     void quitRequestsAreAcceptedWhenNoWorkerRuns_data();
     void quitRequestsAreAcceptedWhenNoWorkerRuns();
 };
@@ -230,6 +237,69 @@ void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
     QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
     QCOMPARE(lab.versionsOnMonitor("FL270001"),
              QStringList({"00106", "00030", "00212", "00008", "00012"}));
+}
+
+void FlowUpdateTest::theUpdateIsRecordedInTheHistory_data() {
+    QTest::addColumn<bool>("pagesFail");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("errorCode");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("success") << false << "success" << ""
+                             << QStringList{"00106", "00030", "00212", "00008", "00012"};
+    // Four runs, one attempt: one line.
+    QTest::newRow("transfer-fails") << true << "failure" << "0xffffffff" << QStringList{};
+}
+
+void FlowUpdateTest::theUpdateIsRecordedInTheHistory() {
+    QFETCH(bool, pagesFail);
+    QFETCH(QString, status);
+    QFETCH(QString, errorCode);
+    QFETCH(QStringList, after);
+    FlowLab lab;
+    QJsonObject monitor = FilesMonitor(kProduct, "FL270001", FiveDevices());
+    if (pagesFail) monitor["faults"] = QJsonArray{Fault("FF02/FE", "set-array", 1, 0, "fail")};
+    QVERIFY2(lab.useMonitors({monitor}), qPrintable(lab.problem()));
+    const QString package = lab.bundleDirectory() + "/firmware.kfw2";
+    QVERIFY(WritePackage(package));
+    // A line another tool wrote before stays where it is.
+    QVERIFY(QDir().mkpath(lab.filePath("state/flashkit")));
+    QFile history(lab.filePath("state/flashkit/history.jsonl"));
+    QVERIFY(history.open(QIODevice::WriteOnly));
+    const QByteArray earlier = R"({"tool":"flashkit","note":"not a record"})" "\n";
+    history.write(earlier);
+    history.close();
+
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    QVERIFY(pressUpdate(delegate, true).seen);
+    FLOW_STEP(waitUntilTerminated(delegate, 60000));
+    QCOMPARE(lab.alerts().size(), 1);
+
+    QVERIFY(history.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = history.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);  // the earlier line, ours, and nothing after the last newline
+    QCOMPARE(lines[0] + '\n', earlier);
+    QVERIFY(lines[2].isEmpty());
+    const QJsonObject line = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(line["tool"].toString(), QString("PanelFlasher"));
+    QCOMPARE(line["product"].toString(), kProduct);
+    QCOMPARE(line["serial"].toString(), QString("FL270001"));
+    QCOMPARE(line["package"].toString(), QFileInfo(package).absoluteFilePath());
+    QFile file(package);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(line["packageSha256"].toString(),
+             QString::fromLatin1(QCryptographicHash::hash(file.readAll(),
+                                                          QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(line["versionsBefore"].toVariant().toStringList(),
+             QStringList({"00105", "00030", "00212", "00007", "00012"}));
+    QCOMPARE(line["versionsAfter"].toVariant().toStringList(), after);
+    QCOMPARE(line["status"].toString(), status);
+    QCOMPARE(line["errorCode"].toString(), errorCode);
+    QVERIFY(line["outcome"].toString().contains(lab.alerts().first().message.simplified()));
+    QVERIFY(!line["start"].toString().isEmpty());
+    QVERIFY(line["start"].toString() <= line["end"].toString());
 }
 
 enum class QuitBy { Shortcut, Sigterm, Sigint, Sighup, ClosingTheWindow };
