@@ -102,7 +102,8 @@ void AppDelegate::showSelectMonitorWindow() {
     const QStringList packages = PathUtils::kfw2FilePaths();
     if (packages.size() != 1) {
         if (const std::optional<ErrorMessage> error =
-                ErrorMessage::kfwFileExistsError(unsigned(packages.size())))
+                ErrorMessage::kfwFileExistsError(unsigned(packages.size()),
+                                                 PathUtils::searchedDirectory()))
             error->showModal();
         closeWindowWithCancel();
         return;

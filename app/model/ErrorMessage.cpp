@@ -109,6 +109,17 @@ std::optional<ErrorMessage> ErrorMessage::kfwFileExistsError(unsigned count) {
     return FileError(count == 0 ? "KfwFileNotFoundErrorMessage" : "KfwFileMultipleFoundErrorMessage");
 }
 
+std::optional<ErrorMessage> ErrorMessage::kfwFileExistsError(unsigned count,
+                                                             const QString& folder) {
+    const std::optional<ErrorMessage> plain = kfwFileExistsError(count);
+    if (!plain) return std::nullopt;
+    // Where a user can look, and put the one package.
+    const QString message =
+        plain->message() + QStringLiteral("\n\n") + LocalizedStrings::text("SearchedFolder").arg(folder);
+    return ErrorMessage(plain->title(), message, plain->style(), plain->wideWidth())
+        .withDetail(plain->detail());
+}
+
 std::optional<ErrorMessage> ErrorMessage::kfwFileOpenError() {
     return FileError("FileOpenErrorMessage");
 }

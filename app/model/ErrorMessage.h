@@ -44,6 +44,8 @@ public:
     static std::optional<ErrorMessage> communicationError();
     // Nothing for exactly one package.
     static std::optional<ErrorMessage> kfwFileExistsError(unsigned count);
+    // The same, naming the folder that was searched.
+    static std::optional<ErrorMessage> kfwFileExistsError(unsigned count, const QString& folder);
     static std::optional<ErrorMessage> kfwFileOpenError();
     // `result` of FWKfwFileCheckMonitor: nothing for 0; values other than 1 to 3 are
     // communication errors.

@@ -96,6 +96,7 @@ QStringList LocalizedStrings::keys() {
         QT_TRANSLATE_NOOP("Localizable", "MonitorAccessReason"),
         QT_TRANSLATE_NOOP("Localizable", "MonitorOtherReason"),
         QT_TRANSLATE_NOOP("Localizable", "QuitRefusedMessage"),
-        QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteNotFoundMessage")
+        QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteNotFoundMessage"),
+        QT_TRANSLATE_NOOP("Localizable", "SearchedFolder")
     };
 }

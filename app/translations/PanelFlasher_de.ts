@@ -193,5 +193,9 @@ Lassen Sie den Monitor angeschlossen, schalten Sie ihn aus und wieder ein und st
         <source>UpdateCompleteNotFoundMessage</source>
         <translation>Der Monitor wurde aktualisiert (%1 %2), wurde danach aber nicht wieder gefunden. Schalten Sie ihn aus und wieder ein und prüfen Sie, ob sein USB-Kabel verbunden ist; danach kann er wieder verwendet werden.</translation>
     </message>
+    <message>
+        <source>SearchedFolder</source>
+        <translation>Durchsuchter Ordner: %1</translation>
+    </message>
 </context>
 </TS>

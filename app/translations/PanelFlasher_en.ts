@@ -193,5 +193,9 @@ Keep the monitor connected, switch it off and on again, and start the updater ag
         <source>UpdateCompleteNotFoundMessage</source>
         <translation>The monitor was updated (%1 %2), but it was not found again afterwards. Switch it off and on and check that its USB cable is connected; it can then be used again.</translation>
     </message>
+    <message>
+        <source>SearchedFolder</source>
+        <translation>Folder searched: %1</translation>
+    </message>
 </context>
 </TS>
