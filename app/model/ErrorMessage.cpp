@@ -80,6 +80,12 @@ ErrorMessage ErrorMessage::withDetail(QString detail) const {
     return copy;
 }
 
+ErrorMessage ErrorMessage::withTechnical(QString technical) const {
+    ErrorMessage copy(*this);
+    copy.m_technical = std::move(technical);
+    return copy;
+}
+
 QString ErrorMessage::updateStateDetail(FWFirmwareUpdateType kind, FWUpdateOutcome outcome) {
     // Record files become live only when the installation starts; ZV images only when flagged.
     const bool files = kind == FWFirmwareUpdateTypeV3 || kind == FWFirmwareUpdateTypeV4;
@@ -162,6 +168,7 @@ int ErrorMessage::showModal() const {
     box.setText(m_title);
     box.setInformativeText(m_detail.isEmpty() ? m_message
                                               : m_message + QStringLiteral("\n\n") + m_detail);
+    if (!m_technical.isEmpty()) box.setDetailedText(m_technical);
     box.addButton(LocalizedStrings::text("OK"), QMessageBox::AcceptRole);
     // The extra width keeps long texts from wrapping into a narrow column.
     return box.exec();

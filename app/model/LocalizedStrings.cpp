@@ -97,6 +97,16 @@ QStringList LocalizedStrings::keys() {
         QT_TRANSLATE_NOOP("Localizable", "MonitorOtherReason"),
         QT_TRANSLATE_NOOP("Localizable", "QuitRefusedMessage"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteNotFoundMessage"),
-        QT_TRANSLATE_NOOP("Localizable", "SearchedFolder")
+        QT_TRANSLATE_NOOP("Localizable", "SearchedFolder"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseClosingApplications"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseTransferring"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseRestarting"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseChecking"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseRelaunching"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateRunCount"),
+        QT_TRANSLATE_NOOP("Localizable", "ElapsedTime"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateCaution"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateFinishedNotification"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteUsable")
     };
 }

@@ -197,5 +197,45 @@ Lassen Sie den Monitor angeschlossen, schalten Sie ihn aus und wieder ein und st
         <source>SearchedFolder</source>
         <translation>Durchsuchter Ordner: %1</translation>
     </message>
+    <message>
+        <source>PhaseClosingApplications</source>
+        <translation>Die Monitorprogramme werden beendet …</translation>
+    </message>
+    <message>
+        <source>PhaseTransferring</source>
+        <translation>Abbild %1 von %2 wird an den Monitor übertragen …</translation>
+    </message>
+    <message>
+        <source>PhaseRestarting</source>
+        <translation>Der Monitor startet neu, um die Firmware zu installieren. Er wird wieder gesucht (Versuch %1 von %2) …</translation>
+    </message>
+    <message>
+        <source>PhaseChecking</source>
+        <translation>Die installierten Versionen werden geprüft …</translation>
+    </message>
+    <message>
+        <source>PhaseRelaunching</source>
+        <translation>Die Monitorprogramme werden wieder gestartet …</translation>
+    </message>
+    <message>
+        <source>UpdateRunCount</source>
+        <translation>Durchlauf %1 von %2</translation>
+    </message>
+    <message>
+        <source>ElapsedTime</source>
+        <translation>Verstrichene Zeit: %1</translation>
+    </message>
+    <message>
+        <source>UpdateCaution</source>
+        <translation>Ziehen Sie den Stecker des Monitors nicht und schalten Sie ihn nicht aus, und lassen Sie diesen Computer nicht in den Ruhezustand gehen, bis die Aktualisierung abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>UpdateFinishedNotification</source>
+        <translation>Die Firmware-Aktualisierung von %1 ist abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteUsable</source>
+        <translation>%1 kann wieder verwendet werden.</translation>
+    </message>
 </context>
 </TS>

@@ -197,5 +197,45 @@ Keep the monitor connected, switch it off and on again, and start the updater ag
         <source>SearchedFolder</source>
         <translation>Folder searched: %1</translation>
     </message>
+    <message>
+        <source>PhaseClosingApplications</source>
+        <translation>Closing the monitor applications…</translation>
+    </message>
+    <message>
+        <source>PhaseTransferring</source>
+        <translation>Transferring image %1 of %2 to the monitor…</translation>
+    </message>
+    <message>
+        <source>PhaseRestarting</source>
+        <translation>The monitor restarts to install the firmware. Searching for it again (attempt %1 of %2)…</translation>
+    </message>
+    <message>
+        <source>PhaseChecking</source>
+        <translation>Checking the installed versions…</translation>
+    </message>
+    <message>
+        <source>PhaseRelaunching</source>
+        <translation>Starting the monitor applications again…</translation>
+    </message>
+    <message>
+        <source>UpdateRunCount</source>
+        <translation>Run %1 of %2</translation>
+    </message>
+    <message>
+        <source>ElapsedTime</source>
+        <translation>Elapsed time: %1</translation>
+    </message>
+    <message>
+        <source>UpdateCaution</source>
+        <translation>Do not unplug the monitor or switch it off, and do not let this computer sleep, until the update has finished.</translation>
+    </message>
+    <message>
+        <source>UpdateFinishedNotification</source>
+        <translation>The firmware update of %1 has finished.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteUsable</source>
+        <translation>%1 can be used again.</translation>
+    </message>
 </context>
 </TS>

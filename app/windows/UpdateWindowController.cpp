@@ -1,6 +1,9 @@
 #include "windows/UpdateWindowController.h"
 
+#include <QApplication>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "AppDelegate.h"
 #include "model/ErrorMessage.h"
@@ -10,6 +13,7 @@
 #include "model/TargetMonitor.h"
 #include "model/Timings.h"
 #include "model/UpdateThread.h"
+#include "platform/DesktopNotification.h"
 #include "ui_UpdateWindow.h"
 #include "windows/WarningWindowController.h"
 
@@ -127,9 +131,16 @@ void UpdateWindowController::updateButtonClicked() {
     m_updateInProgress = true;
     if (const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor())
         m_history.begin(*target, m_packagePath);
-    startUpdateRun();
+    // Nothing is left to press: the update runs until its final alert.
+    m_ui->updateButton->hide();
+    m_ui->cautionLabel->setText(LocalizedStrings::text("UpdateCaution"));
+    m_ui->cautionLabel->show();
+    m_ui->phaseLabel->show();
+    m_ui->elapsedLabel->show();
+    m_elapsed.start();
     m_ui->progressBar->setValue(0);
-    m_ui->progressBar->setRange(0, 0);  // indeterminate: the transfer reports no progress
+    m_ui->progressBar->setRange(0, 0);
+    startUpdateRun();
 }
 
 void UpdateWindowController::startUpdateRun() {
@@ -140,8 +151,66 @@ void UpdateWindowController::startUpdateRun() {
     startPoll(m_updateTimer, &UpdateWindowController::updateTimerEvent);
 }
 
+void UpdateWindowController::showProgress() {
+    const UpdateThread::Progress progress = m_updateThread->progress();
+    QString phase;
+    switch (progress.phase) {
+    case UpdateThread::Phase::Starting:
+    case UpdateThread::Phase::ClosingApplications:
+        phase = LocalizedStrings::text("PhaseClosingApplications");
+        break;
+    case UpdateThread::Phase::Transferring:
+        phase = LocalizedStrings::text("PhaseTransferring")
+                    .arg(std::min(progress.imagesDone + 1, std::max(progress.images, 1u)))
+                    .arg(std::max(progress.images, 1u));
+        break;
+    case UpdateThread::Phase::Restarting:
+        phase = LocalizedStrings::text("PhaseRestarting")
+                    .arg(progress.searches)
+                    .arg(progress.maxSearches);
+        break;
+    case UpdateThread::Phase::Checking: phase = LocalizedStrings::text("PhaseChecking"); break;
+    case UpdateThread::Phase::Relaunching:
+        phase = LocalizedStrings::text("PhaseRelaunching");
+        break;
+    }
+    if (m_updateCount > 0)
+        phase += QStringLiteral(" (") +
+                 LocalizedStrings::text("UpdateRunCount")
+                     .arg(m_updateCount + 1)
+                     .arg(kMaxRepeatCount + 2) +
+                 QLatin1Char(')');
+    m_ui->phaseLabel->setText(phase);
+
+    // Determinate while bytes go out; a busy bar while the monitor restarts or is checked.
+    if (progress.phase == UpdateThread::Phase::Transferring && progress.bytes > 0) {
+        m_ui->progressBar->setRange(0, 1000);
+        m_ui->progressBar->setValue(int(uint64_t(progress.bytesDone) * 1000 / progress.bytes));
+    } else {
+        m_ui->progressBar->setRange(0, 0);
+    }
+    const qint64 seconds = m_elapsed.isValid() ? m_elapsed.elapsed() / 1000 : 0;
+    m_ui->elapsedLabel->setText(LocalizedStrings::text("ElapsedTime")
+                                    .arg(QStringLiteral("%1:%2")
+                                             .arg(seconds / 60)
+                                             .arg(seconds % 60, 2, 10, QLatin1Char('0'))));
+}
+
+void UpdateWindowController::announceEnd(const QString& summary) {
+    m_ui->phaseLabel->hide();
+    m_ui->cautionLabel->hide();
+    QApplication::alert(this);
+    const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
+    const QString monitor = target ? QStringLiteral("%1 (S/N:%2)").arg(target->product(), target->serial())
+                                   : QString();
+    DesktopNotification::send(summary,
+                              LocalizedStrings::text("UpdateFinishedNotification").arg(monitor));
+}
+
 void UpdateWindowController::updateTimerEvent() {
-    if (!m_updateThread || !m_updateThread->isFinished()) return;
+    if (!m_updateThread) return;
+    showProgress();
+    if (!m_updateThread->isFinished()) return;
     StopPoll(m_updateTimer);
 
     const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
@@ -167,15 +236,19 @@ void UpdateWindowController::updateTimerEvent() {
 
 void UpdateWindowController::showCompletionAlert() {
     m_updateInProgress = false;
+    // The monitor by name, and that it is free to use again.
     const QString message = LocalizedStrings::text("UpdateCompleteMessage")
                                 .arg(m_ui->updatedVersionLabel->text(),
-                                     m_ui->updatedVersionAddLabel->text());
+                                     m_ui->updatedVersionAddLabel->text()) +
+                            QStringLiteral("\n\n") +
+                            LocalizedStrings::text("UpdateCompleteUsable").arg(m_ui->monitorLabel->text());
     // The versions the monitor reports now, not the ones the package promised.
     QStringList versionsNow;
     const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
     if (target && target->getVersionFromMonitor() && target->version())
         versionsNow = target->version()->versions();
     m_history.finish("success", 0, message, versionsNow);
+    announceEnd(LocalizedStrings::text("UpdateCompleteTitle"));
     ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
                  ErrorMessage::Informational, ErrorMessage().wideWidth())
         .showModal();
@@ -188,6 +261,7 @@ void UpdateWindowController::showNotFoundAgainAlert() {
                                 .arg(m_ui->updatedVersionLabel->text(),
                                      m_ui->updatedVersionAddLabel->text());
     m_history.finish("success", 0, message, {});
+    announceEnd(LocalizedStrings::text("UpdateCompleteTitle"));
     ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
                  ErrorMessage::Informational, ErrorMessage().wideWidth())
         .showModal();
@@ -202,6 +276,7 @@ void UpdateWindowController::showFailureAndClose() {
                                         ? error->message()
                                         : error->title() + QStringLiteral(": ") + error->message();
             m_history.finish("failure", m_updateThread->lastStatus(), outcome, {});
+            announceEnd(error->title().isEmpty() ? error->message() : error->title());
             error->showModal();
         }
     }

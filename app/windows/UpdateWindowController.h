@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <cstdint>
@@ -53,6 +54,10 @@ private:
     void startUpdateRun();
     void showCompletionAlert();
     void showNotFoundAgainAlert();
+    // The phase in words, the bar, the elapsed time.
+    void showProgress();
+    // The window asks for attention and the desktop shows a notification.
+    void announceEnd(const QString& summary);
     void showFailureAndClose();
 
     std::unique_ptr<Ui::UpdateWindow> m_ui;
@@ -63,5 +68,6 @@ private:
     int64_t m_updateCount = 0;
     bool m_updateInProgress = false;
     QString m_packagePath;
+    QElapsedTimer m_elapsed;
     UpdateAttemptRecord m_history;
 };

@@ -272,6 +272,12 @@ void FlowFailureTest::eachFailureEndsWithItsAlert() {
     QCOMPARE(alert.message, message);
     QCOMPARE(alert.style, int(ErrorMessage::Critical));
     QCOMPARE(lab.transfersStarted(kSerial), transfers);
+    // A failed update tells support its status; the alerts before it have none to tell.
+    if (reach == Reach::Update)
+        QVERIFY2(alert.technical.startsWith("Status 0x8") || alert.technical.startsWith("Status 0xf"),
+                 qPrintable(alert.technical));
+    else
+        QVERIFY(alert.technical.isEmpty());
 }
 
 QTEST_MAIN(FlowFailureTest)

@@ -82,7 +82,8 @@ FlowLab::FlowLab() : m_alerts(std::make_shared<QList<Alert>>()) {
 
     std::shared_ptr<QList<Alert>> alerts = m_alerts;
     ErrorMessage::setPresenterForTesting([alerts](const ErrorMessage& message) {
-        alerts->append(Alert{message.title(), message.message(), message.style()});
+        alerts->append(
+            Alert{message.title(), message.message(), message.style(), message.technical()});
         return 0;
     });
 }

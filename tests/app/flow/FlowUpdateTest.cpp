@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QElapsedTimer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
@@ -71,6 +73,7 @@ private slots:
     void happyPathFromFirstWindowToCompletionAlert();
     void secondOfTwoMonitorsOfOneProductIsTheOneUpdated();
     void quitIsRefusedWhileAWorkerRunsAndAcceptedAfter();
+    void theWindowShowsWhereTheUpdateIs();
     void theUpdateIsRecordedInTheHistory_data();
     void theUpdateIsRecordedInTheHistory();
     void quitRequestsAreAcceptedWhenNoWorkerRuns_data();
@@ -139,13 +142,15 @@ void FlowUpdateTest::happyPathFromFirstWindowToCompletionAlert() {
     QVERIFY(visit.executeEnabledWithBoth);
     QCOMPARE(visit.updateTimeText, Text("WarningUpdateTime").arg(2));
     QVERIFY(!update->findChild<QPushButton*>("updateButton")->isEnabled());
+    QVERIFY(!update->findChild<QPushButton*>("updateButton")->isVisible());
 
     FLOW_STEP(waitUntilTerminated(delegate, 30000));
     QCOMPARE(lab.alerts().size(), 1);
     const Alert& done = lab.alerts().first();
     QCOMPARE(done.style, int(ErrorMessage::Informational));
     QCOMPARE(done.title, Text("UpdateCompleteTitle"));
-    QCOMPARE(done.message, Text("UpdateCompleteMessage").arg("00106-00030-00212", "-00008-00012"));
+    QCOMPARE(done.message, Text("UpdateCompleteMessage").arg("00106-00030-00212", "-00008-00012") +
+                               "\n\n" + Text("UpdateCompleteUsable").arg("Flow 27 (S/N:FL270001)"));
     QCOMPARE(update->returnValue(), 1);
     QVERIFY(update->isClosed());
     QCOMPARE(update->updateCount(), 0);
@@ -237,6 +242,52 @@ void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
     QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
     QCOMPARE(lab.versionsOnMonitor("FL270001"),
              QStringList({"00106", "00030", "00212", "00008", "00012"}));
+}
+
+void FlowUpdateTest::theWindowShowsWhereTheUpdateIs() {
+    FlowLab lab;
+    // Slow requests and a long restart, so that every phase lasts a few polls.
+    QJsonObject monitor = FilesMonitor(kProduct, "FL270001", FiveDevices(), 1500);
+    monitor["latencyUs"] = 1500;
+    QVERIFY2(lab.useMonitors({monitor}), qPrintable(lab.problem()));
+    QVERIFY(WritePackage(lab.bundleDirectory() + "/firmware.kfw2"));
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    UpdateWindowController* update = delegate->updateController();
+    auto* caution = update->findChild<QLabel*>("cautionLabel");
+    auto* phase = update->findChild<QLabel*>("phaseLabel");
+    auto* elapsed = update->findChild<QLabel*>("elapsedLabel");
+    auto* bar = update->findChild<QProgressBar*>("progressBar");
+    QVERIFY(caution && phase && elapsed && bar);
+    QVERIFY(!caution->isVisible() && !phase->isVisible());
+    QVERIFY(pressUpdate(delegate, true).seen);
+
+    QVERIFY(!update->findChild<QPushButton*>("updateButton")->isVisible());
+    QVERIFY(caution->isVisible());
+    QCOMPARE(caution->text(), Text("UpdateCaution"));
+    QStringList phases;
+    bool determinateMidway = false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!delegate->isTerminating() && waited.elapsed() < 60000) {
+        if (phases.isEmpty() || phases.last() != phase->text()) phases << phase->text();
+        determinateMidway = determinateMidway ||
+                            (bar->maximum() == 1000 && bar->value() > 0 && bar->value() < 1000);
+        QVERIFY(elapsed->text().startsWith(Text("ElapsedTime").arg("0:")));
+        QTest::qWait(5);
+    }
+    QVERIFY(delegate->isTerminating());
+    const auto seen = [&](const QString& text) { return phases.contains(text); };
+    QVERIFY2(seen(Text("PhaseTransferring").arg(1).arg(2)), qPrintable(phases.join('|')));
+    QVERIFY2(seen(Text("PhaseTransferring").arg(2).arg(2)), qPrintable(phases.join('|')));
+    QVERIFY2(seen(Text("PhaseRestarting").arg(2).arg(40)), qPrintable(phases.join('|')));
+    QVERIFY2(determinateMidway, "the bar never showed a part of the transfer");
+    // The end: the caution goes, the alert comes.
+    QVERIFY(!caution->isVisible());
+    QCOMPARE(lab.alerts().size(), 1);
+    QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
 }
 
 void FlowUpdateTest::theUpdateIsRecordedInTheHistory_data() {
