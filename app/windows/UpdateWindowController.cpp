@@ -1,6 +1,7 @@
 #include "windows/UpdateWindowController.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QTimer>
 
 #include <algorithm>
@@ -137,6 +138,10 @@ void UpdateWindowController::updateButtonClicked() {
     m_ui->cautionLabel->show();
     m_ui->phaseLabel->show();
     m_ui->elapsedLabel->show();
+    // The window grows by the lines just shown; it keeps its place.
+    if (layout()) layout()->activate();
+    resize(width(), std::max(height(), hasHeightForWidth() ? heightForWidth(width())
+                                                           : sizeHint().height()));
     m_elapsed.start();
     m_ui->progressBar->setValue(0);
     m_ui->progressBar->setRange(0, 0);
