@@ -39,6 +39,14 @@ QString LocalizedStrings::text(const char* key) {
     return translator->translate(kContext, key);
 }
 
+QString LocalizedStrings::plural(const char* key, int count) {
+    const std::shared_ptr<const QTranslator> translator = Translator();
+    if (!translator || !key) return QString();
+    QString text = translator->translate(kContext, key, nullptr, count);
+    // QTranslator leaves %n to the caller.
+    return text.replace(QLatin1String("%n"), QString::number(count));
+}
+
 bool LocalizedStrings::load(const QLocale& locale) {
     const bool german = locale.language() == QLocale::German;
     auto translator = std::make_shared<QTranslator>();
@@ -70,6 +78,7 @@ QStringList LocalizedStrings::keys() {
         QT_TRANSLATE_NOOP("Localizable", "WarningUSBCheck"),
         QT_TRANSLATE_NOOP("Localizable", "Execute"),
         QT_TRANSLATE_NOOP("Localizable", "WarningUpdateTime"),
+        QT_TRANSLATE_NOOP("Localizable", "WarningUpdateTimeUnderAMinute"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteTitle"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteMessage"),
         QT_TRANSLATE_NOOP("Localizable", "CommunicationError"),

@@ -77,9 +77,12 @@ Klicken Sie auf OK, um fortzufahren.</translation>
         <source>Execute</source>
         <translation>Aktualisierung starten</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>WarningUpdateTime</source>
-        <translation>Die Aktualisierung dauert etwa %1 Minute(n). Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</translation>
+        <translation>
+            <numerusform>Die Aktualisierung dauert etwa %n Minute. Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</numerusform>
+            <numerusform>Die Aktualisierung dauert etwa %n Minuten. Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</numerusform>
+        </translation>
     </message>
     <message>
         <source>UpdateCompleteTitle</source>
@@ -236,6 +239,10 @@ Lassen Sie den Monitor angeschlossen, schalten Sie ihn aus und wieder ein und st
     <message>
         <source>UpdateCompleteUsable</source>
         <translation>%1 kann wieder verwendet werden.</translation>
+    </message>
+    <message>
+        <source>WarningUpdateTimeUnderAMinute</source>
+        <translation>Die Aktualisierung dauert weniger als eine Minute. Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</translation>
     </message>
 </context>
 </TS>

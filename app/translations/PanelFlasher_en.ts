@@ -77,9 +77,12 @@ Click OK to continue.</translation>
         <source>Execute</source>
         <translation>Start Update</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>WarningUpdateTime</source>
-        <translation>The update takes about %1 minute(s). Do not unplug the monitor or switch it off until the updater reports that it is finished.</translation>
+        <translation>
+            <numerusform>The update takes about %n minute. Do not unplug the monitor or switch it off until the updater reports that it is finished.</numerusform>
+            <numerusform>The update takes about %n minutes. Do not unplug the monitor or switch it off until the updater reports that it is finished.</numerusform>
+        </translation>
     </message>
     <message>
         <source>UpdateCompleteTitle</source>
@@ -236,6 +239,10 @@ Keep the monitor connected, switch it off and on again, and start the updater ag
     <message>
         <source>UpdateCompleteUsable</source>
         <translation>%1 can be used again.</translation>
+    </message>
+    <message>
+        <source>WarningUpdateTimeUnderAMinute</source>
+        <translation>The update takes less than a minute. Do not unplug the monitor or switch it off until the updater reports that it is finished.</translation>
     </message>
 </context>
 </TS>

@@ -73,6 +73,8 @@ private slots:
     void happyPathFromFirstWindowToCompletionAlert();
     void secondOfTwoMonitorsOfOneProductIsTheOneUpdated();
     void quitIsRefusedWhileAWorkerRunsAndAcceptedAfter();
+    void theEstimateReadsInWords_data();
+    void theEstimateReadsInWords();
     void theWindowShowsWhereTheUpdateIs();
     void theUpdateIsRecordedInTheHistory_data();
     void theUpdateIsRecordedInTheHistory();
@@ -140,7 +142,8 @@ void FlowUpdateTest::happyPathFromFirstWindowToCompletionAlert() {
     QVERIFY(!visit.executeEnabledAtFirst);
     QVERIFY(!visit.executeEnabledWithOneBox);
     QVERIFY(visit.executeEnabledWithBoth);
-    QCOMPARE(visit.updateTimeText, Text("WarningUpdateTime").arg(2));
+    QCOMPARE(visit.updateTimeText, LocalizedStrings::plural("WarningUpdateTime", 2));
+    QVERIFY(visit.updateTimeText.contains("2 minutes"));
     QVERIFY(!update->findChild<QPushButton*>("updateButton")->isEnabled());
     QVERIFY(!update->findChild<QPushButton*>("updateButton")->isVisible());
 
@@ -242,6 +245,34 @@ void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
     QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
     QCOMPARE(lab.versionsOnMonitor("FL270001"),
              QStringList({"00106", "00030", "00212", "00008", "00012"}));
+}
+
+void FlowUpdateTest::theEstimateReadsInWords_data() {
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("zero") << 0 << "less than a minute";
+    QTest::newRow("one-minute") << 60 << "about 1 minute.";
+    QTest::newRow("just-over") << 61 << "about 2 minutes.";
+}
+
+void FlowUpdateTest::theEstimateReadsInWords() {
+    QFETCH(int, seconds);
+    QFETCH(QString, words);
+    LocalizedStrings::load(QLocale(QLocale::English));
+    FlowLab lab;
+    QVERIFY2(lab.useMonitors({FilesMonitor(kProduct, "FL270001", FiveDevices())}),
+             qPrintable(lab.problem()));
+    apptest::TestPackage package;
+    package.products({kProduct}).margin(0).target(0, 106)
+        .transfer(DeviceFile(0), 106, 1024, uint32_t(seconds)).bundle();
+    QVERIFY(package.save(lab.bundleDirectory() + "/firmware.kfw2"));
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    const WarningVisit visit = pressUpdate(delegate, false);
+    QVERIFY(visit.seen);
+    QVERIFY2(visit.updateTimeText.contains(words), qPrintable(visit.updateTimeText));
 }
 
 void FlowUpdateTest::theWindowShowsWhereTheUpdateIs() {
