@@ -102,7 +102,8 @@ void AppDelegate::showSelectMonitorWindow() {
     const QStringList packages = PathUtils::kfw2FilePaths();
     if (packages.size() != 1) {
         if (const std::optional<ErrorMessage> error =
-                ErrorMessage::kfwFileExistsError(unsigned(packages.size())))
+                ErrorMessage::kfwFileExistsError(unsigned(packages.size()),
+                                                 PathUtils::searchedDirectory()))
             error->showModal();
         closeWindowWithCancel();
         return;
@@ -137,7 +138,10 @@ void AppDelegate::closeWindowWithCancel() {
 
 bool AppDelegate::terminate() {
     if (m_terminating) return true;
-    if (!applicationShouldTerminate()) return false;
+    if (!applicationShouldTerminate()) {
+        if (m_update && m_update->isUpdateInProgress()) m_update->showQuitRefusedNote();
+        return false;
+    }
     m_terminating = true;
     applicationWillTerminate();
     emit terminated();
@@ -147,7 +151,9 @@ bool AppDelegate::terminate() {
 
 bool AppDelegate::applicationShouldTerminate() const {
     if (!m_update) return true;
-    // Quitting now could leave a monitor with half its firmware written.
+    // Quitting now could leave a monitor with half its firmware written; between two runs the
+    // monitor may be restarting or half written just as well.
+    if (m_update->isUpdateInProgress()) return false;
     if (m_update->isUpdateWorkerRunning()) return false;
     if (m_update->isFileWorkerRunning()) return false;
     return true;

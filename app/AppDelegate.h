@@ -19,7 +19,8 @@ class WindowController;
 
 // The application's one controller: the order of the windows, the decisions between them and
 // the single rule that decides whether the application may quit. Every window, every failure,
-// the quit shortcut, the window manager and SIGTERM/SIGINT end here.
+// the quit shortcut, the window manager and SIGTERM/SIGINT/SIGHUP
+// end here.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:

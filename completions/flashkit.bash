@@ -25,7 +25,7 @@ _flashkit() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=""
     [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="info pack unpack monitors check update"
+    local commands="info pack unpack monitors check update history"
     COMPREPLY=()
 
     local command="" i
@@ -65,6 +65,7 @@ _flashkit() {
     monitors) options="--json --help" ;;
     check) options="--monitor --json --help" ;;
     update) options="--monitor --force --yes -y --dry-run --json --help" ;;
+    history) options="--monitor --json --help" ;;
     esac
 
     if [[ "$cur" == -* ]]; then

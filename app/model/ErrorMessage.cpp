@@ -80,6 +80,12 @@ ErrorMessage ErrorMessage::withDetail(QString detail) const {
     return copy;
 }
 
+ErrorMessage ErrorMessage::withTechnical(QString technical) const {
+    ErrorMessage copy(*this);
+    copy.m_technical = std::move(technical);
+    return copy;
+}
+
 QString ErrorMessage::updateStateDetail(FWFirmwareUpdateType kind, FWUpdateOutcome outcome) {
     // Record files become live only when the installation starts; ZV images only when flagged.
     const bool files = kind == FWFirmwareUpdateTypeV3 || kind == FWFirmwareUpdateTypeV4;
@@ -107,6 +113,17 @@ std::optional<ErrorMessage> ErrorMessage::communicationError() {
 std::optional<ErrorMessage> ErrorMessage::kfwFileExistsError(unsigned count) {
     if (count == 1) return std::nullopt;
     return FileError(count == 0 ? "KfwFileNotFoundErrorMessage" : "KfwFileMultipleFoundErrorMessage");
+}
+
+std::optional<ErrorMessage> ErrorMessage::kfwFileExistsError(unsigned count,
+                                                             const QString& folder) {
+    const std::optional<ErrorMessage> plain = kfwFileExistsError(count);
+    if (!plain) return std::nullopt;
+    // Where a user can look, and put the one package.
+    const QString message =
+        plain->message() + QStringLiteral("\n\n") + LocalizedStrings::text("SearchedFolder").arg(folder);
+    return ErrorMessage(plain->title(), message, plain->style(), plain->wideWidth())
+        .withDetail(plain->detail());
 }
 
 std::optional<ErrorMessage> ErrorMessage::kfwFileOpenError() {
@@ -151,6 +168,7 @@ int ErrorMessage::showModal() const {
     box.setText(m_title);
     box.setInformativeText(m_detail.isEmpty() ? m_message
                                               : m_message + QStringLiteral("\n\n") + m_detail);
+    if (!m_technical.isEmpty()) box.setDetailedText(m_technical);
     box.addButton(LocalizedStrings::text("OK"), QMessageBox::AcceptRole);
     // The extra width keeps long texts from wrapping into a narrow column.
     return box.exec();

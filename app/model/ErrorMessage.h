@@ -32,6 +32,9 @@ public:
     // message. Empty for failures that changed nothing worth telling.
     const QString& detail() const { return m_detail; }
     ErrorMessage withDetail(QString detail) const;
+    // For support: the library's status and last error, shown behind the alert's details button.
+    const QString& technical() const { return m_technical; }
+    ErrorMessage withTechnical(QString technical) const;
 
     // The detail for an update of `kind` that stopped with `outcome`: whether the monitor works
     // as before, or what state it is in and what to do.
@@ -44,6 +47,8 @@ public:
     static std::optional<ErrorMessage> communicationError();
     // Nothing for exactly one package.
     static std::optional<ErrorMessage> kfwFileExistsError(unsigned count);
+    // The same, naming the folder that was searched.
+    static std::optional<ErrorMessage> kfwFileExistsError(unsigned count, const QString& folder);
     static std::optional<ErrorMessage> kfwFileOpenError();
     // `result` of FWKfwFileCheckMonitor: nothing for 0; values other than 1 to 3 are
     // communication errors.
@@ -66,4 +71,5 @@ private:
     int m_style = Critical;
     double m_wideWidth = 20.0;
     QString m_detail;
+    QString m_technical;
 };

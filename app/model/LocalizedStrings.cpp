@@ -39,6 +39,14 @@ QString LocalizedStrings::text(const char* key) {
     return translator->translate(kContext, key);
 }
 
+QString LocalizedStrings::plural(const char* key, int count) {
+    const std::shared_ptr<const QTranslator> translator = Translator();
+    if (!translator || !key) return QString();
+    QString text = translator->translate(kContext, key, nullptr, count);
+    // QTranslator leaves %n to the caller.
+    return text.replace(QLatin1String("%n"), QString::number(count));
+}
+
 bool LocalizedStrings::load(const QLocale& locale) {
     const bool german = locale.language() == QLocale::German;
     auto translator = std::make_shared<QTranslator>();
@@ -70,6 +78,7 @@ QStringList LocalizedStrings::keys() {
         QT_TRANSLATE_NOOP("Localizable", "WarningUSBCheck"),
         QT_TRANSLATE_NOOP("Localizable", "Execute"),
         QT_TRANSLATE_NOOP("Localizable", "WarningUpdateTime"),
+        QT_TRANSLATE_NOOP("Localizable", "WarningUpdateTimeUnderAMinute"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteTitle"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteMessage"),
         QT_TRANSLATE_NOOP("Localizable", "CommunicationError"),
@@ -88,6 +97,25 @@ QStringList LocalizedStrings::keys() {
         QT_TRANSLATE_NOOP("Localizable", "UpdateStateMarked"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateStateNeedsRecovery"),
         QT_TRANSLATE_NOOP("Localizable", "UpdateStateNotBack"),
-        QT_TRANSLATE_NOOP("Localizable", "UpdateStateVersionsNotReached")
+        QT_TRANSLATE_NOOP("Localizable", "UpdateStateVersionsNotReached"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorUnavailableEntry"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorUnavailableMessage"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorUnavailableLine"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorBusyReason"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorAccessReason"),
+        QT_TRANSLATE_NOOP("Localizable", "MonitorOtherReason"),
+        QT_TRANSLATE_NOOP("Localizable", "QuitRefusedMessage"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteNotFoundMessage"),
+        QT_TRANSLATE_NOOP("Localizable", "SearchedFolder"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseClosingApplications"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseTransferring"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseRestarting"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseChecking"),
+        QT_TRANSLATE_NOOP("Localizable", "PhaseRelaunching"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateRunCount"),
+        QT_TRANSLATE_NOOP("Localizable", "ElapsedTime"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateCaution"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateFinishedNotification"),
+        QT_TRANSLATE_NOOP("Localizable", "UpdateCompleteUsable")
     };
 }

@@ -3,19 +3,28 @@
 #include <utility>
 
 #include "flashkit/flashkit.h"
+#include "model/LocalizedStrings.h"
 #include "screenio/screenio.h"
 
 Monitor::Monitor(void* handle, QString product, QString serial)
     : m_handle(handle), m_product(std::move(product)), m_serial(std::move(serial)) {}
 
 std::vector<std::shared_ptr<Monitor>> Monitor::find() {
+    return find(nullptr);
+}
+
+std::vector<std::shared_ptr<Monitor>> Monitor::find(std::vector<int32_t>* unavailable) {
     std::vector<std::shared_ptr<Monitor>> monitors;
     // Every handle of an earlier search becomes invalid here; only the new objects are usable.
     KmRelease();
     const KmError count = KmFind();
     for (int32_t i = 0; i < count; ++i) {
         void* handle = nullptr;
-        if (KmRetrieve(i, &handle) < 0) continue;
+        const KmError claimed = KmRetrieve(i, &handle);
+        if (claimed < 0 || !handle) {
+            if (unavailable) unavailable->push_back(claimed < 0 ? claimed : SCREENIO_ERROR_INTERNAL);
+            continue;
+        }
         if (std::shared_ptr<Monitor> monitor = initWithHandle(handle))
             monitors.push_back(std::move(monitor));
     }
@@ -27,6 +36,14 @@ std::shared_ptr<Monitor> Monitor::initWithHandle(void* handle) {
     char product[17] = {};
     if (FWMonitorGetSerialProduct(handle, serial, product) < 0) return nullptr;
     return std::make_shared<Monitor>(handle, QString::fromUtf8(product), QString::fromUtf8(serial));
+}
+
+QString Monitor::unavailableReason(int32_t status) {
+    switch (status) {
+    case SCREENIO_ERROR_BUSY: return LocalizedStrings::text("MonitorBusyReason");
+    case SCREENIO_ERROR_ACCESS: return LocalizedStrings::text("MonitorAccessReason");
+    default: return LocalizedStrings::text("MonitorOtherReason").arg(status);
+    }
 }
 
 void* Monitor::handle() const {

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <cstdint>
+
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,6 +24,11 @@ public:
     // A fresh search (the handles of every earlier search become invalid): every monitor whose
     // product and serial can be read, in the library's order.
     static std::vector<std::shared_ptr<Monitor>> find();
+    // The same search; a monitor whose handle the library refuses (another program holds it, or
+    // this user may not open it) adds its status to `unavailable` instead of being left out.
+    static std::vector<std::shared_ptr<Monitor>> find(std::vector<int32_t>* unavailable);
+    // Why a monitor with this refusal cannot be used and what the user can do about it.
+    static QString unavailableReason(int32_t status);
     // Null when the product and serial cannot be read.
     static std::shared_ptr<Monitor> initWithHandle(void* handle);
 

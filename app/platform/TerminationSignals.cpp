@@ -9,10 +9,12 @@
 
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+// SIGHUP too: the terminal that started the updater closing must not kill an update.
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr size_t kSignalCount = sizeof kSignals / sizeof kSignals[0];
 // Written by the constructor before the handlers exist, read only by the handlers.
 volatile sig_atomic_t g_writeFd = -1;
-struct sigaction g_previous[2];
+struct sigaction g_previous[kSignalCount];
 
 void OnSignal(int number) {
     const int saved = errno;
@@ -35,13 +37,13 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     m_installed = true;
-    for (size_t i = 0; i < 2; ++i)
+    for (size_t i = 0; i < kSignalCount; ++i)
         if (::sigaction(kSignals[i], &action, &g_previous[i]) != 0) m_installed = false;
 }
 
 TerminationSignals::~TerminationSignals() {
     if (m_pipe[0] < 0) return;
-    for (size_t i = 0; i < 2; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
+    for (size_t i = 0; i < kSignalCount; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
     g_writeFd = -1;
     delete m_notifier;
     ::close(m_pipe[0]);

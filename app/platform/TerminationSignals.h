@@ -5,8 +5,8 @@
 
 class QSocketNotifier;
 
-// SIGTERM and SIGINT as requests on the main thread: the handlers only write the signal number
-// to a pipe, whose read end wakes the event loop. The previous handlers come back with the
+// SIGTERM, SIGINT and SIGHUP as requests on the main thread: the handlers only write the signal
+// number to a pipe, whose read end wakes the event loop. The previous handlers come back with the
 // object. One object at a time.
 class TerminationSignals : public QObject {
     Q_OBJECT

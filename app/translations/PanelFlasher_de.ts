@@ -77,9 +77,12 @@ Klicken Sie auf OK, um fortzufahren.</translation>
         <source>Execute</source>
         <translation>Aktualisierung starten</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>WarningUpdateTime</source>
-        <translation>Die Aktualisierung dauert etwa %1 Minute(n). Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</translation>
+        <translation>
+            <numerusform>Die Aktualisierung dauert etwa %n Minute. Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</numerusform>
+            <numerusform>Die Aktualisierung dauert etwa %n Minuten. Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</numerusform>
+        </translation>
     </message>
     <message>
         <source>UpdateCompleteTitle</source>
@@ -160,6 +163,86 @@ Lassen Sie den Monitor angeschlossen, schalten Sie ihn aus und wieder ein und st
     <message>
         <source>UpdateStateVersionsNotReached</source>
         <translation>Der Monitor wurde neu gestartet, meldet aber nicht die neuen Versionen. Schalten Sie ihn aus und wieder ein; sind die Versionen noch die alten, führen Sie die Aktualisierung erneut aus.</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableEntry</source>
+        <translation>Monitor %1 (kann nicht geöffnet werden)</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableMessage</source>
+        <translation>Ein Monitor wurde gefunden, kann aber nicht geöffnet werden:</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableLine</source>
+        <translation>Monitor %1: %2</translation>
+    </message>
+    <message>
+        <source>MonitorBusyReason</source>
+        <translation>ein anderes Programm verwendet ihn. Beenden Sie das andere Aktualisierungs- oder Monitorprogramm und starten Sie dieses Programm dann erneut.</translation>
+    </message>
+    <message>
+        <source>MonitorAccessReason</source>
+        <translation>dieser Benutzer darf ihn nicht öffnen: die udev-Regel für den Monitor fehlt. Installieren Sie sie (siehe README, „Real monitors on Linux“), ziehen Sie dann den USB-Stecker des Monitors und stecken Sie ihn wieder ein.</translation>
+    </message>
+    <message>
+        <source>MonitorOtherReason</source>
+        <translation>er konnte nicht geöffnet werden (Status %1). Ziehen Sie den USB-Stecker des Monitors, stecken Sie ihn wieder ein und starten Sie dieses Programm erneut.</translation>
+    </message>
+    <message>
+        <source>QuitRefusedMessage</source>
+        <translation>Die Aktualisierung läuft noch und kann jetzt nicht abgebrochen werden: Ein Beenden könnte den Monitor unbrauchbar machen. Warten Sie, bis die Aktualisierung abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteNotFoundMessage</source>
+        <translation>Der Monitor wurde aktualisiert (%1 %2), wurde danach aber nicht wieder gefunden. Schalten Sie ihn aus und wieder ein und prüfen Sie, ob sein USB-Kabel verbunden ist; danach kann er wieder verwendet werden.</translation>
+    </message>
+    <message>
+        <source>SearchedFolder</source>
+        <translation>Durchsuchter Ordner: %1</translation>
+    </message>
+    <message>
+        <source>PhaseClosingApplications</source>
+        <translation>Die Monitorprogramme werden beendet …</translation>
+    </message>
+    <message>
+        <source>PhaseTransferring</source>
+        <translation>Abbild %1 von %2 wird an den Monitor übertragen …</translation>
+    </message>
+    <message>
+        <source>PhaseRestarting</source>
+        <translation>Der Monitor startet neu, um die Firmware zu installieren. Er wird wieder gesucht (Versuch %1 von %2) …</translation>
+    </message>
+    <message>
+        <source>PhaseChecking</source>
+        <translation>Die installierten Versionen werden geprüft …</translation>
+    </message>
+    <message>
+        <source>PhaseRelaunching</source>
+        <translation>Die Monitorprogramme werden wieder gestartet …</translation>
+    </message>
+    <message>
+        <source>UpdateRunCount</source>
+        <translation>Durchlauf %1 von %2</translation>
+    </message>
+    <message>
+        <source>ElapsedTime</source>
+        <translation>Verstrichene Zeit: %1</translation>
+    </message>
+    <message>
+        <source>UpdateCaution</source>
+        <translation>Ziehen Sie den Stecker des Monitors nicht und schalten Sie ihn nicht aus, und lassen Sie diesen Computer nicht in den Ruhezustand gehen, bis die Aktualisierung abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>UpdateFinishedNotification</source>
+        <translation>Die Firmware-Aktualisierung von %1 ist abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteUsable</source>
+        <translation>%1 kann wieder verwendet werden.</translation>
+    </message>
+    <message>
+        <source>WarningUpdateTimeUnderAMinute</source>
+        <translation>Die Aktualisierung dauert weniger als eine Minute. Ziehen Sie den Monitor nicht ab und schalten Sie ihn nicht aus, bis das Programm meldet, dass sie abgeschlossen ist.</translation>
     </message>
 </context>
 </TS>

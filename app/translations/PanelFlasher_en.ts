@@ -77,9 +77,12 @@ Click OK to continue.</translation>
         <source>Execute</source>
         <translation>Start Update</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>WarningUpdateTime</source>
-        <translation>The update takes about %1 minute(s). Do not unplug the monitor or switch it off until the updater reports that it is finished.</translation>
+        <translation>
+            <numerusform>The update takes about %n minute. Do not unplug the monitor or switch it off until the updater reports that it is finished.</numerusform>
+            <numerusform>The update takes about %n minutes. Do not unplug the monitor or switch it off until the updater reports that it is finished.</numerusform>
+        </translation>
     </message>
     <message>
         <source>UpdateCompleteTitle</source>
@@ -160,6 +163,86 @@ Keep the monitor connected, switch it off and on again, and start the updater ag
     <message>
         <source>UpdateStateVersionsNotReached</source>
         <translation>The monitor restarted but does not report the new versions. Switch it off and on; if the versions are still the old ones, run the update again.</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableEntry</source>
+        <translation>Monitor %1 (cannot be opened)</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableMessage</source>
+        <translation>A monitor was found but cannot be opened:</translation>
+    </message>
+    <message>
+        <source>MonitorUnavailableLine</source>
+        <translation>Monitor %1: %2</translation>
+    </message>
+    <message>
+        <source>MonitorBusyReason</source>
+        <translation>another program is using it. Close the other updater or monitor tool, then start this updater again.</translation>
+    </message>
+    <message>
+        <source>MonitorAccessReason</source>
+        <translation>this user may not open it: the udev rule for the monitor is missing. Install it (see the README, "Real monitors on Linux"), then unplug the monitor and plug it in again.</translation>
+    </message>
+    <message>
+        <source>MonitorOtherReason</source>
+        <translation>it could not be opened (status %1). Unplug the monitor, plug it in again and start this updater again.</translation>
+    </message>
+    <message>
+        <source>QuitRefusedMessage</source>
+        <translation>The update is still running and cannot be stopped now: closing the updater could leave the monitor unusable. Wait until the update has finished.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteNotFoundMessage</source>
+        <translation>The monitor was updated (%1 %2), but it was not found again afterwards. Switch it off and on and check that its USB cable is connected; it can then be used again.</translation>
+    </message>
+    <message>
+        <source>SearchedFolder</source>
+        <translation>Folder searched: %1</translation>
+    </message>
+    <message>
+        <source>PhaseClosingApplications</source>
+        <translation>Closing the monitor applications…</translation>
+    </message>
+    <message>
+        <source>PhaseTransferring</source>
+        <translation>Transferring image %1 of %2 to the monitor…</translation>
+    </message>
+    <message>
+        <source>PhaseRestarting</source>
+        <translation>The monitor restarts to install the firmware. Searching for it again (attempt %1 of %2)…</translation>
+    </message>
+    <message>
+        <source>PhaseChecking</source>
+        <translation>Checking the installed versions…</translation>
+    </message>
+    <message>
+        <source>PhaseRelaunching</source>
+        <translation>Starting the monitor applications again…</translation>
+    </message>
+    <message>
+        <source>UpdateRunCount</source>
+        <translation>Run %1 of %2</translation>
+    </message>
+    <message>
+        <source>ElapsedTime</source>
+        <translation>Elapsed time: %1</translation>
+    </message>
+    <message>
+        <source>UpdateCaution</source>
+        <translation>Do not unplug the monitor or switch it off, and do not let this computer sleep, until the update has finished.</translation>
+    </message>
+    <message>
+        <source>UpdateFinishedNotification</source>
+        <translation>The firmware update of %1 has finished.</translation>
+    </message>
+    <message>
+        <source>UpdateCompleteUsable</source>
+        <translation>%1 can be used again.</translation>
+    </message>
+    <message>
+        <source>WarningUpdateTimeUnderAMinute</source>
+        <translation>The update takes less than a minute. Do not unplug the monitor or switch it off until the updater reports that it is finished.</translation>
     </message>
 </context>
 </TS>

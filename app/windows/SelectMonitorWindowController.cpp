@@ -1,5 +1,6 @@
 #include "windows/SelectMonitorWindowController.h"
 
+#include <QStandardItemModel>
 #include <QTimer>
 
 #include "AppDelegate.h"
@@ -31,7 +32,9 @@ int SelectMonitorWindowController::initialSearchMonitor() {
 }
 
 int SelectMonitorWindowController::findMonitor() {
-    setMonitors(Monitor::find());
+    std::vector<int32_t> unavailable;
+    std::vector<std::shared_ptr<Monitor>> found = Monitor::find(&unavailable);
+    setMonitors(std::move(found), std::move(unavailable));
     return kSearchDone;
 }
 
@@ -44,9 +47,26 @@ UsbHotplugMonitor* SelectMonitorWindowController::hotplugMonitor() const {
     return m_hotplug;
 }
 
-void SelectMonitorWindowController::setMonitors(std::vector<std::shared_ptr<Monitor>> monitors) {
+std::vector<int32_t> SelectMonitorWindowController::unavailableMonitors() const {
+    const std::lock_guard<std::mutex> lock(m_monitorsMutex);
+    return m_unavailable;
+}
+
+void SelectMonitorWindowController::setMonitors(std::vector<std::shared_ptr<Monitor>> monitors,
+                                                std::vector<int32_t> unavailable) {
     const std::lock_guard<std::mutex> lock(m_monitorsMutex);
     m_monitors = std::move(monitors);
+    m_unavailable = std::move(unavailable);
+}
+
+QString SelectMonitorWindowController::unavailableText() const {
+    QStringList lines;
+    const std::vector<int32_t> refused = unavailableMonitors();
+    for (size_t i = 0; i < refused.size(); ++i)
+        lines << LocalizedStrings::text("MonitorUnavailableLine")
+                     .arg(int(i) + 1)
+                     .arg(Monitor::unavailableReason(refused[i]));
+    return lines.join(QLatin1Char('\n'));
 }
 
 void SelectMonitorWindowController::windowDidLoad() {
@@ -61,23 +81,37 @@ void SelectMonitorWindowController::windowDidLoad() {
 
 void SelectMonitorWindowController::updateMonitorComboBox() {
     const std::vector<std::shared_ptr<Monitor>> found = monitors();
+    const size_t refused = unavailableMonitors().size();
     m_ui->monitorComboBox->clear();
-    if (found.empty()) {
-        m_ui->okButton->setEnabled(false);
+    for (const std::shared_ptr<Monitor>& monitor : found)
+        m_ui->monitorComboBox->addItem(monitor->displayName());
+    // Monitors that cannot be opened are listed after the usable ones, and cannot be chosen:
+    // the entries of usable monitors keep the indices of monitors().
+    auto* model = qobject_cast<QStandardItemModel*>(m_ui->monitorComboBox->model());
+    for (size_t i = 0; i < refused; ++i) {
+        m_ui->monitorComboBox->addItem(
+            LocalizedStrings::text("MonitorUnavailableEntry").arg(int(i) + 1));
+        if (model) model->item(m_ui->monitorComboBox->count() - 1)->setEnabled(false);
+    }
+    m_ui->okButton->setEnabled(!found.empty());
+    if (found.empty() && refused == 0) {
         m_ui->messageLabel->setText(LocalizedStrings::text("MonitorConnectMessage"));
         return;
     }
-    for (const std::shared_ptr<Monitor>& monitor : found)
-        m_ui->monitorComboBox->addItem(monitor->displayName());
-    m_ui->monitorComboBox->setCurrentIndex(0);
-    m_ui->okButton->setEnabled(true);
-    m_ui->messageLabel->setText(LocalizedStrings::text("MonitorSelectMessage"));
+    // Nothing is selected when no entry can be chosen.
+    m_ui->monitorComboBox->setCurrentIndex(found.empty() ? -1 : 0);
+    const QString intro = LocalizedStrings::text(found.empty() ? "MonitorUnavailableMessage"
+                                                               : "MonitorSelectMessage");
+    m_ui->messageLabel->setText(refused == 0 ? intro
+                                             : intro + QLatin1Char('\n') + unavailableText());
 }
 
 void SelectMonitorWindowController::monitorComboBoxSelected() {
     const std::vector<std::shared_ptr<Monitor>> found = monitors();
     if (found.empty()) return;
     const int selected = m_ui->monitorComboBox->currentIndex();
+    // An entry of a monitor that cannot be opened changes nothing.
+    if (selected < 0 || size_t(selected) >= found.size()) return;
     // The selected monitor identifies itself on its screen; every other one hides that.
     for (size_t i = 0; i < found.size(); ++i) found[i]->changeOSDStatus(int(i) == selected);
 }
@@ -111,7 +145,7 @@ void SelectMonitorWindowController::rescan() {
     if (!m_hotplug) return;
     findMonitor();
     updateMonitorComboBox();
-    if (m_ui->monitorComboBox->count() == 0) {
+    if (monitors().empty()) {
         m_ui->monitorComboBox->setCurrentIndex(-1);
         return;
     }

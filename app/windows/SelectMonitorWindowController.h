@@ -2,6 +2,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
+
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -33,6 +35,8 @@ public:
     int findMonitor();
 
     std::vector<std::shared_ptr<Monitor>> monitors() const;
+    // The refusals of the monitors the last search found but could not open.
+    std::vector<int32_t> unavailableMonitors() const;
     // The USB events the list follows while the window is open (null otherwise).
     UsbHotplugMonitor* hotplugMonitor() const;
 
@@ -41,7 +45,9 @@ protected:
     void windowWillClose() override;
 
 private:
-    void setMonitors(std::vector<std::shared_ptr<Monitor>> monitors);
+    void setMonitors(std::vector<std::shared_ptr<Monitor>> monitors,
+                     std::vector<int32_t> unavailable = {});
+    QString unavailableText() const;
     void updateMonitorComboBox();
     void monitorComboBoxSelected();
     void registerNotification();
@@ -55,5 +61,6 @@ private:
     std::unique_ptr<Ui::SelectMonitorWindow> m_ui;
     mutable std::mutex m_monitorsMutex;
     std::vector<std::shared_ptr<Monitor>> m_monitors;
+    std::vector<int32_t> m_unavailable;
     QPointer<UsbHotplugMonitor> m_hotplug;
 };

@@ -1,6 +1,10 @@
 #include "windows/UpdateWindowController.h"
 
+#include <QApplication>
+#include <QLayout>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "AppDelegate.h"
 #include "model/ErrorMessage.h"
@@ -10,6 +14,7 @@
 #include "model/TargetMonitor.h"
 #include "model/Timings.h"
 #include "model/UpdateThread.h"
+#include "platform/DesktopNotification.h"
 #include "ui_UpdateWindow.h"
 #include "windows/WarningWindowController.h"
 
@@ -54,6 +59,10 @@ void UpdateWindowController::windowDidLoad() {
     }
     m_ui->updatedVersionLabel->clear();
     m_ui->updatedVersionAddLabel->clear();
+    m_ui->phaseLabel->hide();
+    m_ui->elapsedLabel->hide();
+    m_ui->cautionLabel->hide();
+    m_ui->noteLabel->hide();
     placeWindow(this);
 }
 
@@ -64,6 +73,7 @@ void UpdateWindowController::readKfwFileOnThread() {
     const std::optional<QString> path = PathUtils::kfw2FilePath();
     // The package went away since the count was checked: the update button stays disabled.
     if (!path) return;
+    m_packagePath = *path;
     m_fileThread->setFilePath(*path);
     m_fileThread->setTargetMonitor(AppDelegate::delegate()->targetMonitor());
     m_fileThread->start();
@@ -117,10 +127,25 @@ void UpdateWindowController::updateButtonClicked() {
         return;
     }
     if (!m_updateThread || m_updateThread->isRunning()) return;
-    // From here on the button stays disabled: the update runs until the window closes.
-    startUpdateRun();
+    // From here on the button stays disabled: the update runs until the window closes, and
+    // nothing quits the application before the final alert.
+    m_updateInProgress = true;
+    if (const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor())
+        m_history.begin(*target, m_packagePath);
+    // Nothing is left to press: the update runs until its final alert.
+    m_ui->updateButton->hide();
+    m_ui->cautionLabel->setText(LocalizedStrings::text("UpdateCaution"));
+    m_ui->cautionLabel->show();
+    m_ui->phaseLabel->show();
+    m_ui->elapsedLabel->show();
+    // The window grows by the lines just shown; it keeps its place.
+    if (layout()) layout()->activate();
+    resize(width(), std::max(height(), hasHeightForWidth() ? heightForWidth(width())
+                                                           : sizeHint().height()));
+    m_elapsed.start();
     m_ui->progressBar->setValue(0);
-    m_ui->progressBar->setRange(0, 0);  // indeterminate: the transfer reports no progress
+    m_ui->progressBar->setRange(0, 0);
+    startUpdateRun();
 }
 
 void UpdateWindowController::startUpdateRun() {
@@ -131,18 +156,78 @@ void UpdateWindowController::startUpdateRun() {
     startPoll(m_updateTimer, &UpdateWindowController::updateTimerEvent);
 }
 
+void UpdateWindowController::showProgress() {
+    const UpdateThread::Progress progress = m_updateThread->progress();
+    QString phase;
+    switch (progress.phase) {
+    case UpdateThread::Phase::Starting:
+    case UpdateThread::Phase::ClosingApplications:
+        phase = LocalizedStrings::text("PhaseClosingApplications");
+        break;
+    case UpdateThread::Phase::Transferring:
+        phase = LocalizedStrings::text("PhaseTransferring")
+                    .arg(std::min(progress.imagesDone + 1, std::max(progress.images, 1u)))
+                    .arg(std::max(progress.images, 1u));
+        break;
+    case UpdateThread::Phase::Restarting:
+        phase = LocalizedStrings::text("PhaseRestarting")
+                    .arg(progress.searches)
+                    .arg(progress.maxSearches);
+        break;
+    case UpdateThread::Phase::Checking: phase = LocalizedStrings::text("PhaseChecking"); break;
+    case UpdateThread::Phase::Relaunching:
+        phase = LocalizedStrings::text("PhaseRelaunching");
+        break;
+    }
+    if (m_updateCount > 0)
+        phase += QStringLiteral(" (") +
+                 LocalizedStrings::text("UpdateRunCount")
+                     .arg(m_updateCount + 1)
+                     .arg(kMaxRepeatCount + 2) +
+                 QLatin1Char(')');
+    m_ui->phaseLabel->setText(phase);
+
+    // Determinate while bytes go out; a busy bar while the monitor restarts or is checked.
+    if (progress.phase == UpdateThread::Phase::Transferring && progress.bytes > 0) {
+        m_ui->progressBar->setRange(0, 1000);
+        m_ui->progressBar->setValue(int(uint64_t(progress.bytesDone) * 1000 / progress.bytes));
+    } else {
+        m_ui->progressBar->setRange(0, 0);
+    }
+    const qint64 seconds = m_elapsed.isValid() ? m_elapsed.elapsed() / 1000 : 0;
+    m_ui->elapsedLabel->setText(LocalizedStrings::text("ElapsedTime")
+                                    .arg(QStringLiteral("%1:%2")
+                                             .arg(seconds / 60)
+                                             .arg(seconds % 60, 2, 10, QLatin1Char('0'))));
+}
+
+void UpdateWindowController::announceEnd(const QString& summary) {
+    m_ui->phaseLabel->hide();
+    m_ui->cautionLabel->hide();
+    QApplication::alert(this);
+    const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
+    const QString monitor = target ? QStringLiteral("%1 (S/N:%2)").arg(target->product(), target->serial())
+                                   : QString();
+    DesktopNotification::send(summary,
+                              LocalizedStrings::text("UpdateFinishedNotification").arg(monitor));
+}
+
 void UpdateWindowController::updateTimerEvent() {
-    if (!m_updateThread || !m_updateThread->isFinished()) return;
+    if (!m_updateThread) return;
+    showProgress();
+    if (!m_updateThread->isFinished()) return;
     StopPoll(m_updateTimer);
 
     const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
     const bool found = target && target->updateMonitorHandle();
     const std::optional<ErrorMessage> error = m_updateThread->lastError();
-    if (found && !error) {
+    if (!error) {
         m_ui->progressBar->setRange(0, 10);
         m_ui->progressBar->setValue(10);
         m_returnValue = 1;
-        QTimer::singleShot(0, this, &UpdateWindowController::showCompletionAlert);
+        // The monitor was updated even when it cannot be found again now; say so.
+        QTimer::singleShot(0, this, found ? &UpdateWindowController::showCompletionAlert
+                                          : &UpdateWindowController::showNotFoundAgainAlert);
         return;
     }
     if (found && m_updateCount <= kMaxRepeatCount) {
@@ -155,9 +240,33 @@ void UpdateWindowController::updateTimerEvent() {
 }
 
 void UpdateWindowController::showCompletionAlert() {
+    m_updateInProgress = false;
+    // The monitor by name, and that it is free to use again.
     const QString message = LocalizedStrings::text("UpdateCompleteMessage")
                                 .arg(m_ui->updatedVersionLabel->text(),
+                                     m_ui->updatedVersionAddLabel->text()) +
+                            QStringLiteral("\n\n") +
+                            LocalizedStrings::text("UpdateCompleteUsable").arg(m_ui->monitorLabel->text());
+    // The versions the monitor reports now, not the ones the package promised.
+    QStringList versionsNow;
+    const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
+    if (target && target->getVersionFromMonitor() && target->version())
+        versionsNow = target->version()->versions();
+    m_history.finish("success", 0, message, versionsNow);
+    announceEnd(LocalizedStrings::text("UpdateCompleteTitle"));
+    ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
+                 ErrorMessage::Informational, ErrorMessage().wideWidth())
+        .showModal();
+    close();
+}
+
+void UpdateWindowController::showNotFoundAgainAlert() {
+    m_updateInProgress = false;
+    const QString message = LocalizedStrings::text("UpdateCompleteNotFoundMessage")
+                                .arg(m_ui->updatedVersionLabel->text(),
                                      m_ui->updatedVersionAddLabel->text());
+    m_history.finish("success", 0, message, {});
+    announceEnd(LocalizedStrings::text("UpdateCompleteTitle"));
     ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,
                  ErrorMessage::Informational, ErrorMessage().wideWidth())
         .showModal();
@@ -165,16 +274,29 @@ void UpdateWindowController::showCompletionAlert() {
 }
 
 void UpdateWindowController::showFailureAndClose() {
-    // No alert when the run succeeded but the monitor cannot be found again afterwards.
+    m_updateInProgress = false;
     if (m_updateThread) {
-        if (const std::optional<ErrorMessage> error = m_updateThread->lastError())
+        if (const std::optional<ErrorMessage> error = m_updateThread->lastError()) {
+            const QString outcome = error->title().isEmpty()
+                                        ? error->message()
+                                        : error->title() + QStringLiteral(": ") + error->message();
+            m_history.finish("failure", m_updateThread->lastStatus(), outcome, {});
+            announceEnd(error->title().isEmpty() ? error->message() : error->title());
             error->showModal();
+        }
     }
     close();
 }
 
+void UpdateWindowController::showQuitRefusedNote() {
+    m_ui->noteLabel->setText(LocalizedStrings::text("QuitRefusedMessage"));
+    m_ui->noteLabel->show();
+}
+
 bool UpdateWindowController::windowShouldClose() {
-    return !isFileWorkerRunning() && !isUpdateWorkerRunning();
+    if (!isFileWorkerRunning() && !isUpdateWorkerRunning() && !m_updateInProgress) return true;
+    if (m_updateInProgress) showQuitRefusedNote();
+    return false;
 }
 
 void UpdateWindowController::windowWillClose() {

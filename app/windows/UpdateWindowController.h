@@ -1,9 +1,11 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <cstdint>
 #include <memory>
 
+#include "model/UpdateAttemptRecord.h"
 #include "windows/WindowController.h"
 
 class FileThread;
@@ -31,6 +33,10 @@ public:
 
     bool isFileWorkerRunning() const;
     bool isUpdateWorkerRunning() const;
+    // From the confirmation until the final alert, the gaps between the runs included.
+    bool isUpdateInProgress() const { return m_updateInProgress; }
+    // Tells the user why a quit was refused.
+    void showQuitRefusedNote();
     // Repeats of the update after a failed run so far.
     int64_t updateCount() const { return m_updateCount; }
 
@@ -47,6 +53,11 @@ private:
     void updateButtonClicked();
     void startUpdateRun();
     void showCompletionAlert();
+    void showNotFoundAgainAlert();
+    // The phase in words, the bar, the elapsed time.
+    void showProgress();
+    // The window asks for attention and the desktop shows a notification.
+    void announceEnd(const QString& summary);
     void showFailureAndClose();
 
     std::unique_ptr<Ui::UpdateWindow> m_ui;
@@ -55,4 +66,8 @@ private:
     QPointer<QTimer> m_fileTimer;
     QPointer<QTimer> m_updateTimer;
     int64_t m_updateCount = 0;
+    bool m_updateInProgress = false;
+    QString m_packagePath;
+    QElapsedTimer m_elapsed;
+    UpdateAttemptRecord m_history;
 };

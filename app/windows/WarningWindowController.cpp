@@ -39,7 +39,10 @@ void WarningWindowController::windowDidLoad() {
         const std::shared_ptr<TargetMonitor> target = delegate->targetMonitor();
         if (file && target) minutes = file->estimatedTimeWithMonitor(*target);
     }
-    m_ui->updateTimeLabel->setText(LocalizedStrings::text("WarningUpdateTime").arg(minutes));
+    // An estimate that rounds to zero minutes reads as less than a minute.
+    m_ui->updateTimeLabel->setText(minutes == 0
+                                       ? LocalizedStrings::text("WarningUpdateTimeUnderAMinute")
+                                       : LocalizedStrings::plural("WarningUpdateTime", int(minutes)));
     WindowController::placeWindow(this);
     m_returnValue = 0;
 }

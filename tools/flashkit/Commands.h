@@ -7,5 +7,6 @@ namespace flashkit {
 // throws Failure when it cannot.
 void AddPackageCommands(CLI::App& app);  // info, pack, unpack
 void AddMonitorCommands(CLI::App& app);  // monitors, check, update
+void AddHistoryCommand(CLI::App& app);   // history
 
 }  // namespace flashkit

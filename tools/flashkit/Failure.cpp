@@ -124,12 +124,13 @@ Failure TransferFailure(const std::string& what, int32_t status, const std::stri
     const Advice advice = AdviceFor(status, false);
     std::string line = StatusLine(what, status, false) + "; " + state;
     if (unchanged) line += std::string(" ") + advice.text;
-    return Failure(advice.code, line);
+    return Failure(advice.code, line, status);
 }
 
 Failure MonitorFailure(const std::string& what, int32_t status, bool completionCheck) {
     const Advice advice = AdviceFor(status, completionCheck);
-    return Failure(advice.code, StatusLine(what, status, completionCheck) + ". " + advice.text);
+    return Failure(advice.code, StatusLine(what, status, completionCheck) + ". " + advice.text,
+                   status);
 }
 
 }  // namespace flashkit

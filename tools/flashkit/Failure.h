@@ -11,11 +11,15 @@ namespace flashkit {
 // Commands throw it; main prints it on standard error (or as the JSON result) and exits.
 class Failure : public std::runtime_error {
 public:
-    Failure(ExitCode code, const std::string& line) : std::runtime_error(line), m_code(code) {}
+    Failure(ExitCode code, const std::string& line, int32_t status = 0)
+        : std::runtime_error(line), m_code(code), m_status(status) {}
     ExitCode code() const { return m_code; }
+    // The library's status behind the failure, 0 when none (a refusal of the tool itself).
+    int32_t status() const { return m_status; }
 
 private:
     ExitCode m_code;
+    int32_t m_status;
 };
 
 // "KmErrorChecksumMismatch (0x80010005)", "SCREENIO_ERROR_GONE (-6)", "status -42".

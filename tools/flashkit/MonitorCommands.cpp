@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "Failure.h"
 #include "Handles.h"
+#include "HistoryLog.h"
 #include "JsonOutput.h"
 #include "MonitorList.h"
 #include "MonitorState.h"
@@ -317,16 +318,21 @@ void UpdateCommand(const MonitorOptions& options) {
     if (!options.yes && !Confirmed(monitor))
         throw Failure(ExitDeclined, "The update was not confirmed; nothing was changed.");
 
+    HistoryRecord record = StartHistoryRecord(options.package, monitor, checked.devices);
     UpdateRun run(package.get(), monitor, display, options.force);
     try {
         run.Run();
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
+        FinishHistoryRecord(record, failure.code() == ExitCancelled ? "cancelled" : "failure",
+                            failure.status(), failure.what(), {});
         details["outcome"] = OutcomeName(run.outcome());
         SetFailureDetails(details);
         throw;
     }
 
     const std::vector<ShownDevice> versions = VersionsAfter(checked, run.monitor());
+    FinishHistoryRecord(record, "success", 0,
+                        "The update of " + run.monitor().Title() + " is finished.", versions);
     const std::string message = "The update of " + run.monitor().Title() + " is finished.";
     if (options.json) {
         EmitJson({{"result", "ok"},

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     app.footer(flashkit::ExitCodeHelp());
     flashkit::AddPackageCommands(app);
     flashkit::AddMonitorCommands(app);
+    flashkit::AddHistoryCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -10,6 +10,7 @@
 #include "flow/FlowLab.h"
 #include "model/LocalizedStrings.h"
 #include "model/Monitor.h"
+#include "model/PathUtils.h"
 #include "model/Timings.h"
 #include "support/TestPackage.h"
 #include "windows/SelectMonitorWindowController.h"
@@ -235,6 +236,8 @@ void FlowFailureTest::eachFailureEndsWithItsAlert() {
     FLOW_STEP(passPreWarning(delegate));
     switch (reach) {
     case Reach::FirstWindow:
+        // The alerts about the package count name the folder that was searched.
+        message += "\n\n" + LocalizedStrings::text("SearchedFolder").arg(lab.bundleDirectory());
         FLOW_STEP(waitUntilTerminated(delegate));
         QVERIFY(!delegate->selectMonitorController());
         break;
@@ -269,6 +272,12 @@ void FlowFailureTest::eachFailureEndsWithItsAlert() {
     QCOMPARE(alert.message, message);
     QCOMPARE(alert.style, int(ErrorMessage::Critical));
     QCOMPARE(lab.transfersStarted(kSerial), transfers);
+    // A failed update tells support its status; the alerts before it have none to tell.
+    if (reach == Reach::Update)
+        QVERIFY2(alert.technical.startsWith("Status 0x8") || alert.technical.startsWith("Status 0xf"),
+                 qPrintable(alert.technical));
+    else
+        QVERIFY(alert.technical.isEmpty());
 }
 
 QTEST_MAIN(FlowFailureTest)

@@ -67,6 +67,8 @@ FlowLab::FlowLab() : m_alerts(std::make_shared<QList<Alert>>()) {
     // The single-instance lock lives here: parallel tests must not see each other's copy.
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath("runtime")));
     PathUtils::setBundleDirectoryForTesting(bundleDirectory());
+    // The update history goes here, not into the home folder of whoever runs the tests.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_dir.filePath("state")));
 
     Timings& timings = Timings::current();
     timings = Timings();
@@ -80,7 +82,8 @@ FlowLab::FlowLab() : m_alerts(std::make_shared<QList<Alert>>()) {
 
     std::shared_ptr<QList<Alert>> alerts = m_alerts;
     ErrorMessage::setPresenterForTesting([alerts](const ErrorMessage& message) {
-        alerts->append(Alert{message.title(), message.message(), message.style()});
+        alerts->append(
+            Alert{message.title(), message.message(), message.style(), message.technical()});
         return 0;
     });
 }

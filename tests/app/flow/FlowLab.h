@@ -25,6 +25,7 @@ struct Alert {
     QString title;
     QString message;
     int style = -1;
+    QString technical;  // behind the details button
 };
 
 // A simulated monitor of the record-file kind with device files; each device is

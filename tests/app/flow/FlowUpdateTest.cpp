@@ -3,8 +3,15 @@
 // application may quit. Each function runs in a process of its own (the simulated monitors are
 // chosen once per process).
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QElapsedTimer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
@@ -53,7 +60,7 @@ QString Text(const char* key) {
 }
 
 bool PlacedByTheRule(QWidget* window) {
-    const QSize screen = QGuiApplication::primaryScreen()->size();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     return window->pos() == WindowOrigin(screen, window->size());
 }
 
@@ -66,6 +73,11 @@ private slots:
     void happyPathFromFirstWindowToCompletionAlert();
     void secondOfTwoMonitorsOfOneProductIsTheOneUpdated();
     void quitIsRefusedWhileAWorkerRunsAndAcceptedAfter();
+    void theEstimateReadsInWords_data();
+    void theEstimateReadsInWords();
+    void theWindowShowsWhereTheUpdateIs();
+    void theUpdateIsRecordedInTheHistory_data();
+    void theUpdateIsRecordedInTheHistory();
     void quitRequestsAreAcceptedWhenNoWorkerRuns_data();
     void quitRequestsAreAcceptedWhenNoWorkerRuns();
 };
@@ -130,15 +142,18 @@ void FlowUpdateTest::happyPathFromFirstWindowToCompletionAlert() {
     QVERIFY(!visit.executeEnabledAtFirst);
     QVERIFY(!visit.executeEnabledWithOneBox);
     QVERIFY(visit.executeEnabledWithBoth);
-    QCOMPARE(visit.updateTimeText, Text("WarningUpdateTime").arg(2));
+    QCOMPARE(visit.updateTimeText, LocalizedStrings::plural("WarningUpdateTime", 2));
+    QVERIFY(visit.updateTimeText.contains("2 minutes"));
     QVERIFY(!update->findChild<QPushButton*>("updateButton")->isEnabled());
+    QVERIFY(!update->findChild<QPushButton*>("updateButton")->isVisible());
 
     FLOW_STEP(waitUntilTerminated(delegate, 30000));
     QCOMPARE(lab.alerts().size(), 1);
     const Alert& done = lab.alerts().first();
     QCOMPARE(done.style, int(ErrorMessage::Informational));
     QCOMPARE(done.title, Text("UpdateCompleteTitle"));
-    QCOMPARE(done.message, Text("UpdateCompleteMessage").arg("00106-00030-00212", "-00008-00012"));
+    QCOMPARE(done.message, Text("UpdateCompleteMessage").arg("00106-00030-00212", "-00008-00012") +
+                               "\n\n" + Text("UpdateCompleteUsable").arg("Flow 27 (S/N:FL270001)"));
     QCOMPARE(update->returnValue(), 1);
     QVERIFY(update->isClosed());
     QCOMPARE(update->updateCount(), 0);
@@ -217,6 +232,7 @@ void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
     update->close();
     std::raise(SIGTERM);
     std::raise(SIGINT);
+    std::raise(SIGHUP);
     QTest::qWait(300);
     QVERIFY2(update->isUpdateWorkerRunning(), "the transfer ended too soon for this test");
     QVERIFY(!delegate->isTerminating());
@@ -231,7 +247,144 @@ void FlowUpdateTest::quitIsRefusedWhileAWorkerRunsAndAcceptedAfter() {
              QStringList({"00106", "00030", "00212", "00008", "00012"}));
 }
 
-enum class QuitBy { Shortcut, Sigterm, Sigint, ClosingTheWindow };
+void FlowUpdateTest::theEstimateReadsInWords_data() {
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("zero") << 0 << "less than a minute";
+    QTest::newRow("one-minute") << 60 << "about 1 minute.";
+    QTest::newRow("just-over") << 61 << "about 2 minutes.";
+}
+
+void FlowUpdateTest::theEstimateReadsInWords() {
+    QFETCH(int, seconds);
+    QFETCH(QString, words);
+    LocalizedStrings::load(QLocale(QLocale::English));
+    FlowLab lab;
+    QVERIFY2(lab.useMonitors({FilesMonitor(kProduct, "FL270001", FiveDevices())}),
+             qPrintable(lab.problem()));
+    apptest::TestPackage package;
+    package.products({kProduct}).margin(0).target(0, 106)
+        .transfer(DeviceFile(0), 106, 1024, uint32_t(seconds)).bundle();
+    QVERIFY(package.save(lab.bundleDirectory() + "/firmware.kfw2"));
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    const WarningVisit visit = pressUpdate(delegate, false);
+    QVERIFY(visit.seen);
+    QVERIFY2(visit.updateTimeText.contains(words), qPrintable(visit.updateTimeText));
+}
+
+void FlowUpdateTest::theWindowShowsWhereTheUpdateIs() {
+    FlowLab lab;
+    // Slow requests and a long restart, so that every phase lasts a few polls.
+    QJsonObject monitor = FilesMonitor(kProduct, "FL270001", FiveDevices(), 1500);
+    monitor["latencyUs"] = 1500;
+    QVERIFY2(lab.useMonitors({monitor}), qPrintable(lab.problem()));
+    QVERIFY(WritePackage(lab.bundleDirectory() + "/firmware.kfw2"));
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    UpdateWindowController* update = delegate->updateController();
+    auto* caution = update->findChild<QLabel*>("cautionLabel");
+    auto* phase = update->findChild<QLabel*>("phaseLabel");
+    auto* elapsed = update->findChild<QLabel*>("elapsedLabel");
+    auto* bar = update->findChild<QProgressBar*>("progressBar");
+    QVERIFY(caution && phase && elapsed && bar);
+    QVERIFY(!caution->isVisible() && !phase->isVisible());
+    QVERIFY(pressUpdate(delegate, true).seen);
+
+    QVERIFY(!update->findChild<QPushButton*>("updateButton")->isVisible());
+    QVERIFY(caution->isVisible());
+    QCOMPARE(caution->text(), Text("UpdateCaution"));
+    QStringList phases;
+    bool determinateMidway = false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!delegate->isTerminating() && waited.elapsed() < 60000) {
+        if (phases.isEmpty() || phases.last() != phase->text()) phases << phase->text();
+        determinateMidway = determinateMidway ||
+                            (bar->maximum() == 1000 && bar->value() > 0 && bar->value() < 1000);
+        QVERIFY(elapsed->text().startsWith(Text("ElapsedTime").arg("0:")));
+        QTest::qWait(5);
+    }
+    QVERIFY(delegate->isTerminating());
+    const auto seen = [&](const QString& text) { return phases.contains(text); };
+    QVERIFY2(seen(Text("PhaseTransferring").arg(1).arg(2)), qPrintable(phases.join('|')));
+    QVERIFY2(seen(Text("PhaseTransferring").arg(2).arg(2)), qPrintable(phases.join('|')));
+    QVERIFY2(seen(Text("PhaseRestarting").arg(2).arg(40)), qPrintable(phases.join('|')));
+    QVERIFY2(determinateMidway, "the bar never showed a part of the transfer");
+    // The end: the caution goes, the alert comes.
+    QVERIFY(!caution->isVisible());
+    QCOMPARE(lab.alerts().size(), 1);
+    QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
+}
+
+void FlowUpdateTest::theUpdateIsRecordedInTheHistory_data() {
+    QTest::addColumn<bool>("pagesFail");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("errorCode");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("success") << false << "success" << ""
+                             << QStringList{"00106", "00030", "00212", "00008", "00012"};
+    // Four runs, one attempt: one line.
+    QTest::newRow("transfer-fails") << true << "failure" << "0xffffffff" << QStringList{};
+}
+
+void FlowUpdateTest::theUpdateIsRecordedInTheHistory() {
+    QFETCH(bool, pagesFail);
+    QFETCH(QString, status);
+    QFETCH(QString, errorCode);
+    QFETCH(QStringList, after);
+    FlowLab lab;
+    QJsonObject monitor = FilesMonitor(kProduct, "FL270001", FiveDevices());
+    if (pagesFail) monitor["faults"] = QJsonArray{Fault("FF02/FE", "set-array", 1, 0, "fail")};
+    QVERIFY2(lab.useMonitors({monitor}), qPrintable(lab.problem()));
+    const QString package = lab.bundleDirectory() + "/firmware.kfw2";
+    QVERIFY(WritePackage(package));
+    // A line another tool wrote before stays where it is.
+    QVERIFY(QDir().mkpath(lab.filePath("state/flashkit")));
+    QFile history(lab.filePath("state/flashkit/history.jsonl"));
+    QVERIFY(history.open(QIODevice::WriteOnly));
+    const QByteArray earlier = R"({"tool":"flashkit","note":"not a record"})" "\n";
+    history.write(earlier);
+    history.close();
+
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    QVERIFY(pressUpdate(delegate, true).seen);
+    FLOW_STEP(waitUntilTerminated(delegate, 60000));
+    QCOMPARE(lab.alerts().size(), 1);
+
+    QVERIFY(history.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = history.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);  // the earlier line, ours, and nothing after the last newline
+    QCOMPARE(lines[0] + '\n', earlier);
+    QVERIFY(lines[2].isEmpty());
+    const QJsonObject line = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(line["tool"].toString(), QString("PanelFlasher"));
+    QCOMPARE(line["product"].toString(), kProduct);
+    QCOMPARE(line["serial"].toString(), QString("FL270001"));
+    QCOMPARE(line["package"].toString(), QFileInfo(package).absoluteFilePath());
+    QFile file(package);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(line["packageSha256"].toString(),
+             QString::fromLatin1(QCryptographicHash::hash(file.readAll(),
+                                                          QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(line["versionsBefore"].toVariant().toStringList(),
+             QStringList({"00105", "00030", "00212", "00007", "00012"}));
+    QCOMPARE(line["versionsAfter"].toVariant().toStringList(), after);
+    QCOMPARE(line["status"].toString(), status);
+    QCOMPARE(line["errorCode"].toString(), errorCode);
+    QVERIFY(line["outcome"].toString().contains(lab.alerts().first().message.simplified()));
+    QVERIFY(!line["start"].toString().isEmpty());
+    QVERIFY(line["start"].toString() <= line["end"].toString());
+}
+
+enum class QuitBy { Shortcut, Sigterm, Sigint, Sighup, ClosingTheWindow };
 Q_DECLARE_METATYPE(QuitBy)
 
 void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns_data() {
@@ -239,6 +392,8 @@ void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns_data() {
     QTest::newRow("ctrl-q") << QuitBy::Shortcut;
     QTest::newRow("sigterm") << QuitBy::Sigterm;
     QTest::newRow("sigint") << QuitBy::Sigint;
+    // The terminal that started the updater closes.
+    QTest::newRow("sighup") << QuitBy::Sighup;
     QTest::newRow("window-close") << QuitBy::ClosingTheWindow;
 }
 
@@ -266,6 +421,7 @@ void FlowUpdateTest::quitRequestsAreAcceptedWhenNoWorkerRuns() {
         break;
     case QuitBy::Sigterm: std::raise(SIGTERM); break;
     case QuitBy::Sigint: std::raise(SIGINT); break;
+    case QuitBy::Sighup: std::raise(SIGHUP); break;
     case QuitBy::ClosingTheWindow: update->close(); break;
     }
     QTRY_COMPARE(terminated.count(), 1);

@@ -4,6 +4,10 @@
 // window before and during the update, the confirmation dialog and the completion alert.
 //
 //   panelflasher_screenshots OUTPUT_FOLDER
+//   panelflasher_screenshots --unavailable OUTPUT_FOLDER
+//
+// The second form shows only the monitor selection with a monitor this user may not open beside
+// one that can be chosen.
 //
 // The monitors are the simulator's demo set; the package is examples/demo packed by the
 // command-line tool; a stand-in of another application of the maker runs, so that the
@@ -13,7 +17,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
@@ -55,19 +61,22 @@ public:
                 fail("timed out waiting for " + what);
                 return false;
             }
-            QTest::qWait(20);
+            QTest::qWait(5);
         }
         return true;
     }
 
     // Saves what the X server shows of the window.
-    bool shoot(QWidget* window, const QString& name) {
+    // `settleMs`: time for a newly mapped window to paint itself; 0 for a window already shown
+    // whose passing state is the point of the picture.
+    bool shoot(QWidget* window, const QString& name, int settleMs = 300) {
         if (!window || !QTest::qWaitForWindowExposed(window, 10000)) {
             fail(name + ": the window is not shown");
             return false;
         }
         // Let the window manager-less server map it and the window paint itself.
-        QTest::qWait(300);
+        if (settleMs > 0) QTest::qWait(settleMs);
+        window->repaint();
         QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
         const QPixmap picture = screen->grabWindow(window->winId());
         const QString path = QDir(m_output).filePath(name + ".png");
@@ -106,12 +115,57 @@ bool Run(const QString& program, const QStringList& arguments) {
 
 }  // namespace
 
+// The selection with one monitor that the system does not let this user open.
+int UnavailableTour(const QString& output) {
+    QTemporaryDir work;
+    QDir(work.path()).mkpath("bundle");
+    QDir(work.path()).mkpath("runtime");
+    QFile::setPermissions(work.filePath("runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work.filePath("runtime")));
+    const QByteArray monitors = R"({"monitors": [
+        {"product": "Demo V27Q", "serial": "V27Q0001", "kind": "files", "claim": "denied"},
+        {"product": "Demo V24F", "serial": "V24F0002", "kind": "files"}]})";
+    QFile description(work.filePath("monitors.json"));
+    if (!description.open(QIODevice::WriteOnly) || description.write(monitors) < 0) return 1;
+    description.close();
+    qputenv("SCREENIO_SIM", QFile::encodeName(description.fileName()));
+    QFile package(work.filePath("bundle/demo.kfw2"));
+    if (!package.open(QIODevice::WriteOnly)) return 1;
+    package.close();
+    PathUtils::setBundleDirectoryForTesting(work.filePath("bundle"));
+    LocalizedStrings::load(QLocale(QLocale::English));
+
+    Tour tour(output);
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    auto* first = delegate.preWarningController();
+    if (tour.waitFor([&] { return first && first->isVisible(); }, "the first window") &&
+        !Click(first, "okButton"))
+        tour.fail("no OK in the first window");
+    SelectMonitorWindowController* selection = nullptr;
+    if (!tour.failed() &&
+        tour.waitFor([&] { return (selection = delegate.selectMonitorController()) != nullptr; },
+                     "the monitor selection"))
+        tour.shoot(selection, "3b-monitor-unavailable");
+    if (selection) Click(selection, "cancelButton");
+    if (tour.failed()) {
+        std::fprintf(stderr, "screenshot tour: %s\n", qPrintable(tour.problem()));
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PanelFlasher"));
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress lines reach a log at once
+    if (argc == 3 && QByteArray(argv[1]) == "--unavailable") {
+        QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+        return UnavailableTour(QString::fromLocal8Bit(argv[2]));
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--unavailable] OUTPUT_FOLDER\n", argv[0]);
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
@@ -130,6 +184,8 @@ int main(int argc, char* argv[]) {
     LocalizedStrings::load(QLocale(QLocale::English));
     // The demo monitor is back 3 s after its restart; look for it every second.
     Timings::current().restartWaitMs = 1000;
+    // The window follows the transfer closely enough to be caught halfway.
+    Timings::current().pollMs = 50;
 
     if (!Run(FLASHKIT_TOOL, {"pack", FLASHKIT_SOURCE_DIR "/examples/demo/manifest.json", "-o",
                              work.filePath("bundle/demo.kfw2")})) {
@@ -208,9 +264,20 @@ int main(int argc, char* argv[]) {
     }
     if (!tour.failed() &&
         tour.waitFor([&] { return update->isUpdateWorkerRunning(); }, "the update to start")) {
-        QTest::qWait(700);  // a few frames of the busy bar
-        tour.shoot(update, "6-updating");
+        // Part of the images sent: the bar is determinate.
+        auto* bar = update->findChild<QProgressBar*>("progressBar");
+        if (tour.waitFor([&] { return bar && bar->maximum() == 1000 && bar->value() > 0; },
+                         "the transfer to show its progress"))
+            tour.shoot(update, "6-updating", 0);
     }
+    // The monitor restarts and is searched for again.
+    auto* phase = update ? update->findChild<QLabel*>("phaseLabel") : nullptr;
+    const QString restarting = LocalizedStrings::text("PhaseRestarting").section('(', 0, 0);
+    if (!tour.failed() &&
+        tour.waitFor([&] { return phase && phase->text().startsWith(restarting) &&
+                                  !phase->text().contains("(attempt 1 "); },
+                     "the monitor to restart", 60000))
+        tour.shoot(update, "6b-restarting");
     if (!tour.failed() &&
         tour.waitFor([&] { return delegate.isTerminating(); }, "the end of the update", 120000) &&
         !alertShot)

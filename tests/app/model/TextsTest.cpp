@@ -29,7 +29,8 @@ QMap<QString, QString> ReadTable(const QString& path) {
         if (xml.name() == QLatin1String("source"))
             source = xml.readElementText();
         else if (xml.name() == QLatin1String("translation"))
-            table.insert(source, xml.readElementText());
+            // A text with plural forms holds them as child elements: their text, joined.
+            table.insert(source, xml.readElementText(QXmlStreamReader::IncludeChildElements));
     }
     return table;
 }
@@ -64,7 +65,12 @@ private slots:
             QVERIFY2(!LocalizedStrings::text(key.toUtf8().constData()).trimmed().isEmpty(),
                      qPrintable(key));
         // A translation that loses a placeholder would show a format instead of the value.
-        QVERIFY(LocalizedStrings::text("WarningUpdateTime").contains("%1"));
+        // Plural forms: one minute, several minutes, and less than a minute.
+        QVERIFY(LocalizedStrings::plural("WarningUpdateTime", 1).contains(" 1 "));
+        QVERIFY(LocalizedStrings::plural("WarningUpdateTime", 3).contains(" 3 "));
+        QVERIFY(LocalizedStrings::plural("WarningUpdateTime", 1) !=
+                LocalizedStrings::plural("WarningUpdateTime", 3).replace(" 3 ", " 1 "));
+        QVERIFY(!LocalizedStrings::text("WarningUpdateTimeUnderAMinute").contains('%'));
         QVERIFY(LocalizedStrings::text("UpdateCompleteMessage").contains("%1"));
         QVERIFY(LocalizedStrings::text("UpdateCompleteMessage").contains("%2"));
         QVERIFY(LocalizedStrings::text("ErrorCode").contains("%1"));

@@ -70,20 +70,28 @@ private slots:
     }
 
     void windowOrigin_data() {
-        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QRect>("screen");
         QTest::addColumn<QSize>("window");
         QTest::addColumn<QPoint>("origin");
         // Bottom-left corner at (560, 320) counted from the bottom: top edge at 1080-320-600.
-        QTest::newRow("full HD") << QSize(1920, 1080) << QSize(800, 600) << QPoint(560, 160);
-        QTest::newRow("fills the screen") << QSize(800, 600) << QSize(800, 600) << QPoint(0, 0);
+        QTest::newRow("full HD") << QRect(0, 0, 1920, 1080) << QSize(800, 600) << QPoint(560, 160);
+        QTest::newRow("fills the screen") << QRect(0, 0, 800, 600) << QSize(800, 600)
+                                          << QPoint(0, 0);
         QTest::newRow("larger than the screen")
-            << QSize(800, 600) << QSize(1000, 900) << QPoint(-100, -100);
-        QTest::newRow("no screen") << QSize(0, 0) << QSize(300, 300) << QPoint(-150, -100);
-        QTest::newRow("twice the space below") << QSize(1000, 1000) << QSize(400, 400)
+            << QRect(0, 0, 800, 600) << QSize(1000, 900) << QPoint(-100, -100);
+        QTest::newRow("no screen") << QRect() << QSize(300, 300) << QPoint(-150, -100);
+        QTest::newRow("twice the space below") << QRect(0, 0, 1000, 1000) << QSize(400, 400)
                                                << QPoint(300, 200);
+        // A primary screen right of or below another one does not start at (0, 0).
+        QTest::newRow("right of another screen")
+            << QRect(2560, 0, 1920, 1080) << QSize(800, 600) << QPoint(3120, 160);
+        QTest::newRow("below another screen")
+            << QRect(0, 1440, 1920, 1080) << QSize(800, 600) << QPoint(560, 1600);
+        QTest::newRow("left of the origin")
+            << QRect(-1920, -200, 1920, 1080) << QSize(800, 600) << QPoint(-1360, -40);
     }
     void windowOrigin() {
-        QFETCH(QSize, screen);
+        QFETCH(QRect, screen);
         QFETCH(QSize, window);
         QTEST(WindowOrigin(screen, window), "origin");
     }
@@ -91,10 +99,11 @@ private slots:
     void aWindowIsPlacedOnThePrimaryScreen() {
         QWidget window;
         window.resize(300, 240);
-        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QVERIFY(screen.width() > 300 && screen.height() > 240);
         setWindowPositionToCenter(&window);
         QCOMPARE(window.pos(), WindowOrigin(screen, window.frameGeometry().size()));
+        QVERIFY(screen.contains(QRect(window.pos(), window.frameGeometry().size())));
         QCOMPARE(window.size(), QSize(300, 240));
         // Null is tolerated: a window that is gone is not placed.
         setWindowPositionToCenter(nullptr);

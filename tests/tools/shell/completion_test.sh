@@ -54,9 +54,11 @@ mkdir -p out/sub
 touch a.kfw2 b.KFW2.txt notes.txt manifest.json other.json
 touch out/sub/x.kfw2
 
-expect "flashkit " exactly info pack unpack monitors check update --help --version
+expect "flashkit " exactly info pack unpack monitors check update history --help --version
 expect "flashkit up" exactly update
 expect "flashkit update --" exactly --monitor --force --yes --dry-run --json --help
+expect "flashkit history --" exactly --monitor --json --help
+expect "flashkit history --monitor V27" exactly V27Q0001
 expect "flashkit check --monitor " exactly V27Q0001 V24F0002 V32U0003 V34W0004 V32R0005
 expect "flashkit update --monitor V2" exactly V27Q0001 V24F0002
 expect "flashkit update " exactly a.kfw2 out
