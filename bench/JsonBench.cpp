@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DOM parse and compact write throughput of pocketjson beside two general-purpose JSON
 // libraries, on two generated documents: a package-like one (about 2 MB of objects with UUID
 // strings, small integers, short strings and nested arrays) and a numbers-heavy one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Save and load speed of a package with one 64 MiB image and a few small ones, beside the raw
 // cost of the same bytes through AES-256-CBC and SHA-256 alone (the floor on one core).
 #include <benchmark/benchmark.h>

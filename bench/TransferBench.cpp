@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The update engine's transfers against simulated monitors, through the exported functions.
 //
 // Cpu*: a 4 MiB image over a link without latency; the library's waits only move the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 include(CMakePackageConfigHelpers)
 
 # Makes `target` one of the project's shared libraries: versioned, exporting only the symbols

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Package bodies: the input is sealed into a valid container first, so that the fuzzer works on
 // the msgpack reader rather than on the digest.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the Cyacd image converter with arbitrary text, in memory.
 //
 // Findings: a crash or sanitizer report, an exception other than fwu::Exception, a line reader

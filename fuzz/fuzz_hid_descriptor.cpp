@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HID report descriptors come from the device: parse arbitrary bytes, and for any descriptor that
 // is accepted check that every feature it maps fits inside the report it names. Refusals are
 // exceptions; anything else is a finding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // JSON text: parse the bytes (not zero-terminated), write the tree compactly, and check that
 // the text reads back and writes out the same.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the legacy package reader. Every input is read twice: as a complete legacy file (the
 // checksum and cipher front end), and as a plain image that the harness seals first, so that
 // mutations reach the header, directories and items instead of dying at the checksum. Seeds

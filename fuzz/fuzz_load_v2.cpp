@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole package files, as a user could hand them to the updater.
 #include "FuzzSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Simulator descriptions and state files, both read from disk: parse the bytes as a monitor
 // description, build its monitors, let their boot loaders run over the described layout and
 // round-trip their state; then offer the bytes as a saved state to the demo monitors (and boot

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes seed inputs for the package fuzzers, made by the library itself:
 //   make_seeds_v2 <file-corpus-dir> <body-corpus-dir>
 // Whole files go to the first folder; the unencrypted bodies (from the canonical form) to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The waits of the update flow in one place, so that tests can shorten them. The values are the

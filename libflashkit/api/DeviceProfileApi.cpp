@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exported device-profile functions: profiles read from a monitor or copied from a package,
 // and the two-call queries of device IDs and version texts.
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exported functions that build and edit packages from JSON text.
 #include <cstdint>
 #include <memory>

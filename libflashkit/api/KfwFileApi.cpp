@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exported package functions: check the handle, convert records, call one package operation.
 #include <algorithm>
 #include <cstdint>

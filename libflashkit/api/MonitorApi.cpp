@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exported monitor queries: wrap the caller's monitor handle for the call, check outputs, run
 // one monitor operation. Statuses of the monitor pass through unchanged.
 #include "api/ApiGuard.h"

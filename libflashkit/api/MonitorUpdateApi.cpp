@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exported compatibility check and update functions: they choose the monitor's protocol and
 // run one engine operation with the caller's package.
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exported functions that give packages and device profiles back as JSON text.
 #include <memory>
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exported identifier helpers.
 #include <cstring>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Capabilities, generic feature access, identity and registers.
 #include "device/Monitor.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The record-file system on the monitor: properties, temporary files, page and record access,
 // and the monitor's CRC-32.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scaler's ISP bridge (scaler-address and scaler-data reports) and the serial-flash
 // commands sent through it.
 #include <algorithm>

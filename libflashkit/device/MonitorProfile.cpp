@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device profile and device versions: from the device files, from the ZV device-information
 // report, or the fixed legacy profile; versions from the device files or the older query.
 #include <algorithm>

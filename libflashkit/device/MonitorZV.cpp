@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ZV flash commands: block erase, page writes, the monitor's checksum and the update flags.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scaler update: each image goes straight into the scaler's serial flash through the ISP
 // bridge, block by block with a read-back check, and only when every image is in place is an
 // update marker written for each, so that a half-written image is never marked.

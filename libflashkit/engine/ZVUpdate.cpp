@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ZV update flow: images go straight into the monitor's flash, 64 KiB block by block, each
 // checked as a whole by the monitor's checksum; the devices written are then flagged so that
 // the monitor installs them at its next restart.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The JSON form of the package objects. Writers emit every member; readers check each member
 // they need with CheckJson, ignore members they do not know, and leave what they read before a
 // failing member in place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The JSON form of the device version list (a package's target versions) and of the device
 // profile list.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exported functions: check the handle, call the object. Each body runs under a guard so
 // no exception (only an allocation can throw) reaches a C caller.
 #include <cstdarg>

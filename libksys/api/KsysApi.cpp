@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exported functions: argument checks and conversions around the snapshot and fact classes.
 // Nothing may escape to a C caller, so every entry point catches everything.
 #include <cstring>

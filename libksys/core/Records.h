@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The items handed out through the opaque pointers of the exported interface. They are plain
 // records: the snapshot that owns them fixes them at capture time.
 #pragma once

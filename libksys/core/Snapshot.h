@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Snapshots: one captured list each, owned by the caller through a KSysSnapshot pointer.
 #pragma once
 

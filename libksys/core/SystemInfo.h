@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library-wide cache of single facts.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Installed applications from desktop entries.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small reads of kernel and configuration files that report failure instead of throwing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Facts about the operating system and the machine.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Locale and time zone as the C library sees them.
 #pragma once
 

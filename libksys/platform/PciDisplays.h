@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Graphics adapters: PCI display devices in sysfs with their DRM connectors.
 #pragma once
 

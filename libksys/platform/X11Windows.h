@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Windows of the X11 session.
 #pragma once
 

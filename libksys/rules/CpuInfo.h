@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The processor's name in /proc/cpuinfo.
 #pragma once
 

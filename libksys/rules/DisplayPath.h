@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Monitor paths of graphics adapters.
 #pragma once
 

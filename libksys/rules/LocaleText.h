@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Locale identifiers and language lists.
 #pragma once
 

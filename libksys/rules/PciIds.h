@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device names from the PCI id database (pci.ids).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Graphics-adapter vendors by PCI vendor id.
 #pragma once
 

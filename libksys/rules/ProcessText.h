@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Texts of one process: its name and command line.
 #pragma once
 

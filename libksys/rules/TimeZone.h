@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Time-zone texts and offsets.
 #pragma once
 

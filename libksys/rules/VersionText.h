@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Operating-system name and version texts.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exported functions: check arguments, find the handle's monitor, call it, trace the call.
 // One guard turns any exception into a status so none reaches a C caller.
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Building and editing packages with JSON text through the exported functions.
 #include <gtest/gtest.h>
 

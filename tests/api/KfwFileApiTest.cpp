@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exported package functions, called as a C caller would, on packages built with the
 // library's own classes.
 #include <gtest/gtest.h>

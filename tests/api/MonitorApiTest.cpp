@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exported monitor and device-profile functions against simulated monitors.
 #include <gtest/gtest.h>
 

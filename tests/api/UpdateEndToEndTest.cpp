@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole updates through the exported functions against simulated monitors of each protocol:
 // the package is built with the editing functions, checked, sent, installed and confirmed, as
 // the updater application does it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every way an update can fail, through the exported functions against simulated monitors:
 // the exact status, the transfer state afterwards, what reached the monitor and what did not,
 // and that no failure is ever reported as success.

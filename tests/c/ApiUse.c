@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A C caller of the installed interface: builds as strict C11 and links the shared library,
  * so a missing export or a header that is not C fails here. */
 #include <stdio.h>

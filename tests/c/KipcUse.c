@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A C caller of the IPC functions: the public header in strict C11 and the shared library as
  * installed. TMPDIR names the folder for the socket file. */
 #include <signal.h>

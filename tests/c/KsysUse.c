@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A C caller of the system information library: the public header in strict C11 and the shared
  * library as installed. It finds itself among the running processes and reads every fact. */
 #include <stdio.h>

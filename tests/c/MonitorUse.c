@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A C caller of the monitor functions: both public headers together in strict C11, the shared
  * libraries as installed, and the built-in simulated monitors (SCREENIO_SIM=demo). */
 #include <stdio.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the build into a scratch prefix, then builds and runs a consumer through the CMake
 # package configuration and through pkg-config.
 set -euo pipefail

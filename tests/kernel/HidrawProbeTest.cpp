@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel's side of the path, checked without the library: a uhid device with a small
 // vendor-page descriptor gets a hidraw node with the right ids, its feature reports round-trip
 // through HIDIOCGFEATURE and HIDIOCSFEATURE with the report ID as first byte, failures and short

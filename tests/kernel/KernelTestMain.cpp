@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program the kernel test boots as the only process of its initramfs: the tests, then one
 // result line that the host script looks for.
 #include <gtest/gtest.h>

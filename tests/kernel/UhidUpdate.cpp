@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole update through the exported functions and the library's hidraw backend, against a
 // simulated monitor that the kernel sees as a USB HID device (uhid): the search, the transfer
 // of the images as feature reports, the restart that takes the device off the bus, and the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Boots Debian's current kernel under qemu with the HID modules (hid, hid-generic, uhid) and a
 # busybox initramfs, runs one static test program as its only process, and prints the serial
 # console.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Servers and clients over real sockets in a fresh TMPDIR.
 #include <fcntl.h>
 #include <signal.h>

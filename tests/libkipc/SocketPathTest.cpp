@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a name's socket file lives, seen both from the rule itself and from the files that real
 // servers create.
 #include <filesystem>

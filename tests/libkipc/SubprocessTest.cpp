@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Real child processes: starting, watching, signalling and releasing them.
 #include <signal.h>
 #include <sys/wait.h>

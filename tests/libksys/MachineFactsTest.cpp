@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Facts and snapshots read from this machine, including the reads that find nothing in a
 // container (no DMI table, no USB bus, no print server, no display): those must give empty
 // results, not failures.

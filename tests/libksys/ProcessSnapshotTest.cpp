@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Process snapshots against this machine's /proc: the test program itself and a child started
 // with known arguments.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pure rules, as tables: each row is an input the platform reads could hand over.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sysfs, module-list and desktop-entry readers against small fake trees, where the content
 // is known; the real trees of a container are mostly absent.
 #include <gtest/gtest.h>

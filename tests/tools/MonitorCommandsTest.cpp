@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The monitor subcommands (monitors, check, update) run as the built binary against simulated
 // monitors that share their state through a state file, so one run sees what an earlier one did.
 #include <algorithm>

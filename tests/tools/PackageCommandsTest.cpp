@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // info, pack and unpack, run as a user runs them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The monitor subcommands: monitors, check, update.
 #include <algorithm>
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // info, pack and unpack: the commands that work on package files only.
 #include <cctype>
 #include <cerrno>

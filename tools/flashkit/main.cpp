@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // flashkit: firmware packages and monitor updates from the command line.
 #include <cstdio>
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /*
  * flashkit: reading, checking, editing and writing monitor firmware packages, and updating
  * monitors with them. This is the library's only public header; it compiles as C and C++.

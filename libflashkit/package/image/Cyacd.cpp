@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "package/image/Cyacd.h"
 
 #include "core/Exception.h"

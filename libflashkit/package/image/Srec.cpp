@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dynamic-loader side of the S-record conversion: the converter itself lives in an outside
 // library that is looked up by name at each call and unloaded afterwards.
 #include "package/image/Srec.h"

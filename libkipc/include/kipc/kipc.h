@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /*
  * kipc: named local stream sockets between processes of one user, and child processes.
  *

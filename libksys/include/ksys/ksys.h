@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /*
  * ksys: facts about the computer this program runs on (Linux).
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /*
  * screenio: finding connected monitors and reading and writing their features.
  *

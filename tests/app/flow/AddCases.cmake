@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Included by CTest: one test per case listed by ListCases.cmake, each in a process of its own.
 # Expects `program`, `name`, `cases` and `environment`.
 if(NOT EXISTS "${cases}")

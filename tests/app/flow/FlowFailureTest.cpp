@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every failure the user can meet, each through the real windows up to its one alert, which
 // ends the application. Each row runs in a process of its own (the simulated monitors are
 // chosen once per process).

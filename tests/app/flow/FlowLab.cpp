@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "flow/FlowLab.h"
 
 #include <QAbstractButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // What the window-flow tests share: a folder that stands in for the application's own (with the
 // package beside the "executable"), simulated monitors described in JSON with a call trace,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The update through the real windows, from the first window to the completion alert, against
 // simulated monitors: what the windows show, what reaches the monitor, and when the
 // application may quit. Each function runs in a process of its own (the simulated monitors are

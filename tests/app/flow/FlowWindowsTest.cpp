@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window sequence around the update: cancelling each window, the selection following USB
 // arrivals and removals, the window of conflicting applications, and a second copy of the
 // updater. Each function (each row) runs in a process of its own.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Writes the test cases of a Qt Test program to OUTPUT, one "Class function [tag]" a line.
 # -P script: cmake -DPROGRAM=... -DOUTPUT=... -P ListCases.cmake
 execute_process(

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Checks that each PNG named on the command line holds a picture: it loads, is at least
 // 64 x 32 pixels and has more than one colour (a blank grab is a single colour).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Walks the real application through its happy path on a real display (run it under Xvfb with
 // the xcb platform) and saves a PNG of every window as the X server shows it, grabbed by window
 // id: the first window, the conflicting-application window, the monitor selection, the update

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the screenshot tour of PanelFlasher on a virtual X server and checks every picture.
 #   xvfb_smoke.sh TOUR PNG_CHECK OUTPUT_FOLDER
 # Exit status 77 (skipped) when xvfb-run is not installed.

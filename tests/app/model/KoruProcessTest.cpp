@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The maker's other applications, with real processes (the test helper copied under their
 // executable names) and real local sockets: detection, the background service's quit message,
 // the kill after the wait, the relaunch of the hidden agent.

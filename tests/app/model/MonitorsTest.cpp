@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Monitors as the application sees them, against simulated monitors: the search, names,
 // on-screen identification, finding the monitor again, the version reads and the estimate.
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text tables and the error messages built from them.
 #include <QAbstractButton>
 #include <QApplication>

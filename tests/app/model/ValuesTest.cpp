@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Version labels, window placement and package discovery.
 #include <QDir>
 #include <QFile>

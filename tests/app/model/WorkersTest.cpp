@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two workers against simulated monitors: the package thread's verdicts and the update
 // thread's runs, successful and failing, with the waits shortened.
 #include <QFile>

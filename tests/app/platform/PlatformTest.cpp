@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform layer: the single-instance lock, USB hot-plug events, the vendor id, the common
 // application folder and the running-application lookups.
 #include <QProcess>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stand-in process for the tests. Without arguments it waits until it is killed, as another
 // application would run; copied under another executable name it is that application.
 // "acquire" tries the updater's single-instance lock: exit status 0 when it got it, 3 when not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Included first on purpose: this header defines function-like major() and minor() macros, as
 // <sys/types.h> does on macOS, and the class must still compile after it.
 #if __has_include(<sys/sysmacros.h>)

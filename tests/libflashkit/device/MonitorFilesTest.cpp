@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The record-file protocol against a simulated monitor: retries, echoes, records over several
 // pages, name rules, properties, CRC, identity and registers.
 #include <gtest/gtest.h>

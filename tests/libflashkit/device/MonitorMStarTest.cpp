@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scaler bridge commands as the simulated monitor receives them, and a round trip through
 // its serial flash.
 #include <gtest/gtest.h>

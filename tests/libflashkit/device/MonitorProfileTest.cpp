@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device profiles and versions read from simulated monitors: device files, the ZV report, the
 // legacy fallback, and the older version query.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ZV flash commands against a simulated monitor: command reports, waits and poll limits,
 // checksum, update flags.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whether a package fits a monitor, what the update would take, and what the devices will
 // report afterwards.
 #include <gtest/gtest.h>

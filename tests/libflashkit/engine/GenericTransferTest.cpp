@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The record-file update against a simulated monitor: transfer, CRC check, trigger, restart
 // and completion, with the progress the caller sees and the failures it can meet.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scaler update flow against a simulated scaler monitor: what ends up in its serial flash,
 // the update markers, the progress reports, and how each kind of failure stops the flow.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ZV update flow against a simulated ZV monitor: block-wise flash writes, the checksum of
 // each image, update flags, progress reports, cancel, refusals and monitor failures, and the
 // trigger with the monitor's restart.

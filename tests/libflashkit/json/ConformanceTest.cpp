@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the shared JSON parsing test suite through the top-level parse with default options:
 // files starting with y_ must be accepted, n_ rejected (apart from the deliberate deviations
 // listed below), i_ may go either way but must not crash or hang.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // A HID transport for hand-written descriptors: every node serves the same report store, and
 // every request is logged, so tests see exactly which reports were read and written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The HID backend over a hand-written descriptor whose fields share reports, start and end
 // inside bytes and carry signs: what reaches the device, byte for byte.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The HID backend against simulated monitors through the fake transport: the exported
 // functions all the way down to feature reports, with transport faults injected below the
 // backend for every errno a request can meet.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scaler's ISP bridge: report layouts, targets, ISP gating and length checks, and the host's
 // request sequences reaching the flash behind it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The host side of the scaler ISP protocol, for the tests of the
 // simulated bridge and flash: the same report layouts and the same sequences of requests that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The host's side of the monitor's reports, built byte by byte as the updater builds them, so
 // the simulated monitor is tested through the same requests it will receive.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated serial NOR flash, driven as the updater drives it: through the ISP bridge with the
 // host's byte sequences (MStarHost). Time passes through SimClock::advance.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Payloads large enough that loading and saving hash on a second thread, checked against the
 // single-threaded primitives; and the pieces that make that possible.
 #include <gtest/gtest.h>
