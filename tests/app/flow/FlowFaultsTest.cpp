@@ -154,6 +154,10 @@ void FlowFaultsTest::monitorsThatCannotBeOpenedAreListedWithReasonAndFix() {
         click(selection, "okButton");
         QTRY_VERIFY(delegate->updateController() && delegate->updateController()->isVisible());
         QCOMPARE(delegate->targetMonitor()->serial(), QString("FL270002"));
+        // The package is read on a worker: let it finish before the application is torn down.
+        auto* start = delegate->updateController()->findChild<QPushButton*>("updateButton");
+        QVERIFY(start);
+        QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 20000);
     }
     QVERIFY(lab.alerts().isEmpty());
 }
