@@ -87,16 +87,17 @@ ErrorMessage ErrorMessage::withTechnical(QString technical) const {
     return copy;
 }
 
-QString ErrorMessage::updateStateDetail(FWFirmwareUpdateType kind, FWUpdateOutcome outcome) {
-    // Record files become live only when the installation starts; ZV images only when flagged.
-    const bool files = kind == FWFirmwareUpdateTypeV3 || kind == FWFirmwareUpdateTypeV4;
+QString ErrorMessage::updateStateDetail(FWFirmwareUpdateType, FWUpdateOutcome outcome) {
     switch (outcome) {
     case FWUpdateOutcomeUntouched:
     case FWUpdateOutcomeOldFirmwareKept: return LocalizedStrings::text("UpdateStateUnchanged");
     case FWUpdateOutcomeMixed: return LocalizedStrings::text("UpdateStateMixed");
     case FWUpdateOutcomeNeedsRecovery: return LocalizedStrings::text("UpdateStateNeedsRecovery");
     default:
-        return LocalizedStrings::text(files ? "UpdateStateUnchanged" : "UpdateStateMarked");
+        // A complete transfer is marked for installation whatever the kind: record files as
+        // transferred, ZV images by their flags. The monitor installs it at its next restart,
+        // so it does not work "as before".
+        return LocalizedStrings::text("UpdateStateMarked");
     }
 }
 

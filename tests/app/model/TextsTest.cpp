@@ -162,6 +162,41 @@ private slots:
         }
     }
 
+    // What a failed update left, per update kind and outcome: never "as before" once a
+    // complete transfer is marked for installation.
+    void theStateDetailTellsWhatTheUpdateLeft_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("key");
+        const struct {
+            const char* name;
+            FWFirmwareUpdateType kind;
+        } kinds[] = {{"record files", FWFirmwareUpdateTypeV3},
+                     {"record files with device files", FWFirmwareUpdateTypeV4},
+                     {"scaler", FWFirmwareUpdateTypeMStar},
+                     {"ZV", FWFirmwareUpdateTypeZV}};
+        const struct {
+            const char* name;
+            FWUpdateOutcome outcome;
+            const char* key;
+        } outcomes[] = {{"untouched", FWUpdateOutcomeUntouched, "UpdateStateUnchanged"},
+                        {"old firmware kept", FWUpdateOutcomeOldFirmwareKept, "UpdateStateUnchanged"},
+                        {"mixed", FWUpdateOutcomeMixed, "UpdateStateMixed"},
+                        {"needs recovery", FWUpdateOutcomeNeedsRecovery, "UpdateStateNeedsRecovery"},
+                        {"complete", FWUpdateOutcomeComplete, "UpdateStateMarked"}};
+        for (const auto& kind : kinds)
+            for (const auto& outcome : outcomes)
+                QTest::addRow("%s, %s", kind.name, outcome.name)
+                    << int(kind.kind) << int(outcome.outcome) << QString(outcome.key);
+    }
+    void theStateDetailTellsWhatTheUpdateLeft() {
+        QFETCH(int, kind);
+        QFETCH(int, outcome);
+        QFETCH(QString, key);
+        QCOMPARE(ErrorMessage::updateStateDetail(FWFirmwareUpdateType(kind), FWUpdateOutcome(outcome)),
+                 LocalizedStrings::text(key.toUtf8().constData()));
+    }
+
     void noMessageWhenNothingFailed() {
         QVERIFY(!ErrorMessage::kfwFileExistsError(1));
         QVERIFY(!ErrorMessage::kfwFileCheckError(0));
