@@ -159,12 +159,9 @@ KmError internal::PlanRecordFiles(dev::Monitor& monitor, const kfw::KfwFile* fil
 KmError TransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
                            FWTransferProgressCallback callback, void* userData, uint32_t options,
                            FWUpdateOutcome* outcome) {
-    if (outcome) *outcome = FWUpdateOutcomeUntouched;
-    internal::UpdatePlan plan;
-    const KmError status = internal::PlanRecordFiles(monitor, file, options, &plan);
-    if (status < 0) return status;
     RecordFileFlow flow(callback, userData);
-    return internal::RunUpdatePlan(flow, monitor, plan, callback, userData, outcome);
+    return internal::PlanAndRun(internal::PlanRecordFiles, flow, monitor, file, options, callback,
+                                userData, outcome);
 }
 
 KmError TriggerUpdate(dev::Monitor& monitor) {

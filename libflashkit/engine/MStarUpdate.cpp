@@ -278,13 +278,10 @@ KmError MStarInitialize(dev::Monitor& monitor) {
 KmError MStarUpdateFirmware(dev::Monitor& monitor, const kfw::KfwFile* file,
                             FWTransferProgressCallback callback, void* userData, uint32_t options,
                             FWUpdateOutcome* outcome) {
-    if (outcome) *outcome = FWUpdateOutcomeUntouched;
     // Nothing to write or an address out of place: refused before ISP mode or unprotecting.
-    UpdatePlan plan;
-    const KmError status = internal::PlanScaler(monitor, file, options, &plan);
-    if (status < 0) return status;
     ScalerFlow flow;
-    return internal::RunUpdatePlan(flow, monitor, plan, callback, userData, outcome);
+    return internal::PlanAndRun(internal::PlanScaler, flow, monitor, file, options, callback,
+                                userData, outcome);
 }
 
 KmError MStarFinalize(dev::Monitor& monitor) {

@@ -60,4 +60,14 @@ KmError RunUpdatePlan(UpdateFlow& flow, dev::Monitor& monitor, const UpdatePlan&
     return status;
 }
 
+KmError PlanAndRun(PlanFunction plan, UpdateFlow& flow, dev::Monitor& monitor,
+                   const kfw::KfwFile* file, uint32_t options, FWTransferProgressCallback callback,
+                   void* userData, FWUpdateOutcome* outcome) {
+    if (outcome) *outcome = FWUpdateOutcomeUntouched;
+    UpdatePlan checked;
+    const KmError status = plan(monitor, file, options, &checked);
+    if (status < 0) return status;
+    return RunUpdatePlan(flow, monitor, checked, callback, userData, outcome);
+}
+
 }  // namespace fwu::internal

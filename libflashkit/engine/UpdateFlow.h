@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "engine/ProgressGate.h"
 #include "engine/UpdatePlan.h"
@@ -8,6 +9,9 @@
 
 namespace fwu::dev {
 class Monitor;
+}
+namespace fwu::kfw {
+class KfwFile;
 }
 
 namespace fwu::internal {
@@ -44,5 +48,15 @@ public:
 KmError RunUpdatePlan(UpdateFlow& flow, dev::Monitor& monitor, const UpdatePlan& plan,
                       FWTransferProgressCallback callback, void* userData,
                       FWUpdateOutcome* outcome);
+
+// Works out a protocol's whole plan for `file` (reads only).
+using PlanFunction = KmError (*)(dev::Monitor& monitor, const kfw::KfwFile* file, uint32_t options,
+                                 UpdatePlan* plan);
+
+// Plans with `plan` and, only when the whole plan passed its checks, runs it with `flow`; a
+// refused plan leaves the monitor untouched.
+KmError PlanAndRun(PlanFunction plan, UpdateFlow& flow, dev::Monitor& monitor,
+                   const kfw::KfwFile* file, uint32_t options, FWTransferProgressCallback callback,
+                   void* userData, FWUpdateOutcome* outcome);
 
 }  // namespace fwu::internal

@@ -161,13 +161,10 @@ KmError PlanZV(dev::Monitor& monitor, const kfw::KfwFile* file, uint32_t options
 KmError ZVTransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
                              FWTransferProgressCallback callback, void* userData, uint32_t options,
                              FWUpdateOutcome* outcome) {
-    if (outcome) *outcome = FWUpdateOutcomeUntouched;
-    UpdatePlan plan;
-    const KmError status = internal::PlanZV(monitor, file, options, &plan);
-    if (status < 0) return status;
     // A failure leaves the state at 1: resetting it is the caller's business.
     ZVFlow flow;
-    return internal::RunUpdatePlan(flow, monitor, plan, callback, userData, outcome);
+    return internal::PlanAndRun(internal::PlanZV, flow, monitor, file, options, callback,
+                                userData, outcome);
 }
 
 KmError ZVTriggerUpdate(dev::Monitor& monitor) {
