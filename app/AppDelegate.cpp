@@ -54,9 +54,7 @@ AppDelegate::~AppDelegate() {
     if (g_delegate == this) g_delegate = nullptr;
 }
 
-AppDelegate* AppDelegate::delegate() {
-    return g_delegate;
-}
+AppDelegate* AppDelegate::delegate() { return g_delegate; }
 
 int AppDelegate::run() {
     QTimer::singleShot(0, this, &AppDelegate::applicationDidFinishLaunching);
@@ -67,9 +65,7 @@ void AppDelegate::addQuitShortcut(QWidget* window) const {
     if (window && m_quitAction) window->addAction(m_quitAction);
 }
 
-void AppDelegate::showWindow(WindowController* window) {
-    window->showWindow();
-}
+void AppDelegate::showWindow(WindowController* window) { window->showWindow(); }
 
 void AppDelegate::applicationDidFinishLaunching() {
     // Another copy for this user runs: leave it alone and go without a word.
@@ -102,9 +98,8 @@ void AppDelegate::showProcessWindowIfNeeded() {
 void AppDelegate::showSelectMonitorWindow() {
     const QStringList packages = PathUtils::kfw2FilePaths();
     if (packages.size() != 1) {
-        if (const std::optional<ErrorMessage> error =
-                ErrorMessage::kfwFileExistsError(unsigned(packages.size()),
-                                                 PathUtils::searchedDirectory()))
+        if (const std::optional<ErrorMessage> error = ErrorMessage::kfwFileExistsError(
+                unsigned(packages.size()), PathUtils::searchedDirectory()))
             error->showModal();
         closeWindowWithCancel();
         return;
@@ -133,9 +128,7 @@ void AppDelegate::showUpdateWindow() {
     m_update->readKfwFileOnThread();
 }
 
-void AppDelegate::closeWindowWithCancel() {
-    terminate();
-}
+void AppDelegate::closeWindowWithCancel() { terminate(); }
 
 bool AppDelegate::terminate() {
     if (m_terminating) return true;

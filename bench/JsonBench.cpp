@@ -89,9 +89,7 @@ const std::string& document(int which) {
     return which == 0 ? package : numbers;
 }
 
-void label(benchmark::State& state) {
-    state.SetLabel(state.range(0) == 0 ? "package" : "numbers");
-}
+void label(benchmark::State& state) { state.SetLabel(state.range(0) == 0 ? "package" : "numbers"); }
 
 void ParsePocketJson(benchmark::State& state) {
     const std::string& text = document(static_cast<int>(state.range(0)));

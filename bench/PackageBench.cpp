@@ -7,13 +7,13 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <string>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "core/OutputByteStream.h"
-#include "flashkit/flashkit.h"
 #include "core/Sha256.h"
+#include "flashkit/flashkit.h"
 #include "package/KfwLoader.h"
 #include "package/TransferDataAction.h"
 #include "package/v2/KfwFile.h"
@@ -123,7 +123,8 @@ void BM_LoadAndImageDigests(benchmark::State& state) {
 void BM_LoadThroughApi(benchmark::State& state) {
     const std::vector<uint8_t>& file = savedPackage();
     const auto load = [&] {
-        FWKfwFile* loaded = FWKfwFileCreateWithBytes(file.data(), static_cast<unsigned>(file.size()));
+        FWKfwFile* loaded =
+            FWKfwFileCreateWithBytes(file.data(), static_cast<unsigned>(file.size()));
         if (!loaded) state.SkipWithError("FWKfwFileCreateWithBytes failed");
         benchmark::DoNotOptimize(loaded);
         FWKfwFileRelease(loaded);
@@ -139,12 +140,13 @@ void cipherFloor(benchmark::State& state, bool encrypt) {
     bytes.resize(bytes.size() / 16 * 16);
     const uint8_t key[32] = {1}, iv[16] = {2};
     std::unique_ptr<EVP_CIPHER_CTX, void (*)(EVP_CIPHER_CTX*)> ctx(EVP_CIPHER_CTX_new(),
-                                                                  EVP_CIPHER_CTX_free);
+                                                                   EVP_CIPHER_CTX_free);
     for (auto _ : state) {
         EVP_CipherInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key, iv, encrypt ? 1 : 0);
         EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
         int written = 0;
-        EVP_CipherUpdate(ctx.get(), bytes.data(), &written, bytes.data(), static_cast<int>(bytes.size()));
+        EVP_CipherUpdate(ctx.get(), bytes.data(), &written, bytes.data(),
+                         static_cast<int>(bytes.size()));
         const fwu::Sha256 digest = fwu::Sha256::calculate(bytes.data(), bytes.size());
         benchmark::DoNotOptimize(digest.data());
     }

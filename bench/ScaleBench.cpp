@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "core/OutputByteStream.h"
-#include "json/Serializer.h"
-#include "json/Value.h"
 #include "package/Bundle.h"
 #include "package/KfwLoader.h"
 #include "package/TransferDataAction.h"
 #include "package/v2/KfwFile.h"
 #include "package/v2/KfwSerializer.h"
+#include "json/Serializer.h"
+#include "json/Value.h"
 
 namespace {
 
@@ -57,8 +57,8 @@ std::vector<uint8_t> savePackage(const fwu::kfw::KfwFile& package) {
 // Seconds per element (blob, action and bundle count as one element each).
 void perElement(benchmark::State& state, size_t n) {
     state.counters["per_element"] = benchmark::Counter(
-        static_cast<double>(3 * n), benchmark::Counter::kIsIterationInvariantRate |
-                                        benchmark::Counter::kInvert);
+        static_cast<double>(3 * n),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_ScaleLoad(benchmark::State& state) {

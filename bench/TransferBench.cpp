@@ -78,8 +78,7 @@ public:
     // One image for one device, as a record-file transfer (`address` unused) or a ZV transfer;
     // with `markerAddress`, a scaler transfer.
     void build(const std::string& product, uint32_t device, const std::vector<uint8_t>& image,
-               bool zv, const std::string& fileName, uint32_t address,
-               int64_t markerAddress = -1) {
+               bool zv, const std::string& fileName, uint32_t address, int64_t markerAddress = -1) {
         check(FWKfwFileUpdateMonitorProducts(m_file, ("[\"" + product + "\"]").c_str()),
               "products");
         const std::string target = "[{\"device\":" + std::to_string(device) +
@@ -90,14 +89,15 @@ public:
         std::ofstream(m_blobPath, std::ios::binary)
             .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
         FWUuid blob{};
-        check(FWKfwFileRegisterBlob(m_file,
-                                    ("{\"name\":\"image\",\"path\":\"" + m_blobPath + "\"}").c_str(),
-                                    &blob),
+        check(FWKfwFileRegisterBlob(
+                  m_file, ("{\"name\":\"image\",\"path\":\"" + m_blobPath + "\"}").c_str(), &blob),
               "blob");
 
         const bool scaler = markerAddress >= 0;
         std::string action = std::string("{\"type\":\"") +
-                             (scaler ? "TransferMStarData" : zv ? "TransferZVData" : "TransferData") +
+                             (scaler ? "TransferMStarData"
+                              : zv   ? "TransferZVData"
+                                     : "TransferData") +
                              "\",\"estimatedTime\":0,\"blob\":\"" + Text(blob) + "\"";
         if (scaler)
             action += ",\"address\":" + std::to_string(address) +
@@ -108,8 +108,8 @@ public:
         FWUuid actionId{};
         check(FWKfwFileRegisterAction(m_file, action.c_str(), &actionId), "action");
         FWUuid bundle{};
-        const std::string json = "{\"actions\":[\"" + Text(actionId) +
-                                 "\"],\"conditions\":[],\"estimatedTime\":0}";
+        const std::string json =
+            "{\"actions\":[\"" + Text(actionId) + "\"],\"conditions\":[],\"estimatedTime\":0}";
         check(FWKfwFileRegisterBundle(m_file, json.c_str(), &bundle), "bundle");
     }
 
@@ -117,8 +117,14 @@ public:
     static std::vector<uint8_t> Image(uint32_t version, size_t size) {
         std::vector<uint8_t> bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(1 + i * 13 + (i >> 9));
-        const uint8_t head[8] = {'S', 'I', 'M', 'V', uint8_t(version), uint8_t(version >> 8),
-                                 uint8_t(version >> 16), uint8_t(version >> 24)};
+        const uint8_t head[8] = {'S',
+                                 'I',
+                                 'M',
+                                 'V',
+                                 uint8_t(version),
+                                 uint8_t(version >> 8),
+                                 uint8_t(version >> 16),
+                                 uint8_t(version >> 24)};
         for (size_t i = 0; i < 8 && i < size; ++i) bytes[i] = head[i];
         return bytes;
     }
@@ -463,8 +469,8 @@ void BM_Link(benchmark::State& state, bool zv) {
         state.PauseTiming();
         const auto replayStart = std::chrono::steady_clock::now();
         Replay(rig, recorded);
-        replay += std::chrono::duration<double>(std::chrono::steady_clock::now() - replayStart)
-                      .count();
+        replay +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - replayStart).count();
         state.ResumeTiming();
     }
     const double n = double(state.iterations());
@@ -525,7 +531,8 @@ void BM_ScalerModel(benchmark::State& state) {
     fwu::internal::SetMStarReadinessPolls(true);
     state.counters["requests"] = double(run.requests);
     state.counters["waits_s"] = double(run.waitedMs) * 1e-3;
-    state.counters["link_s"] = double(run.requests) * kLatencyUs * 1e-6 + double(run.waitedMs) * 1e-3;
+    state.counters["link_s"] =
+        double(run.requests) * kLatencyUs * 1e-6 + double(run.waitedMs) * 1e-3;
 }
 
 void BM_LinkScaler(benchmark::State& state) {
@@ -566,7 +573,12 @@ BENCHMARK(BM_CpuGenericSimOnly)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CpuZV)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CpuZVSimOnly)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScalerModel)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LinkScaler)->Arg(0)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LinkScaler)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SleepOneMs)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_LinkGeneric)->Arg(1)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LinkZV)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -10,7 +10,7 @@ namespace flashkit {
 
 std::string FileSha256(const std::string& path) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rbe"),
-                                                              &std::fclose);
+                                                               &std::fclose);
     if (!file) return {};
     const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(),
                                                                      &EVP_MD_CTX_free);

@@ -13,14 +13,14 @@ namespace flashkit {
 struct HistoryRecord {
     std::string start;  // ISO 8601, UTC, seconds
     std::string end;
-    std::string tool;   // "flashkit" or "PanelFlasher"
+    std::string tool;  // "flashkit" or "PanelFlasher"
     std::string product;
     std::string serial;
     std::string package;        // absolute path of the package file
     std::string packageSha256;  // lower-case hex, empty when the file could not be read
     std::vector<std::string> versionsBefore;
     std::vector<std::string> versionsAfter;
-    std::string status;  // "success", "failure" or "cancelled"
+    std::string status;     // "success", "failure" or "cancelled"
     int64_t errorCode = 0;  // the library's status (negative, shown in hex), 0 on success
     std::string outcome;    // what happened, in words
 

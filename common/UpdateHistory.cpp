@@ -91,7 +91,8 @@ bool UpdateHistory::append(const HistoryRecord& record, std::string* error) cons
     if (file.get() < 0) return Fail(error, "cannot open " + m_path);
     if (LockRetrying(file.get(), LOCK_EX) != 0) return Fail(error, "cannot lock " + m_path);
 
-    std::string line = record.toJson().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string line =
+        record.toJson().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     line += '\n';
     // A line cut short (a crash, a full disk) must not swallow the new one: start on a line of
     // its own.

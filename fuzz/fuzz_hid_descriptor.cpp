@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const auto page = static_cast<uint16_t>(entry.first >> 16);
             if (d.feature(page, static_cast<uint16_t>(entry.first)) != &field) std::abort();
         }
-        for (uint16_t page : {0xFF00, 0xFF01, 0xFF02, 0xFF30}) (void)d.hasTopLevelCollectionOnPage(page);
-    } catch (const std::invalid_argument&) {
-    }
+        for (uint16_t page : {0xFF00, 0xFF01, 0xFF02, 0xFF30})
+            (void)d.hasTopLevelCollectionOnPage(page);
+    } catch (const std::invalid_argument&) {}
     return 0;
 }

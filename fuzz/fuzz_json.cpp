@@ -16,16 +16,16 @@ namespace {
 // True when the tree holds a Real that is NaN or infinite (a number like 1e999 reads as one).
 bool hasNonFinite(const pocketjson::Value& value) {
     switch (value.type()) {
-        case pocketjson::Real: return !std::isfinite(value.realValue());
-        case pocketjson::Array:
-            for (const auto& element : value.arrayValue())
-                if (hasNonFinite(element)) return true;
-            return false;
-        case pocketjson::Object:
-            for (const auto& member : value.objectValue())
-                if (hasNonFinite(member.second)) return true;
-            return false;
-        default: return false;
+    case pocketjson::Real: return !std::isfinite(value.realValue());
+    case pocketjson::Array:
+        for (const auto& element : value.arrayValue())
+            if (hasNonFinite(element)) return true;
+        return false;
+    case pocketjson::Object:
+        for (const auto& member : value.objectValue())
+            if (hasNonFinite(member.second)) return true;
+        return false;
+    default: return false;
     }
 }
 
@@ -100,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         pocketjson::Parser again;
         pocketjson::Value reread;
-        if (!again.parse(first, reread)) failWith("re-parse failed", again.error() + " in " + first);
+        if (!again.parse(first, reread))
+            failWith("re-parse failed", again.error() + " in " + first);
         std::string second;
         if (!pocketjson::Serializer::serializeToString(reread, second, 0, &error))
             failWith("re-serialisation failed", error);

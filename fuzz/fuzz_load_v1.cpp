@@ -28,7 +28,8 @@ std::vector<uint8_t> seal(const uint8_t* data, size_t size) {
     std::vector<uint8_t> image(data, data + size);
     fwu::kfw::v1::EncodeBytes(image);
     const uint16_t checksum = fwu::kfw::v1::CalculateChecksum(image.data(), image.size(), 0);
-    std::vector<uint8_t> file = {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8)};
+    std::vector<uint8_t> file = {static_cast<uint8_t>(checksum),
+                                 static_cast<uint8_t>(checksum >> 8)};
     file.insert(file.end(), image.begin(), image.end());
     return file;
 }

@@ -28,11 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             monitor.powerCycle();
             const nlohmann::json state = monitor.saveState();
             SimMonitor copy(spec);
-            copy.loadState(state); // what the monitor wrote it must read back
+            copy.loadState(state);  // what the monitor wrote it must read back
             if (copy.saveState() != state) std::abort();
         }
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 
     nlohmann::json state = nlohmann::json::parse(text, nullptr, false);
     if (state.is_discarded()) return 0;
@@ -42,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         try {
             monitor.loadState(state);
             monitor.powerCycle();
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
     return 0;
 }

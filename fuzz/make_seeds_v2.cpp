@@ -97,7 +97,8 @@ std::vector<std::function<void(KfwFile&)>> shapes() {
 
 void save(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -111,7 +112,8 @@ int main(int argc, char** argv) {
     for (const auto& shape : shapes()) {
         fwu::kfw::v2::KfwFile file;
         shape(file);
-        save(std::string(argv[1]) + "/seed" + std::to_string(n) + ".kfw2", fwu::fuzz::Write(file, 0));
+        save(std::string(argv[1]) + "/seed" + std::to_string(n) + ".kfw2",
+             fwu::fuzz::Write(file, 0));
         // The canonical form is not encrypted: from byte 64 on it is the body and its padding.
         const std::vector<uint8_t> canonical = fwu::fuzz::Write(file, 2);
         save(std::string(argv[2]) + "/seed" + std::to_string(n) + ".body",

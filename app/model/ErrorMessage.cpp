@@ -114,7 +114,8 @@ std::optional<ErrorMessage> ErrorMessage::communicationError() {
 
 std::optional<ErrorMessage> ErrorMessage::kfwFileExistsError(unsigned count) {
     if (count == 1) return std::nullopt;
-    return FileError(count == 0 ? "KfwFileNotFoundErrorMessage" : "KfwFileMultipleFoundErrorMessage");
+    return FileError(count == 0 ? "KfwFileNotFoundErrorMessage"
+                                : "KfwFileMultipleFoundErrorMessage");
 }
 
 std::optional<ErrorMessage> ErrorMessage::kfwFileExistsError(unsigned count,
@@ -122,8 +123,8 @@ std::optional<ErrorMessage> ErrorMessage::kfwFileExistsError(unsigned count,
     const std::optional<ErrorMessage> plain = kfwFileExistsError(count);
     if (!plain) return std::nullopt;
     // Where a user can look, and put the one package.
-    const QString message =
-        plain->message() + QStringLiteral("\n\n") + LocalizedStrings::text("SearchedFolder").arg(folder);
+    const QString message = plain->message() + QStringLiteral("\n\n") +
+                            LocalizedStrings::text("SearchedFolder").arg(folder);
     return ErrorMessage(plain->title(), message, plain->style(), plain->wideWidth())
         .withDetail(plain->detail());
 }

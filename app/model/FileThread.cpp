@@ -32,7 +32,8 @@ std::shared_ptr<KfwFile> OpenAndCheck(const QString& path, TargetMonitor* monito
     // A path that does not fit the buffer stays empty, and so fails to open.
     std::array<char, kPathBufferSize> buffer{};
     const QByteArray utf8 = path.toUtf8();
-    if (size_t(utf8.size()) < buffer.size()) std::memcpy(buffer.data(), utf8.constData(), size_t(utf8.size()));
+    if (size_t(utf8.size()) < buffer.size())
+        std::memcpy(buffer.data(), utf8.constData(), size_t(utf8.size()));
 
     auto file = std::make_shared<KfwFile>(FWKfwFileCreateWithUtf8Path(buffer.data()));
     if (!file->handle()) {

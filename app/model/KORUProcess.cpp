@@ -81,8 +81,8 @@ const QList<std::shared_ptr<KORUProcess>>& KORUProcess::allKoruProcesses() {
         processWithName("Huemaster Lite", "com.huemaster.HuemasterLite", "huemaster-lite", false,
                         false, ""),
         // The network agent runs unseen; it is closed for the update and started again after.
-        processWithName("Huemaster NetAgent", "com.huemaster.NetAgent", "huemaster-netagent",
-                        true, true, ""),
+        processWithName("Huemaster NetAgent", "com.huemaster.NetAgent", "huemaster-netagent", true,
+                        true, ""),
         processWithName("Monotone", "com.huemaster.Monotone", "monotone", false, false, ""),
         processWithName("kacore", "", "kacore", true, false, ""),
         processWithName("Huemaster 7", "com.huemaster.Huemaster7", "huemaster7", false, false,
@@ -105,7 +105,8 @@ QList<std::shared_ptr<KORUProcess>> KORUProcess::runningKoruProcesses() {
         }
         // A plain process counts only when the desktop knows an application for it.
         for (int pid : ProcessIdsNamed(process->name())) {
-            const std::optional<RunningApplication> application = applications.applicationWithPid(pid);
+            const std::optional<RunningApplication> application =
+                applications.applicationWithPid(pid);
             if (!application) continue;
             process->setBundleURL(application->executablePath);
             running.append(process);
@@ -158,7 +159,8 @@ QString KORUProcess::wicketProcess() const {
 }
 
 bool KORUProcess::isProcessRunning() const {
-    if (bundleIdentifier().isEmpty()) return KSysIsProcessRunning(name().toUtf8().constData(), 0) != 0;
+    if (bundleIdentifier().isEmpty())
+        return KSysIsProcessRunning(name().toUtf8().constData(), 0) != 0;
     return !RunningApplications::current()
                 .applicationsWithIdentifier(bundleIdentifier(), executableName())
                 .isEmpty();
@@ -188,11 +190,10 @@ void KORUProcess::relaunchProcessIfNeeded() {
 void KORUProcess::quitWicketProcess() {
     const QString service = wicketProcess();
     // Every instance of the service listens under its own name, listed in its "lid" folder.
-    const QString instances =
-        CommonApplicationDirectory() + "/KORU/" + service + "/lid";
+    const QString instances = CommonApplicationDirectory() + "/KORU/" + service + "/lid";
     if (QFileInfo(instances).isDir()) {
-        QDirIterator entries(instances, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                            QDir::System);
+        QDirIterator entries(instances,
+                             QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         while (entries.hasNext()) {
             entries.next();
             quitWicketProcessWithName(QStringLiteral("%1_%2").arg(service, entries.fileName()));

@@ -20,8 +20,8 @@ public:
 
     static std::shared_ptr<KORUProcess> processWithName(const QString& name,
                                                         const QString& bundleIdentifier,
-                                                        const QString& executableName,
-                                                        bool hidden, bool relaunch,
+                                                        const QString& executableName, bool hidden,
+                                                        bool relaunch,
                                                         const QString& wicketProcess);
     // The table, built once; the same objects for the life of the process.
     static const QList<std::shared_ptr<KORUProcess>>& allKoruProcesses();

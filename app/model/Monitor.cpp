@@ -10,9 +10,7 @@
 Monitor::Monitor(void* handle, QString product, QString serial)
     : m_handle(handle), m_product(std::move(product)), m_serial(std::move(serial)) {}
 
-std::vector<std::shared_ptr<Monitor>> Monitor::find() {
-    return find(nullptr);
-}
+std::vector<std::shared_ptr<Monitor>> Monitor::find() { return find(nullptr); }
 
 std::vector<std::shared_ptr<Monitor>> Monitor::find(std::vector<int32_t>* unavailable) {
     std::vector<std::shared_ptr<Monitor>> monitors;
@@ -23,7 +21,8 @@ std::vector<std::shared_ptr<Monitor>> Monitor::find(std::vector<int32_t>* unavai
         void* handle = nullptr;
         const KmError claimed = KmRetrieve(i, &handle);
         if (claimed < 0 || !handle) {
-            if (unavailable) unavailable->push_back(claimed < 0 ? claimed : SCREENIO_ERROR_INTERNAL);
+            if (unavailable)
+                unavailable->push_back(claimed < 0 ? claimed : SCREENIO_ERROR_INTERNAL);
             continue;
         }
         if (std::shared_ptr<Monitor> monitor = initWithHandle(handle))
@@ -69,7 +68,8 @@ QString Monitor::displayName() const {
 bool Monitor::isTargetMonitor(const QString& product, const QString& serial) const {
     const std::lock_guard<std::mutex> lock(m_mutex);
     // A monitor recovered from ISP mode comes back under its own product name.
-    return m_serial == serial && (m_product == product || product == QLatin1String(kIspModeProduct));
+    return m_serial == serial &&
+           (m_product == product || product == QLatin1String(kIspModeProduct));
 }
 
 bool Monitor::needsRecovery() const { return product() == QLatin1String(kIspModeProduct); }

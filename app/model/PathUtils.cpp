@@ -58,7 +58,8 @@ QStringList PathUtils::kfw2FilePaths() {
     while (entries.hasNext()) {
         entries.next();
         const QString name = entries.fileName();
-        if (name.toLower().endsWith(QLatin1String(".kfw2"))) paths.append(bundleFilePathWithName(name));
+        if (name.toLower().endsWith(QLatin1String(".kfw2")))
+            paths.append(bundleFilePathWithName(name));
     }
     return paths;
 }

@@ -29,8 +29,7 @@ std::optional<QString> GetVersionString(FWDeviceProfile* profile, FWDeviceVersio
         size > kMaxVersionStringSize)
         return std::nullopt;
     std::array<char, kMaxVersionStringSize> text{};
-    if (!FWDeviceProfileGetVersionString(profile, version, text.data(), &size))
-        return std::nullopt;
+    if (!FWDeviceProfileGetVersionString(profile, version, text.data(), &size)) return std::nullopt;
     // The library terminates the text; the last byte of the zero-filled buffer stays zero anyway.
     return QString::fromUtf8(text.data(), int(qstrnlen(text.data(), text.size())));
 }
@@ -44,7 +43,8 @@ std::shared_ptr<TargetMonitor> TargetMonitor::initWithHandle(void* handle) {
 }
 
 // The version texts of the shown devices, or nothing when a read fails.
-static std::optional<QStringList> ReadVersionTexts(void* monitor, bool afterUpdate, FWKfwFile* package) {
+static std::optional<QStringList> ReadVersionTexts(void* monitor, bool afterUpdate,
+                                                   FWKfwFile* package) {
     FWDeviceProfile* raw = nullptr;
     if (FWDeviceProfileCreateFromMonitor(monitor, &raw) < 0) return std::nullopt;
     const Profile profile(raw);
@@ -56,9 +56,9 @@ static std::optional<QStringList> ReadVersionTexts(void* monitor, bool afterUpda
     QStringList versions;
     for (unsigned int i = 0; i < count; ++i) {
         FWDeviceVersion version{};
-        const KmError read = afterUpdate
-                                 ? FWMonitorGetDeviceVersionAfterUpdate(monitor, package, ids[i], &version)
-                                 : FWMonitorGetDeviceVersion(monitor, ids[i], &version);
+        const KmError read =
+            afterUpdate ? FWMonitorGetDeviceVersionAfterUpdate(monitor, package, ids[i], &version)
+                        : FWMonitorGetDeviceVersion(monitor, ids[i], &version);
         if (read < 0) return std::nullopt;
         const std::optional<QString> text = GetVersionString(profile.get(), version);
         if (!text) return std::nullopt;

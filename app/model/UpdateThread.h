@@ -31,15 +31,22 @@ public:
     int32_t lastStatus() const;
 
     // Where the running run is, for the window to show; read from any thread.
-    enum class Phase { Starting, ClosingApplications, Transferring, Restarting, Checking, Relaunching };
+    enum class Phase {
+        Starting,
+        ClosingApplications,
+        Transferring,
+        Restarting,
+        Checking,
+        Relaunching
+    };
     struct Progress {
         Phase phase = Phase::Starting;
-        uint32_t imagesDone = 0;   // transfer items finished
-        uint32_t images = 0;       // transfer items of the update
-        uint32_t bytesDone = 0;    // over all items
+        uint32_t imagesDone = 0;  // transfer items finished
+        uint32_t images = 0;      // transfer items of the update
+        uint32_t bytesDone = 0;   // over all items
         uint32_t bytes = 0;
-        int searches = 0;          // searches for the restarting monitor so far
-        int maxSearches = 0;       // the restart budget
+        int searches = 0;     // searches for the restarting monitor so far
+        int maxSearches = 0;  // the restart budget
     };
     Progress progress() const;
 

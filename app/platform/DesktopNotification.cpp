@@ -11,7 +11,8 @@ bool DesktopNotification::send(const QString& summary, const QString& body) {
     // No session (a terminal login, a container): the window's own alert is enough.
     if (!bus.isConnected()) return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     call << QStringLiteral("PanelFlasher") << quint32(0)
          << QStringLiteral("org.flashkit.PanelFlasher") << summary << body << QStringList()

@@ -29,8 +29,9 @@ QString ExecutablePath(int pid) {
 
 }  // namespace
 
-QList<RunningApplication> LinuxRunningApplications::applicationsWithIdentifier(
-    const QString& /*appId*/, const QString& executableName) {
+QList<RunningApplication>
+LinuxRunningApplications::applicationsWithIdentifier(const QString& /*appId*/,
+                                                     const QString& executableName) {
     // Linux has no registry of applications by identifier; the executable name stands for it.
     QList<RunningApplication> found;
     const std::unique_ptr<KSysSnapshot, SnapshotRelease> snapshot(
@@ -58,6 +59,4 @@ bool LinuxRunningApplications::launch(const QString& executablePath) {
     return QProcess::startDetached(executablePath, {});
 }
 
-bool LinuxRunningApplications::kill(int pid) {
-    return pid > 0 && ::kill(pid, SIGKILL) == 0;
-}
+bool LinuxRunningApplications::kill(int pid) { return pid > 0 && ::kill(pid, SIGKILL) == 0; }

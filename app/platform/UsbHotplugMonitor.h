@@ -42,5 +42,5 @@ private:
     };
     std::unique_ptr<udev, UdevRelease> m_udev;
     std::unique_ptr<udev_monitor, UdevRelease> m_monitor;
-    QSocketNotifier* m_notifier = nullptr; // child of this object
+    QSocketNotifier* m_notifier = nullptr;  // child of this object
 };

@@ -9,8 +9,7 @@
 ProcessWindowController::ProcessWindowController(QWidget* parent)
     : WindowController(parent), m_ui(std::make_unique<Ui::ProcessWindow>()) {
     m_ui->setupUi(this);
-    connect(m_ui->okButton, &QPushButton::clicked, this,
-            &ProcessWindowController::okButtonClicked);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &ProcessWindowController::okButtonClicked);
     connect(m_ui->cancelButton, &QPushButton::clicked, this,
             &ProcessWindowController::cancelButtonClicked);
 }

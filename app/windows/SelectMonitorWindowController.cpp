@@ -44,9 +44,7 @@ std::vector<std::shared_ptr<Monitor>> SelectMonitorWindowController::monitors() 
     return m_monitors;
 }
 
-UsbHotplugMonitor* SelectMonitorWindowController::hotplugMonitor() const {
-    return m_hotplug;
-}
+UsbHotplugMonitor* SelectMonitorWindowController::hotplugMonitor() const { return m_hotplug; }
 
 std::vector<int32_t> SelectMonitorWindowController::unavailableMonitors() const {
     const std::lock_guard<std::mutex> lock(m_monitorsMutex);
@@ -154,9 +152,7 @@ void SelectMonitorWindowController::rescan() {
     monitorComboBoxSelected();
 }
 
-void SelectMonitorWindowController::releaseMonitor() {
-    setMonitors({});
-}
+void SelectMonitorWindowController::releaseMonitor() { setMonitors({}); }
 
 void SelectMonitorWindowController::okButtonClicked() {
     m_returnValue = 1;

@@ -141,8 +141,8 @@ void UpdateWindowController::updateButtonClicked() {
     m_ui->elapsedLabel->show();
     // The window grows by the lines just shown; it keeps its place.
     if (layout()) layout()->activate();
-    resize(width(), std::max(height(), hasHeightForWidth() ? heightForWidth(width())
-                                                           : sizeHint().height()));
+    resize(width(),
+           std::max(height(), hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height()));
     m_elapsed.start();
     m_ui->progressBar->setValue(0);
     m_ui->progressBar->setRange(0, 0);
@@ -207,8 +207,8 @@ void UpdateWindowController::announceEnd(const QString& summary) {
     m_ui->cautionLabel->hide();
     QApplication::alert(this);
     const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
-    const QString monitor = target ? QStringLiteral("%1 (S/N:%2)").arg(target->product(), target->serial())
-                                   : QString();
+    const QString monitor =
+        target ? QStringLiteral("%1 (S/N:%2)").arg(target->product(), target->serial()) : QString();
     DesktopNotification::send(summary,
                               LocalizedStrings::text("UpdateFinishedNotification").arg(monitor));
 }
@@ -227,8 +227,9 @@ void UpdateWindowController::updateTimerEvent() {
         m_ui->progressBar->setValue(10);
         m_returnValue = 1;
         // The monitor was updated even when it cannot be found again now; say so.
-        QTimer::singleShot(0, this, found ? &UpdateWindowController::showCompletionAlert
-                                          : &UpdateWindowController::showNotFoundAgainAlert);
+        QTimer::singleShot(0, this,
+                           found ? &UpdateWindowController::showCompletionAlert
+                                 : &UpdateWindowController::showNotFoundAgainAlert);
         return;
     }
     if (found && m_updateCount <= kMaxRepeatCount) {
@@ -243,11 +244,11 @@ void UpdateWindowController::updateTimerEvent() {
 void UpdateWindowController::showCompletionAlert() {
     m_updateInProgress = false;
     // The monitor by name, and that it is free to use again.
-    const QString message = LocalizedStrings::text("UpdateCompleteMessage")
-                                .arg(m_ui->updatedVersionLabel->text(),
-                                     m_ui->updatedVersionAddLabel->text()) +
-                            QStringLiteral("\n\n") +
-                            LocalizedStrings::text("UpdateCompleteUsable").arg(m_ui->monitorLabel->text());
+    const QString message =
+        LocalizedStrings::text("UpdateCompleteMessage")
+            .arg(m_ui->updatedVersionLabel->text(), m_ui->updatedVersionAddLabel->text()) +
+        QStringLiteral("\n\n") +
+        LocalizedStrings::text("UpdateCompleteUsable").arg(m_ui->monitorLabel->text());
     // The versions the monitor reports now, not the ones the package promised.
     QStringList versionsNow;
     const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
@@ -263,9 +264,9 @@ void UpdateWindowController::showCompletionAlert() {
 
 void UpdateWindowController::showNotFoundAgainAlert() {
     m_updateInProgress = false;
-    const QString message = LocalizedStrings::text("UpdateCompleteNotFoundMessage")
-                                .arg(m_ui->updatedVersionLabel->text(),
-                                     m_ui->updatedVersionAddLabel->text());
+    const QString message =
+        LocalizedStrings::text("UpdateCompleteNotFoundMessage")
+            .arg(m_ui->updatedVersionLabel->text(), m_ui->updatedVersionAddLabel->text());
     m_history.finish("success", 0, message, {});
     announceEnd(LocalizedStrings::text("UpdateCompleteTitle"));
     ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,

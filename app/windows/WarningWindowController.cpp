@@ -41,16 +41,14 @@ void WarningWindowController::windowDidLoad() {
         if (file && target) minutes = file->estimatedTimeWithMonitor(*target);
     }
     // An estimate that rounds to zero minutes reads as less than a minute.
-    m_ui->updateTimeLabel->setText(minutes == 0
-                                       ? LocalizedStrings::text("WarningUpdateTimeUnderAMinute")
-                                       : LocalizedStrings::plural("WarningUpdateTime", int(minutes)));
+    m_ui->updateTimeLabel->setText(
+        minutes == 0 ? LocalizedStrings::text("WarningUpdateTimeUnderAMinute")
+                     : LocalizedStrings::plural("WarningUpdateTime", int(minutes)));
     WindowController::placeWindow(this);
     m_returnValue = 0;
 }
 
-int WarningWindowController::runModal() {
-    return exec();
-}
+int WarningWindowController::runModal() { return exec(); }
 
 void WarningWindowController::checkBoxClicked() {
     m_ui->executeButton->setEnabled(m_ui->powerCheckBox->isChecked() &&

@@ -46,8 +46,8 @@ void WindowController::placeWindow(QWidget* window) {
     if (QLayout* layout = window->layout()) layout->activate();
     // At least the designed size; wrapped texts decide the height at the chosen width.
     const int width = std::max(window->width(), window->minimumSizeHint().width());
-    const int needed = window->hasHeightForWidth() ? window->heightForWidth(width)
-                                                   : window->sizeHint().height();
+    const int needed =
+        window->hasHeightForWidth() ? window->heightForWidth(width) : window->sizeHint().height();
     window->resize(width, std::max(window->height(), needed));
     setWindowPositionToCenter(window);
 }

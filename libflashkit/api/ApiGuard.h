@@ -13,8 +13,7 @@ void RecordCurrentException();
 // The one place where exceptions stop: runs `body` and returns its result, or `onFailure`
 // after recording what was thrown. Every exported function that can fail goes through it, so
 // no exception ever crosses into a caller's C code.
-template <typename Result, typename Body>
-Result Guard(Result onFailure, Body&& body) noexcept {
+template <typename Result, typename Body> Result Guard(Result onFailure, Body&& body) noexcept {
     ClearLastError();
     try {
         return std::forward<Body>(body)();

@@ -64,9 +64,8 @@ FW_EXPORT bool FWKfwFileUpdateOptions(FWKfwFile* file, const char* json) {
         const pocketjson::Value& margin = options["estimatedTimeMargin"];
         if (options.isObject() && margin.isInteger()) {
             const int64_t value = margin.integerValue();
-            file->updateEstimatedTimeMargin(value < 0 || value > 0xFFFFFFFFll
-                                                ? 0u
-                                                : static_cast<uint32_t>(value));
+            file->updateEstimatedTimeMargin(
+                value < 0 || value > 0xFFFFFFFFll ? 0u : static_cast<uint32_t>(value));
         }
         return true;
     });
@@ -96,8 +95,9 @@ FW_EXPORT bool FWKfwFileRegisterAction(FWKfwFile* file, const char* json, FWUuid
 FW_EXPORT bool FWKfwFileRegisterBundle(FWKfwFile* file, const char* json, FWUuid* id) {
     if (!file || !json) return false;
     return Guard(false, [&] {
-        return registerFromJson(std::make_unique<fwu::kfw::Bundle>(), ParseJsonArgument(json), id,
-                                [&](auto bundle) { return file->registerBundle(std::move(bundle)); });
+        return registerFromJson(
+            std::make_unique<fwu::kfw::Bundle>(), ParseJsonArgument(json), id,
+            [&](auto bundle) { return file->registerBundle(std::move(bundle)); });
     });
 }
 

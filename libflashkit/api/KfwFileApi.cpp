@@ -143,7 +143,8 @@ FW_EXPORT bool FWKfwFileCopyBlobData(FWKfwFile* file, FWUuid id, unsigned char* 
     });
 }
 
-FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path, unsigned int options) {
+FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path,
+                                            unsigned int options) {
     if (!file || !path) return false;
     const bool written = Guard(false, [&] {
         fwu::OutputFileStream stream;

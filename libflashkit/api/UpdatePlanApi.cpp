@@ -45,7 +45,8 @@ Value ImageJson(const PlannedImage& image, UpdateKind kind) {
     for (uint32_t k = 0; k < image.blocks; ++k)
         blocks.push_back(uint64_t(image.address) + uint64_t(k) * 0x10000);
     json["erasedBlocks"] = blocks;
-    if (image.flagged) json[kind == UpdateKind::Scaler ? "markerAddress" : "updateFlag"] = image.flag;
+    if (image.flagged)
+        json[kind == UpdateKind::Scaler ? "markerAddress" : "updateFlag"] = image.flag;
     return json;
 }
 

@@ -7,9 +7,9 @@
 #include "api/ApiGuard.h"
 #include "api/Utf8String.h"
 #include "flashkit/flashkit.h"
-#include "json/Serializer.h"
 #include "package/KfwFile.h"
 #include "profile/DeviceProfileList.h"
+#include "json/Serializer.h"
 
 using fwu::api::Guard;
 
@@ -18,7 +18,8 @@ namespace fwu::api {
 FWUtf8String* ToUtf8String(const pocketjson::Value& value) {
     auto text = std::make_unique<FWUtf8String>();
     std::string error;
-    if (!pocketjson::Serializer::serializeToString(value, text->text, pocketjson::SerializeOption(), &error))
+    if (!pocketjson::Serializer::serializeToString(value, text->text, pocketjson::SerializeOption(),
+                                                   &error))
         throw std::runtime_error(error);
     return text.release();
 }

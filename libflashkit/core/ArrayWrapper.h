@@ -6,8 +6,7 @@ namespace fwu {
 
 // Polymorphic holder of the element vector that the device version list, the device profile
 // list and the bundle (its action IDs) derive from.
-template <typename T>
-class ArrayWrapper {
+template <typename T> class ArrayWrapper {
 public:
     virtual ~ArrayWrapper() = default;
 

@@ -27,15 +27,13 @@ std::vector<uint8_t> InputStream::readBytes(size_t count) {
     } catch (...) {
         try {
             seek(at);
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     return bytes;
 }
 
-template <typename T>
-T InputStream::read() {
+template <typename T> T InputStream::read() {
     uint8_t bytes[sizeof(T)];
     readBytes(bytes, sizeof bytes);
     T value = 0;

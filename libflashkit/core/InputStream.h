@@ -22,8 +22,7 @@ public:
 
     std::vector<uint8_t> readBytes(size_t count);
     // Little-endian; instantiated for uint16_t and uint32_t.
-    template <typename T>
-    T read();
+    template <typename T> T read();
     // Reads exactly `count` bytes and returns the characters before the first zero byte.
     std::string readString(size_t count);
 };

@@ -9,8 +9,10 @@
 namespace fwu {
 
 OutputByteStream::OutputByteStream(Mode mode, size_t count) {
-    if (mode == ModeReserve) m_bytes.reserve(count);
-    else if (mode == ModeZeroed) m_bytes.assign(count, 0);
+    if (mode == ModeReserve)
+        m_bytes.reserve(count);
+    else if (mode == ModeZeroed)
+        m_bytes.assign(count, 0);
 }
 
 void OutputByteStream::seek(size_t position) {

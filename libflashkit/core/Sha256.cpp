@@ -35,8 +35,8 @@ Sha256 Sha256::calculate(const uint8_t* data, size_t length) {
     Sha256 digest;
     unsigned int written = 0;
     static const uint8_t nothing = 0;
-    if (EVP_Digest(length ? data : &nothing, length, digest.m_bytes.data(), &written,
-                   EVP_sha256(), nullptr) != 1)
+    if (EVP_Digest(length ? data : &nothing, length, digest.m_bytes.data(), &written, EVP_sha256(),
+                   nullptr) != 1)
         throw std::bad_alloc();
     return digest;
 }

@@ -18,10 +18,14 @@ unsigned long parseHexField(const std::string& text, size_t start, size_t length
     for (size_t i = start; i < start + length; ++i) {
         const char c = text[i];
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else throw std::invalid_argument("Uuid field is not hexadecimal");
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            throw std::invalid_argument("Uuid field is not hexadecimal");
         value = value * 16 + static_cast<unsigned long>(digit);
     }
     return value;
@@ -61,7 +65,8 @@ bool Uuid::empty() const {
 
 std::string Uuid::toString() const {
     const uint8_t* b = m_bytes.data();
-    const unsigned long first = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<unsigned long>(b[3]) << 24);
+    const unsigned long first =
+        b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<unsigned long>(b[3]) << 24);
     const unsigned second = b[4] | (b[5] << 8);
     const unsigned third = b[6] | (b[7] << 8);
     char text[37];

@@ -16,9 +16,9 @@ struct OperatorSpelling {
 };
 
 constexpr OperatorSpelling kOperators[] = {
-    {Version::OperatorEqual, "eq", "=="},       {Version::OperatorNotEqual, "ne", "!="},
-    {Version::OperatorLess, "lt", "<"},         {Version::OperatorLessEqual, "le", "<="},
-    {Version::OperatorGreater, "gt", ">"},      {Version::OperatorGreaterEqual, "ge", ">="},
+    {Version::OperatorEqual, "eq", "=="},  {Version::OperatorNotEqual, "ne", "!="},
+    {Version::OperatorLess, "lt", "<"},    {Version::OperatorLessEqual, "le", "<="},
+    {Version::OperatorGreater, "gt", ">"}, {Version::OperatorGreaterEqual, "ge", ">="},
 };
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -43,13 +43,13 @@ bool Version::match(const Version& other, Operator op) const {
     if (empty() || other.empty()) return true;
     const uint32_t a = m_value, b = other.m_value;
     switch (op) {
-        case OperatorEqual: return a == b;
-        case OperatorNotEqual: return a != b;
-        case OperatorLess: return a < b;
-        case OperatorLessEqual: return a <= b;
-        case OperatorGreater: return a > b;
-        case OperatorGreaterEqual: return a >= b;
-        default: return false;
+    case OperatorEqual: return a == b;
+    case OperatorNotEqual: return a != b;
+    case OperatorLess: return a < b;
+    case OperatorLessEqual: return a <= b;
+    case OperatorGreater: return a > b;
+    case OperatorGreaterEqual: return a >= b;
+    default: return false;
     }
 }
 

@@ -20,8 +20,8 @@ constexpr uint64_t kOsdEnter = 0x4000;
 bool Monitor::supports(Usage usage) {
     uint8_t flag = 1;
     uint32_t count = 0;
-    KmError status = KmGetFixedData(m_handle, usage.page, usage.usage, nullptr, nullptr, nullptr,
-                                    &flag, &count);
+    KmError status =
+        KmGetFixedData(m_handle, usage.page, usage.usage, nullptr, nullptr, nullptr, &flag, &count);
     return status >= 0 && flag == 0;
 }
 
@@ -55,8 +55,8 @@ bool Monitor::supportsFirmwareUpdateZV() {
 uint32_t Monitor::get_report_count(Usage usage) {
     uint8_t flag = 1;
     uint32_t count = 0;
-    KmError status = KmGetFixedData(m_handle, usage.page, usage.usage, nullptr, nullptr, nullptr,
-                                    &flag, &count);
+    KmError status =
+        KmGetFixedData(m_handle, usage.page, usage.usage, nullptr, nullptr, nullptr, &flag, &count);
     return status < 0 ? 0 : count;
 }
 

@@ -27,7 +27,7 @@ public:
         uint16_t recordCount = 0;
     };
     struct Crc32Result {
-        uint32_t value = 0; // reported by the monitor, not interpreted
+        uint32_t value = 0;  // reported by the monitor, not interpreted
         uint32_t crc = 0;
         bool busy = false;
     };
@@ -53,7 +53,7 @@ public:
 
     // Generic feature access.
     uint32_t get_report_count(Usage usage);
-    KmError get_data(Usage usage, std::vector<uint8_t>* bytes); // reads bytes->size() bytes
+    KmError get_data(Usage usage, std::vector<uint8_t>* bytes);  // reads bytes->size() bytes
     KmError set_data(Usage usage, const std::vector<uint8_t>& bytes);
     KmError get_value(Usage usage, uint64_t* value);
     KmError set_value(Usage usage, uint64_t value);
@@ -86,7 +86,8 @@ public:
     KmError getDeviceProfile(DeviceProfileList* list);
     KmError get_device_profile_zv(DeviceProfileList* list);
     KmError getDeviceVersion(uint32_t device, FWDeviceVersion* version);
-    KmError getDeviceVersionList(kfw::DeviceVersionList* versions, const DeviceProfileList* profiles);
+    KmError getDeviceVersionList(kfw::DeviceVersionList* versions,
+                                 const DeviceProfileList* profiles);
 
     // Scaler ISP bridge and its serial flash.
     bool supports_scalar_update(uint32_t* count);

@@ -13,7 +13,7 @@
 namespace fwu::dev {
 namespace {
 
-using OrderPair = std::pair<uint32_t, uint32_t>; // device ID, display order
+using OrderPair = std::pair<uint32_t, uint32_t>;  // device ID, display order
 
 constexpr size_t kZvInfoMinimum = 12;
 constexpr size_t kVersionQueryLength = 18;
@@ -57,7 +57,8 @@ KmError Monitor::getDeviceProfile(DeviceProfileList* list) {
             profile.device = i;
             uint32_t order = 0;
             const uint16_t record = uint16_t(i);
-            if ((status = read_file_data_atomic("KFW000", record, &profile.name)) < 0) return status;
+            if ((status = read_file_data_atomic("KFW000", record, &profile.name)) < 0)
+                return status;
             if ((status = read_file_data_atomic("KFW001", record, &profile.fileName)) < 0)
                 return status;
             if ((status = read_file_data_atomic("KFW003", record, &order)) < 0) return status;

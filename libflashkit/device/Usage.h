@@ -16,7 +16,7 @@ constexpr Usage kOsdStatus{0xFF00, 0x0F};
 constexpr Usage kSerialProduct{0xFF00, 0x35};
 constexpr Usage kDeviceVersionQuery{0xFF00, 0xD8};
 constexpr Usage kPropertySelect{0xFF02, 0xC2};
-constexpr Usage kFileProperty{0xFF02, 0xC3}; // get: property reply; set: create temporary file
+constexpr Usage kFileProperty{0xFF02, 0xC3};  // get: property reply; set: create temporary file
 constexpr Usage kRestartMpu{0xFF02, 0xF4};
 constexpr Usage kTransferState{0xFF02, 0xFB};
 constexpr Usage kCrc32{0xFF02, 0xFC};

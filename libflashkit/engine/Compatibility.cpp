@@ -71,7 +71,8 @@ bool KfwFileGetVersionAfterUpdate(const kfw::KfwFile* file, const FWDeviceVersio
     return true;
 }
 
-uint32_t KfwFileGetEstimatedTime(const kfw::KfwFile* file, dev::Monitor& monitor, uint32_t options) {
+uint32_t KfwFileGetEstimatedTime(const kfw::KfwFile* file, dev::Monitor& monitor,
+                                 uint32_t options) {
     kfw::Bundle* bundle = nullptr;
     kfw::DeviceVersionList versions;
     if (internal::KfwFileGetBundleForMonitor(file, monitor, &bundle, &versions) < 0 || !bundle)

@@ -66,9 +66,10 @@ KmError WriteRecordImage(dev::Monitor& monitor, const internal::PlannedImage& im
     for (uint32_t record = 0; record < property.recordCount; ++record) {
         FWTransferProgress step = progress;
         step.transferredBytes += record * property.recordSize;
-        status = monitor.writeFileDataAtomic(
-            temporary, uint16_t(record), image.blob->bytes() + uint64_t(record) * property.recordSize,
-            property.recordSize, step, callback, userData);
+        status = monitor.writeFileDataAtomic(temporary, uint16_t(record),
+                                             image.blob->bytes() +
+                                                 uint64_t(record) * property.recordSize,
+                                             property.recordSize, step, callback, userData);
         if (status < 0) return status;
     }
 
@@ -129,8 +130,8 @@ KmError internal::TransferBlob(dev::Monitor& monitor, const char* fileName, cons
     return WriteRecordImage(monitor, image, progress, callback, userData);
 }
 
-KmError internal::PlanRecordFiles(dev::Monitor& monitor, const kfw::KfwFile* file,
-                                  uint32_t options, UpdatePlan* plan) {
+KmError internal::PlanRecordFiles(dev::Monitor& monitor, const kfw::KfwFile* file, uint32_t options,
+                                  UpdatePlan* plan) {
     kfw::Bundle* bundle = nullptr;
     kfw::DeviceVersionList versions;
     dev::DeviceProfileList profile;

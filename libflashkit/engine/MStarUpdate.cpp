@@ -99,7 +99,8 @@ KmError WriteScalerImage(dev::Monitor& monitor, uint32_t address, const kfw::Blo
 
         const uint32_t length = internal::FillFlashBlock(blob, k, &buffer);
         for (uint32_t i = 0; i < kPagesPerBlock; ++i) {
-            status = ProgramPage(monitor, blockAddress + kFlashPage * i, buffer.data() + kFlashPage * i);
+            status =
+                ProgramPage(monitor, blockAddress + kFlashPage * i, buffer.data() + kFlashPage * i);
             if (status < 0) return status;
             current.transferredBytes += internal::FlashPageProgress(i, length);
             if (!gate.report(current)) return KmErrorCancelled;
@@ -258,7 +259,8 @@ KmError MStarUpdateFlag(dev::Monitor& monitor, uint32_t flagAddress) {
     std::vector<uint8_t> buffer(kFlagSectorSize, kErasedByte);
     std::fill_n(buffer.begin() + offset, kMarkerLength, kMarkerByte);
     for (uint32_t i = 0; i < kPagesPerSector; ++i)
-        if ((status = ProgramPage(monitor, sector + kFlashPage * i, buffer.data() + kFlashPage * i)) < 0)
+        if ((status =
+                 ProgramPage(monitor, sector + kFlashPage * i, buffer.data() + kFlashPage * i)) < 0)
             return status;
     if ((status = MStarWaitForReady(monitor, kReadyWaitSeconds)) < 0) return status;
     return ReadBackAndCompare(monitor, sector, buffer);

@@ -5,8 +5,8 @@
 namespace fwu::internal {
 
 // Reports progress to the caller's callback, when there is one; false when it asks to stop.
-inline bool ContinueTransfer(FWTransferProgressCallback callback, const FWTransferProgress& progress,
-                             void* userData) {
+inline bool ContinueTransfer(FWTransferProgressCallback callback,
+                             const FWTransferProgress& progress, void* userData) {
     return !callback || callback(progress, userData) != 0;
 }
 

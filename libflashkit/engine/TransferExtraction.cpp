@@ -35,29 +35,32 @@ std::vector<const kfw::Action*> AsActions(const std::vector<const TransferAction
 
 }  // namespace
 
-std::vector<const kfw::TransferDataAction*> ExtractTransferData(
-    const kfw::KfwFile& file, const kfw::Bundle& bundle, const dev::DeviceProfileList& profiles,
-    const kfw::DeviceVersionList& versions, uint32_t options) {
+std::vector<const kfw::TransferDataAction*>
+ExtractTransferData(const kfw::KfwFile& file, const kfw::Bundle& bundle,
+                    const dev::DeviceProfileList& profiles, const kfw::DeviceVersionList& versions,
+                    uint32_t options) {
     return Extract<kfw::TransferDataAction>(file, bundle, [&](const kfw::TransferDataAction& a) {
         return (options & FWTransferOptionForce) ||
                DeviceNeedsImage(file, profiles.find(a.fileName()), versions);
     });
 }
 
-std::vector<const kfw::TransferZVDataAction*> ExtractTransferZVData(
-    const kfw::KfwFile& file, const kfw::Bundle& bundle, const dev::DeviceProfileList& profiles,
-    const kfw::DeviceVersionList& versions, uint32_t options) {
-    return Extract<kfw::TransferZVDataAction>(file, bundle, [&](const kfw::TransferZVDataAction& a) {
-        return (options & FWTransferOptionForce) ||
-               DeviceNeedsImage(file, profiles.findAddress(a.address()), versions);
-    });
+std::vector<const kfw::TransferZVDataAction*>
+ExtractTransferZVData(const kfw::KfwFile& file, const kfw::Bundle& bundle,
+                      const dev::DeviceProfileList& profiles,
+                      const kfw::DeviceVersionList& versions, uint32_t options) {
+    return Extract<kfw::TransferZVDataAction>(
+        file, bundle, [&](const kfw::TransferZVDataAction& a) {
+            return (options & FWTransferOptionForce) ||
+                   DeviceNeedsImage(file, profiles.findAddress(a.address()), versions);
+        });
 }
 
-std::vector<const kfw::TransferMStarDataAction*> ExtractTransferMStarData(
-    const kfw::KfwFile& file, const kfw::Bundle& bundle, const dev::DeviceProfileList&,
-    const kfw::DeviceVersionList&, uint32_t) {
-    return Extract<kfw::TransferMStarDataAction>(file, bundle,
-                                                 [](const kfw::TransferMStarDataAction&) { return true; });
+std::vector<const kfw::TransferMStarDataAction*>
+ExtractTransferMStarData(const kfw::KfwFile& file, const kfw::Bundle& bundle,
+                         const dev::DeviceProfileList&, const kfw::DeviceVersionList&, uint32_t) {
+    return Extract<kfw::TransferMStarDataAction>(
+        file, bundle, [](const kfw::TransferMStarDataAction&) { return true; });
 }
 
 std::vector<const kfw::Action*> ExtractTransferActions(const kfw::KfwFile& file,

@@ -21,7 +21,7 @@ enum class UpdateKind { RecordFiles, Scaler, ZV };
 struct PlannedImage {
     const kfw::Action* action = nullptr;
     const kfw::Blob* blob = nullptr;
-    bool hasDevice = false; // the profile names the device the image is for
+    bool hasDevice = false;  // the profile names the device the image is for
     uint32_t deviceID = 0;
     // Record files: the live file, the temporary copy written and its geometry.
     std::string fileName;

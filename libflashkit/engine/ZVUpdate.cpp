@@ -123,7 +123,8 @@ KmError ZVTransferBlob(dev::Monitor& monitor, uint32_t address, const kfw::Blob&
     return WriteZVImage(monitor, address, blob, progress, gate);
 }
 
-KmError PlanZV(dev::Monitor& monitor, const kfw::KfwFile* file, uint32_t options, UpdatePlan* plan) {
+KmError PlanZV(dev::Monitor& monitor, const kfw::KfwFile* file, uint32_t options,
+               UpdatePlan* plan) {
     kfw::Bundle* bundle = nullptr;
     kfw::DeviceVersionList versions;
     dev::DeviceProfileList profile;
@@ -163,8 +164,8 @@ KmError ZVTransferUpdateData(dev::Monitor& monitor, const kfw::KfwFile* file,
                              FWUpdateOutcome* outcome) {
     // A failure leaves the state at 1: resetting it is the caller's business.
     ZVFlow flow;
-    return internal::PlanAndRun(internal::PlanZV, flow, monitor, file, options, callback,
-                                userData, outcome);
+    return internal::PlanAndRun(internal::PlanZV, flow, monitor, file, options, callback, userData,
+                                outcome);
 }
 
 KmError ZVTriggerUpdate(dev::Monitor& monitor) {

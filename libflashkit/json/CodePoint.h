@@ -15,8 +15,7 @@ public:
     // Writes the standard UTF-8 form (1 to 4 bytes) and returns the number of bytes written.
     // Values above 0x10FFFF have no UTF-8 form: nothing is written and 0 is returned. Surrogate
     // values are encoded like any other 3-byte code point; the parser never produces them alone.
-    template <class OutputIterator>
-    size_t toUtf8(OutputIterator& out) const {
+    template <class OutputIterator> size_t toUtf8(OutputIterator& out) const {
         const uint32_t c = m_value;
         if (c < 0x80) {
             *out++ = static_cast<char>(c);

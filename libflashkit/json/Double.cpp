@@ -57,8 +57,7 @@ bool Double::format(double value, char* text, size_t* length) {
     // 17 significant digits bring back the same double when read again. to_chars with a
     // precision gives exactly printf's "%.17g" text, but always with a '.' decimal point
     // whatever the locale, and much faster than printf.
-    const auto result =
-        std::to_chars(text, text + kMaxText, value, std::chars_format::general, 17);
+    const auto result = std::to_chars(text, text + kMaxText, value, std::chars_format::general, 17);
     *length = static_cast<size_t>(result.ptr - text);
     return true;
 }

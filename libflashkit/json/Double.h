@@ -22,8 +22,7 @@ public:
     // Writes the value: ±0 as "0.0", NaN as "nan", the infinities as "inf" and "-inf", any
     // other value as printf's "%.17g" with a '.' decimal point whatever the locale. Returns
     // false for NaN and the infinities, which have no JSON form; their text is written anyway.
-    template <class OutputIterator>
-    bool toString(OutputIterator& out) const {
+    template <class OutputIterator> bool toString(OutputIterator& out) const {
         char text[kMaxText];
         size_t length = 0;
         const bool finite = format(m_value, text, &length);

@@ -3,9 +3,9 @@
 
 #include <charconv>
 #include <cstring>
-#include <system_error>
 #include <iterator>
 #include <limits>
+#include <system_error>
 #include <utility>
 
 #include "json/CodePoint.h"
@@ -126,14 +126,24 @@ bool Parser::parse_value(Value* value, AbstractParseHandler* handler, Iterator& 
     skipWhitespace(it);
     if (it.atEnd()) return fail(kUnexpectedCharacter);
     switch (*it) {
-        case '"': return parse_string(value, handler, it);
-        case '-': case '0': case '1': case '2': case '3': case '4':
-        case '5': case '6': case '7': case '8': case '9':
-            return parse_number(value, handler, it);
-        case '[': return parse_array(value, handler, it, option);
-        case '{': return parse_object(value, handler, it, option);
-        case 't': case 'f': case 'n': return parse_literal(value, handler, it);
-        default: return fail(kUnexpectedCharacter);
+    case '"': return parse_string(value, handler, it);
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9': return parse_number(value, handler, it);
+    case '[': return parse_array(value, handler, it, option);
+    case '{': return parse_object(value, handler, it, option);
+    case 't':
+    case 'f':
+    case 'n': return parse_literal(value, handler, it);
+    default: return fail(kUnexpectedCharacter);
     }
 }
 
@@ -171,8 +181,7 @@ bool Parser::parse_array(Value* value, AbstractParseHandler* handler, Iterator& 
         if (it.atEnd()) return true;
         skipWhitespace(it);
         if (!it.atEnd() && *it == ']') {
-            if (count > 0 && !option.has(ParseOption::AllowTrailingComma))
-                return fail(kArrayComma);
+            if (count > 0 && !option.has(ParseOption::AllowTrailingComma)) return fail(kArrayComma);
             ++it;
             if (!value && handler && !handler->onEndArray(count)) return fail(kCancelled);
             return true;
@@ -210,7 +219,7 @@ bool Parser::parse_object(Value* value, AbstractParseHandler* handler, Iterator&
     size_t count = 0;
     std::string key;
     for (;;) {
-        ++it;  // past '{' or ','
+        ++it;                         // past '{' or ','
         if (it.atEnd()) return true;  // left open at the end of the text, as for arrays
         skipWhitespace(it);
         if (it.atEnd()) return fail(kObjectSyntax);
@@ -285,19 +294,19 @@ bool Parser::parse_string(std::string& out, Iterator& it) {
         if (it.atEnd()) return fail(kBadEscape);
         char decoded;
         switch (*it) {
-            case '"': decoded = '"'; break;
-            case '/': decoded = '/'; break;
-            case '\\': decoded = '\\'; break;
-            case 'b': decoded = '\b'; break;
-            case 'f': decoded = '\f'; break;
-            case 'n': decoded = '\n'; break;
-            case 'r': decoded = '\r'; break;
-            case 't': decoded = '\t'; break;
-            case 'u':
-                ++it;
-                if (!parse_unicode(out, it)) return false;
-                continue;
-            default: return fail(kBadEscape);
+        case '"': decoded = '"'; break;
+        case '/': decoded = '/'; break;
+        case '\\': decoded = '\\'; break;
+        case 'b': decoded = '\b'; break;
+        case 'f': decoded = '\f'; break;
+        case 'n': decoded = '\n'; break;
+        case 'r': decoded = '\r'; break;
+        case 't': decoded = '\t'; break;
+        case 'u':
+            ++it;
+            if (!parse_unicode(out, it)) return false;
+            continue;
+        default: return fail(kBadEscape);
         }
         out.push_back(decoded);
         ++it;

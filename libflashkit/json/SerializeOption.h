@@ -24,9 +24,9 @@ public:
     // The text of one indent level; the unused value 3 falls back to two spaces.
     const char* indentUnit() const {
         switch (m_flags & IndentMask) {
-            case IndentFourSpaces: return "    ";
-            case IndentTab: return "\t";
-            default: return "  ";
+        case IndentFourSpaces: return "    ";
+        case IndentTab: return "\t";
+        default: return "  ";
         }
     }
     const char* lineBreak() const { return (m_flags & CrLf) ? "\r\n" : "\n"; }

@@ -46,8 +46,8 @@ constexpr Serializer::EscapeTable::EscapeTable() : entries() {
 
 const Serializer::EscapeTable Serializer::s_escapes;
 
-bool Serializer::serializeToString(const Value& value, std::string& text, const SerializeOption& option,
-                           std::string* error) {
+bool Serializer::serializeToString(const Value& value, std::string& text,
+                                   const SerializeOption& option, std::string* error) {
     StringAppender out(text);
     return serialize(out, value, option, error);
 }

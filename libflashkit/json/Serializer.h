@@ -57,8 +57,8 @@ public:
 
     // The text of `value` appended to `text` (whole runs at a time, faster than a back_inserter).
     static bool serializeToString(const Value& value, std::string& text,
-                          const SerializeOption& option = SerializeOption(),
-                          std::string* error = nullptr);
+                                  const SerializeOption& option = SerializeOption(),
+                                  std::string* error = nullptr);
 
 private:
     // The escaped form of a byte; length 0 means the byte is written as it is.
@@ -76,12 +76,11 @@ private:
     static const EscapeTable s_escapes;
 
     // Iterators over a std::string (see serialize(const Value&, std::string&)) take whole runs.
-    template <class OutputIterator, class = void>
-    struct HasAppend : std::false_type {};
+    template <class OutputIterator, class = void> struct HasAppend : std::false_type {};
     template <class OutputIterator>
-    struct HasAppend<OutputIterator,
-                     std::void_t<decltype(std::declval<OutputIterator&>().append(
-                         static_cast<const char*>(nullptr), size_t{0}))>> : std::true_type {};
+    struct HasAppend<OutputIterator, std::void_t<decltype(std::declval<OutputIterator&>().append(
+                                         static_cast<const char*>(nullptr), size_t{0}))>>
+        : std::true_type {};
 
     template <class OutputIterator>
     static void write(OutputIterator& out, const char* text, size_t length) {
@@ -91,13 +90,11 @@ private:
             for (size_t i = 0; i < length; ++i) *out++ = text[i];
         }
     }
-    template <class OutputIterator>
-    static void write(OutputIterator& out, const char* text) {
+    template <class OutputIterator> static void write(OutputIterator& out, const char* text) {
         while (*text) *out++ = *text++;
     }
 
-    template <class OutputIterator>
-    struct Writer {
+    template <class OutputIterator> struct Writer {
         OutputIterator& out;
         const SerializeOption& option;
         std::string* error;
@@ -117,34 +114,34 @@ private:
 
         bool value(const Value& v, int level, int depth) {
             switch (v.type()) {
-                case Null: write(out, "null", 4); return true;
-                case Boolean:
-                    if (v.booleanValue())
-                        write(out, "true", 4);
-                    else
-                        write(out, "false", 5);
-                    return true;
-                case Integer: {
-                    char buffer[24];
-                    const size_t length = formatInteger(v.integerValue(), buffer);
-                    write(out, buffer, length);
-                    return true;
-                }
-                case Real: {
-                    const double real = v.realValue();
-                    // NaN and the infinities have no JSON form; nothing is written for them.
-                    if (real != real || real - real != 0.0)
-                        return failWith("Floating point is nan or inf.");
-                    // Through a buffer, so that the text is appended in one piece.
-                    char buffer[32];
-                    char* end = buffer;
-                    Double(real).toString(end);
-                    write(out, buffer, static_cast<size_t>(end - buffer));
-                    return true;
-                }
-                case String: serialize_string(out, v.stringValue()); return true;
-                case Object: return object(v, level, depth);
-                case Array: return array(v, level, depth);
+            case Null: write(out, "null", 4); return true;
+            case Boolean:
+                if (v.booleanValue())
+                    write(out, "true", 4);
+                else
+                    write(out, "false", 5);
+                return true;
+            case Integer: {
+                char buffer[24];
+                const size_t length = formatInteger(v.integerValue(), buffer);
+                write(out, buffer, length);
+                return true;
+            }
+            case Real: {
+                const double real = v.realValue();
+                // NaN and the infinities have no JSON form; nothing is written for them.
+                if (real != real || real - real != 0.0)
+                    return failWith("Floating point is nan or inf.");
+                // Through a buffer, so that the text is appended in one piece.
+                char buffer[32];
+                char* end = buffer;
+                Double(real).toString(end);
+                write(out, buffer, static_cast<size_t>(end - buffer));
+                return true;
+            }
+            case String: serialize_string(out, v.stringValue()); return true;
+            case Object: return object(v, level, depth);
+            case Array: return array(v, level, depth);
             }
             return true;
         }

@@ -43,9 +43,7 @@ Value::Value(Type type) : m_type(Null) {
     makeEmpty(type);
 }
 
-Value::Value(const Value& other) : m_type(other.m_type), m_payload(other.m_payload) {
-    retain();
-}
+Value::Value(const Value& other) : m_type(other.m_type), m_payload(other.m_payload) { retain(); }
 
 Value::Value(Value&& other) noexcept : m_type(other.m_type), m_payload(other.m_payload) {
     other.m_type = Null;
@@ -100,21 +98,19 @@ void Value::makeEmpty(Type type) {
     // leaves the value as it was.
     Value fresh;
     switch (type) {
-        case Boolean: fresh = Value(false); break;
-        case Integer: fresh = Value(int64_t{0}); break;
-        case Real: fresh = Value(0.0); break;
-        case String: fresh.m_payload.container = new StringContainer(); break;
-        case Object: fresh.m_payload.container = new ObjectContainer(); break;
-        case Array: fresh.m_payload.container = new ArrayContainer(); break;
-        default: break;  // Null, or a mask of several kinds
+    case Boolean: fresh = Value(false); break;
+    case Integer: fresh = Value(int64_t{0}); break;
+    case Real: fresh = Value(0.0); break;
+    case String: fresh.m_payload.container = new StringContainer(); break;
+    case Object: fresh.m_payload.container = new ObjectContainer(); break;
+    case Array: fresh.m_payload.container = new ArrayContainer(); break;
+    default: break;  // Null, or a mask of several kinds
     }
     if (type == String || type == Object || type == Array) fresh.m_type = type;
     swap(fresh);
 }
 
-bool Value::isShared() const {
-    return isContainer() && m_payload.container->m_refCount > 1;
-}
+bool Value::isShared() const { return isContainer() && m_payload.container->m_refCount > 1; }
 
 Value::StringType& Value::stringContent() {
     return static_cast<StringContainer*>(m_payload.container)->m_content;
@@ -130,20 +126,17 @@ Value::ArrayType& Value::arrayContent() {
 
 const Value::StringType& Value::stringValue() const {
     static const StringType empty;
-    return isString() ? static_cast<const StringContainer*>(m_payload.container)->m_content
-                      : empty;
+    return isString() ? static_cast<const StringContainer*>(m_payload.container)->m_content : empty;
 }
 
 const Value::ObjectType& Value::objectValue() const {
     static const ObjectType empty;
-    return isObject() ? static_cast<const ObjectContainer*>(m_payload.container)->m_content
-                      : empty;
+    return isObject() ? static_cast<const ObjectContainer*>(m_payload.container)->m_content : empty;
 }
 
 const Value::ArrayType& Value::arrayValue() const {
     static const ArrayType empty;
-    return isArray() ? static_cast<const ArrayContainer*>(m_payload.container)->m_content
-                     : empty;
+    return isArray() ? static_cast<const ArrayContainer*>(m_payload.container)->m_content : empty;
 }
 
 void Value::setString(const std::string& text) {
@@ -213,10 +206,10 @@ void Value::insert(const std::string& key, const Value& item) {
 
 size_t Value::size() const {
     switch (m_type) {
-        case String: return stringValue().size();
-        case Object: return objectValue().size();
-        case Array: return arrayValue().size();
-        default: return 0;
+    case String: return stringValue().size();
+    case Object: return objectValue().size();
+    case Array: return arrayValue().size();
+    default: return 0;
     }
 }
 
@@ -228,67 +221,67 @@ const Value& Value::at(size_t index) const {
 
 std::string Value::toString(const std::string& fallback) const {
     switch (m_type) {
-        case Boolean: return m_payload.boolean ? "true" : "false";
-        case Integer: {
-            char text[32];
-            std::snprintf(text, sizeof text, "%lld", static_cast<long long>(m_payload.integer));
-            return text;
-        }
-        case Real: {
-            // NaN and the infinities have no JSON form but still a text ("nan", "inf").
-            std::string text;
-            auto out = std::back_inserter(text);
-            Double(m_payload.real).toString(out);
-            return text;
-        }
-        case String: return stringValue();
-        default: return fallback;
+    case Boolean: return m_payload.boolean ? "true" : "false";
+    case Integer: {
+        char text[32];
+        std::snprintf(text, sizeof text, "%lld", static_cast<long long>(m_payload.integer));
+        return text;
+    }
+    case Real: {
+        // NaN and the infinities have no JSON form but still a text ("nan", "inf").
+        std::string text;
+        auto out = std::back_inserter(text);
+        Double(m_payload.real).toString(out);
+        return text;
+    }
+    case String: return stringValue();
+    default: return fallback;
     }
 }
 
 uint32_t Value::toUInt32() const {
     switch (m_type) {
-        case Boolean: return m_payload.boolean ? 1 : 0;
-        case Integer: {
-            const int64_t value = m_payload.integer;
-            return value >= 0 && value <= int64_t{UINT32_MAX} ? static_cast<uint32_t>(value) : 0;
-        }
-        case Real: {
-            // std::round takes halves away from zero; NaN fails both comparisons.
-            const double rounded = std::round(m_payload.real);
-            return rounded >= 0.0 && rounded <= 4294967295.0 ? static_cast<uint32_t>(rounded) : 0;
-        }
-        case String: {
-            const std::string& text = stringValue();
-            const char* begin = text.c_str();
-            char* end = nullptr;
-            errno = 0;
-            const long long value = std::strtoll(begin, &end, 0);
-            // The whole text must be the number; an embedded zero byte ends strtoll early.
-            if (errno != 0 || end != begin + text.size()) return 0;
-            return value >= 0 && value <= static_cast<long long>(UINT32_MAX)
-                       ? static_cast<uint32_t>(value)
-                       : 0;
-        }
-        default: return 0;
+    case Boolean: return m_payload.boolean ? 1 : 0;
+    case Integer: {
+        const int64_t value = m_payload.integer;
+        return value >= 0 && value <= int64_t{UINT32_MAX} ? static_cast<uint32_t>(value) : 0;
+    }
+    case Real: {
+        // std::round takes halves away from zero; NaN fails both comparisons.
+        const double rounded = std::round(m_payload.real);
+        return rounded >= 0.0 && rounded <= 4294967295.0 ? static_cast<uint32_t>(rounded) : 0;
+    }
+    case String: {
+        const std::string& text = stringValue();
+        const char* begin = text.c_str();
+        char* end = nullptr;
+        errno = 0;
+        const long long value = std::strtoll(begin, &end, 0);
+        // The whole text must be the number; an embedded zero byte ends strtoll early.
+        if (errno != 0 || end != begin + text.size()) return 0;
+        return value >= 0 && value <= static_cast<long long>(UINT32_MAX)
+                   ? static_cast<uint32_t>(value)
+                   : 0;
+    }
+    default: return 0;
     }
 }
 
 bool Value::operator==(const Value& other) const {
     if (m_type != other.m_type) return false;
     switch (m_type) {
-        case Null: return true;
-        case Boolean: return m_payload.boolean == other.m_payload.boolean;
-        case Integer: return m_payload.integer == other.m_payload.integer;
-        case Real: return m_payload.real == other.m_payload.real;
-        default:
-            if (m_payload.container == other.m_payload.container) return true;
-            switch (m_type) {
-                case String: return stringValue() == other.stringValue();
-                case Object: return objectValue() == other.objectValue();
-                case Array: return arrayValue() == other.arrayValue();
-                default: return false;
-            }
+    case Null: return true;
+    case Boolean: return m_payload.boolean == other.m_payload.boolean;
+    case Integer: return m_payload.integer == other.m_payload.integer;
+    case Real: return m_payload.real == other.m_payload.real;
+    default:
+        if (m_payload.container == other.m_payload.container) return true;
+        switch (m_type) {
+        case String: return stringValue() == other.stringValue();
+        case Object: return objectValue() == other.objectValue();
+        case Array: return arrayValue() == other.arrayValue();
+        default: return false;
+        }
     }
 }
 

@@ -63,8 +63,7 @@ public:
     };
 
     // Instantiated for StringType, ObjectType and ArrayType only (in Value.cpp).
-    template <class T>
-    class Container : public AbstractContainer {
+    template <class T> class Container : public AbstractContainer {
     public:
         Container() = default;
         explicit Container(const T& content) : m_content(content) {}
@@ -101,12 +100,11 @@ public:
     }
     Value(double value) : m_type(Real) { m_payload.real = value; }  // NOLINT
     // A null pointer gives a Null value.
-    Value(const char* text);  // NOLINT
+    Value(const char* text);         // NOLINT
     Value(const std::string& text);  // NOLINT
-    Value(std::string&& text);  // NOLINT
+    Value(std::string&& text);       // NOLINT
     // Pointers other than text would otherwise silently turn into a Boolean.
-    template <class T>
-    Value(const T*) = delete;
+    template <class T> Value(const T*) = delete;
     // The empty value of a kind: null, false, 0, 0.0, "", {} or []. A tag that is not exactly
     // one kind gives Null.
     explicit Value(Type type);

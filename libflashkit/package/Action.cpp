@@ -26,10 +26,10 @@ constexpr TypeName kTypeNames[] = {
 
 std::unique_ptr<Action> Action::newAction(Type type) {
     switch (type) {
-        case TypeTransferData: return std::make_unique<TransferDataAction>();
-        case TypeTransferMStarData: return std::make_unique<TransferMStarDataAction>();
-        case TypeTransferZVData: return std::make_unique<TransferZVDataAction>();
-        default: return nullptr;
+    case TypeTransferData: return std::make_unique<TransferDataAction>();
+    case TypeTransferMStarData: return std::make_unique<TransferMStarDataAction>();
+    case TypeTransferZVData: return std::make_unique<TransferZVDataAction>();
+    default: return nullptr;
     }
 }
 

@@ -20,9 +20,7 @@ const Sha256& Blob::hash() const {
     return m_hash;
 }
 
-std::string Blob::name() const {
-    return m_name.empty() ? hash().toString().substr(0, 7) : m_name;
-}
+std::string Blob::name() const { return m_name.empty() ? hash().toString().substr(0, 7) : m_name; }
 
 void Blob::setBytes(const uint8_t* bytes, size_t length) {
     setBytes(std::vector<uint8_t>(bytes, bytes + length));

@@ -37,7 +37,8 @@ struct FWKfwFile : private fwu::Noncopyable {
     virtual fwu::kfw::FileVersion version() const = 0;
     virtual const char* monitorProduct(size_t index) const = 0;
     virtual bool supportsMonitorProduct(const char* name) const = 0;
-    virtual fwu::kfw::Bundle* bundleForVersion(const fwu::kfw::DeviceVersionList* current) const = 0;
+    virtual fwu::kfw::Bundle*
+    bundleForVersion(const fwu::kfw::DeviceVersionList* current) const = 0;
     virtual void updateEstimatedTimeMargin(uint32_t seconds) = 0;
     virtual void updateMonitorProducts(const pocketjson::Value& json) = 0;
     virtual void updateTargetVersion(const pocketjson::Value& json) = 0;

@@ -14,8 +14,7 @@ namespace fwu::kfw {
 
 namespace {
 
-template <typename T>
-T* findItem(const std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
+template <typename T> T* findItem(const std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
     for (const auto& item : items)
         if (item->id() == id) return item.get();
     return nullptr;
@@ -64,24 +63,26 @@ size_t contentKey(const Action& action) {
 }
 
 size_t contentKey(const Bundle& bundle) {
-    size_t key = mix(mix(mix(0, bundle.estimatedTime()), bundle.items().size()), bundle.conditions().size());
+    size_t key =
+        mix(mix(mix(0, bundle.estimatedTime()), bundle.items().size()), bundle.conditions().size());
     return bundle.items().empty() ? key : mixID(key, bundle.items().front());
 }
 
 // Held objects by content hash, with their positions.
-template <typename T>
-using ByContent = std::unordered_multimap<size_t, std::pair<T*, size_t>>;
+template <typename T> using ByContent = std::unordered_multimap<size_t, std::pair<T*, size_t>>;
 
 template <typename T>
 void indexContent(ByContent<T>& index, const std::vector<std::unique_ptr<T>>& items) {
     index.clear();
-    for (size_t i = 0; i < items.size(); ++i) index.emplace(contentKey(*items[i]), std::make_pair(items[i].get(), i));
+    for (size_t i = 0; i < items.size(); ++i)
+        index.emplace(contentKey(*items[i]), std::make_pair(items[i].get(), i));
 }
 
 // registerItem through the content index: the first held object (lowest position) equal to
 // the argument wins, as in the scan.
 template <typename T, typename U>
-T* registerIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index, std::unique_ptr<U> item) {
+T* registerIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index,
+                   std::unique_ptr<U> item) {
     if (!item) return nullptr;
     const size_t key = contentKey(*item);
     const auto range = index.equal_range(key);
@@ -100,8 +101,7 @@ T* registerIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index, 
     return items.back().get();
 }
 
-template <typename T>
-bool unregisterItem(std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
+template <typename T> bool unregisterItem(std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
     for (auto it = items.begin(); it != items.end(); ++it) {
         if ((*it)->id() == id) {
             items.erase(it);
@@ -185,8 +185,7 @@ struct UuidHash {
     }
 };
 
-template <typename T>
-using FirstByID = std::unordered_map<Uuid, T*, UuidHash>;
+template <typename T> using FirstByID = std::unordered_map<Uuid, T*, UuidHash>;
 
 template <typename T>
 void indexFirst(FirstByID<T>& index, const std::vector<std::unique_ptr<T>>& items) {
@@ -195,8 +194,7 @@ void indexFirst(FirstByID<T>& index, const std::vector<std::unique_ptr<T>>& item
     for (const auto& item : items) index.emplace(item->id(), item.get());  // keeps the first
 }
 
-template <typename T>
-T* findIndexed(const FirstByID<T>& index, const Uuid& id) {
+template <typename T> T* findIndexed(const FirstByID<T>& index, const Uuid& id) {
     const auto found = index.find(id);
     return found == index.end() ? nullptr : found->second;
 }
@@ -271,19 +269,22 @@ Bundle* KfwFile::findBundle(const Uuid& id) const { return findItem(m_bundles, i
 
 Action* KfwFile::registerAction(std::unique_ptr<Action> action) {
     CriticalSectionLocker lock(&m_mutex);
-    if (m_registrationIndex) return registerIndexed(m_actions, m_registrationIndex->actions, std::move(action));
+    if (m_registrationIndex)
+        return registerIndexed(m_actions, m_registrationIndex->actions, std::move(action));
     return registerItem(m_actions, std::move(action));
 }
 
 Blob* KfwFile::registerBlob(std::unique_ptr<Blob> blob) {
     CriticalSectionLocker lock(&m_mutex);
-    if (m_registrationIndex) return registerIndexed(m_blobs, m_registrationIndex->blobs, std::move(blob));
+    if (m_registrationIndex)
+        return registerIndexed(m_blobs, m_registrationIndex->blobs, std::move(blob));
     return registerItem(m_blobs, std::move(blob));
 }
 
 Bundle* KfwFile::registerBundle(std::unique_ptr<Bundle> bundle) {
     CriticalSectionLocker lock(&m_mutex);
-    if (m_registrationIndex) return registerIndexed(m_bundles, m_registrationIndex->bundles, std::move(bundle));
+    if (m_registrationIndex)
+        return registerIndexed(m_bundles, m_registrationIndex->bundles, std::move(bundle));
     return registerItem(m_bundles, std::move(bundle));
 }
 
@@ -329,9 +330,9 @@ bool KfwFile::hasExtendFeature(ExtendFeature feature) const {
                            [type](const auto& action) { return action->type() == type; });
     };
     switch (feature) {
-        case ExtendFeatureMStarTransfer: return hasActionOfType(Action::TypeTransferMStarData);
-        case ExtendFeatureDeviceProfile: return !m_deviceProfile.empty();
-        case ExtendFeatureZVTransfer: return hasActionOfType(Action::TypeTransferZVData);
+    case ExtendFeatureMStarTransfer: return hasActionOfType(Action::TypeTransferMStarData);
+    case ExtendFeatureDeviceProfile: return !m_deviceProfile.empty();
+    case ExtendFeatureZVTransfer: return hasActionOfType(Action::TypeTransferZVData);
     }
     return false;
 }

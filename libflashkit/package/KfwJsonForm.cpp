@@ -7,7 +7,6 @@
 
 #include "core/CheckJson.h"
 #include "core/CriticalSectionLocker.h"
-#include "json/Value.h"
 #include "package/Action.h"
 #include "package/Blob.h"
 #include "package/Bundle.h"
@@ -17,6 +16,7 @@
 #include "package/TransferMStarDataAction.h"
 #include "package/TransferZVDataAction.h"
 #include "package/image/ImageFile.h"
+#include "json/Value.h"
 
 namespace fwu::kfw {
 

@@ -4,10 +4,8 @@
 namespace fwu::dev {
 
 const LegacyDevice kLegacyDevices[kLegacyDeviceCount] = {
-    {"Main/System", "PRG000", 0x100, 0},
-    {"Sub/Controller", "PRG001", 0x101, 0},
-    {"DP/FrontEnd", "INP027", 0x500, 0},
-    {"Font", "AIC653", 0x400, 0},
+    {"Main/System", "PRG000", 0x100, 0}, {"Sub/Controller", "PRG001", 0x101, 0},
+    {"DP/FrontEnd", "INP027", 0x500, 0}, {"Font", "AIC653", 0x400, 0},
     {"FPGA", "AIC904", 0x600, 1},
 };
 

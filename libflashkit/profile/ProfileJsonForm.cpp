@@ -8,9 +8,9 @@
 #include <string>
 
 #include "core/CheckJson.h"
-#include "json/Value.h"
 #include "profile/DeviceProfileList.h"
 #include "profile/DeviceVersionList.h"
+#include "json/Value.h"
 
 namespace fwu {
 
@@ -32,25 +32,25 @@ Value fromSigned32(uint32_t value) { return Value(static_cast<int32_t>(value)); 
 // The lenient 64-bit reading of a number of any kind; 0 when the value stands for none.
 int64_t toInt64(const Value& value) {
     switch (value.type()) {
-        case pocketjson::Boolean: return value.booleanValue() ? 1 : 0;
-        case pocketjson::Integer: return value.integerValue();
-        case pocketjson::Real: {
-            // Halves away from zero; the range test is false for NaN and keeps the cast defined.
-            const double rounded = std::round(value.realValue());
-            return rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0
-                       ? static_cast<int64_t>(rounded)
-                       : 0;
-        }
-        case pocketjson::String: {
-            // The whole text must be one number, in the same bases toUInt32 accepts.
-            const std::string& text = value.stringValue();
-            const char* begin = text.c_str();
-            char* end = nullptr;
-            errno = 0;
-            const long long number = std::strtoll(begin, &end, 0);
-            return errno == 0 && end == begin + text.size() ? number : 0;
-        }
-        default: return 0;
+    case pocketjson::Boolean: return value.booleanValue() ? 1 : 0;
+    case pocketjson::Integer: return value.integerValue();
+    case pocketjson::Real: {
+        // Halves away from zero; the range test is false for NaN and keeps the cast defined.
+        const double rounded = std::round(value.realValue());
+        return rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0
+                   ? static_cast<int64_t>(rounded)
+                   : 0;
+    }
+    case pocketjson::String: {
+        // The whole text must be one number, in the same bases toUInt32 accepts.
+        const std::string& text = value.stringValue();
+        const char* begin = text.c_str();
+        char* end = nullptr;
+        errno = 0;
+        const long long number = std::strtoll(begin, &end, 0);
+        return errno == 0 && end == begin + text.size() ? number : 0;
+    }
+    default: return 0;
     }
 }
 
@@ -125,7 +125,8 @@ void DeviceProfileList::fromJson(const Value& json) {
         profile.device = toSigned32(CheckJson(item, "device", pocketjson::Integer));
         profile.address = readOptionalInteger(item, "address");
         // Kept as its low 32 bits, whatever kind of number it came as.
-        profile.versionRepresentation = static_cast<uint32_t>(toInt64(item["versionRepresentation"]));
+        profile.versionRepresentation =
+            static_cast<uint32_t>(toInt64(item["versionRepresentation"]));
         profile.updateFlagIndex = readOptionalInteger(item, "updateFlagIndex");
         push(profile);
     }

@@ -16,8 +16,7 @@ namespace {
 constexpr uint32_t kLibraryVersion = 0x01010001u;
 constexpr uint32_t kCountUnknown = 0xFFFFFFFFu;
 
-template <typename Result, typename Body>
-Result Guard(Result onFailure, Body&& body) noexcept {
+template <typename Result, typename Body> Result Guard(Result onFailure, Body&& body) noexcept {
     try {
         return body();
     } catch (...) {
@@ -109,7 +108,8 @@ KIPC_EXPORT void IPC_LocalSocketRelease(IPC_LocalSocket* socket) {
     if (!socket) return;
     socket->close();
     IPC_LocalServer* server = socket->referenceServer();
-    std::unique_ptr<IPC_LocalSocket> owned = server ? server->removeConnectedSocket(socket) : nullptr;
+    std::unique_ptr<IPC_LocalSocket> owned =
+        server ? server->removeConnectedSocket(socket) : nullptr;
     if (!owned) owned.reset(socket);
 }
 
@@ -142,6 +142,8 @@ KIPC_EXPORT void IPC_SubprocessRelease(IPC_Subprocess* process, int milliseconds
     owned->wait(milliseconds);
 }
 
-KIPC_EXPORT bool IPC_ParentProcessIsRunning(void) { return IPC_Subprocess::parentProcessIsRunning(); }
+KIPC_EXPORT bool IPC_ParentProcessIsRunning(void) {
+    return IPC_Subprocess::parentProcessIsRunning();
+}
 
 }  // extern "C"

@@ -26,13 +26,15 @@ WaitOutcome waitReadable(int fd, int milliseconds) {
         FD_SET(fd, &readable);
         timeval timeout{static_cast<time_t>(remaining / 1000),
                         static_cast<suseconds_t>((remaining % 1000) * 1000)};
-        int ready = ::select(fd + 1, &readable, nullptr, nullptr, milliseconds < 0 ? nullptr : &timeout);
+        int ready =
+            ::select(fd + 1, &readable, nullptr, nullptr, milliseconds < 0 ? nullptr : &timeout);
         if (ready > 0) return FD_ISSET(fd, &readable) ? WaitOutcome::Ready : WaitOutcome::NotReady;
         if (ready == 0) return WaitOutcome::TimedOut;
         if (errno != EINTR) return WaitOutcome::Failed;
         if (milliseconds >= 0) {
-            remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                            .count();
+            remaining =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
             if (remaining < 0) return WaitOutcome::TimedOut;
         }
     }

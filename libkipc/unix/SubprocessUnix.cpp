@@ -62,8 +62,7 @@ bool SubprocessUnix::wait(int milliseconds) {
             }
         }
         int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {}
     }
     m_pid = 0;
     return true;

@@ -23,8 +23,7 @@ using ksys::KSysInfo;
 
 namespace {
 
-template <typename Result, typename Body>
-Result guarded(Result fallback, Body body) noexcept {
+template <typename Result, typename Body> Result guarded(Result fallback, Body body) noexcept {
     try {
         return body();
     } catch (...) {
@@ -32,17 +31,14 @@ Result guarded(Result fallback, Body body) noexcept {
     }
 }
 
-template <typename Item>
-Item* itemAt(KSysSnapshot* snapshot, int index) noexcept {
+template <typename Item> Item* itemAt(KSysSnapshot* snapshot, int index) noexcept {
     const auto* typed = dynamic_cast<const ItemSnapshot<Item>*>(snapshot);
     return typed ? typed->at(static_cast<std::uint32_t>(index)) : nullptr;
 }
 
-template <typename Item, typename Read>
-KSysSnapshot* createSnapshot(Read read) noexcept {
-    return guarded<KSysSnapshot*>(nullptr, [&]() -> KSysSnapshot* {
-        return new ItemSnapshot<Item>(read());
-    });
+template <typename Item, typename Read> KSysSnapshot* createSnapshot(Read read) noexcept {
+    return guarded<KSysSnapshot*>(
+        nullptr, [&]() -> KSysSnapshot* { return new ItemSnapshot<Item>(read()); });
 }
 
 const char* text(const std::string* value) { return value ? value->c_str() : ""; }
@@ -54,7 +50,8 @@ KSysSnapshot* processSnapshot(bool withCommandLines) noexcept {
         std::vector<KSysProcess> items;
         items.reserve(processes->size());
         for (ksys::ProcessInfo& info : *processes)
-            items.push_back(KSysProcess{std::move(info.name), info.pid, std::move(info.commandLine)});
+            items.push_back(
+                KSysProcess{std::move(info.name), info.pid, std::move(info.commandLine)});
         return new KSysProcessSnapshot(std::move(items));
     });
 }
@@ -237,9 +234,8 @@ KSYS_EXPORT const char* KSysEnumIPAddress(unsigned int flags, int index) {
 }
 
 KSYS_EXPORT KSysVGA* KSysEnumVGA(int index) {
-    return guarded<KSysVGA*>(nullptr, [index] {
-        return KSysInfo::instance().vgaAt(static_cast<std::uint32_t>(index));
-    });
+    return guarded<KSysVGA*>(
+        nullptr, [index] { return KSysInfo::instance().vgaAt(static_cast<std::uint32_t>(index)); });
 }
 
 KSYS_EXPORT KSysVGA* KSysGetVGAOfScreen(const char* path) {
@@ -267,9 +263,8 @@ KSYS_EXPORT const char* KSysEnumVGAMonitorPath(KSysVGA* vga, int index) {
 }
 
 KSYS_EXPORT KSysSnapshot* KSysCreateInstalledApplicationSnapshot(void) {
-    return createSnapshot<KSysApplication>([] {
-        return ksys::DesktopEntries::list(ksys::DesktopEntries::applicationFolders());
-    });
+    return createSnapshot<KSysApplication>(
+        [] { return ksys::DesktopEntries::list(ksys::DesktopEntries::applicationFolders()); });
 }
 KSYS_EXPORT KSysApplication* KSysEnumInstalledApplication(KSysSnapshot* snapshot, int index) {
     return itemAt<KSysApplication>(snapshot, index);

@@ -19,8 +19,7 @@ struct KSysSnapshot {
 namespace ksys {
 
 // A snapshot of one item kind; items keep their capture order and die with the snapshot.
-template <typename Item>
-class ItemSnapshot final : public KSysSnapshot {
+template <typename Item> class ItemSnapshot final : public KSysSnapshot {
 public:
     explicit ItemSnapshot(std::vector<Item> items) {
         items_.reserve(items.size());

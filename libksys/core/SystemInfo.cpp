@@ -85,7 +85,8 @@ const char* KSysInfo::pcSerialNumber() {
 const char* KSysInfo::userName() { return cached(userName_, HostFacts::userName); }
 
 const char* KSysInfo::localeName() {
-    return cached(localeName_, [] { return parseLocaleName(LocaleFacts::localeName()).identifier; });
+    return cached(localeName_,
+                  [] { return parseLocaleName(LocaleFacts::localeName()).identifier; });
 }
 
 const char* KSysInfo::localeLanguage() {
@@ -94,7 +95,8 @@ const char* KSysInfo::localeLanguage() {
 }
 
 const char* KSysInfo::localeCountry() {
-    return cached(localeCountry_, [] { return parseLocaleName(LocaleFacts::localeName()).country; });
+    return cached(localeCountry_,
+                  [] { return parseLocaleName(LocaleFacts::localeName()).country; });
 }
 
 const char* KSysInfo::decimalSeparator() {

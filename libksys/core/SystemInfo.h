@@ -44,18 +44,16 @@ public:
     KSysVGA* vgaOfScreen(const std::string& path);
 
 private:
-    template <typename Update>
-    const char* cached(std::string& slot, Update update) {
+    template <typename Update> const char* cached(std::string& slot, Update update) {
         if (slot.empty()) slot = update();
         return slot.c_str();
     }
     void readOsRelease();
     void readAdapters();
 
-    std::string osName_, osNameShort_, cpuArchitectureName_, kernelVersion_, buildNumber_,
-        pcName_, domainName_, cpuName_, pcModelName_, pcVendorName_, pcSerialNumber_,
-        userName_, localeName_, localeLanguage_, localeCountry_, decimalSeparator_,
-        thousandSeparator_, timezoneName_;
+    std::string osName_, osNameShort_, cpuArchitectureName_, kernelVersion_, buildNumber_, pcName_,
+        domainName_, cpuName_, pcModelName_, pcVendorName_, pcSerialNumber_, userName_, localeName_,
+        localeLanguage_, localeCountry_, decimalSeparator_, thousandSeparator_, timezoneName_;
     std::uint64_t memorySizeKiB_ = 0;
     std::vector<std::string> languages_;
     std::vector<std::string> addresses_;

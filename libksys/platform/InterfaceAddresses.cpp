@@ -36,7 +36,8 @@ std::vector<std::string> InterfaceAddresses::list(unsigned int flags) {
         const socklen_t length =
             kind == AddressFamily::IPv4 ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
         char host[NI_MAXHOST] = {};
-        if (getnameinfo(entry->ifa_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0)
+        if (getnameinfo(entry->ifa_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) ==
+            0)
             addresses.emplace_back(host);
     }
     return addresses;

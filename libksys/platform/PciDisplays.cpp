@@ -65,7 +65,8 @@ std::vector<KSysVGA> PciDisplays::list(const std::string& sysfsRoot,
             adapter.driverVersion =
                 FileSystem::readLine(sysfsRoot + "/module/" + adapter.driverName + "/version");
         }
-        const long long vram = parseSysfsNumber(FileSystem::readLine(device + "/mem_info_vram_total"), 10);
+        const long long vram =
+            parseSysfsNumber(FileSystem::readLine(device + "/mem_info_vram_total"), 10);
         if (vram > 0) adapter.vramSize = static_cast<unsigned long long>(vram) >> 20;
         adapter.monitorPaths = connectorsOf(device);
         adapters.push_back(std::move(adapter));

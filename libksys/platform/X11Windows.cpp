@@ -28,8 +28,8 @@ public:
         int format = 0;
         unsigned long after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, window, name, 0, 1 << 16, False, type, &actualType,
-                               &format, &count_, &after, &data) == Success) {
+        if (XGetWindowProperty(display, window, name, 0, 1 << 16, False, type, &actualType, &format,
+                               &count_, &after, &data) == Success) {
             data_ = data;
             format_ = format;
         }

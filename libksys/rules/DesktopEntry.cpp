@@ -25,10 +25,14 @@ std::optional<KSysApplication> parseDesktopEntry(const std::string& text) {
         std::size_t valueStart = equals + 1;
         while (valueStart < line.size() && line[valueStart] == ' ') ++valueStart;
         const std::string value = line.substr(valueStart);
-        if (key == "Name") application.name = value;
-        else if (key == "X-AppVersion") application.version = value;
-        else if (key == "Type") type = value;
-        else if (key == "Hidden") hidden = value;
+        if (key == "Name")
+            application.name = value;
+        else if (key == "X-AppVersion")
+            application.version = value;
+        else if (key == "Type")
+            type = value;
+        else if (key == "Hidden")
+            hidden = value;
     }
     if (type != "Application" || hidden == "true" || application.name.empty()) return std::nullopt;
     return application;

@@ -51,7 +51,8 @@ std::map<std::string, std::string> parseOsRelease(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
-        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+            line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos || equals == 0) continue;

@@ -16,8 +16,7 @@ using screenio::Trace;
 
 namespace {
 
-template <typename Body>
-KmError Guard(Body&& body) noexcept {
+template <typename Body> KmError Guard(Body&& body) noexcept {
     try {
         return body();
     } catch (...) {
@@ -27,9 +26,8 @@ KmError Guard(Body&& body) noexcept {
 
 // Runs one request against the handle's monitor and traces it.
 template <typename Body>
-KmError WithDevice(void* handle, Access access, uint16_t page, uint16_t usage,
-                   const uint8_t* data, uint32_t length, const int64_t* value,
-                   Body&& body) noexcept {
+KmError WithDevice(void* handle, Access access, uint16_t page, uint16_t usage, const uint8_t* data,
+                   uint32_t length, const int64_t* value, Body&& body) noexcept {
     return Guard([&]() -> KmError {
         std::shared_ptr<Device> device = HandleTable::instance().lookup(handle);
         KmError status = device ? body(*device) : SCREENIO_ERROR_INVALID_HANDLE;
@@ -87,9 +85,10 @@ SCREENIO_EXPORT KmError KmRetrieve(int32_t index, void** handle) {
 
 SCREENIO_EXPORT KmError KmGetFeatureValue(void* handle, uint16_t page, uint16_t usage,
                                           int64_t* value) {
-    return WithDevice(handle, Access::GetValue, page, usage, nullptr, 0, value, [&](Device& device) {
-        return value ? device.getValue(page, usage, value) : SCREENIO_ERROR_INVALID_ARGUMENT;
-    });
+    return WithDevice(
+        handle, Access::GetValue, page, usage, nullptr, 0, value, [&](Device& device) {
+            return value ? device.getValue(page, usage, value) : SCREENIO_ERROR_INVALID_ARGUMENT;
+        });
 }
 
 SCREENIO_EXPORT KmError KmSetFeatureValue(void* handle, uint16_t page, uint16_t usage,
@@ -100,36 +99,36 @@ SCREENIO_EXPORT KmError KmSetFeatureValue(void* handle, uint16_t page, uint16_t 
 
 SCREENIO_EXPORT KmError KmGetFeatureArray(void* handle, uint16_t page, uint16_t usage,
                                           uint8_t* buffer, uint32_t length) {
-    return WithDevice(handle, Access::GetArray, page, usage, buffer, length, nullptr,
-                      [&](Device& device) {
-        return buffer || length == 0 ? device.getArray(page, usage, buffer, length)
-                                     : SCREENIO_ERROR_INVALID_ARGUMENT;
-    });
+    return WithDevice(
+        handle, Access::GetArray, page, usage, buffer, length, nullptr, [&](Device& device) {
+            return buffer || length == 0 ? device.getArray(page, usage, buffer, length)
+                                         : SCREENIO_ERROR_INVALID_ARGUMENT;
+        });
 }
 
 SCREENIO_EXPORT KmError KmSetFeatureArray(void* handle, uint16_t page, uint16_t usage,
                                           const uint8_t* buffer, uint32_t length) {
-    return WithDevice(handle, Access::SetArray, page, usage, buffer, length, nullptr,
-                      [&](Device& device) {
-        return buffer || length == 0 ? device.setArray(page, usage, buffer, length)
-                                     : SCREENIO_ERROR_INVALID_ARGUMENT;
-    });
+    return WithDevice(
+        handle, Access::SetArray, page, usage, buffer, length, nullptr, [&](Device& device) {
+            return buffer || length == 0 ? device.setArray(page, usage, buffer, length)
+                                         : SCREENIO_ERROR_INVALID_ARGUMENT;
+        });
 }
 
 SCREENIO_EXPORT KmError KmGetFixedData(void* handle, uint16_t page, uint16_t usage, void*, void*,
                                        void*, uint8_t* flag, uint32_t* count) {
     return WithDevice(handle, Access::FixedData, page, usage, nullptr, 0, nullptr,
                       [&](Device& device) {
-        if (!flag || !count) return SCREENIO_ERROR_INVALID_ARGUMENT;
-        bool offered = false;
-        uint32_t length = 0;
-        KmError status = device.getFixedData(page, usage, &offered, &length);
-        if (status >= 0) {
-            if (offered) *flag = 0;
-            *count = length;
-        }
-        return status;
-    });
+                          if (!flag || !count) return SCREENIO_ERROR_INVALID_ARGUMENT;
+                          bool offered = false;
+                          uint32_t length = 0;
+                          KmError status = device.getFixedData(page, usage, &offered, &length);
+                          if (status >= 0) {
+                              if (offered) *flag = 0;
+                              *count = length;
+                          }
+                          return status;
+                      });
 }
 
 }  // extern "C"

@@ -18,11 +18,11 @@
 namespace screenio {
 namespace {
 
-constexpr uint32_t kDataBytes = 16; // enough to see a report's header without flooding the file
+constexpr uint32_t kDataBytes = 16;  // enough to see a report's header without flooding the file
 
 struct TraceFile {
     std::mutex mutex;
-    std::atomic<bool> opened{false}; // SCREENIO_TRACE has been looked at
+    std::atomic<bool> opened{false};  // SCREENIO_TRACE has been looked at
     std::atomic<bool> on{false};
     UniqueFd fd;
 };

@@ -22,7 +22,8 @@ uint16_t UsbVendorId() {
         if (!warned.exchange(true))
             std::fprintf(stderr,
                          "screenio: SCREENIO_USB_VENDOR_ID=%s is not a 16-bit USB vendor id; "
-                         "using 0x%04x\n", text, unsigned(built));
+                         "using 0x%04x\n",
+                         text, unsigned(built));
         return built;
     }
     return uint16_t(value);

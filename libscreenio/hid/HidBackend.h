@@ -15,8 +15,7 @@ namespace screenio::hid {
 // FF30). A search reads only what discovery tells; nothing is opened until a handle is taken.
 class HidBackend : public Backend {
 public:
-    explicit HidBackend(std::shared_ptr<HidTransport> transport,
-                        HidStallRetry retry = {});
+    explicit HidBackend(std::shared_ptr<HidTransport> transport, HidStallRetry retry = {});
 
     // The monitors in the transport's order, one per USB device: its monitor interfaces
     // together, in interface order. A descriptor that cannot be parsed, or one without a vendor

@@ -58,9 +58,9 @@ struct Locals {
     uint32_t usageTotal = 0;
     std::optional<uint32_t> minimum;  // (page << 16) | usage
     std::optional<uint32_t> maximum;
-    bool boundExtended = false;       // either bound was a 4-byte usage
+    bool boundExtended = false;  // either bound was a 4-byte usage
     int delimiterDepth = 0;
-    int delimiterSets = 0; // usage sets opened by Delimiter items; only the first counts
+    int delimiterSets = 0;  // usage sets opened by Delimiter items; only the first counts
 };
 
 struct ParseState {
@@ -147,8 +147,8 @@ void applyLastUsagePage(ParseState& s) {
 void addFeatureUsage(ParseState& s, const Item& item, uint32_t key, const HidField& field) {
     // Repeats count too: they cost lookups, and a descriptor could repeat a wide range forever.
     if (++s.featureUsagesDeclared > HidDescriptor::kMaxFeatureUsages)
-        reject(item.offset, "more than " + std::to_string(HidDescriptor::kMaxFeatureUsages) +
-                                " feature usages");
+        reject(item.offset,
+               "more than " + std::to_string(HidDescriptor::kMaxFeatureUsages) + " feature usages");
     s.features.emplace(key, field);
 }
 
@@ -233,7 +233,10 @@ void globalItem(ParseState& s, const Item& item) {
         g.logicalMaximum = g.logicalMinimum < 0 ? int64_t(signExtend(item.value, item.bytes))
                                                 : int64_t(item.value);
         break;
-    case 0x3: case 0x4: case 0x5: case 0x6: break;  // physical range and units: not needed
+    case 0x3:
+    case 0x4:
+    case 0x5:
+    case 0x6: break;  // physical range and units: not needed
     case 0x7:
         if (item.value > HidDescriptor::kMaxReportSize)
             reject(item.offset, "Report Size " + std::to_string(item.value) + " above " +
@@ -255,8 +258,8 @@ void globalItem(ParseState& s, const Item& item) {
         break;
     case 0xA:
         if (s.pushed.size() >= HidDescriptor::kMaxPushDepth)
-            reject(item.offset, "Push nested deeper than " +
-                                    std::to_string(HidDescriptor::kMaxPushDepth));
+            reject(item.offset,
+                   "Push nested deeper than " + std::to_string(HidDescriptor::kMaxPushDepth));
         s.pushed.push_back(g);
         break;
     case 0xB:
@@ -290,7 +293,7 @@ void localItem(ParseState& s, const Item& item) {
     }
 }
 
-} // namespace
+}  // namespace
 
 HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
     if (size == 0) throw std::invalid_argument("HID report descriptor rejected: empty");
@@ -313,7 +316,8 @@ HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
         item.tag = prefix >> 4;
         if (item.bytes > size - pos)
             reject(item.offset, "truncated item: " + std::to_string(item.bytes) +
-                                    " data bytes declared, " + std::to_string(size - pos) + " left");
+                                    " data bytes declared, " + std::to_string(size - pos) +
+                                    " left");
         for (uint8_t i = 0; i < item.bytes; ++i)
             item.value |= static_cast<uint32_t>(data[pos + i]) << (8 * i);
         pos += item.bytes;
@@ -326,8 +330,9 @@ HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
         }
     }
     if (s.collectionDepth != 0)
-        throw std::invalid_argument("HID report descriptor rejected: " +
-                                    std::to_string(s.collectionDepth) + " collection(s) not closed");
+        throw std::invalid_argument(
+            "HID report descriptor rejected: " + std::to_string(s.collectionDepth) +
+            " collection(s) not closed");
     if (s.locals.delimiterDepth != 0)
         throw std::invalid_argument("HID report descriptor rejected: Delimiter not closed");
 
@@ -360,4 +365,4 @@ std::optional<size_t> HidDescriptor::reportLength(ReportType type, uint8_t repor
     return (static_cast<size_t>(it->second) + 7) / 8;
 }
 
-} // namespace screenio::hid
+}  // namespace screenio::hid

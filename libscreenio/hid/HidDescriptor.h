@@ -21,9 +21,9 @@ public:
     // Bounds that keep a hostile descriptor from costing much time or memory. None is tighter
     // than the kernel's own: a descriptor the kernel binds must not hide a monitor from us.
     static constexpr size_t kMaxDescriptorBytes = 64 * 1024;
-    static constexpr size_t kMaxReportBytes = 16383;   // the kernel's report buffer, less the ID
-    static constexpr uint32_t kMaxReportSize = 256;    // bits per element
-    static constexpr uint32_t kMaxReportCount = 12288; // elements per item
+    static constexpr size_t kMaxReportBytes = 16383;    // the kernel's report buffer, less the ID
+    static constexpr uint32_t kMaxReportSize = 256;     // bits per element
+    static constexpr uint32_t kMaxReportCount = 12288;  // elements per item
     static constexpr size_t kMaxPushDepth = 16;
     // Usages before one main item; a range is cut at this many, a single Usage beyond it fails.
     static constexpr uint32_t kMaxUsages = 12288;
@@ -51,4 +51,4 @@ private:
     bool m_usesReportIds = false;
 };
 
-} // namespace screenio::hid
+}  // namespace screenio::hid

@@ -68,8 +68,8 @@ bool CopyIn(const HidField& field, std::vector<uint8_t>& report, const uint8_t* 
 
 }  // namespace
 
-HidDevice::HidDevice(std::shared_ptr<HidTransport> transport,
-                     std::vector<HidInterface> interfaces, HidStallRetry retry)
+HidDevice::HidDevice(std::shared_ptr<HidTransport> transport, std::vector<HidInterface> interfaces,
+                     HidStallRetry retry)
     : m_transport(std::move(transport)), m_retry(std::move(retry)) {
     if (!m_retry.now) m_retry.now = [] { return std::chrono::steady_clock::now(); };
     if (!m_retry.sleep)
@@ -212,8 +212,8 @@ KmError HidDevice::getValue(uint16_t page, uint16_t usage, int64_t* value) {
     uint64_t raw = 0;
     if (!ReportBits::read(report.data(), report.size(), field->bitOffset, field->bitSize, &raw))
         return SCREENIO_ERROR_IO;
-    *value = field->isSigned ? ReportBits::signExtend(raw, field->bitSize)
-                             : static_cast<int64_t>(raw);
+    *value =
+        field->isSigned ? ReportBits::signExtend(raw, field->bitSize) : static_cast<int64_t>(raw);
     return 0;
 }
 
@@ -252,8 +252,7 @@ KmError HidDevice::getArray(uint16_t page, uint16_t usage, uint8_t* buffer, uint
     return 0;
 }
 
-KmError HidDevice::setArray(uint16_t page, uint16_t usage, const uint8_t* buffer,
-                            uint32_t length) {
+KmError HidDevice::setArray(uint16_t page, uint16_t usage, const uint8_t* buffer, uint32_t length) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Target target;
     if (KmError status = targetFor(page, usage, &target); status < 0) return status;

@@ -21,8 +21,8 @@ namespace screenio::hid {
 struct HidStallRetry {
     std::chrono::milliseconds budget{100};
     std::chrono::milliseconds pause{5};
-    std::function<std::chrono::steady_clock::time_point()> now; // null: steady_clock
-    std::function<void(std::chrono::milliseconds)> sleep;       // null: sleep_for
+    std::function<std::chrono::steady_clock::time_point()> now;  // null: steady_clock
+    std::function<void(std::chrono::milliseconds)> sleep;        // null: sleep_for
 };
 
 // One HID interface of a monitor as a search found it, with its parsed report descriptor.
@@ -41,9 +41,9 @@ struct HidInterface {
 // other field gives SCREENIO_ERROR_LENGTH, as a value is a one-element access to it. Array
 // requests take exactly the field's byte length. Writes keep every other data bit of the
 // report, named by a usage or not, by reading it first; a value outside the field's logical
-// range (or its width) is refused with SCREENIO_ERROR_INVALID_ARGUMENT, never truncated. Fixed data needs no I/O: the
-// count is the byte length of a field of several elements, 0 for a single one (a one-byte
-// buffer thus looks like a value, though array requests of one byte still work on it). A
+// range (or its width) is refused with SCREENIO_ERROR_INVALID_ARGUMENT, never truncated. Fixed data
+// needs no I/O: the count is the byte length of a field of several elements, 0 for a single one (a
+// one-byte buffer thus looks like a value, though array requests of one byte still work on it). A
 // report read shorter than the descriptor declares is SCREENIO_ERROR_IO; none of it is used.
 //
 // A stalled read (EPIPE) is retried for a short while, as a monitor stalls while busy; a

@@ -12,10 +12,10 @@ namespace screenio::hid {
 // it. `node` is what `open` takes (a /dev/hidrawN path for the kernel transport).
 struct HidNodeInfo {
     std::string node;
-    std::string name;           // a short name for traces, such as "hidraw3"
+    std::string name;  // a short name for traces, such as "hidraw3"
     uint16_t vendorId = 0;
     uint16_t productId = 0;
-    std::string serial;         // empty when the device reports none
+    std::string serial;  // empty when the device reports none
     // What the monitor's lock, which keeps our programs apart across nodes and users, is named
     // after: the serial, with the device's place on the bus added when another device found
     // reports the same serial. Empty: only the node is locked.
@@ -27,8 +27,8 @@ struct HidNodeInfo {
     // before a reboot, so it tells this device from a later one on the same node. Empty when
     // unknown.
     std::string hidDevice;
-    int interfaceNumber = -1;   // the USB interface, -1 when there is no USB ancestor
-    std::vector<uint8_t> descriptor; // the report descriptor as the device declared it
+    int interfaceNumber = -1;         // the USB interface, -1 when there is no USB ancestor
+    std::vector<uint8_t> descriptor;  // the report descriptor as the device declared it
     // The node's device number (dev_t) when discovery knows it; with the descriptor, the ids
     // and `hidDevice`, it lets `open` tell that the node now belongs to another device. 0 when
     // unknown.

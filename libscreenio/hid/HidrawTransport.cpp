@@ -77,10 +77,14 @@ bool ParseNumber(std::string_view text, unsigned base, size_t maxDigits, uint32_
     uint64_t result = 0;
     for (char c : text) {
         unsigned digit;
-        if (c >= '0' && c <= '9') digit = unsigned(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = unsigned(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = unsigned(c - 'A' + 10);
-        else return false;
+        if (c >= '0' && c <= '9')
+            digit = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = unsigned(c - 'A' + 10);
+        else
+            return false;
         result = result * base + digit;
         if (result > UINT32_MAX) return false;
     }
@@ -109,8 +113,7 @@ struct HidId {
 bool ParseHidId(std::string_view text, HidId* id) {
     const std::vector<std::string_view> parts = SplitColons(text);
     return parts.size() == 3 && ParseNumber(parts[0], 16, 8, &id->bus) &&
-           ParseNumber(parts[1], 16, 8, &id->vendor) &&
-           ParseNumber(parts[2], 16, 8, &id->product);
+           ParseNumber(parts[1], 16, 8, &id->vendor) && ParseNumber(parts[2], 16, 8, &id->product);
 }
 
 // A DEVNAME is relative to the dev root and must stay below it.

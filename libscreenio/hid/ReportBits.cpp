@@ -26,8 +26,7 @@ bool ReportBits::read(const uint8_t* data, size_t size, uint32_t offset, uint32_
     return true;
 }
 
-bool ReportBits::write(uint8_t* data, size_t size, uint32_t offset, uint32_t bits,
-                       uint64_t value) {
+bool ReportBits::write(uint8_t* data, size_t size, uint32_t offset, uint32_t bits, uint64_t value) {
     if (!data || !inside(size, offset, bits)) return false;
     uint32_t done = 0;
     while (done < bits) {

@@ -39,7 +39,8 @@ std::string Base64::encode(const std::vector<uint8_t>& data) {
 }
 
 std::vector<uint8_t> Base64::decode(const std::string& text) {
-    if (text.size() % 4 != 0) throw std::runtime_error("base64 text has a length not a multiple of 4");
+    if (text.size() % 4 != 0)
+        throw std::runtime_error("base64 text has a length not a multiple of 4");
     std::vector<uint8_t> out;
     out.reserve(text.size() / 4 * 3);
     for (size_t i = 0; i < text.size(); i += 4) {

@@ -67,7 +67,7 @@ MonitorSpec LegacyMonitor() {
         FileDevice(0x400, "Font", "AIC653", 512, 4, 3, 0),
         FileDevice(0x600, "FPGA", "AIC904", 4096, 2, 0x10A, 0, true),
     };
-    monitor.latencyUs = 300; // a slow USB link, so progress can be watched
+    monitor.latencyUs = 300;  // a slow USB link, so progress can be watched
     monitor.restartMs = 3000;
     return monitor;
 }
@@ -128,7 +128,8 @@ MonitorSpec ZvMonitor() {
 
 SimConfig DemoSet::config() {
     SimConfig config;
-    config.monitors = {FilesMonitor(), LegacyMonitor(), MStarMonitor(), ZvMonitor(), RecoveryMonitor()};
+    config.monitors = {FilesMonitor(), LegacyMonitor(), MStarMonitor(), ZvMonitor(),
+                       RecoveryMonitor()};
     config.stateFile = stateFilePath();
     return config;
 }

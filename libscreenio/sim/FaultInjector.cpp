@@ -58,7 +58,8 @@ FaultInjector::Effects FaultInjector::onRequest(uint16_t page, uint16_t usage, A
 bool FaultInjector::active(uint16_t page, FaultEffect effect) const {
     for (size_t i = 0; i < m_rules.size(); ++i) {
         const FaultRule& rule = m_rules[i];
-        if ((rule.anyUsage || rule.page == page) && rule.effect == effect && covers(rule, m_counters[i]))
+        if ((rule.anyUsage || rule.page == page) && rule.effect == effect &&
+            covers(rule, m_counters[i]))
             return true;
     }
     return false;

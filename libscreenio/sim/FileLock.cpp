@@ -18,8 +18,7 @@ FileLock::FileLock(const std::string& path)
     do {
         result = ::flock(m_fd.get(), LOCK_EX);
     } while (result != 0 && errno == EINTR);
-    if (result != 0)
-        throw std::runtime_error("cannot lock " + path + ": " + std::strerror(errno));
+    if (result != 0) throw std::runtime_error("cannot lock " + path + ": " + std::strerror(errno));
 }
 
 FileLock::~FileLock() {

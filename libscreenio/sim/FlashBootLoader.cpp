@@ -15,13 +15,16 @@ constexpr uint32_t kSectorSize = 0x1000;
 SimImage::Check inspectAt(const SparseMemory& memory, uint32_t address, uint32_t end) {
     const uint32_t available = end > address ? end - address : 0;
     return SimImage::inspect(
-        [&memory, address](uint32_t offset, uint8_t* out, size_t length) { memory.read(address + offset, out, length); },
+        [&memory, address](uint32_t offset, uint8_t* out, size_t length) {
+            memory.read(address + offset, out, length);
+        },
         available);
 }
 
 }  // namespace
 
-FlashBootLoader::FlashBootLoader(const MonitorSpec& spec, SimMonitorState& state) : m_spec(spec), m_state(state) {}
+FlashBootLoader::FlashBootLoader(const MonitorSpec& spec, SimMonitorState& state)
+    : m_spec(spec), m_state(state) {}
 
 void FlashBootLoader::layout() {
     const std::vector<DeviceSpec>& devices = m_state.devices;
@@ -39,11 +42,13 @@ void FlashBootLoader::layout() {
 
 void FlashBootLoader::noteChange(uint32_t begin, uint32_t end) {
     for (size_t i = 0; i < m_state.devices.size(); ++i)
-        if (begin < m_regionEnd[i] && end > m_state.devices[i].address) m_state.boot[i].imageInFlash = true;
+        if (begin < m_regionEnd[i] && end > m_state.devices[i].address)
+            m_state.boot[i].imageInFlash = true;
 }
 
 bool FlashBootLoader::markerSet(const SparseMemory& memory, const DeviceSpec& device) const {
-    if (device.flagAddress > memory.size() || memory.size() - device.flagAddress < kMarkerLength) return false;
+    if (device.flagAddress > memory.size() || memory.size() - device.flagAddress < kMarkerLength)
+        return false;
     for (uint32_t i = 0; i < kMarkerLength; ++i)
         if (memory.at(device.flagAddress + i) != kMarkerByte) return false;
     return true;
@@ -75,7 +80,8 @@ void FlashBootLoader::bootScaler(SpiNorFlash& flash) {
 void FlashBootLoader::bootZv(const ZvFlashEngine& zv) {
     for (size_t i = 0; i < m_state.devices.size(); ++i) {
         DeviceSpec& device = m_state.devices[i];
-        if (device.updateFlagIndex >= 32 || !(m_state.zvFlags >> device.updateFlagIndex & 1u)) continue;
+        if (device.updateFlagIndex >= 32 || !(m_state.zvFlags >> device.updateFlagIndex & 1u))
+            continue;
         const SimImage::Check image = inspectAt(zv.memory(), device.address, m_regionEnd[i]);
         m_state.boot[i].boots = image.valid;
         if (image.valid) device.version = image.version;

@@ -47,7 +47,7 @@ private:
 
     const MonitorSpec& m_spec;
     SimMonitorState& m_state;
-    std::vector<uint32_t> m_regionEnd; // per device
+    std::vector<uint32_t> m_regionEnd;  // per device
 };
 
 }  // namespace screenio::sim

@@ -64,14 +64,12 @@ KmError MStarBridge::writeData(const uint8_t* report, uint32_t length) {
         }
         m_flash.write(data, m_length);
         return 0;
-    case kTargetFlashEnd:
-        endCommand();
-        return 0;
+    case kTargetFlashEnd: endCommand(); return 0;
     case kTargetLeaveIsp:
         endCommand();
         m_isp = false;
         return 0;
-    default: // 0x1192 is read, not written
+    default:  // 0x1192 is read, not written
         return SCREENIO_ERROR_REJECTED;
     }
 }
@@ -95,7 +93,7 @@ KmError MStarBridge::readData(uint8_t* report, uint32_t length) {
 }
 
 bool MStarBridge::changes(const uint8_t* report, uint32_t length) const {
-    if (!m_haveTarget) return false; // refused: nothing happens
+    if (!m_haveTarget) return false;  // refused: nothing happens
     switch (m_target) {
     case kTargetEnterIsp:
     case kTargetLeaveIsp: return true;

@@ -57,8 +57,8 @@ private:
     uint16_t m_length = 0;
     bool m_haveTarget = false;
     bool m_isp = false;
-    bool m_commandOpen = false; // the flash is selected for a command from 0x1092
-    bool m_commandReads = false; // ... and that command is a status or data read
+    bool m_commandOpen = false;   // the flash is selected for a command from 0x1092
+    bool m_commandReads = false;  // ... and that command is a status or data read
 };
 
 }  // namespace screenio::sim

@@ -40,8 +40,10 @@ void RecordFileProtocol::build() {
     RecordFileSystem& files = m_state.files;
     files.clear();
     for (const DeviceSpec& d : m_state.devices)
-        if (!files.find(d.fileName)) files.addPermanent(d.fileName, d.recordSize, d.recordCount, {}, false);
-    for (const FileSpec& f : m_spec.files) files.addPermanent(f.name, f.recordSize, f.recordCount, f.content, false);
+        if (!files.find(d.fileName))
+            files.addPermanent(d.fileName, d.recordSize, d.recordCount, {}, false);
+    for (const FileSpec& f : m_spec.files)
+        files.addPermanent(f.name, f.recordSize, f.recordCount, f.content, false);
     regenerateDeviceFiles();
 }
 
@@ -51,7 +53,8 @@ void RecordFileProtocol::regenerateDeviceFiles() {
     const size_t n = devices.size();
     const uint16_t count = static_cast<uint16_t>(n);
     const uint16_t nameSize = static_cast<uint16_t>(m_spec.deviceNameRecordSize);
-    std::vector<uint8_t> names(n * nameSize, 0), fileNames(n * 8, 0), versions(n * 4, 0), orders(n * 4, 0);
+    std::vector<uint8_t> names(n * nameSize, 0), fileNames(n * 8, 0), versions(n * 4, 0),
+        orders(n * 4, 0);
     for (size_t i = 0; i < n; ++i) {
         putText(&names[i * nameSize], nameSize, devices[i].name);
         putText(&fileNames[i * 8], 8, devices[i].fileName);
@@ -97,7 +100,8 @@ KmError RecordFileProtocol::writePage(const uint8_t* in) {
 }
 
 KmError RecordFileProtocol::requestPage(const uint8_t* in) {
-    if (KmError status = m_state.files.checkPage(nameAt(in), le::get16(in + 6), le::get16(in + 8)); status < 0)
+    if (KmError status = m_state.files.checkPage(nameAt(in), le::get16(in + 6), le::get16(in + 8));
+        status < 0)
         return status;
     std::array<uint8_t, 10> head{};
     std::copy_n(in, head.size(), head.begin());
@@ -109,7 +113,8 @@ KmError RecordFileProtocol::readPage(uint8_t* out, bool wrongEcho) const {
     if (!m_state.selection.pageRead) return SCREENIO_ERROR_REJECTED;
     const std::array<uint8_t, 10>& head = *m_state.selection.pageRead;
     std::fill_n(out, kReportLength, 0);
-    KmError status = m_state.files.readPage(nameAt(head.data()), le::get16(&head[6]), le::get16(&head[8]), out + 10);
+    KmError status = m_state.files.readPage(nameAt(head.data()), le::get16(&head[6]),
+                                            le::get16(&head[8]), out + 10);
     if (status < 0) return status;
     std::copy(head.begin(), head.end(), out);
     if (wrongEcho) le::put16(out + 8, static_cast<uint16_t>(le::get16(&head[8]) + 1));
@@ -142,7 +147,8 @@ void RecordFileProtocol::install() {
         const int64_t now = SimClock::nowUs();
         std::vector<RecordFile> ready;
         for (const RecordFile* temp : m_state.files.files())
-            if (temp->temporary && RecordFileSystem::completeAndVerified(*temp, now)) ready.push_back(*temp);
+            if (temp->temporary && RecordFileSystem::completeAndVerified(*temp, now))
+                ready.push_back(*temp);
         for (const RecordFile& temp : ready) installOne(temp);
     }
     m_state.files.removeTemporaries();

@@ -13,9 +13,8 @@ namespace screenio::sim {
 namespace {
 
 bool printableName(const std::string& name) {
-    return name.size() == 6 && std::all_of(name.begin(), name.end(), [](char c) {
-               return c >= 0x20 && c <= 0x7E;
-           });
+    return name.size() == 6 &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
 std::vector<uint8_t> packBits(const std::vector<bool>& bits) {
@@ -94,8 +93,10 @@ KmError RecordFileSystem::writePage(const std::string& name, uint16_t record, ui
     if (KmError status = checkPage(name, record, page); status < 0) return status;
     RecordFile& file = *findMutable(name);
     if (file.readOnly) return SCREENIO_ERROR_REJECTED;
-    size_t offset = static_cast<size_t>(record) * file.recordSize + static_cast<size_t>(page) * kPageSize;
-    size_t bytes = std::min<size_t>(kPageSize, file.recordSize - static_cast<size_t>(page) * kPageSize);
+    size_t offset =
+        static_cast<size_t>(record) * file.recordSize + static_cast<size_t>(page) * kPageSize;
+    size_t bytes =
+        std::min<size_t>(kPageSize, file.recordSize - static_cast<size_t>(page) * kPageSize);
     std::copy_n(data, bytes, file.content.begin() + static_cast<std::ptrdiff_t>(offset));
     ++file.writeGeneration;
     if (file.temporary)
@@ -108,8 +109,10 @@ KmError RecordFileSystem::readPage(const std::string& name, uint16_t record, uin
     if (KmError status = checkPage(name, record, page); status < 0) return status;
     const RecordFile& file = *find(name);
     std::fill_n(out, kPageSize, 0);
-    size_t offset = static_cast<size_t>(record) * file.recordSize + static_cast<size_t>(page) * kPageSize;
-    size_t bytes = std::min<size_t>(kPageSize, file.recordSize - static_cast<size_t>(page) * kPageSize);
+    size_t offset =
+        static_cast<size_t>(record) * file.recordSize + static_cast<size_t>(page) * kPageSize;
+    size_t bytes =
+        std::min<size_t>(kPageSize, file.recordSize - static_cast<size_t>(page) * kPageSize);
     std::copy_n(file.content.begin() + static_cast<std::ptrdiff_t>(offset), bytes, out);
     return 0;
 }
@@ -153,7 +156,7 @@ void RecordFileSystem::put(RecordFile file) {
 nlohmann::json RecordFileSystem::save(int64_t nowUs) const {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& [name, file] : m_files) {
-        if (file.readOnly) continue; // regenerated from the devices on load
+        if (file.readOnly) continue;  // regenerated from the devices on load
         nlohmann::json entry = {
             {"name", name},
             {"recordSize", file.recordSize},
@@ -183,15 +186,18 @@ RecordFile RecordFileSystem::fileFromJson(const nlohmann::json& entry, int64_t n
     file.temporary = entry.at("temporary").get<bool>();
     file.content = Base64::decode(entry.at("content").get<std::string>());
     file.writeGeneration = entry.at("writeGeneration").get<uint64_t>();
-    if (!printableName(file.name)) throw std::runtime_error("file name '" + file.name + "' is not six characters");
+    if (!printableName(file.name))
+        throw std::runtime_error("file name '" + file.name + "' is not six characters");
     if (file.content.size() != file.byteSize())
-        throw std::runtime_error("file " + file.name + " holds " + std::to_string(file.content.size()) +
-                                 " bytes instead of " + std::to_string(file.byteSize()));
+        throw std::runtime_error("file " + file.name + " holds " +
+                                 std::to_string(file.content.size()) + " bytes instead of " +
+                                 std::to_string(file.byteSize()));
     if (file.temporary) {
         std::vector<uint8_t> bits = Base64::decode(entry.at("writtenPages").get<std::string>());
         size_t pages = static_cast<size_t>(file.pagesPerRecord()) * file.recordCount;
         if (bits.size() != (pages + 7) / 8)
-            throw std::runtime_error("file " + file.name + " has a written-page set of the wrong size");
+            throw std::runtime_error("file " + file.name +
+                                     " has a written-page set of the wrong size");
         file.writtenPages.resize(pages);
         for (size_t i = 0; i < pages; ++i) file.writtenPages[i] = (bits[i / 8] >> (i % 8)) & 1u;
     }

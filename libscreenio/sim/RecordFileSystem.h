@@ -13,20 +13,20 @@ namespace screenio::sim {
 
 // One file of the monitor: `recordCount` records of `recordSize` bytes.
 struct RecordFile {
-    std::string name; // six characters
+    std::string name;  // six characters
     uint16_t recordSize = 0;
     uint16_t recordCount = 0;
     std::vector<uint8_t> content;
-    bool temporary = false; // created by the host; dropped at the next restart
-    bool readOnly = false;  // generated from the monitor's state; refuses page writes
+    bool temporary = false;  // created by the host; dropped at the next restart
+    bool readOnly = false;   // generated from the monitor's state; refuses page writes
     // Temporary files: which pages were written since creation (record-major order).
     std::vector<bool> writtenPages;
     // Grows with every page write, so a CRC knows whether it still covers the content.
     uint64_t writeGeneration = 0;
 
     bool crcStarted = false;
-    uint64_t crcGeneration = 0; // writeGeneration when the CRC was started
-    int64_t crcBusyUntilUs = 0; // SimClock::nowUs
+    uint64_t crcGeneration = 0;  // writeGeneration when the CRC was started
+    int64_t crcBusyUntilUs = 0;  // SimClock::nowUs
     uint32_t crcValue = 0;
 
     uint32_t pagesPerRecord() const { return (recordSize + 511u) / 512u; }

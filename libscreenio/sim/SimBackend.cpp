@@ -23,7 +23,8 @@ std::vector<std::shared_ptr<Device>> SimBackend::find() {
     std::vector<std::shared_ptr<Device>> found;
     for (const auto& monitor : m_monitors)
         if (monitor->present())
-            found.push_back(std::make_shared<SimConnection>(monitor, monitor->connection(), m_store));
+            found.push_back(
+                std::make_shared<SimConnection>(monitor, monitor->connection(), m_store));
     return found;
 }
 

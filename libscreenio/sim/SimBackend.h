@@ -34,7 +34,7 @@ public:
 private:
     std::vector<std::shared_ptr<SimMonitor>> m_monitors;
     std::string m_stateFile;
-    std::shared_ptr<SimStateStore> m_store; // null without a state file
+    std::shared_ptr<SimStateStore> m_store;  // null without a state file
 };
 
 }  // namespace screenio::sim

@@ -126,8 +126,9 @@ UsageId ParseUsage(const json& value, const std::string& path) {
     std::string text = value.get<std::string>();
     size_t slash = text.find('/');
     auto hex = [&](const std::string& part) -> uint16_t {
-        if (part.empty() || part.size() > 4 ||
-            !std::all_of(part.begin(), part.end(), [](char c) { return std::isxdigit(uint8_t(c)); }))
+        if (part.empty() || part.size() > 4 || !std::all_of(part.begin(), part.end(), [](char c) {
+                return std::isxdigit(uint8_t(c));
+            }))
             Fail(path, message);
         return uint16_t(std::stoul(part, nullptr, 16));
     };
@@ -167,9 +168,9 @@ bool HasFlash(MonitorKind kind) { return kind == MonitorKind::MStar || kind == M
 
 DeviceSpec ParseDevice(const json& object, const std::string& path, const MonitorSpec& monitor) {
     CheckMembers(object, path,
-                 {"id", "name", "fileName", "recordSize", "recordCount", "version",
-                  "displayOrder", "hexVersion", "versionText", "address", "flagAddress",
-                  "updateFlagIndex", "boots"});
+                 {"id", "name", "fileName", "recordSize", "recordCount", "version", "displayOrder",
+                  "hexVersion", "versionText", "address", "flagAddress", "updateFlagIndex",
+                  "boots"});
     DeviceSpec device;
     if (!Find(object, "id")) Fail(Member(path, "id"), "missing");
     ReadUnsigned(object, path, "id", device.id);
@@ -180,8 +181,8 @@ DeviceSpec ParseDevice(const json& object, const std::string& path, const Monito
     if (HasFileSystem(monitor.kind)) {
         ReadText(object, path, "fileName", device.fileName, 6, 6, true);
     } else if (Find(object, "fileName")) {
-        Fail(Member(path, "fileName"), std::string("not used by ") + KindName(monitor.kind) +
-                                           " monitors");
+        Fail(Member(path, "fileName"),
+             std::string("not used by ") + KindName(monitor.kind) + " monitors");
     }
     ReadUnsigned(object, path, "recordSize", device.recordSize);
     ReadUnsigned(object, path, "recordCount", device.recordCount);
@@ -193,12 +194,13 @@ DeviceSpec ParseDevice(const json& object, const std::string& path, const Monito
     ReadUnsigned(object, path, "flagAddress", device.flagAddress);
     ReadUnsigned(object, path, "updateFlagIndex", device.updateFlagIndex);
     if (Find(object, "boots") && !HasFlash(monitor.kind))
-        Fail(Member(path, "boots"), std::string("not used by ") + KindName(monitor.kind) + " monitors");
+        Fail(Member(path, "boots"),
+             std::string("not used by ") + KindName(monitor.kind) + " monitors");
     device.boots = ReadBool(object, path, "boots", device.boots);
 
     if (HasFlash(monitor.kind) && device.address >= monitor.flashSize)
-        Fail(Member(path, "address"), "outside the flash (flashSize " +
-                                          std::to_string(monitor.flashSize) + ")");
+        Fail(Member(path, "address"),
+             "outside the flash (flashSize " + std::to_string(monitor.flashSize) + ")");
     if (monitor.kind == MonitorKind::MStar && Find(object, "flagAddress") &&
         uint64_t(device.flagAddress) + 4 > monitor.flashSize)
         Fail(Member(path, "flagAddress"), "the 4-byte marker lies outside the flash");
@@ -232,12 +234,13 @@ FileSpec ParseFile(const json& object, const std::string& path) {
 }
 
 FaultRule ParseFault(const json& object, const std::string& path) {
-    CheckMembers(object, path, {"usage", "access", "first", "count", "effect", "status", "absentMs"});
+    CheckMembers(object, path,
+                 {"usage", "access", "first", "count", "effect", "status", "absentMs"});
     FaultRule rule;
     const json* usage = Find(object, "usage");
     if (!usage) Fail(Member(path, "usage"), "missing");
     if (usage->is_string() && usage->get<std::string>() == "*") {
-        rule.anyUsage = true; // counts every request, so a test can interrupt a flow anywhere
+        rule.anyUsage = true;  // counts every request, so a test can interrupt a flow anywhere
     } else {
         UsageId id = ParseUsage(*usage, Member(path, "usage"));
         rule.page = id.page;
@@ -305,8 +308,8 @@ void CheckDevices(const MonitorSpec& monitor, const std::string& path) {
 
 void CheckFiles(const MonitorSpec& monitor, const std::string& path) {
     if (!monitor.files.empty() && !HasFileSystem(monitor.kind))
-        Fail(Member(path, "files"), std::string("not used by ") + KindName(monitor.kind) +
-                                        " monitors");
+        Fail(Member(path, "files"),
+             std::string("not used by ") + KindName(monitor.kind) + " monitors");
     std::set<std::string> names;
     for (const DeviceSpec& device : monitor.devices) names.insert(device.fileName);
     if (monitor.kind == MonitorKind::Files)
@@ -319,11 +322,29 @@ void CheckFiles(const MonitorSpec& monitor, const std::string& path) {
 
 MonitorSpec ParseMonitor(const json& object, const std::string& path) {
     CheckMembers(object, path,
-                 {"product", "serial", "kind", "devices", "files", "withoutUsages", "faults",
-                  "serialReportLength", "latencyUs", "requestTimeUs", "restartMs", "crcBusyMs",
-                  "deviceNameRecordSize", "flashSize", "pageProgramUs", "sectorEraseMs",
-                  "blockEraseMs", "statusWriteMs", "zvEraseMs", "zvChecksumMsPerBlock",
-                  "zvInfoReportLength", "mstarPowerCycleMs", "claim"});
+                 {"product",
+                  "serial",
+                  "kind",
+                  "devices",
+                  "files",
+                  "withoutUsages",
+                  "faults",
+                  "serialReportLength",
+                  "latencyUs",
+                  "requestTimeUs",
+                  "restartMs",
+                  "crcBusyMs",
+                  "deviceNameRecordSize",
+                  "flashSize",
+                  "pageProgramUs",
+                  "sectorEraseMs",
+                  "blockEraseMs",
+                  "statusWriteMs",
+                  "zvEraseMs",
+                  "zvChecksumMsPerBlock",
+                  "zvInfoReportLength",
+                  "mstarPowerCycleMs",
+                  "claim"});
     MonitorSpec monitor;
     monitor.kind = ReadName<MonitorKind>(object, path, "kind",
                                          {{"files", MonitorKind::Files},
@@ -353,16 +374,15 @@ MonitorSpec ParseMonitor(const json& object, const std::string& path) {
                                            monitor.claim);
 
     // Report and record sizes travel in 16 bits; larger values would only allocate memory.
-    for (auto [key, value] : {std::pair<const char*, uint32_t>{"serialReportLength",
-                                                               monitor.serialReportLength},
-                              {"deviceNameRecordSize", monitor.deviceNameRecordSize},
-                              {"zvInfoReportLength", monitor.zvInfoReportLength}})
+    for (auto [key, value] :
+         {std::pair<const char*, uint32_t>{"serialReportLength", monitor.serialReportLength},
+          {"deviceNameRecordSize", monitor.deviceNameRecordSize},
+          {"zvInfoReportLength", monitor.zvInfoReportLength}})
         if (value > 0xFFFF) Fail(Member(path, key), "expected at most 65535");
     if (monitor.deviceNameRecordSize == 0)
         Fail(Member(path, "deviceNameRecordSize"), "expected 1 or more");
-    if (HasFlash(monitor.kind) &&
-        (monitor.flashSize < 0x10000 || monitor.flashSize > 0x1000000 ||
-         monitor.flashSize % 0x10000 != 0))
+    if (HasFlash(monitor.kind) && (monitor.flashSize < 0x10000 || monitor.flashSize > 0x1000000 ||
+                                   monitor.flashSize % 0x10000 != 0))
         Fail(Member(path, "flashSize"), "expected a multiple of 65536 from 65536 to 16777216");
 
     ReadText(object, path, "serial", monitor.serial, 1, 8, true);
@@ -373,7 +393,8 @@ MonitorSpec ParseMonitor(const json& object, const std::string& path) {
 
     const json& devices = ReadArray(object, path, "devices");
     for (size_t i = 0; i < devices.size(); ++i)
-        monitor.devices.push_back(ParseDevice(devices[i], Element(Member(path, "devices"), i), monitor));
+        monitor.devices.push_back(
+            ParseDevice(devices[i], Element(Member(path, "devices"), i), monitor));
     CheckDevices(monitor, path);
 
     const json& files = ReadArray(object, path, "files");
@@ -398,8 +419,10 @@ json ParseRejectingDuplicates(const std::string& text) {
     std::vector<std::set<std::string>> keys;
     std::string duplicate;
     json::parser_callback_t callback = [&](int, json::parse_event_t event, json& parsed) {
-        if (event == json::parse_event_t::object_start) keys.emplace_back();
-        else if (event == json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
+        if (event == json::parse_event_t::object_start)
+            keys.emplace_back();
+        else if (event == json::parse_event_t::object_end && !keys.empty())
+            keys.pop_back();
         else if (event == json::parse_event_t::key && !keys.empty() && duplicate.empty() &&
                  !keys.back().insert(parsed.get<std::string>()).second)
             duplicate = parsed.get<std::string>();
@@ -453,7 +476,8 @@ SimConfig SimConfig::load(const std::string& path) {
     text << in.rdbuf();
     if (in.bad()) throw std::runtime_error(path + ": cannot read");
     size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, std::max<size_t>(slash, 1));
+    std::string folder =
+        slash == std::string::npos ? "." : path.substr(0, std::max<size_t>(slash, 1));
     try {
         return parse(text.str(), folder);
     } catch (const std::runtime_error& error) {

@@ -10,7 +10,7 @@ namespace screenio::sim {
 // A description of simulated monitors, as read from a JSON file (schema in docs/simulator.md).
 struct SimConfig {
     std::vector<MonitorSpec> monitors;
-    std::string stateFile; // empty: state lives in this process only
+    std::string stateFile;  // empty: state lives in this process only
 
     // Parses and checks a description. `folder` resolves a relative "stateFile". Throws
     // std::runtime_error naming the offending member, such as

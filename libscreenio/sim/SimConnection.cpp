@@ -10,8 +10,7 @@ SimConnection::SimConnection(std::shared_ptr<SimMonitor> monitor, uint64_t conne
                              std::shared_ptr<SimStateStore> store)
     : m_monitor(std::move(monitor)), m_connection(connection), m_store(std::move(store)) {}
 
-template <typename Request>
-KmError SimConnection::run(Request&& request) {
+template <typename Request> KmError SimConnection::run(Request&& request) {
     if (m_store) m_store->beforeRequest();
     KmError status = request();
     if (m_store) m_store->afterRequest();
@@ -27,8 +26,7 @@ KmError SimConnection::acquire() {
     return 0;
 }
 
-KmError SimConnection::getFixedData(uint16_t page, uint16_t usage, bool* offered,
-                                    uint32_t* count) {
+KmError SimConnection::getFixedData(uint16_t page, uint16_t usage, bool* offered, uint32_t* count) {
     return run([&] { return m_monitor->getFixedData(m_connection, page, usage, offered, count); });
 }
 

@@ -30,13 +30,12 @@ public:
     std::string describe() const override;
 
 private:
-    template <typename Request>
-    KmError run(Request&& request);
+    template <typename Request> KmError run(Request&& request);
 
     // Shared, so a handle kept past a backend's replacement still reaches a live monitor.
     std::shared_ptr<SimMonitor> m_monitor;
     uint64_t m_connection;
-    std::shared_ptr<SimStateStore> m_store; // null without a state file
+    std::shared_ptr<SimStateStore> m_store;  // null without a state file
 };
 
 }  // namespace screenio::sim

@@ -25,8 +25,8 @@ constexpr uint8_t kFeature = 0xB0;
 
 constexpr uint32_t kApplication = 0x01;
 constexpr uint32_t kCollectionUsage = 0x01;
-constexpr uint32_t kConstant = 0x01;         // Feature flags: Cnst,Var,Abs for the padding
-constexpr uint32_t kDataVariable = 0x02;     // Data,Var,Abs
+constexpr uint32_t kConstant = 0x01;      // Feature flags: Cnst,Var,Abs for the padding
+constexpr uint32_t kDataVariable = 0x02;  // Data,Var,Abs
 constexpr uint32_t kBufferedBytes = 0x0100;
 
 const uint16_t kVendorPages[] = {0xFF00, 0xFF01, 0xFF02, 0xFF30};
@@ -49,8 +49,10 @@ void Emit(std::vector<uint8_t>& out, uint8_t prefix, uint32_t value) {
 // written 26 FF 00 as devices usually do.
 void EmitSigned(std::vector<uint8_t>& out, uint8_t prefix, int64_t value) {
     uint8_t bytes = 4;
-    if (value >= -0x80 && value <= 0x7F) bytes = 1;
-    else if (value >= -0x8000 && value <= 0x7FFF) bytes = 2;
+    if (value >= -0x80 && value <= 0x7F)
+        bytes = 1;
+    else if (value >= -0x8000 && value <= 0x7FFF)
+        bytes = 2;
     EmitBytes(out, prefix, static_cast<uint32_t>(value), bytes);
 }
 
@@ -75,7 +77,7 @@ struct SimHidBridge::Report {
     SimUsage usage;
     bool value = false;
     ValueLayout layout;
-    size_t length = 0; // data bytes without the report ID
+    size_t length = 0;  // data bytes without the report ID
 };
 
 SimHidBridge::SimHidBridge(std::shared_ptr<SimMonitor> monitor) : m_monitor(std::move(monitor)) {

@@ -49,7 +49,7 @@ private:
     struct Report;
     std::shared_ptr<SimMonitor> m_monitor;
     std::vector<uint8_t> m_descriptor;
-    std::vector<std::shared_ptr<const Report>> m_reports; // index = report ID - 1
+    std::vector<std::shared_ptr<const Report>> m_reports;  // index = report ID - 1
 };
 
 }  // namespace screenio::sim

@@ -20,7 +20,7 @@ struct SimHidTransport::Node {
     struct Rule {
         TestRequest request = TestRequest::Get;
         int error = 0;
-        uint32_t base = 0; // requests made before the rule was added
+        uint32_t base = 0;  // requests made before the rule was added
         uint32_t first = 1;
         uint32_t count = 1;
     };
@@ -131,7 +131,7 @@ std::vector<hid::HidNodeInfo> SimHidTransport::enumerate(uint16_t vendorId) {
 }
 
 std::unique_ptr<hid::HidConnection> SimHidTransport::open(const hid::HidNodeInfo& info,
-                                                           int* error) {
+                                                          int* error) {
     int ignored = 0;
     if (!error) error = &ignored;
     const auto it = m_nodes.find(info.node);

@@ -53,7 +53,7 @@ public:
 private:
     struct Node;
     class Connection;
-    std::shared_ptr<Node> node(const std::string& name) const; // throws for an unknown name
+    std::shared_ptr<Node> node(const std::string& name) const;  // throws for an unknown name
 
     std::shared_ptr<SimBackend> m_backend;
     uint16_t m_vendorId;

@@ -24,7 +24,8 @@ SimImage::Check SimImage::inspect(const Reader& read, uint32_t available) {
     read(0, header, std::min<size_t>(available, kCheckedHeader));
     if (std::memcmp(header, kMagic, sizeof kMagic) != 0) return check;
     check.version = le::get32(header + 4);
-    if (available < kCheckedHeader || std::memcmp(header + 8, kCheckedTag, sizeof kCheckedTag) != 0) {
+    if (available < kCheckedHeader ||
+        std::memcmp(header + 8, kCheckedTag, sizeof kCheckedTag) != 0) {
         check.form = Form::Short;
         check.valid = true;
         return check;
@@ -47,8 +48,9 @@ SimImage::Check SimImage::inspect(const Reader& read, uint32_t available) {
 
 SimImage::Check SimImage::inspect(const uint8_t* bytes, size_t length) {
     const uint32_t available = uint32_t(std::min<size_t>(length, UINT32_MAX));
-    return inspect([bytes](uint32_t offset, uint8_t* out, size_t n) { std::memcpy(out, bytes + offset, n); },
-                   available);
+    return inspect(
+        [bytes](uint32_t offset, uint8_t* out, size_t n) { std::memcpy(out, bytes + offset, n); },
+        available);
 }
 
 std::vector<uint8_t> SimImage::make(uint32_t version, const std::vector<uint8_t>& payload) {

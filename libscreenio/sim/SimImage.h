@@ -25,9 +25,9 @@ public:
 
     struct Check {
         Form form = Form::None;
-        bool valid = false;   // a boot loader accepts it
-        uint32_t version = 0; // when it carries a header
-        uint32_t length = 0;  // Checked: the stated length
+        bool valid = false;    // a boot loader accepts it
+        uint32_t version = 0;  // when it carries a header
+        uint32_t length = 0;   // Checked: the stated length
     };
 
     // Reads `available` bytes through `read(offset, out, length)`, so a flash need not be copied

@@ -18,8 +18,8 @@ struct SimRequest {
     Access access = Access::GetArray;
     uint16_t page = 0;
     uint16_t usage = 0;
-    std::vector<uint8_t> data; // bytes sent (set) or returned (get)
-    int64_t value = 0;         // value sent or returned
+    std::vector<uint8_t> data;  // bytes sent (set) or returned (get)
+    int64_t value = 0;          // value sent or returned
     KmError status = 0;
     // A request that changes the monitor if carried out: it writes, erases, creates, sets a
     // register or flag, restarts, switches the OSD, or enters or leaves ISP mode. Selections
@@ -30,16 +30,16 @@ struct SimRequest {
 
 // How the monitor came out of its last restart or power cycle.
 struct SimBootState {
-    bool boots = true;               // every device boots: the monitor runs its firmware
-    std::string product;             // the product it reports now ("MCU ISP MODE" if not)
-    std::vector<uint32_t> notBooting; // IDs of the devices that do not boot
+    bool boots = true;                 // every device boots: the monitor runs its firmware
+    std::string product;               // the product it reports now ("MCU ISP MODE" if not)
+    std::vector<uint32_t> notBooting;  // IDs of the devices that do not boot
 };
 
 // One usage the monitor offers and the requests it answers on it.
 struct SimUsage {
     uint16_t page = 0;
     uint16_t usage = 0;
-    uint32_t count = 0; // array report length; 0 for a value usage
+    uint32_t count = 0;  // array report length; 0 for a value usage
     bool getValue = false;
     bool setValue = false;
     bool getArray = false;
@@ -91,27 +91,27 @@ public:
     void clearHistory();
 
     // Observations for tests.
-    uint32_t deviceVersion(uint32_t deviceId) const; // 0 for an unknown device
+    uint32_t deviceVersion(uint32_t deviceId) const;  // 0 for an unknown device
     // Whether it boots and what it reports, decided at its last restart or power cycle.
     SimBootState bootState() const;
     // Requests received so far that would change the monitor (see SimRequest::changing);
     // kept in the state file, so a test can check a run of another process.
     uint64_t changingRequests() const;
     uint32_t transferState() const;
-    int64_t osdValue() const;                        // last value written to FF00/0F
+    int64_t osdValue() const;  // last value written to FF00/0F
     std::optional<std::vector<uint8_t>> fileContent(const std::string& name) const;
     std::vector<uint8_t> readFlash(uint32_t address, uint32_t length) const;
-    void writeFlash(uint32_t address, const std::vector<uint8_t>& bytes); // test set-up
-    bool flashWriteProtected() const; // some part of the scaler flash is protected
-    uint8_t flashStatus() const;      // the scaler flash's status register
+    void writeFlash(uint32_t address, const std::vector<uint8_t>& bytes);  // test set-up
+    bool flashWriteProtected() const;  // some part of the scaler flash is protected
+    uint8_t flashStatus() const;       // the scaler flash's status register
     bool ispMode() const;
-    uint32_t zvUpdateFlags() const; // bit i: update flag i is set
+    uint32_t zvUpdateFlags() const;  // bit i: update flag i is set
     uint32_t restartCount() const;
 
     // Persistence for the state file: everything that lives on the monitor (files, flash,
     // versions, transfer state, flags, restart deadline, connection, fault counters).
     nlohmann::json saveState() const;
-    void loadState(const nlohmann::json& state); // throws on a malformed state
+    void loadState(const nlohmann::json& state);  // throws on a malformed state
     // Grows with every change of the persisted state.
     uint64_t changeCount() const;
 

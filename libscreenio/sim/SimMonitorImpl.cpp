@@ -22,7 +22,9 @@ constexpr const char* kIspProduct = "MCU ISP MODE";
 
 bool isSet(Access access) { return access == Access::SetValue || access == Access::SetArray; }
 
-bool hasFiles(MonitorKind kind) { return kind == MonitorKind::Files || kind == MonitorKind::Legacy; }
+bool hasFiles(MonitorKind kind) {
+    return kind == MonitorKind::Files || kind == MonitorKind::Legacy;
+}
 
 const char* kindName(MonitorKind kind) {
     switch (kind) {
@@ -80,11 +82,9 @@ void putText(uint8_t* out, size_t room, const std::string& text) {
 }
 
 bool sixPrintable(const std::string& name) {
-    return name.size() == 6 && std::all_of(name.begin(), name.end(), [](char c) {
-               return c >= 0x20 && c <= 0x7E;
-           });
+    return name.size() == 6 &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
-
 
 void checkSpec(const MonitorSpec& spec, const std::vector<DeviceSpec>& devices) {
     const bool hasFlash = spec.kind == MonitorKind::MStar || spec.kind == MonitorKind::ZV;
@@ -95,11 +95,13 @@ void checkSpec(const MonitorSpec& spec, const std::vector<DeviceSpec>& devices) 
         if (spec.kind == MonitorKind::ZV && d.updateFlagIndex >= 32)
             throw std::invalid_argument("device '" + d.name + "': update flag index above 31");
         if (!d.boots && !hasFlash)
-            throw std::invalid_argument("device '" + d.name + "': only flash monitors start without firmware");
+            throw std::invalid_argument("device '" + d.name +
+                                        "': only flash monitors start without firmware");
     }
     for (const FileSpec& f : spec.files)
         if (!sixPrintable(f.name))
-            throw std::invalid_argument("file name '" + f.name + "' is not six printable characters");
+            throw std::invalid_argument("file name '" + f.name +
+                                        "' is not six printable characters");
     if (hasFlash && spec.flashSize == 0) throw std::invalid_argument("flash size 0");
     if (spec.kind == MonitorKind::Files && devices.size() > 0xFFFF)
         throw std::invalid_argument("more devices than the device files can hold");
@@ -112,7 +114,8 @@ SimMonitor::Impl::Impl(MonitorSpec monitorSpec)
     state.devices = spec.devices;
     if (spec.kind == MonitorKind::Legacy && state.devices.empty()) state.devices = legacyDevices();
     checkSpec(spec, state.devices);
-    for (const DeviceSpec& d : state.devices) state.boot.push_back(SimDeviceBoot{d.boots, !d.boots});
+    for (const DeviceSpec& d : state.devices)
+        state.boot.push_back(SimDeviceBoot{d.boots, !d.boots});
     if (hasFiles(spec.kind)) files.build();
     buildFlash();
     bootLoader.layout();
@@ -129,11 +132,13 @@ void SimMonitor::Impl::buildFlash() {
         timing.statusWriteUs = spec.statusWriteMs * 1000;
         flash = std::make_unique<SpiNorFlash>(spec.flashSize, timing);
         bridge = std::make_unique<MStarBridge>(*flash);
-        flash->onChange([this](uint32_t begin, uint32_t end) { bootLoader.noteChange(begin, end); });
+        flash->onChange(
+            [this](uint32_t begin, uint32_t end) { bootLoader.noteChange(begin, end); });
         flash->onStatusWrite([this](uint8_t byte) { statusWritten(byte); });
     }
     if (spec.kind == MonitorKind::ZV)
-        zv = std::make_unique<ZvFlashEngine>(spec.flashSize, spec.zvEraseMs, spec.zvChecksumMsPerBlock);
+        zv = std::make_unique<ZvFlashEngine>(spec.flashSize, spec.zvEraseMs,
+                                             spec.zvChecksumMsPerBlock);
 }
 
 const DeviceSpec* SimMonitor::Impl::device(uint32_t id) const {
@@ -242,19 +247,22 @@ KmError SimMonitor::Impl::request(uint64_t connectionId, SimCall& call) {
         entry.usage = call.usage;
         entry.status = status;
         entry.changing = changesMonitor;
-        if (call.access == Access::SetArray && call.in) entry.data.assign(call.in, call.in + call.length);
+        if (call.access == Access::SetArray && call.in)
+            entry.data.assign(call.in, call.in + call.length);
         if (call.access == Access::GetArray && call.out && status >= 0)
             entry.data.assign(call.out, call.out + call.length);
         if (call.access == Access::SetValue) entry.value = call.value;
-        if (call.access == Access::GetValue && call.valueOut && status >= 0) entry.value = *call.valueOut;
-        if (call.access == Access::FixedData && call.count && status >= 0) entry.value = *call.count;
+        if (call.access == Access::GetValue && call.valueOut && status >= 0)
+            entry.value = *call.valueOut;
+        if (call.access == Access::FixedData && call.count && status >= 0)
+            entry.value = *call.count;
         history.push_back(std::move(entry));
     }
     return status;
 }
 
 bool SimMonitor::Impl::changing(const SimCall& call) const {
-    if (call.access == Access::SetValue) return true; // OSD, restart, transfer state
+    if (call.access == Access::SetValue) return true;  // OSD, restart, transfer state
     if (call.access != Access::SetArray) return false;
     switch (key(call.page, call.usage)) {
     case key(kPageGeneral, kVersionQuery):
@@ -263,7 +271,8 @@ bool SimMonitor::Impl::changing(const SimCall& call) const {
     case key(kPageFiles, kCrc):
     case key(kPageZv, kZvInfo):
     case key(kPageScaler, kScalerAddress): return false;
-    case key(kPageZv, kZvCommand): return !(call.in && call.length >= 9 && call.in[8] == kZvOpChecksum);
+    case key(kPageZv, kZvCommand):
+        return !(call.in && call.length >= 9 && call.in[8] == kZvOpChecksum);
     case key(kPageZv, kZvData): return !zv || zv->dataChanges();
     case key(kPageScaler, kScalerData): return !bridge || bridge->changes(call.in, call.length);
     default: return true;
@@ -311,20 +320,23 @@ KmError SimMonitor::Impl::serveScaler(SimCall& call, const FaultInjector::Effect
     if (call.usage == kScalerAddress) return bridge->setAddress(call.in, call.length);
     if (call.access == Access::SetArray) return bridge->writeData(call.in, call.length);
     KmError status = bridge->readData(call.out, call.length);
-    if (status >= 0 && fx.wrongEcho) le::put16(call.out, static_cast<uint16_t>(le::get16(call.out) + 1));
+    if (status >= 0 && fx.wrongEcho)
+        le::put16(call.out, static_cast<uint16_t>(le::get16(call.out) + 1));
     return status;
 }
 
 KmError SimMonitor::Impl::serveFiles(SimCall& call, const FaultInjector::Effects& fx) {
     const bool get = call.access == Access::GetArray;
     switch (call.usage) {
-    case kPropertySelect:
-        files.selectProperty(call.in);
-        return 0;
-    case kProperty: return get ? files.property(call.out, fx.wrongEcho) : files.createTemporary(call.in);
+    case kPropertySelect: files.selectProperty(call.in); return 0;
+    case kProperty:
+        return get ? files.property(call.out, fx.wrongEcho) : files.createTemporary(call.in);
     case kPageWrite: return files.writePage(call.in);
-    case kPageRead: return get ? files.readPage(call.out, fx.wrongEcho) : files.requestPage(call.in);
-    case kCrc: return get ? files.crc(call.out, fx.wrongEcho, fx.stayBusy, fx.corruptCrc) : files.startCrc(call.in);
+    case kPageRead:
+        return get ? files.readPage(call.out, fx.wrongEcho) : files.requestPage(call.in);
+    case kCrc:
+        return get ? files.crc(call.out, fx.wrongEcho, fx.stayBusy, fx.corruptCrc)
+                   : files.startCrc(call.in);
     default: return SCREENIO_ERROR_NOT_OFFERED;
     }
 }
@@ -333,12 +345,12 @@ KmError SimMonitor::Impl::dispatch(SimCall& call, const FaultInjector::Effects& 
     const bool get = call.access == Access::GetArray || call.access == Access::GetValue;
     switch (key(call.page, call.usage)) {
     case key(kPageGeneral, kOsd):
-        if (get) *call.valueOut = state.osd;
-        else state.osd = call.value;
+        if (get)
+            *call.valueOut = state.osd;
+        else
+            state.osd = call.value;
         return 0;
-    case key(kPageGeneral, kSerialProduct):
-        serialProduct(call.out, call.length);
-        return 0;
+    case key(kPageGeneral, kSerialProduct): serialProduct(call.out, call.length); return 0;
     case key(kPageGeneral, kVersionQuery): return versionQuery(call, fx.wrongEcho);
     case key(kPageFiles, kPropertySelect):
     case key(kPageFiles, kProperty):
@@ -346,9 +358,7 @@ KmError SimMonitor::Impl::dispatch(SimCall& call, const FaultInjector::Effects& 
     case key(kPageFiles, kPageRead):
     case key(kPageFiles, kCrc): return serveFiles(call, fx);
     case key(kPageFiles, kTransferState): return transferState(call);
-    case key(kPageFiles, kRestart):
-        restartMain();
-        return 0;
+    case key(kPageFiles, kRestart): restartMain(); return 0;
     case key(kPageZv, kZvCommand): return zv->command(call.in);
     case key(kPageZv, kZvData):
         if (get) {
@@ -419,8 +429,10 @@ KmError SimMonitor::Impl::zvInfoGet(uint8_t* out, bool wrongEcho) {
 KmError SimMonitor::Impl::zvFlagSet(const uint8_t* in) {
     const uint8_t index = in[1];
     if (index >= 32 || in[2] > 1) return SCREENIO_ERROR_REJECTED;
-    if (in[2]) state.zvFlags |= 1u << index;
-    else state.zvFlags &= ~(1u << index);
+    if (in[2])
+        state.zvFlags |= 1u << index;
+    else
+        state.zvFlags &= ~(1u << index);
     return 0;
 }
 
@@ -433,7 +445,8 @@ void SimMonitor::Impl::writeFlash(uint32_t address, const std::vector<uint8_t>& 
             throw std::out_of_range("bytes outside the ZV flash");
         zv->load(address, bytes);
     } else {
-        throw std::logic_error("a monitor of kind " + std::string(kindName(spec.kind)) + " has no flash");
+        throw std::logic_error("a monitor of kind " + std::string(kindName(spec.kind)) +
+                               " has no flash");
     }
     ++changes;
 }
@@ -467,7 +480,8 @@ void SimMonitor::Impl::load(const nlohmann::json& saved) {
         if (!saved.is_object()) throw std::runtime_error("not a JSON object");
         const std::string kind = saved.at("kind").get<std::string>();
         if (kind != kindName(spec.kind))
-            throw std::runtime_error("state of a " + kind + " monitor for a " + kindName(spec.kind) + " monitor");
+            throw std::runtime_error("state of a " + kind + " monitor for a " +
+                                     kindName(spec.kind) + " monitor");
         SimMonitorState next = SimMonitorState::load(saved, fresh, SimClock::nowUs());
 
         std::unique_ptr<ZvFlashEngine> newZv;
@@ -481,7 +495,8 @@ void SimMonitor::Impl::load(const nlohmann::json& saved) {
             const nlohmann::json& mstar = saved.at("mstar");
             const uint32_t size = mstar.at("size").get<uint32_t>();
             if (size != flash->size())
-                throw std::runtime_error("flash size " + std::to_string(size) + " in the state differs from the monitor's " +
+                throw std::runtime_error("flash size " + std::to_string(size) +
+                                         " in the state differs from the monitor's " +
                                          std::to_string(flash->size()));
             image = SparseMemory::restore(size, mstar.at("sectors"));
             // States written before the status register was modelled say only on or off.
@@ -505,7 +520,8 @@ void SimMonitor::Impl::load(const nlohmann::json& saved) {
     } catch (const nlohmann::json::exception& e) {
         throw std::runtime_error(std::string("monitor state is malformed: ") + e.what());
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error(std::string("monitor state does not fit monitor ") + spec.serial + ": " + e.what());
+        throw std::runtime_error(std::string("monitor state does not fit monitor ") + spec.serial +
+                                 ": " + e.what());
     }
 }
 

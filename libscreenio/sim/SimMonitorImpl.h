@@ -67,9 +67,9 @@ public:
     MonitorSpec spec;
     SimUsageTable usages;
     SimMonitorState state;
-    SimMonitorState fresh; // as built from the description, for loading saved states
+    SimMonitorState fresh;  // as built from the description, for loading saved states
     RecordFileProtocol files;
-    std::unique_ptr<SpiNorFlash> flash; // MStar
+    std::unique_ptr<SpiNorFlash> flash;  // MStar
     std::unique_ptr<MStarBridge> bridge;
     std::unique_ptr<ZvFlashEngine> zv;
     FlashBootLoader bootLoader;

@@ -20,7 +20,8 @@ nlohmann::json optionalText(const std::optional<std::string>& text) {
 std::optional<std::string> readOptionalText(const nlohmann::json& value) {
     if (value.is_null()) return std::nullopt;
     std::string text = value.get<std::string>();
-    if (text.size() != kNameLength) throw std::runtime_error("selected file name '" + text + "' is not six bytes");
+    if (text.size() != kNameLength)
+        throw std::runtime_error("selected file name '" + text + "' is not six bytes");
     return text;
 }
 
@@ -28,8 +29,10 @@ nlohmann::json saveSelection(const SimSelection& selection) {
     const auto& read = selection.pageRead;
     return {
         {"file", optionalText(selection.file)},
-        {"pageRead", read ? nlohmann::json(Base64::encode(read->data(), read->size())) : nlohmann::json(nullptr)},
-        {"versionQuery", selection.versionQuery ? nlohmann::json(*selection.versionQuery) : nlohmann::json(nullptr)},
+        {"pageRead", read ? nlohmann::json(Base64::encode(read->data(), read->size()))
+                          : nlohmann::json(nullptr)},
+        {"versionQuery", selection.versionQuery ? nlohmann::json(*selection.versionQuery)
+                                                : nlohmann::json(nullptr)},
         {"crcFile", optionalText(selection.crcFile)},
         {"zvInfoIndex", selection.zvInfoIndex},
     };
@@ -46,7 +49,8 @@ SimSelection loadSelection(const nlohmann::json& json) {
         std::copy(bytes.begin(), bytes.end(), head.begin());
         selection.pageRead = head;
     }
-    if (!json.at("versionQuery").is_null()) selection.versionQuery = json.at("versionQuery").get<uint16_t>();
+    if (!json.at("versionQuery").is_null())
+        selection.versionQuery = json.at("versionQuery").get<uint16_t>();
     selection.zvInfoIndex = json.at("zvInfoIndex").get<uint8_t>();
     return selection;
 }
@@ -56,8 +60,10 @@ SimSelection loadSelection(const nlohmann::json& json) {
 void loadDevices(const nlohmann::json& list, SimMonitorState& next) {
     for (const nlohmann::json& entry : list) {
         const uint32_t id = entry.at("id").get<uint32_t>();
-        auto d = std::find_if(next.devices.begin(), next.devices.end(), [&](const DeviceSpec& s) { return s.id == id; });
-        if (d == next.devices.end()) throw std::runtime_error("unknown device " + std::to_string(id));
+        auto d = std::find_if(next.devices.begin(), next.devices.end(),
+                              [&](const DeviceSpec& s) { return s.id == id; });
+        if (d == next.devices.end())
+            throw std::runtime_error("unknown device " + std::to_string(id));
         d->version = entry.at("version").get<uint32_t>();
         SimDeviceBoot& boot = next.boot[size_t(d - next.devices.begin())];
         boot.boots = entry.value("boots", true);
@@ -73,9 +79,11 @@ void loadFiles(const nlohmann::json& list, SimMonitorState& next, bool hasFiles,
         if (!file.temporary) {
             if (!known || known->readOnly) throw std::runtime_error("unknown file " + file.name);
             if (known->recordSize != file.recordSize || known->recordCount != file.recordCount)
-                throw std::runtime_error("file " + file.name + " has another geometry than the monitor's");
+                throw std::runtime_error("file " + file.name +
+                                         " has another geometry than the monitor's");
         } else if (known && !known->temporary) {
-            throw std::runtime_error("temporary file " + file.name + " has the name of a permanent file");
+            throw std::runtime_error("temporary file " + file.name +
+                                     " has the name of a permanent file");
         }
         next.files.put(std::move(file));
     }
@@ -112,7 +120,8 @@ nlohmann::json SimMonitorState::save(int64_t nowUs) const {
     return state;
 }
 
-SimMonitorState SimMonitorState::load(const nlohmann::json& state, const SimMonitorState& fresh, int64_t nowUs) {
+SimMonitorState SimMonitorState::load(const nlohmann::json& state, const SimMonitorState& fresh,
+                                      int64_t nowUs) {
     if (!state.is_object()) throw std::runtime_error("not a JSON object");
     SimMonitorState next = fresh;
     loadDevices(state.at("devices"), next);

@@ -40,17 +40,17 @@ struct SimMonitorState {
     SimSelection selection;
 
     uint32_t transferState = 0;
-    bool armed = false;               // transfer state 2 was set: the next restart installs
-    int64_t osd = 0;                  // last value written to FF00/0F
-    uint32_t zvFlags = 0;             // bit i: update flag i (kept until the next boot)
+    bool armed = false;    // transfer state 2 was set: the next restart installs
+    int64_t osd = 0;       // last value written to FF00/0F
+    uint32_t zvFlags = 0;  // bit i: update flag i (kept until the next boot)
 
-    uint64_t connection = 1;          // grows every time the monitor leaves the bus
+    uint64_t connection = 1;  // grows every time the monitor leaves the bus
     uint32_t restartCount = 0;
     int64_t absentUntilWallMs = 0;
     bool absentForever = false;
-    bool restartOnReturn = false;     // a drop-off restarts the monitor when it comes back
-    int64_t powerCycleAtWallMs = 0;   // 0: no automatic power cycle pending
-    uint64_t changingRequests = 0;    // requests received that would change the monitor
+    bool restartOnReturn = false;    // a drop-off restarts the monitor when it comes back
+    int64_t powerCycleAtWallMs = 0;  // 0: no automatic power cycle pending
+    uint64_t changingRequests = 0;   // requests received that would change the monitor
 
     // Every device boots: the monitor runs its firmware rather than its boot loader.
     bool booting() const;
@@ -59,7 +59,8 @@ struct SimMonitorState {
     // The members `save` wrote, read over `fresh` (the monitor as built from its description);
     // devices and files must be the monitor's own. Throws nlohmann::json::exception or
     // std::runtime_error; `fresh` is not changed then.
-    static SimMonitorState load(const nlohmann::json& state, const SimMonitorState& fresh, int64_t nowUs);
+    static SimMonitorState load(const nlohmann::json& state, const SimMonitorState& fresh,
+                                int64_t nowUs);
 };
 
 }  // namespace screenio::sim

@@ -205,8 +205,8 @@ json SimStateStore::readDocument() {
     if (document.is_discarded() || !document.is_object() ||
         document.value("version", json()) != json(kFormatVersion) ||
         !document.contains("monitors") || !document["monitors"].is_object()) {
-        report(m_reportedRead, "state file " + m_path +
-                                   " is not a valid monitor state; starting from fresh state");
+        report(m_reportedRead,
+               "state file " + m_path + " is not a valid monitor state; starting from fresh state");
         m_document = FreshDocument();
         return m_document;
     }

@@ -58,9 +58,9 @@ private:
     };
     struct Tracked {
         std::shared_ptr<SimMonitor> monitor;
-        uint64_t writtenChange = 0; // changeCount() when last written or loaded
-        uint32_t restarts = 0;      // restartCount() when last written or loaded
-        nlohmann::json known;       // the state last written or loaded
+        uint64_t writtenChange = 0;  // changeCount() when last written or loaded
+        uint32_t restarts = 0;       // restartCount() when last written or loaded
+        nlohmann::json known;        // the state last written or loaded
         bool reportedBadState = false;
     };
 
@@ -79,8 +79,8 @@ private:
     const std::string m_path;
     std::mutex m_mutex;
     std::vector<Tracked> m_monitors;
-    FileId m_seen;                   // the file as last read or written
-    nlohmann::json m_document;       // its content then
+    FileId m_seen;              // the file as last read or written
+    nlohmann::json m_document;  // its content then
     std::chrono::steady_clock::time_point m_lastWrite{};
     bool m_reportedRead = false;
     bool m_reportedWrite = false;

@@ -35,7 +35,8 @@ SimUsageTable::SimUsageTable(const MonitorSpec& spec) {
     const bool files = spec.kind == MonitorKind::Files || spec.kind == MonitorKind::Legacy;
     add(kPageGeneral, kOsd, 0, kGetValue | kSetValue);
     add(kPageGeneral, kSerialProduct, spec.serialReportLength, kGetArray);
-    if (spec.kind != MonitorKind::Files) add(kPageGeneral, kVersionQuery, 18, kGetArray | kSetArray);
+    if (spec.kind != MonitorKind::Files)
+        add(kPageGeneral, kVersionQuery, 18, kGetArray | kSetArray);
     if (files) {
         add(kPageFiles, kPropertySelect, 10, kSetArray);
         add(kPageFiles, kProperty, 16, kGetArray | kSetArray);
@@ -57,14 +58,17 @@ SimUsageTable::SimUsageTable(const MonitorSpec& spec) {
         add(kPageZv, kZvInfo, spec.zvInfoReportLength, kGetArray | kSetArray);
         add(kPageFiles, kZvFlag, 3, kSetArray);
     }
-    for (const UsageId& removed : spec.withoutUsages) m_entries.erase(key(removed.page, removed.usage));
+    for (const UsageId& removed : spec.withoutUsages)
+        m_entries.erase(key(removed.page, removed.usage));
 }
 
 void SimUsageTable::add(uint16_t page, uint16_t usage, uint32_t count, unsigned access) {
     m_entries[key(page, usage)] = Entry{count, access};
 }
 
-bool SimUsageTable::offered(uint16_t page, uint16_t usage) const { return m_entries.count(key(page, usage)) != 0; }
+bool SimUsageTable::offered(uint16_t page, uint16_t usage) const {
+    return m_entries.count(key(page, usage)) != 0;
+}
 
 uint32_t SimUsageTable::count(uint16_t page, uint16_t usage) const {
     auto it = m_entries.find(key(page, usage));

@@ -45,13 +45,13 @@ public:
     explicit SimUsageTable(const MonitorSpec& spec);
 
     bool offered(uint16_t page, uint16_t usage) const;
-    uint32_t count(uint16_t page, uint16_t usage) const; // 0 when not offered or a value usage
+    uint32_t count(uint16_t page, uint16_t usage) const;  // 0 when not offered or a value usage
     bool answers(uint16_t page, uint16_t usage, Access access) const;
     std::vector<SimUsage> list() const;
 
 private:
     struct Entry {
-        uint32_t count = 0; // array report length; 0 for value usages
+        uint32_t count = 0;  // array report length; 0 for value usages
         unsigned access = 0;
     };
     void add(uint16_t page, uint16_t usage, uint32_t count, unsigned access);

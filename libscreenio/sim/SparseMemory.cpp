@@ -72,8 +72,10 @@ void SparseMemory::read(uint32_t address, uint8_t* out, size_t length) const {
         const uint32_t offset = uint32_t(at % kSectorSize);
         const size_t chunk = std::min<size_t>(length - done, kSectorSize - offset);
         const Sector* sector = sectorAt(uint32_t(at));
-        if (sector) std::copy_n(sector->begin() + offset, chunk, out + done);
-        else std::fill_n(out + done, chunk, uint8_t(0xFF));
+        if (sector)
+            std::copy_n(sector->begin() + offset, chunk, out + done);
+        else
+            std::fill_n(out + done, chunk, uint8_t(0xFF));
         done += chunk;
     }
 }
@@ -153,7 +155,8 @@ nlohmann::json SparseMemory::save() const {
         if (!m_sectors[i]) continue;
         const uint32_t address = uint32_t(i * kSectorSize);
         const uint32_t length = std::min(kSectorSize, m_size - address);
-        sectors.push_back({{"address", address}, {"data", Base64::encode(m_sectors[i]->data(), length)}});
+        sectors.push_back(
+            {{"address", address}, {"data", Base64::encode(m_sectors[i]->data(), length)}});
     }
     return sectors;
 }
@@ -165,7 +168,8 @@ SparseMemory SparseMemory::restore(uint32_t size, const nlohmann::json& sectors)
         const uint32_t at = sector.at("address").get<uint32_t>();
         const std::vector<uint8_t> bytes = Base64::decode(sector.at("data").get<std::string>());
         if (!fits(size, at, bytes.size()))
-            throw std::runtime_error("flash sector at " + std::to_string(at) + " lies outside the flash");
+            throw std::runtime_error("flash sector at " + std::to_string(at) +
+                                     " lies outside the flash");
         memory.load(at, bytes.data(), bytes.size());
     }
     return memory;

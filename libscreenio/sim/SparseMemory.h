@@ -25,7 +25,7 @@ public:
     ~SparseMemory();
 
     uint32_t size() const { return m_size; }
-    uint8_t at(uint32_t address) const; // 0xFF beyond the end
+    uint8_t at(uint32_t address) const;  // 0xFF beyond the end
     // `length` bytes from `address`; bytes beyond the end read 0xFF.
     std::vector<uint8_t> read(uint32_t address, uint32_t length) const;
     void read(uint32_t address, uint8_t* out, size_t length) const;
@@ -54,7 +54,7 @@ private:
     void drop(uint32_t index);
 
     uint32_t m_size = 0;
-    std::vector<std::unique_ptr<Sector>> m_sectors; // one slot per sector; null = erased
+    std::vector<std::unique_ptr<Sector>> m_sectors;  // one slot per sector; null = erased
 };
 
 }  // namespace screenio::sim

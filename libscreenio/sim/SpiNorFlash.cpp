@@ -19,10 +19,10 @@ constexpr uint8_t kWriteEnable = 0x06;
 constexpr uint8_t kSectorErase = 0x20;
 constexpr uint8_t kBlockErase = 0xD8;
 
-constexpr size_t kHeaderLength = 4; // opcode and 24-bit address
+constexpr size_t kHeaderLength = 4;  // opcode and 24-bit address
 constexpr uint8_t kStatusBusy = 0x01;
 constexpr uint8_t kStatusWel = 0x02;
-constexpr uint8_t kStatusProtect = 0x1C; // bits 2-4
+constexpr uint8_t kStatusProtect = 0x1C;  // bits 2-4
 
 }  // namespace
 
@@ -67,7 +67,7 @@ void SpiNorFlash::write(const uint8_t* bytes, size_t length) {
 void SpiNorFlash::read(uint8_t* bytes, size_t length) {
     if (bytes == nullptr) return;
     for (size_t i = 0; i < length; ++i) {
-        uint8_t value = 0xFF; // an undriven line reads high
+        uint8_t value = 0xFF;  // an undriven line reads high
         if (m_selected && m_commandLength > 0 && !m_ignored) {
             if (m_command[0] == kReadStatus) {
                 value = status();
@@ -141,8 +141,7 @@ void SpiNorFlash::execute() {
     case kSectorErase:
     case kBlockErase: executeErase(opcode); return;
     case kPageProgram: executeProgram(); return;
-    default:
-        return; // read status, read data and unknown opcodes do nothing at the end
+    default: return;  // read status, read data and unknown opcodes do nothing at the end
     }
 }
 
@@ -159,7 +158,7 @@ bool SpiNorFlash::allowed(uint32_t end) const { return end <= protectedFrom(); }
 void SpiNorFlash::executeErase(uint8_t opcode) {
     if (m_commandLength != kHeaderLength || !m_writeEnabled) return;
     const uint32_t address = commandAddress();
-    if (address >= m_size) return; // beyond the array: ignored, the latch stays
+    if (address >= m_size) return;  // beyond the array: ignored, the latch stays
     m_writeEnabled = false;
     const uint32_t unit = opcode == kBlockErase ? kBlockSize : kSectorSize;
     const uint32_t start = address - address % unit;
@@ -187,7 +186,8 @@ void SpiNorFlash::executeProgram() {
     // The bytes wrap within the page: the page's image, 0xFF where nothing was latched.
     uint8_t image[kPageSize];
     std::fill_n(image, kPageSize, uint8_t(0xFF));
-    for (size_t j = 0; j < latched; ++j) image[(offset + j) % kPageSize] = m_command[kHeaderLength + j];
+    for (size_t j = 0; j < latched; ++j)
+        image[(offset + j) % kPageSize] = m_command[kHeaderLength + j];
     m_memory.program(page, image, pageEnd - page);
     startBusy(m_timing.pageProgramUs);
     if (m_changed) m_changed(page, pageEnd);
@@ -234,7 +234,9 @@ void SpiNorFlash::load(uint32_t address, const uint8_t* bytes, size_t length) {
 
 void SpiNorFlash::setWriteProtected(bool on) { m_protection = on ? kStatusProtect : 0; }
 
-void SpiNorFlash::onChange(std::function<void(uint32_t, uint32_t)> changed) { m_changed = std::move(changed); }
+void SpiNorFlash::onChange(std::function<void(uint32_t, uint32_t)> changed) {
+    m_changed = std::move(changed);
+}
 
 void SpiNorFlash::onStatusWrite(std::function<void(uint8_t)> statusWritten) {
     m_statusWritten = std::move(statusWritten);

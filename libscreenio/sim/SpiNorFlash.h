@@ -49,8 +49,8 @@ public:
     SpiNorFlash(uint32_t size, Timing timing);
 
     void select();
-    void write(const uint8_t* bytes, size_t length); // bytes the host shifts in
-    void read(uint8_t* bytes, size_t length);        // bytes the flash shifts out
+    void write(const uint8_t* bytes, size_t length);  // bytes the host shifts in
+    void read(uint8_t* bytes, size_t length);         // bytes the flash shifts out
     void deselect();
     // Drops the open command without executing it (the chip loses power mid-command).
     void abort();
@@ -74,7 +74,7 @@ public:
     // Direct access for set-up and persistence, bypassing the protocol. Throws std::out_of_range
     // when the bytes do not fit inside the array.
     void load(uint32_t address, const uint8_t* bytes, size_t length);
-    void replaceMemory(SparseMemory memory); // must have size()
+    void replaceMemory(SparseMemory memory);  // must have size()
     // The non-volatile bits of the status register (the block protection, bits 2-4).
     uint8_t protectionBits() const;
     void setProtectionBits(uint8_t bits);
@@ -104,7 +104,7 @@ private:
     void startBusy(uint32_t microseconds);
     void executeErase(uint8_t opcode);
     void executeProgram();
-    bool allowed(uint32_t end) const; // [.., end) lies below the protected area
+    bool allowed(uint32_t end) const;  // [.., end) lies below the protected area
 
     uint32_t m_size;
     Timing m_timing;
@@ -115,12 +115,12 @@ private:
     // latch that later bytes overwrite modulo 256, as a program's page buffer does, so the
     // memory used stays bounded however many bytes the host sends.
     std::vector<uint8_t> m_command;
-    size_t m_commandLength = 0; // bytes shifted in since select, all of them
-    size_t m_readOffset = 0;    // bytes clocked after a read's address (shifted in or out)
-    bool m_ignored = false;     // the opcode arrived while busy
+    size_t m_commandLength = 0;  // bytes shifted in since select, all of them
+    size_t m_readOffset = 0;     // bytes clocked after a read's address (shifted in or out)
+    bool m_ignored = false;      // the opcode arrived while busy
     bool m_selected = false;
     bool m_writeEnabled = false;
-    uint8_t m_protection = 0x1C; // BP bits as shipped: all protected
+    uint8_t m_protection = 0x1C;  // BP bits as shipped: all protected
     bool m_flipNext = false;
     bool m_stuckBusy = false;
     int64_t m_busyUntilUs = 0;

@@ -28,7 +28,8 @@ uint32_t ZvFlashEngine::size() const { return m_flash.size(); }
 const SparseMemory& ZvFlashEngine::memory() const { return m_flash; }
 
 bool ZvFlashEngine::dataChanges() const {
-    return m_pending == Pending::Write || (m_pending == Pending::Execute && m_operation == kOpErase);
+    return m_pending == Pending::Write ||
+           (m_pending == Pending::Execute && m_operation == kOpErase);
 }
 
 KmError ZvFlashEngine::command(const uint8_t* report) {
@@ -72,7 +73,9 @@ KmError ZvFlashEngine::data(const uint8_t* report, bool flipBit) {
         m_status = kStatusFailed;
         return 0;
     }
-    m_checksum = 0u - m_flash.byteSum(m_address, m_length); // the host adds it to its own byte sum and expects 0
+    m_checksum =
+        0u -
+        m_flash.byteSum(m_address, m_length);  // the host adds it to its own byte sum and expects 0
     m_hasChecksum = true;
     m_status = kStatusDone;
     uint64_t blocks = (static_cast<uint64_t>(m_length) + kBlockSize - 1) / kBlockSize;
@@ -128,13 +131,16 @@ void ZvFlashEngine::restore(const nlohmann::json& state) {
     uint32_t stateSize = state.at("size").get<uint32_t>();
     if (stateSize != size())
         throw std::runtime_error("ZV flash size " + std::to_string(stateSize) +
-                                 " in the state differs from the monitor's " + std::to_string(size()));
+                                 " in the state differs from the monitor's " +
+                                 std::to_string(size()));
     SparseMemory flash = SparseMemory::restore(size(), state.at("sectors"));
     std::string pending = state.at("pending").get<std::string>();
     if (pending != "none" && pending != "write" && pending != "execute")
         throw std::runtime_error("unknown ZV command state '" + pending + "'");
     m_flash = std::move(flash);
-    m_pending = pending == "write" ? Pending::Write : pending == "execute" ? Pending::Execute : Pending::None;
+    m_pending = pending == "write"     ? Pending::Write
+                : pending == "execute" ? Pending::Execute
+                                       : Pending::None;
     m_address = state.at("address").get<uint32_t>();
     m_length = state.at("length").get<uint32_t>();
     m_operation = state.at("operation").get<uint8_t>();

@@ -37,14 +37,14 @@ public:
 
     uint32_t size() const;
     const SparseMemory& memory() const;
-    std::vector<uint8_t> read(uint32_t address, uint32_t length) const; // FF beyond the end
+    std::vector<uint8_t> read(uint32_t address, uint32_t length) const;  // FF beyond the end
     // Set-up, no flash rules. Throws std::out_of_range when the bytes do not fit.
     void load(uint32_t address, const std::vector<uint8_t>& bytes);
     // A restart forgets the command in progress.
     void reset();
 
     nlohmann::json save() const;
-    void restore(const nlohmann::json& state); // throws std::runtime_error on a bad shape
+    void restore(const nlohmann::json& state);  // throws std::runtime_error on a bad shape
 
 private:
     enum class Pending { None, Write, Execute };
@@ -57,7 +57,7 @@ private:
     uint32_t m_length = 0;
     uint8_t m_operation = 0;
     uint8_t m_status = kStatusDone;
-    bool m_hasChecksum = false; // the last finished command was a checksum
+    bool m_hasChecksum = false;  // the last finished command was a checksum
     uint32_t m_checksum = 0;
     int64_t m_busyUntilUs = 0;
 };

@@ -50,9 +50,10 @@ protected:
 };
 
 TEST_F(JsonEditApi, EmptyPackageText) {
-    EXPECT_EQ(packageJson(),
-              R"({"actions":[],"blobs":[],"bundles":[],"estimatedTimeMargin":60,"kfw":{"version":[2,0]},)"
-              R"("products":[],"version":[]})");
+    EXPECT_EQ(
+        packageJson(),
+        R"({"actions":[],"blobs":[],"bundles":[],"estimatedTimeMargin":60,"kfw":{"version":[2,0]},)"
+        R"("products":[],"version":[]})");
 }
 
 TEST_F(JsonEditApi, BuildsAPackageThatSelectsItsBundle) {
@@ -67,8 +68,9 @@ TEST_F(JsonEditApi, BuildsAPackageThatSelectsItsBundle) {
     const std::string actionJson = R"({"type":"TransferData","blob":")" + uuidText(blob) +
                                    R"(","fileName":"PRG000","estimatedTime":30})";
     ASSERT_TRUE(FWKfwFileRegisterAction(file, actionJson.c_str(), &action));
-    const std::string bundleJson = R"({"actions":[")" + uuidText(action) +
-                                   R"("],"conditions":[{"device":256,"version":5,"comparison":"eq"}]})";
+    const std::string bundleJson =
+        R"({"actions":[")" + uuidText(action) +
+        R"("],"conditions":[{"device":256,"version":5,"comparison":"eq"}]})";
     ASSERT_TRUE(FWKfwFileRegisterBundle(file, bundleJson.c_str(), &bundle));
 
     const FWDeviceVersion current[] = {{256, 5}};
@@ -91,10 +93,12 @@ TEST_F(JsonEditApi, RefusedEditsReturnFalseAndSayWhy) {
         const char* message;
     };
     const Case cases[] = {
-        {"action without type", FWKfwFileRegisterAction, R"({"blob":"x"})", "Invalid action type, 0x00040003"},
-        {"blob without path", FWKfwFileRegisterBlob, R"({"name":"n"})", "Json key is not found, 0x00030000"},
-        {"blob with missing file", FWKfwFileRegisterBlob, R"({"name":"n","path":"/nonexistent/x.bin"})",
-         "open failed, 0x00010001"},
+        {"action without type", FWKfwFileRegisterAction, R"({"blob":"x"})",
+         "Invalid action type, 0x00040003"},
+        {"blob without path", FWKfwFileRegisterBlob, R"({"name":"n"})",
+         "Json key is not found, 0x00030000"},
+        {"blob with missing file", FWKfwFileRegisterBlob,
+         R"({"name":"n","path":"/nonexistent/x.bin"})", "open failed, 0x00010001"},
         {"bundle with conditions not an array", FWKfwFileRegisterBundle,
          R"({"actions":[],"conditions":{}})", "Invlaid json type, 0x00030001"},
         {"not JSON at all", FWKfwFileRegisterBundle, "nonsense", "Invlaid json type, 0x00030001"},
@@ -115,15 +119,18 @@ TEST_F(JsonEditApi, UpdateActionKeepsItsKind) {
     FWKfwFile* file = m_package.get();
     FWUuid blob{}, action{};
     ASSERT_TRUE(FWKfwFileRegisterBlob(file, blobJson("b").c_str(), &blob));
-    const std::string zv = R"({"type":"TransferZVData","blob":")" + uuidText(blob) + R"(","address":4096})";
+    const std::string zv =
+        R"({"type":"TransferZVData","blob":")" + uuidText(blob) + R"(","address":4096})";
     ASSERT_TRUE(FWKfwFileRegisterAction(file, zv.c_str(), &action));
     const std::string before = packageJson();
 
-    const std::string other = R"({"type":"TransferData","blob":")" + uuidText(blob) + R"(","fileName":"PRG000"})";
+    const std::string other =
+        R"({"type":"TransferData","blob":")" + uuidText(blob) + R"(","fileName":"PRG000"})";
     EXPECT_FALSE(FWKfwFileUpdateAction(file, action, other.c_str()));
     EXPECT_EQ(packageJson(), before);
 
-    const std::string moved = R"({"type":"TransferZVData","blob":")" + uuidText(blob) + R"(","address":8192})";
+    const std::string moved =
+        R"({"type":"TransferZVData","blob":")" + uuidText(blob) + R"(","address":8192})";
     EXPECT_TRUE(FWKfwFileUpdateAction(file, action, moved.c_str()));
     EXPECT_NE(packageJson().find(R"("address":8192)"), std::string::npos);
     EXPECT_FALSE(FWKfwFileUpdateAction(file, FWUuid{}, moved.c_str()));
@@ -140,7 +147,8 @@ TEST_F(JsonEditApi, OptionsAndTolerantText) {
         {R"({"estimatedTimeMargin": "7"})", R"("estimatedTimeMargin":90)"},
         {R"({"estimatedTimeMargin": -5})", R"("estimatedTimeMargin":0)"},
         {R"({"estimatedTimeMargin": 4294967296})", R"("estimatedTimeMargin":0)"},
-        {"\xEF\xBB\xBF{\"estimatedTimeMargin\": 42} and words after", R"("estimatedTimeMargin":42)"},
+        {"\xEF\xBB\xBF{\"estimatedTimeMargin\": 42} and words after",
+         R"("estimatedTimeMargin":42)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
@@ -184,7 +192,8 @@ TEST_F(JsonEditApi, BlobBytesComeBackInTwoCalls) {
     ASSERT_TRUE(FWKfwFileCopyBlobData(m_package.get(), id, nullptr, &size));
     ASSERT_EQ(size, 11u);
     std::string bytes(size, '\0');
-    ASSERT_TRUE(FWKfwFileCopyBlobData(m_package.get(), id, reinterpret_cast<unsigned char*>(&bytes[0]), &size));
+    ASSERT_TRUE(FWKfwFileCopyBlobData(m_package.get(), id,
+                                      reinterpret_cast<unsigned char*>(&bytes[0]), &size));
     EXPECT_EQ(bytes, "IMAGE-BYTES");
     // A short buffer gets what fits, and the size says so.
     unsigned char head[5];

@@ -42,13 +42,13 @@ std::vector<uint8_t> readAll(const std::string& path) {
 
 void writeAll(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // A package for product "MON-27*" with one bundle that applies when device 0x100 is at 5 and
 // brings it to 6.
-template <typename Package>
-Package* makePackage() {
+template <typename Package> Package* makePackage() {
     auto* package = new Package();
     package->products().push_back("MON-27*");
     package->targetVersion().push({0x100, fwu::Version(6)});
@@ -164,7 +164,8 @@ TEST(KfwFileApi, LegacyOptionOnCurrentFormatFailsAndLeavesNoFile) {
     TempDir dir;
     Handle package(makePackage<fwu::kfw::v2::KfwFile>());
     const std::string path = dir.file("legacy.kfw");
-    EXPECT_FALSE(FWKfwFileSerializeToUtf8Path(package.get(), path.c_str(), FWSerializeOptionLegacy));
+    EXPECT_FALSE(
+        FWKfwFileSerializeToUtf8Path(package.get(), path.c_str(), FWSerializeOptionLegacy));
     const char* message = nullptr;
     EXPECT_EQ(FWGetLastError(&message), 0x40001u);
     EXPECT_STREQ(message, "v1 is not supported, 0x00040001");
@@ -236,7 +237,8 @@ TEST(UuidApi, TextForms) {
     EXPECT_STREQ(text, "03020100-0504-0706-0809-0a0b0c0d0e0f");
 
     // Malformed text gives the nil identifier; nothing escapes.
-    for (const char* bad : {"short", "zz020100-0504-0706-0809-0a0b0c0d0e0f", static_cast<const char*>(nullptr)}) {
+    for (const char* bad :
+         {"short", "zz020100-0504-0706-0809-0a0b0c0d0e0f", static_cast<const char*>(nullptr)}) {
         const FWUuid nil = FWUuidCreateFromString(bad);
         EXPECT_EQ(nil.data1 | nil.data2 | nil.data3 | nil.data4[0], 0u) << (bad ? bad : "null");
     }

@@ -76,7 +76,8 @@ TEST_F(MonitorApi, NullOutputsAreRefusedWithoutTouchingTheMonitor) {
 
     unsigned int count = 0;
     char text[8];
-    EXPECT_FALSE(FWDeviceProfileGetDeviceID(nullptr, FWDeviceVersionKindAllDevices, nullptr, &count));
+    EXPECT_FALSE(
+        FWDeviceProfileGetDeviceID(nullptr, FWDeviceVersionKindAllDevices, nullptr, &count));
     EXPECT_FALSE(FWDeviceProfileGetVersionString(nullptr, {0x100, 1}, text, &count));
 }
 
@@ -99,7 +100,7 @@ TEST_F(MonitorApi, IdentityVersionsAndRegisters) {
     for (uint32_t device : {0x100u, 0x101u, 0x500u, 0x400u, 0x600u}) {
         FWDeviceVersion one{};
         ASSERT_GE(FWMonitorGetDeviceVersion(handle(0), device, &one), 0);
-        const uint32_t* field = device == 0x100 ? &legacy.mainVersion
+        const uint32_t* field = device == 0x100   ? &legacy.mainVersion
                                 : device == 0x101 ? &legacy.subVersion
                                 : device == 0x500 ? &legacy.frontEndVersion
                                 : device == 0x400 ? &legacy.fontVersion
@@ -126,12 +127,15 @@ TEST_F(MonitorApi, DeviceProfileFromTheMonitor) {
     Profile profile(raw);
 
     unsigned int count = 0;
-    ASSERT_TRUE(FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindAllDevices, nullptr, &count));
+    ASSERT_TRUE(
+        FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindAllDevices, nullptr, &count));
     EXPECT_EQ(count, 4u);
-    ASSERT_TRUE(FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, nullptr, &count));
+    ASSERT_TRUE(FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices,
+                                           nullptr, &count));
     ASSERT_EQ(count, 3u);
     unsigned int ids[3] = {};
-    ASSERT_TRUE(FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, ids, &count));
+    ASSERT_TRUE(
+        FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, ids, &count));
     EXPECT_EQ(std::vector<unsigned>(ids, ids + 3), (std::vector<unsigned>{1, 2, 0}));
 
     // Version texts: length + 1 first, then the text cut to the buffer.
@@ -154,7 +158,8 @@ TEST_F(MonitorApi, DeviceProfileFromTheMonitor) {
     // The legacy profile: three shown of five, the FPGA in hexadecimal.
     ASSERT_GE(FWDeviceProfileCreateFromMonitor(handle(1), &raw), 0);
     Profile legacy(raw);
-    ASSERT_TRUE(FWDeviceProfileGetDeviceID(legacy.get(), FWDeviceVersionKindDisplayDevices, nullptr, &count));
+    ASSERT_TRUE(FWDeviceProfileGetDeviceID(legacy.get(), FWDeviceVersionKindDisplayDevices, nullptr,
+                                           &count));
     EXPECT_EQ(count, 3u);
     size = sizeof text;
     ASSERT_TRUE(FWDeviceProfileGetVersionString(legacy.get(), {0x600, 0x10A}, text, &size));
@@ -197,7 +202,8 @@ TEST_F(MonitorApi, PackageProfileIsCopiedWithoutReadingTheMonitor) {
     ASSERT_GE(FWDeviceProfileCreateFromMonitorAndKfwFile(handle(), empty.get(), &raw), 0);
     Profile fromMonitor(raw);
     unsigned int count = 0;
-    ASSERT_TRUE(FWDeviceProfileGetDeviceID(fromMonitor.get(), FWDeviceVersionKindAllDevices, nullptr, &count));
+    ASSERT_TRUE(FWDeviceProfileGetDeviceID(fromMonitor.get(), FWDeviceVersionKindAllDevices,
+                                           nullptr, &count));
     EXPECT_EQ(count, 4u);
 }
 

@@ -22,9 +22,10 @@ struct ProgressCheck {
     bool monotonic = true;
     static int8_t Record(FWTransferProgress p, void* user) {
         auto* check = static_cast<ProgressCheck*>(user);
-        check->monotonic = check->monotonic && p.transferredBytes >= check->last &&
-                           p.transferredBytes <= p.totalBytes &&
-                           (check->calls == 0 || (p.totalBytes == check->total && p.totalCount == check->count));
+        check->monotonic =
+            check->monotonic && p.transferredBytes >= check->last &&
+            p.transferredBytes <= p.totalBytes &&
+            (check->calls == 0 || (p.totalBytes == check->total && p.totalCount == check->count));
         check->last = p.transferredBytes;
         check->total = p.totalBytes;
         check->count = p.totalCount;
@@ -66,7 +67,8 @@ TEST_F(UpdateEndToEnd, RecordFileMonitor) {
     install({fwu::test::FilesMonitorSpec()});
     PackageBuilder package;
     package.products({"TESTPANEL 27"}).target(0, 0x0200).target(1, 8);
-    const auto scaler = PackageBuilder::Image(0x0200, 2048, 3), hub = PackageBuilder::Image(8, 1024, 5);
+    const auto scaler = PackageBuilder::Image(0x0200, 2048, 3),
+               hub = PackageBuilder::Image(8, 1024, 5);
     package.bundle({package.transfer(package.blob("scaler", scaler), "PRG000", 30),
                     package.transfer(package.blob("hub", hub), "PRG001", 20)});
 
@@ -77,7 +79,9 @@ TEST_F(UpdateEndToEnd, RecordFileMonitor) {
     EXPECT_EQ(after.version, 0x0200u);
 
     ProgressCheck progress;
-    ASSERT_GE(FWMonitorTransferFirmwareData(handle(), package.get(), &ProgressCheck::Record, &progress), 0);
+    ASSERT_GE(
+        FWMonitorTransferFirmwareData(handle(), package.get(), &ProgressCheck::Record, &progress),
+        0);
     progress.expectFinished(3072, 2);
     FWTransferState state{};
     ASSERT_GE(FWMonitorGetTransferState(handle(), &state), 0);
@@ -99,11 +103,13 @@ TEST_F(UpdateEndToEnd, LegacyRecordFileMonitorInOneCall) {
     PackageBuilder package;
     // The legacy devices' files hold 8 records of 512 bytes.
     package.products({"OLDPANEL 24"}).target(0x100, 210).target(0x600, 0x10B);
-    package.bundle({package.transfer(package.blob("main", PackageBuilder::Image(210, 4096)), "PRG000"),
-                    package.transfer(package.blob("fpga", PackageBuilder::Image(0x10B, 4096)), "AIC904")});
+    package.bundle(
+        {package.transfer(package.blob("main", PackageBuilder::Image(210, 4096)), "PRG000"),
+         package.transfer(package.blob("fpga", PackageBuilder::Image(0x10B, 4096)), "AIC904")});
     ASSERT_EQ(FWKfwFileCheckMonitor(package.get(), handle()), 0u);
     ProgressCheck progress;
-    ASSERT_GE(FWMonitorUpdateFirmware(handle(), package.get(), &ProgressCheck::Record, &progress, 0), 0);
+    ASSERT_GE(
+        FWMonitorUpdateFirmware(handle(), package.get(), &ProgressCheck::Record, &progress, 0), 0);
     progress.expectFinished(8192, 2);
     void* monitor = waitForMonitor("L0000001");
     ASSERT_NE(monitor, nullptr);
@@ -119,15 +125,16 @@ TEST_F(UpdateEndToEnd, ZvMonitor) {
     install({fwu::test::ZvMonitorSpec()});
     PackageBuilder package;
     package.products({"ZVPANEL 32"}).target(0x10, 0x300).target(0x12, 0x301);
-    const auto main = PackageBuilder::Image(0x300, 100000, 7), touch = PackageBuilder::Image(0x301, 5000, 9);
+    const auto main = PackageBuilder::Image(0x300, 100000, 7),
+               touch = PackageBuilder::Image(0x301, 5000, 9);
     package.bundle({package.zvTransfer(package.blob("main", main), 0x00000),
                     package.zvTransfer(package.blob("touch", touch), 0x80000)});
     ASSERT_EQ(FWKfwFileCheckMonitor(package.get(), handle()), 0u);
     EXPECT_EQ(FWMonitorGetSupportedFirmwareUpdateType(handle()), FWFirmwareUpdateTypeZV);
 
     ProgressCheck progress;
-    ASSERT_GE(FWMonitorTransferFirmwareDataWithOptions(handle(), package.get(), &ProgressCheck::Record,
-                                                       &progress, 0),
+    ASSERT_GE(FWMonitorTransferFirmwareDataWithOptions(handle(), package.get(),
+                                                       &ProgressCheck::Record, &progress, 0),
               0);
     progress.expectFinished(105000, 2);
     EXPECT_EQ(sim().zvUpdateFlags(), (1u << 0) | (1u << 5));
@@ -149,11 +156,13 @@ TEST_F(UpdateEndToEnd, ScalerMonitorInOneCall) {
     package.bundle({package.mstarTransfer(package.blob("scaler", image), 0x20000, 0xF0000)});
     ASSERT_EQ(FWKfwFileCheckMonitor(package.get(), handle()), 0u);
     // Scaler monitors have no separate transfer.
-    EXPECT_EQ(FWMonitorTransferFirmwareData(handle(), package.get(), nullptr, nullptr), KmErrorNotSupported);
+    EXPECT_EQ(FWMonitorTransferFirmwareData(handle(), package.get(), nullptr, nullptr),
+              KmErrorNotSupported);
 
     ProgressCheck progress;
     record();
-    ASSERT_GE(FWMonitorUpdateFirmware(handle(), package.get(), &ProgressCheck::Record, &progress, 0), 0);
+    ASSERT_GE(
+        FWMonitorUpdateFirmware(handle(), package.get(), &ProgressCheck::Record, &progress, 0), 0);
     progress.expectFinished(70000, 1);
     // The flash holds the image, erased bytes up to the block end, and the marker.
     std::vector<uint8_t> expected = image;
@@ -178,11 +187,14 @@ TEST_F(UpdateEndToEnd, MonitorWithoutAnUpdateProtocolIsNotWrittenTo) {
     record();
     PackageBuilder package;
     package.products({"TESTPANEL 27"}).target(0, 0x200);
-    package.bundle({package.transfer(package.blob("s", PackageBuilder::Image(0x200, 2048)), "PRG000")});
-    EXPECT_EQ(FWMonitorUpdateFirmware(handle(), package.get(), nullptr, nullptr, 0), KmErrorNotSupported);
+    package.bundle(
+        {package.transfer(package.blob("s", PackageBuilder::Image(0x200, 2048)), "PRG000")});
+    EXPECT_EQ(FWMonitorUpdateFirmware(handle(), package.get(), nullptr, nullptr, 0),
+              KmErrorNotSupported);
     EXPECT_EQ(FWMonitorTriggerFirmwareUpdate(handle()), KmErrorNotSupported);
     for (const auto& request : recorded())
-        EXPECT_TRUE(request.access != screenio::Access::SetArray && request.access != screenio::Access::SetValue);
+        EXPECT_TRUE(request.access != screenio::Access::SetArray &&
+                    request.access != screenio::Access::SetValue);
 }
 
 }  // namespace

@@ -45,7 +45,9 @@ void BuildPackage(Kind kind, Variant variant, PackageBuilder& p) {
     switch (kind) {
     case Kind::Files: {
         // Device 0 reports 0x0102, device 1 reports 7.
-        p.products({"TESTPANEL 27"}).target(0, variant == Variant::AtTarget ? 0x0102 : 0x0200).target(1, 7);
+        p.products({"TESTPANEL 27"})
+            .target(0, variant == Variant::AtTarget ? 0x0102 : 0x0200)
+            .target(1, 7);
         const size_t size = variant == Variant::OddSize ? 1000 : 2048;
         const auto image = variant == Variant::NoVersionImage ? std::vector<uint8_t>(size, 0x5A)
                                                               : PackageBuilder::Image(0x0200, size);
@@ -58,7 +60,9 @@ void BuildPackage(Kind kind, Variant variant, PackageBuilder& p) {
         // Devices 0x10 at 0x00000 (flag 0), 0x11 at 0x40000 (flag 1), 0x12 at 0x80000 (flag 5).
         // Devices report 100 plus their ID.
         const bool atTarget = variant == Variant::AtTarget;
-        p.products({"ZVPANEL 32"}).target(0x10, atTarget ? 116 : 0x300).target(0x12, atTarget ? 118 : 0x301);
+        p.products({"ZVPANEL 32"})
+            .target(0x10, atTarget ? 116 : 0x300)
+            .target(0x12, atTarget ? 118 : 0x301);
         std::vector<PackageBuilder::Condition> conditions;
         if (noBundle) conditions.push_back({0x10, 1, "eq"});
         p.bundle({p.zvTransfer(p.blob("main", PackageBuilder::Image(0x300, 100000)), 0),
@@ -74,9 +78,10 @@ void BuildPackage(Kind kind, Variant variant, PackageBuilder& p) {
         const bool atTarget = variant == Variant::AtTarget;
         std::vector<FWUuid> actions;
         if (!atTarget)
-            actions.push_back(p.mstarTransfer(p.blob("scaler", CheckedImage(0x400, 70000)),
-                                              variant == Variant::Unaligned ? 0x21000 : 0x20000,
-                                              variant == Variant::BadFlag ? kScalerFlag + 4093 : kScalerFlag));
+            actions.push_back(
+                p.mstarTransfer(p.blob("scaler", CheckedImage(0x400, 70000)),
+                                variant == Variant::Unaligned ? 0x21000 : 0x20000,
+                                variant == Variant::BadFlag ? kScalerFlag + 4093 : kScalerFlag));
         p.bundle(actions, conditions);
         return;
     }
@@ -89,9 +94,9 @@ struct Row {
     Step step;
     Variant variant;
     std::vector<FaultRule> faults;
-    int cancelAt; // progress call that answers 0, or -1
+    int cancelAt;  // progress call that answers 0, or -1
     KmError status;
-    std::function<void(SimMonitor&)> also; // further checks of what reached the monitor
+    std::function<void(SimMonitor&)> also;  // further checks of what reached the monitor
 };
 
 struct Canceller {
@@ -105,7 +110,8 @@ struct Canceller {
 size_t Accepted(const SimMonitor& monitor, uint16_t page, uint16_t usage) {
     size_t count = 0;
     for (const auto& r : monitor.history())
-        count += r.page == page && r.usage == usage && r.access == Access::SetArray && r.status >= 0;
+        count +=
+            r.page == page && r.usage == usage && r.access == Access::SetArray && r.status >= 0;
     return count;
 }
 
@@ -140,82 +146,297 @@ protected:
 TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
     const Row rows[] = {
         // Record-file transfer and trigger.
-        {"files: no bundle applies", Kind::Files, Step::Transfer, Variant::NoBundle, {}, -1, KmErrorInvalidState, kNoPageWritten},
-        {"files: nothing to transfer", Kind::Files, Step::Transfer, Variant::AtTarget, {}, -1, KmErrorNoData, kNoPageWritten},
-        {"files: image not whole records", Kind::Files, Step::Transfer, Variant::OddSize, {}, -1, KmErrorNotSupported, kNoPageWritten},
-        {"files: cancel at the first call", Kind::Files, Step::Transfer, Variant::Working, {}, 0, KmErrorCancelled, kNoPageWritten},
-        {"files: cancel mid-image", Kind::Files, Step::Transfer, Variant::Working, {}, 2, KmErrorCancelled,
+        {"files: no bundle applies",
+         Kind::Files,
+         Step::Transfer,
+         Variant::NoBundle,
+         {},
+         -1,
+         KmErrorInvalidState,
+         kNoPageWritten},
+        {"files: nothing to transfer",
+         Kind::Files,
+         Step::Transfer,
+         Variant::AtTarget,
+         {},
+         -1,
+         KmErrorNoData,
+         kNoPageWritten},
+        {"files: image not whole records",
+         Kind::Files,
+         Step::Transfer,
+         Variant::OddSize,
+         {},
+         -1,
+         KmErrorNotSupported,
+         kNoPageWritten},
+        {"files: cancel at the first call",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {},
+         0,
+         KmErrorCancelled,
+         kNoPageWritten},
+        {"files: cancel mid-image",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {},
+         2,
+         KmErrorCancelled,
          [](SimMonitor& m) { EXPECT_EQ(Accepted(m, 0xFF02, 0xFE), 2u); }},
-        {"files: cancel during the CRC poll", Kind::Files, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::StayBusy, 1, 0)}, 12, KmErrorCancelled, nullptr},
-        {"files: CRC differs", Kind::Files, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::CorruptCrc, 1, 0)}, -1, KmErrorChecksumMismatch, nullptr},
-        {"files: CRC reply about another file", Kind::Files, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::WrongEcho)}, -1, KmErrorFailed, nullptr},
-        {"files: property reply about another file", Kind::Files, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0xC3, Access::GetArray, FaultEffect::WrongEcho, 6)}, -1, KmErrorFailed, kNoPageWritten},
-        {"files: page write fails 20 times", Kind::Files, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0xFE, Access::SetArray, FaultEffect::Fail, 2, 20, SCREENIO_ERROR_TIMEOUT)}, -1,
-         SCREENIO_ERROR_TIMEOUT, [](SimMonitor& m) { EXPECT_EQ(Accepted(m, 0xFF02, 0xFE), 1u); }},
-        {"files: temporary file refused", Kind::Files, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0xC3, Access::SetArray, FaultEffect::Fail)}, -1, SCREENIO_ERROR_IO, kNoPageWritten},
-        {"files: monitor drops off", Kind::Files, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0xFE, Access::SetArray, FaultEffect::DropOff, 2, 1)}, -1, SCREENIO_ERROR_GONE,
+        {"files: cancel during the CRC poll",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::StayBusy, 1, 0)},
+         12,
+         KmErrorCancelled,
+         nullptr},
+        {"files: CRC differs",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::CorruptCrc, 1, 0)},
+         -1,
+         KmErrorChecksumMismatch,
+         nullptr},
+        {"files: CRC reply about another file",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0xFC, Access::GetArray, FaultEffect::WrongEcho)},
+         -1,
+         KmErrorFailed,
+         nullptr},
+        {"files: property reply about another file",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0xC3, Access::GetArray, FaultEffect::WrongEcho, 6)},
+         -1,
+         KmErrorFailed,
+         kNoPageWritten},
+        {"files: page write fails 20 times",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0xFE, Access::SetArray, FaultEffect::Fail, 2, 20,
+                    SCREENIO_ERROR_TIMEOUT)},
+         -1,
+         SCREENIO_ERROR_TIMEOUT,
+         [](SimMonitor& m) { EXPECT_EQ(Accepted(m, 0xFF02, 0xFE), 1u); }},
+        {"files: temporary file refused",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0xC3, Access::SetArray, FaultEffect::Fail)},
+         -1,
+         SCREENIO_ERROR_IO,
+         kNoPageWritten},
+        {"files: monitor drops off",
+         Kind::Files,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0xFE, Access::SetArray, FaultEffect::DropOff, 2, 1)},
+         -1,
+         SCREENIO_ERROR_GONE,
          // Gone, the monitor cannot be told to forget the transfer; back on power, it has.
          [](SimMonitor& m) { m.powerCycle(); }},
-        {"files: trigger before the transfer", Kind::Files, Step::Trigger, Variant::Working, {}, -1, KmErrorInvalidState,
+        {"files: trigger before the transfer",
+         Kind::Files,
+         Step::Trigger,
+         Variant::Working,
+         {},
+         -1,
+         KmErrorInvalidState,
          [](SimMonitor& m) { EXPECT_EQ(m.restartCount(), 0u); }},
-        {"files: versions not reached after the restart", Kind::Files, Step::Finished, Variant::NoVersionImage, {}, -1,
-         KmErrorNotFinished, nullptr},
+        {"files: versions not reached after the restart",
+         Kind::Files,
+         Step::Finished,
+         Variant::NoVersionImage,
+         {},
+         -1,
+         KmErrorNotFinished,
+         nullptr},
 
         // ZV transfer and trigger.
-        {"zv: no bundle applies", Kind::ZV, Step::Transfer, Variant::NoBundle, {}, -1, KmErrorInvalidState, kNothingErased},
-        {"zv: image not on a block boundary", Kind::ZV, Step::Transfer, Variant::Unaligned, {}, -1, KmErrorInvalidState, nullptr},
-        {"zv: nothing to transfer", Kind::ZV, Step::Transfer, Variant::AtTarget, {}, -1, KmErrorNoData, kNothingErased},
-        {"zv: checksum does not complement", Kind::ZV, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::CorruptChecksum, 1, 0)}, -1, KmErrorVerifyFailed, nullptr},
-        {"zv: cancel at the first call", Kind::ZV, Step::Transfer, Variant::Working, {}, 0, KmErrorCancelled, nullptr},
-        {"zv: cancel mid-image", Kind::ZV, Step::Transfer, Variant::Working, {}, 300, KmErrorCancelled, nullptr},
-        {"zv: erase stays busy", Kind::ZV, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::StayBusy, 1, 0)}, -1, KmErrorTimeout, nullptr},
-        {"zv: status unreadable", Kind::ZV, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::Fail)}, -1, KmErrorFailed, nullptr},
-        {"zv: page write fails", Kind::ZV, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 10, 1, SCREENIO_ERROR_REJECTED)}, -1,
-         SCREENIO_ERROR_REJECTED, nullptr},
+        {"zv: no bundle applies",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::NoBundle,
+         {},
+         -1,
+         KmErrorInvalidState,
+         kNothingErased},
+        {"zv: image not on a block boundary",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Unaligned,
+         {},
+         -1,
+         KmErrorInvalidState,
+         nullptr},
+        {"zv: nothing to transfer",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::AtTarget,
+         {},
+         -1,
+         KmErrorNoData,
+         kNothingErased},
+        {"zv: checksum does not complement",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::CorruptChecksum, 1, 0)},
+         -1,
+         KmErrorVerifyFailed,
+         nullptr},
+        {"zv: cancel at the first call",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Working,
+         {},
+         0,
+         KmErrorCancelled,
+         nullptr},
+        {"zv: cancel mid-image",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Working,
+         {},
+         300,
+         KmErrorCancelled,
+         nullptr},
+        {"zv: erase stays busy",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::StayBusy, 1, 0)},
+         -1,
+         KmErrorTimeout,
+         nullptr},
+        {"zv: status unreadable",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF01, 0x123, Access::GetArray, FaultEffect::Fail)},
+         -1,
+         KmErrorFailed,
+         nullptr},
+        {"zv: page write fails",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 10, 1,
+                    SCREENIO_ERROR_REJECTED)},
+         -1,
+         SCREENIO_ERROR_REJECTED,
+         nullptr},
         // Flag requests 1 and 2 clear the flags before each image is erased; 4 sets the second.
-        {"zv: second update flag fails", Kind::ZV, Step::Transfer, Variant::Working,
-         {MakeFault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 4)}, -1, SCREENIO_ERROR_IO,
+        {"zv: second update flag fails",
+         Kind::ZV,
+         Step::Transfer,
+         Variant::Working,
+         {MakeFault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 4)},
+         -1,
+         SCREENIO_ERROR_IO,
          [](SimMonitor& m) { EXPECT_EQ(m.zvUpdateFlags(), 1u << 0); }},
-        {"zv: trigger before the transfer", Kind::ZV, Step::Trigger, Variant::Working, {}, -1, KmErrorInvalidState,
+        {"zv: trigger before the transfer",
+         Kind::ZV,
+         Step::Trigger,
+         Variant::Working,
+         {},
+         -1,
+         KmErrorInvalidState,
          [](SimMonitor& m) { EXPECT_EQ(m.restartCount(), 0u); }},
 
         // Scaler flow in one call.
-        {"scaler: no bundle applies", Kind::Scaler, Step::Update, Variant::NoBundle, {}, -1, KmErrorInvalidState, kScalerUntouched},
-        {"scaler: image not on a block boundary", Kind::Scaler, Step::Update, Variant::Unaligned, {}, -1,
-         KmErrorInvalidState, kScalerUntouched},
-        {"scaler: flag would cross its sector", Kind::Scaler, Step::Update, Variant::BadFlag, {}, -1, KmErrorInvalidState, nullptr},
-        {"scaler: nothing to transfer", Kind::Scaler, Step::Update, Variant::AtTarget, {}, -1, KmErrorNoData, nullptr},
-        {"scaler: flash stays busy", Kind::Scaler, Step::Update, Variant::Working,
-         {MakeFault(0xFF30, 0x11, Access::GetArray, FaultEffect::StayBusy, 3, 0)}, -1, KmErrorTimeout,
+        {"scaler: no bundle applies",
+         Kind::Scaler,
+         Step::Update,
+         Variant::NoBundle,
+         {},
+         -1,
+         KmErrorInvalidState,
+         kScalerUntouched},
+        {"scaler: image not on a block boundary",
+         Kind::Scaler,
+         Step::Update,
+         Variant::Unaligned,
+         {},
+         -1,
+         KmErrorInvalidState,
+         kScalerUntouched},
+        {"scaler: flag would cross its sector",
+         Kind::Scaler,
+         Step::Update,
+         Variant::BadFlag,
+         {},
+         -1,
+         KmErrorInvalidState,
+         nullptr},
+        {"scaler: nothing to transfer",
+         Kind::Scaler,
+         Step::Update,
+         Variant::AtTarget,
+         {},
+         -1,
+         KmErrorNoData,
+         nullptr},
+        {"scaler: flash stays busy",
+         Kind::Scaler,
+         Step::Update,
+         Variant::Working,
+         {MakeFault(0xFF30, 0x11, Access::GetArray, FaultEffect::StayBusy, 3, 0)},
+         -1,
+         KmErrorTimeout,
          // A flash that never finishes cannot be protected; the protection is still asked for.
          [](SimMonitor& m) {
              const auto history = m.history();
              ASSERT_FALSE(history.empty());
              bool asked = false;
              for (const auto& r : history)
-                 asked = asked || (r.page == 0xFF30 && r.usage == 0x11 && r.access == Access::SetArray &&
-                                   r.data.size() > 3 && r.data[2] == 0x01 && r.data[3] == 0x01);
+                 asked = asked ||
+                         (r.page == 0xFF30 && r.usage == 0x11 && r.access == Access::SetArray &&
+                          r.data.size() > 3 && r.data[2] == 0x01 && r.data[3] == 0x01);
              EXPECT_TRUE(asked);
          }},
-        {"scaler: read back differs", Kind::Scaler, Step::Update, Variant::Working,
-         {MakeFault(0xFF30, 0x11, Access::SetArray, FaultEffect::FlipBit, 200)}, -1, KmErrorVerifyFailed, nullptr},
-        {"scaler: cancel mid-image", Kind::Scaler, Step::Update, Variant::Working, {}, 100, KmErrorCancelled, nullptr},
-        {"scaler: bridge refuses a command", Kind::Scaler, Step::Update, Variant::Working,
-         {MakeFault(0xFF30, 0x11, Access::SetArray, FaultEffect::Fail, 500, 1, SCREENIO_ERROR_REJECTED)}, -1,
-         SCREENIO_ERROR_REJECTED, nullptr},
-        {"scaler: read reply of another length", Kind::Scaler, Step::Update, Variant::Working,
-         {MakeFault(0xFF30, 0x11, Access::GetArray, FaultEffect::WrongEcho, 40)}, -1, KmErrorInvalidLength, nullptr},
+        {"scaler: read back differs",
+         Kind::Scaler,
+         Step::Update,
+         Variant::Working,
+         {MakeFault(0xFF30, 0x11, Access::SetArray, FaultEffect::FlipBit, 200)},
+         -1,
+         KmErrorVerifyFailed,
+         nullptr},
+        {"scaler: cancel mid-image",
+         Kind::Scaler,
+         Step::Update,
+         Variant::Working,
+         {},
+         100,
+         KmErrorCancelled,
+         nullptr},
+        {"scaler: bridge refuses a command",
+         Kind::Scaler,
+         Step::Update,
+         Variant::Working,
+         {MakeFault(0xFF30, 0x11, Access::SetArray, FaultEffect::Fail, 500, 1,
+                    SCREENIO_ERROR_REJECTED)},
+         -1,
+         SCREENIO_ERROR_REJECTED,
+         nullptr},
+        {"scaler: read reply of another length",
+         Kind::Scaler,
+         Step::Update,
+         Variant::Working,
+         {MakeFault(0xFF30, 0x11, Access::GetArray, FaultEffect::WrongEcho, 40)},
+         -1,
+         KmErrorInvalidLength,
+         nullptr},
     };
 
     for (const Row& row : rows) {
@@ -234,11 +455,10 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
         KmError status = 0;
         switch (row.step) {
         case Step::Transfer:
-            status = FWMonitorTransferFirmwareDataWithOptions(handle(), package.get(), callback, &canceller, 0);
+            status = FWMonitorTransferFirmwareDataWithOptions(handle(), package.get(), callback,
+                                                              &canceller, 0);
             break;
-        case Step::Trigger:
-            status = FWMonitorTriggerFirmwareUpdate(handle());
-            break;
+        case Step::Trigger: status = FWMonitorTriggerFirmwareUpdate(handle()); break;
         case Step::Update:
             status = FWMonitorUpdateFirmware(handle(), package.get(), callback, &canceller, 0);
             break;
@@ -276,9 +496,11 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
                 EXPECT_FALSE(sim().ispMode()) << "said untouched, but left in ISP mode";
                 EXPECT_TRUE(sim().flashWriteProtected()) << "unprotected by a refused update";
             } else if (row.status != KmErrorTimeout) {
-                EXPECT_TRUE(fwu::test::ProtectionByteWritten(recorded())) << "write protection not asked for";
+                EXPECT_TRUE(fwu::test::ProtectionByteWritten(recorded()))
+                    << "write protection not asked for";
             }
-            EXPECT_EQ(sim().readFlash(kScalerFlag, 4), std::vector<uint8_t>(4, 0xFF)) << "marker written";
+            EXPECT_EQ(sim().readFlash(kScalerFlag, 4), std::vector<uint8_t>(4, 0xFF))
+                << "marker written";
             sim().powerCycle();
             // The scaler runs in place: what it boots is what the outcome said it would.
             if (outcome == FWUpdateOutcomeNeedsRecovery) {

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     if (!FWKfwFileUpdateMonitorProducts(file, "[\"MON-1\"]")) return 9;
     {
         FWUtf8String* json = FWUtf8StringCreateKfwFileJsonString(file);
-        const int listed = json && strstr(FWUtf8StringGetCString(json), "\"products\":[\"MON-1\"]") != NULL;
+        const int listed =
+            json && strstr(FWUtf8StringGetCString(json), "\"products\":[\"MON-1\"]") != NULL;
         FWUtf8StringRelease(json);
         if (!listed) return 10;
     }

@@ -24,8 +24,11 @@ int main(void) {
         if (FWMonitorGetSerialProduct(monitor, serial, product) < 0 || !serial[0] || !product[0])
             return 3;
         type = FWMonitorGetSupportedFirmwareUpdateType(monitor);
-        kinds |= type == FWFirmwareUpdateTypeV4 ? 1u : type == FWFirmwareUpdateTypeV3 ? 2u
-               : type == FWFirmwareUpdateTypeMStar ? 4u : type == FWFirmwareUpdateTypeZV ? 8u : 0u;
+        kinds |= type == FWFirmwareUpdateTypeV4      ? 1u
+                 : type == FWFirmwareUpdateTypeV3    ? 2u
+                 : type == FWFirmwareUpdateTypeMStar ? 4u
+                 : type == FWFirmwareUpdateTypeZV    ? 8u
+                                                     : 0u;
         if (FWDeviceProfileCreateFromMonitor(monitor, &profile) < 0 || !profile) return 4;
         if (!FWDeviceProfileGetDeviceID(profile, FWDeviceVersionKindDisplayDevices, NULL, &shown) ||
             shown == 0 || shown > 32)

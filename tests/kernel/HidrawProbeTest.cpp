@@ -27,10 +27,10 @@ constexpr uint16_t kVendor = 0xFFF1;
 constexpr uint16_t kProduct = 0x0B0E;
 
 // Report IDs and their data lengths (without the ID byte).
-constexpr uint8_t kFixed = 1;   // always the same bytes
-constexpr uint8_t kEcho = 2;    // gives back what was last set
-constexpr uint8_t kFailing = 3; // every request fails
-constexpr uint8_t kShort = 4;   // answered with fewer bytes than declared
+constexpr uint8_t kFixed = 1;    // always the same bytes
+constexpr uint8_t kEcho = 2;     // gives back what was last set
+constexpr uint8_t kFailing = 3;  // every request fails
+constexpr uint8_t kShort = 4;    // answered with fewer bytes than declared
 constexpr size_t kFixedLength = 7;
 constexpr size_t kEchoLength = 32;
 constexpr size_t kFailingLength = 4;
@@ -49,7 +49,7 @@ std::vector<uint8_t> ProbeDescriptor() {
                    {kFailing, 0x12, kFailingLength},
                    {kShort, 0x13, kShortDeclared}};
     for (const auto& r : reports) {
-        const uint8_t items[] = {0x85, r.id, 0x09, r.usage, 0x15, 0x00, 0x26, 0xFF, 0x00,
+        const uint8_t items[] = {0x85, r.id, 0x09, r.usage,          0x15, 0x00, 0x26, 0xFF, 0x00,
                                  0x75, 0x08, 0x95, uint8_t(r.count), 0xB1, 0x02};
         d.insert(d.end(), std::begin(items), std::end(items));
     }
@@ -78,9 +78,7 @@ public:
         if (type != UhidReportType::Feature) return EINVAL;
         switch (reportId) {
         case kFixed: reply = FixedReport(); return 0;
-        case kEcho:
-            reply = m_echo.empty() ? Request(kEcho, kEchoLength) : m_echo;
-            return 0;
+        case kEcho: reply = m_echo.empty() ? Request(kEcho, kEchoLength) : m_echo; return 0;
         case kShort:
             reply.assign(1 + kShortReply, 0x5A);
             reply[0] = kShort;
@@ -115,8 +113,7 @@ private:
     std::vector<uint8_t> m_lastSet;
 };
 
-template <typename Predicate>
-bool WaitFor(Predicate done, int timeoutMs) {
+template <typename Predicate> bool WaitFor(Predicate done, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -157,7 +154,7 @@ protected:
     UhidIdentity m_identity;
     UhidDevice m_device;
     ProbeHandler m_handler;
-    ServingThread m_serving; // last: stops serving before the handler and device go
+    ServingThread m_serving;  // last: stops serving before the handler and device go
 };
 
 TEST_F(HidrawProbe, NodeDescribesTheDevice) {

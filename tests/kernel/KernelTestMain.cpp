@@ -15,8 +15,7 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const ::testing::UnitTest& unit = *::testing::UnitTest::GetInstance();
     if (status == 0 && unit.test_to_run_count() > 0) {
-        std::printf("KERNEL-TEST PASS %d tests in %.1f s\n", unit.successful_test_count(),
-                    seconds);
+        std::printf("KERNEL-TEST PASS %d tests in %.1f s\n", unit.successful_test_count(), seconds);
         return 0;
     }
     std::string failed;
@@ -25,8 +24,8 @@ int main(int argc, char** argv) {
         for (int j = 0; j < suite.total_test_count(); ++j) {
             const ::testing::TestInfo& test = *suite.GetTestInfo(j);
             if (test.result()->Failed())
-                failed += std::string(failed.empty() ? "" : ", ") + suite.name() + "." +
-                          test.name();
+                failed +=
+                    std::string(failed.empty() ? "" : ", ") + suite.name() + "." + test.name();
         }
     }
     std::printf("KERNEL-TEST FAIL %d of %d tests failed%s%s\n", unit.failed_test_count(),

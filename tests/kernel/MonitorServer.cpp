@@ -27,8 +27,7 @@ MonitorServer::~MonitorServer() { m_serving.reset(); }
 
 screenio::sim::SimMonitor& MonitorServer::monitor() const { return *m_monitor; }
 
-int MonitorServer::getReport(uint8_t reportId, UhidReportType type,
-                             std::vector<uint8_t>& reply) {
+int MonitorServer::getReport(uint8_t reportId, UhidReportType type, std::vector<uint8_t>& reply) {
     if (type != UhidReportType::Feature) return EINVAL;
     // uhid does not say how many bytes the reader asked for; the whole report goes back and
     // the kernel cuts it to the reader's buffer.
@@ -45,8 +44,7 @@ int MonitorServer::setReport(uint8_t reportId, UhidReportType type,
     if (type != UhidReportType::Feature) return EINVAL;
     // hidraw's buffer, and so uhid's, starts with the report ID.
     if (report.empty() || report[0] != reportId) return EPROTO;
-    const int n = m_bridge.setFeature(m_connection, reportId, report.data() + 1,
-                                      report.size() - 1);
+    const int n = m_bridge.setFeature(m_connection, reportId, report.data() + 1, report.size() - 1);
     return n < 0 ? -n : 0;
 }
 

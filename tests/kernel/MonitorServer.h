@@ -42,9 +42,9 @@ private:
     std::shared_ptr<screenio::sim::SimMonitor> m_monitor;
     screenio::sim::SimHidBridge m_bridge;
     UhidIdentity m_identity;
-    uint64_t m_connection = 0; // the monitor's connection the device stands for; serving thread
+    uint64_t m_connection = 0;  // the monitor's connection the device stands for; serving thread
     UhidDevice m_device;
-    std::unique_ptr<ServingThread> m_serving; // started last, stopped first
+    std::unique_ptr<ServingThread> m_serving;  // started last, stopped first
 };
 
 }  // namespace kerneltest

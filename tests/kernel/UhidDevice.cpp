@@ -18,8 +18,7 @@ namespace kerneltest {
 namespace {
 
 // Copies a string into a fixed, zero-terminated field of the kernel's request.
-template <size_t N>
-void CopyText(uint8_t (&field)[N], const std::string& text) {
+template <size_t N> void CopyText(uint8_t (&field)[N], const std::string& text) {
     const size_t n = std::min(text.size(), N - 1);
     std::copy_n(text.begin(), n, field);
     field[n] = 0;
@@ -150,7 +149,7 @@ void UhidDevice::serveOne(Handler& handler) {
         write(&answer, sizeof answer);
         break;
     }
-    default: break; // events of later kernels: nothing to answer
+    default: break;  // events of later kernels: nothing to answer
     }
 }
 

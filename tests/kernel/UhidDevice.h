@@ -13,8 +13,8 @@ namespace kerneltest {
 // What the kernel is told about a device when it is created.
 struct UhidIdentity {
     std::string name;
-    std::string uniq; // the serial number; sysfs shows it as HID_UNIQ
-    uint16_t bus = 0x03; // BUS_USB
+    std::string uniq;     // the serial number; sysfs shows it as HID_UNIQ
+    uint16_t bus = 0x03;  // BUS_USB
     uint16_t vendor = 0;
     uint16_t product = 0;
     std::vector<uint8_t> descriptor;
@@ -82,7 +82,7 @@ private:
     void write(const void* event, size_t size);
 
     screenio::UniqueFd m_fd;
-    screenio::UniqueFd m_stop; // an eventfd: readable once stop() was called
+    screenio::UniqueFd m_stop;  // an eventfd: readable once stop() was called
     bool m_created = false;
     std::atomic<unsigned> m_start{0}, m_stopEvents{0}, m_open{0}, m_close{0}, m_get{0}, m_set{0},
         m_output{0}, m_creates{0}, m_destroys{0};

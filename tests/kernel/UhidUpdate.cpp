@@ -155,16 +155,15 @@ TEST_F(KernelUpdate, FilesMonitorIsUpdatedAndFoundAgainAfterItsRestart) {
     const auto started = std::chrono::steady_clock::now();
     Progress progress;
     ASSERT_GE(FWMonitorUpdateFirmware(monitor, package.get(), &Progress::Record, &progress, 0), 0);
-    const double transfer = std::chrono::duration<double>(
-        std::chrono::steady_clock::now() - started).count();
+    const double transfer =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_TRUE(progress.monotonic);
     EXPECT_EQ(progress.last, 3072u);
     EXPECT_EQ(progress.total, 3072u);
     EXPECT_EQ(progress.completed, 2u);
     EXPECT_EQ(progress.count, 2u);
     std::printf("transfer and trigger: %.2f s, %u progress calls, %u GET and %u SET reports\n",
-                transfer, progress.calls, server->counts().getReport,
-                server->counts().setReport);
+                transfer, progress.calls, server->counts().getReport, server->counts().setReport);
 
     // The restart takes the device off the bus: the handle of the old node must fail.
     const auto left = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -239,10 +238,10 @@ TEST_P(KernelUpdateFailure, IsReportedAndLeavesTheMonitorAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, KernelUpdateFailure,
-    ::testing::Values(
-        FailureRow{"TemporaryFileRefused",
-                   MakeFault(0xFF02, 0xC3, Access::SetArray, FaultEffect::Fail), false},
-        FailureRow{"DropsOffMidTransfer", DropOff(0xFF02, 0xFE, 2), true}),
+    ::testing::Values(FailureRow{"TemporaryFileRefused",
+                                 MakeFault(0xFF02, 0xC3, Access::SetArray, FaultEffect::Fail),
+                                 false},
+                      FailureRow{"DropsOffMidTransfer", DropOff(0xFF02, 0xFE, 2), true}),
     [](const ::testing::TestParamInfo<FailureRow>& info) { return info.param.name; });
 
 }  // namespace

@@ -33,10 +33,10 @@ class KipcSocketPath : public TempDirTest, public ::testing::WithParamInterface<
 protected:
     void ApplyTmpdir(Tmpdir tmpdir) {
         switch (tmpdir) {
-            case Tmpdir::Unset: ::unsetenv("TMPDIR"); break;
-            case Tmpdir::Empty: ::setenv("TMPDIR", "", 1); break;
-            case Tmpdir::Plain: ::setenv("TMPDIR", dir().c_str(), 1); break;
-            case Tmpdir::TrailingSlash: ::setenv("TMPDIR", (dir() + "/").c_str(), 1); break;
+        case Tmpdir::Unset: ::unsetenv("TMPDIR"); break;
+        case Tmpdir::Empty: ::setenv("TMPDIR", "", 1); break;
+        case Tmpdir::Plain: ::setenv("TMPDIR", dir().c_str(), 1); break;
+        case Tmpdir::TrailingSlash: ::setenv("TMPDIR", (dir() + "/").c_str(), 1); break;
         }
     }
 };
@@ -116,16 +116,17 @@ TEST_P(KipcPathLength, LongPathsCannotListenOrConnect) {
     EXPECT_EQ(IPC_LocalSocketIsConnected(client.get()), c.usable);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, KipcPathLength,
-    ::testing::Values(LengthCase{"Plain103", "", 103, true},
-                      LengthCase{"Plain104", "", 104, false},
-                      LengthCase{"Slash103", "/", 103, true},
-                      LengthCase{"Slash104", "/", 104, false},
-                      LengthCase{"DoubleSlash103", "//", 103, true},
-                      LengthCase{"DoubleSlash104", "//", 104, false},
-                      LengthCase{"Plain200", "", 200, false}),
-    [](const ::testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Cases, KipcPathLength,
+                         ::testing::Values(LengthCase{"Plain103", "", 103, true},
+                                           LengthCase{"Plain104", "", 104, false},
+                                           LengthCase{"Slash103", "/", 103, true},
+                                           LengthCase{"Slash104", "/", 104, false},
+                                           LengthCase{"DoubleSlash103", "//", 103, true},
+                                           LengthCase{"DoubleSlash104", "//", 104, false},
+                                           LengthCase{"Plain200", "", 200, false}),
+                         [](const ::testing::TestParamInfo<LengthCase>& info) {
+                             return std::string(info.param.what);
+                         });
 
 using KipcAbsolutePath = TempDirTest;
 

@@ -27,8 +27,7 @@ namespace {
 class KipcSubprocess : public TempDirTest {
 protected:
     // Polls until `done` holds or about `milliseconds` have passed.
-    template <typename Done>
-    static bool Eventually(Done done, int milliseconds = 2000) {
+    template <typename Done> static bool Eventually(Done done, int milliseconds = 2000) {
         for (int waited = 0; waited < milliseconds; waited += 10) {
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

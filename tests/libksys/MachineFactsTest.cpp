@@ -26,14 +26,18 @@ class ScopedEnvironment {
 public:
     ScopedEnvironment(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
     ~ScopedEnvironment() {
-        if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-        else ::unsetenv(name_.c_str());
+        if (old_)
+            ::setenv(name_.c_str(), old_->c_str(), 1);
+        else
+            ::unsetenv(name_.c_str());
         tzset();
     }
 
@@ -71,11 +75,7 @@ TEST(TimezoneOffset, FoldedOffsetOfTheZoneInTz) {
         int expected;
     } cases[] = {
         {"<+13>-13", -660},  // 13 hours ahead folds by one day
-        {"<+14>-14", -600},
-        {"<-05>5", -300},
-        {"<+0530>-5:30", 330},
-        {"<-12>12", -720},
-        {"UTC0", 0},
+        {"<+14>-14", -600}, {"<-05>5", -300}, {"<+0530>-5:30", 330}, {"<-12>12", -720}, {"UTC0", 0},
     };
     for (const auto& c : cases) {
         const ScopedEnvironment tz("TZ", c.tz);

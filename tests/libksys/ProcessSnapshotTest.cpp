@@ -96,7 +96,8 @@ TEST(ProcessSnapshot, ExecutableNameAndArgumentsOfAChild) {
     // The name comes from the executable, not from the first argument the caller chose.
     EXPECT_EQ(KSysGetProcessName(process),
               std::filesystem::canonical("/bin/sh").filename().string());
-    EXPECT_STREQ(KSysGetProcessCommand(process), "renamed-shell -c sleep 30; exit 0 first arg word");
+    EXPECT_STREQ(KSysGetProcessCommand(process),
+                 "renamed-shell -c sleep 30; exit 0 first arg word");
 }
 
 TEST(ProcessSnapshot, SimplifiedSnapshotHasNamesButNoCommandLines) {
@@ -166,12 +167,9 @@ TEST(ProcessRunning, MatchesTheWholeNameExactly) {
         const char* name;
         int expected;
     } cases[] = {
-        {"ksys_tests", 1},
-        {"KSYS_TESTS", 0},    // case matters
-        {"ksys_test", 0},     // no prefix match
-        {"ksys_tests2", 0},
-        {"", 0},
-        {nullptr, 0},
+        {"ksys_tests", 1},  {"KSYS_TESTS", 0},  // case matters
+        {"ksys_test", 0},                       // no prefix match
+        {"ksys_tests2", 0}, {"", 0},           {nullptr, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(KSysIsProcessRunning(c.name, 0), c.expected) << (c.name ? c.name : "(null)");

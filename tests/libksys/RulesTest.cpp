@@ -30,7 +30,7 @@ TEST(VersionText, ShortVersionCutsByMajorNumber) {
         {"10.9", "10.9"},      // no second "." stays whole
         {"9.3.1", "9.3"},
         {"10", "10"},
-        {"11.2.3", "11"},      // above 10: the major number alone
+        {"11.2.3", "11"},  // above 10: the major number alone
         {"12", "12"},
         {"22.04", "22"},
         {"", ""},
@@ -48,14 +48,13 @@ TEST(VersionText, NamesJoinProductAndVersion) {
 }
 
 TEST(VersionText, OsReleaseValuesAreUnquoted) {
-    const auto values = parseOsRelease(
-        "# comment\n"
-        "NAME=\"Debian GNU/Linux\"\n"
-        "VERSION_ID='12'\n"
-        "ID=debian\n"
-        "PRETTY_NAME=\"Say \\\"hi\\\"\"\r\n"
-        "garbage line\n"
-        "=novalue\n");
+    const auto values = parseOsRelease("# comment\n"
+                                       "NAME=\"Debian GNU/Linux\"\n"
+                                       "VERSION_ID='12'\n"
+                                       "ID=debian\n"
+                                       "PRETTY_NAME=\"Say \\\"hi\\\"\"\r\n"
+                                       "garbage line\n"
+                                       "=novalue\n");
     EXPECT_EQ(values.at("NAME"), "Debian GNU/Linux");
     EXPECT_EQ(values.at("VERSION_ID"), "12");
     EXPECT_EQ(values.at("ID"), "debian");
@@ -68,8 +67,8 @@ TEST(TimeZone, OffsetsFoldIntoOneDayAroundGmt) {
         long minutes;
         long expected;
     } cases[] = {
-        {0, 0},      {720, 720},   {-720, -720}, {780, -660},  // 13 hours ahead
-        {721, -719}, {-721, 719},  {-780, 660},  {3000, 120},  {-3000, -120},
+        {0, 0},      {720, 720},  {-720, -720}, {780, -660},  // 13 hours ahead
+        {721, -719}, {-721, 719}, {-780, 660},  {3000, 120}, {-3000, -120},
     };
     for (const auto& c : cases) EXPECT_EQ(foldOffsetMinutes(c.minutes), c.expected) << c.minutes;
 }
@@ -79,9 +78,9 @@ TEST(TimeZone, SecondsRoundToTheNearestMinuteBeforeFolding) {
         long seconds;
         long expected;
     } cases[] = {
-        {3600, 60}, {-18000, -300}, {19800, 330}, {29, 0}, {31, 1}, {-31, -1},
-        {46800, -660},  // +13:00
-        {-37800, -630},  // -10:30 stays
+        {3600, 60},     {-18000, -300}, {19800, 330},  {29, 0},
+        {31, 1},        {-31, -1},      {46800, -660},  // +13:00
+        {-37800, -630},                                 // -10:30 stays
     };
     for (const auto& c : cases)
         EXPECT_EQ(offsetMinutesFromSeconds(c.seconds), c.expected) << c.seconds;
@@ -127,15 +126,34 @@ TEST(UsbClass, DescriptionsOfBaseClasses) {
         int code;
         const char* expected;
     } cases[] = {
-        {0x01, "Audio"}, {0x02, "Communication and CDC Control"}, {0x03, "HID"},
-        {0x05, "Physical"}, {0x06, "Image"}, {0x07, "Printer"}, {0x08, "Mass Storage"},
-        {0x09, "Hub"}, {0x0a, "CDC-Data"}, {0x0b, "Smart Card"}, {0x0d, "Content Security"},
-        {0x0e, "Video"}, {0x0f, "Personal Healthcare"}, {0x10, "Audio/Video Devices"},
-        {0x11, "Billboard Device Class"}, {0x12, "USB Type-C Bridge Class"},
-        {0xdc, "Diagnostic Device"}, {0xe0, "Wireless Controller"}, {0xef, "Miscellaneous"},
-        {0xfe, "Application Specific"}, {0xff, "Vendor Specific"},
+        {0x01, "Audio"},
+        {0x02, "Communication and CDC Control"},
+        {0x03, "HID"},
+        {0x05, "Physical"},
+        {0x06, "Image"},
+        {0x07, "Printer"},
+        {0x08, "Mass Storage"},
+        {0x09, "Hub"},
+        {0x0a, "CDC-Data"},
+        {0x0b, "Smart Card"},
+        {0x0d, "Content Security"},
+        {0x0e, "Video"},
+        {0x0f, "Personal Healthcare"},
+        {0x10, "Audio/Video Devices"},
+        {0x11, "Billboard Device Class"},
+        {0x12, "USB Type-C Bridge Class"},
+        {0xdc, "Diagnostic Device"},
+        {0xe0, "Wireless Controller"},
+        {0xef, "Miscellaneous"},
+        {0xfe, "Application Specific"},
+        {0xff, "Vendor Specific"},
         // Codes without a description: interface-defined, reserved and out of range.
-        {0x00, ""}, {0x04, ""}, {0x0c, ""}, {0x13, ""}, {0x100, ""}, {-1, ""},
+        {0x00, ""},
+        {0x04, ""},
+        {0x0c, ""},
+        {0x13, ""},
+        {0x100, ""},
+        {-1, ""},
     };
     for (const auto& c : cases) EXPECT_STREQ(usbClassDescription(c.code), c.expected) << c.code;
 }
@@ -145,9 +163,9 @@ TEST(PciVendor, TableOfGraphicsVendors) {
         unsigned id;
         const char* expected;
     } cases[] = {
-        {0x1002, "AMD"},   {0x1022, "AMD"},   {0x05ac, "Apple"},  {0x106b, "Apple"},
-        {0x13b5, "ARM"},   {0x163c, "Intel"}, {0x8086, "Intel"},  {0x8087, "Intel"},
-        {0x10de, "NVIDIA"}, {0x15ad, "VMware"}, {0x1af4, ""},     {0x0000, ""},
+        {0x1002, "AMD"},    {0x1022, "AMD"},    {0x05ac, "Apple"}, {0x106b, "Apple"},
+        {0x13b5, "ARM"},    {0x163c, "Intel"},  {0x8086, "Intel"}, {0x8087, "Intel"},
+        {0x10de, "NVIDIA"}, {0x15ad, "VMware"}, {0x1af4, ""},      {0x0000, ""},
     };
     for (const auto& c : cases) EXPECT_STREQ(pciVendorName(c.id), c.expected) << std::hex << c.id;
 }
@@ -176,8 +194,13 @@ TEST(ProcessText, ArgumentsJoinBySingleSpacesLosingBoundaries) {
         std::string raw;
         const char* expected;
     } cases[] = {
-        {"sleep\0"s "30\0"s, "sleep 30"},
-        {"tool\0"s "first arg\0"s "word\0"s, "tool first arg word"},
+        {"sleep\0"s
+         "30\0"s,
+         "sleep 30"},
+        {"tool\0"s
+         "first arg\0"s
+         "word\0"s,
+         "tool first arg word"},
         {"no-terminator"s, "no-terminator"},
         {"a\0\0b\0"s, "a  b"},  // an empty argument keeps its place
         {""s, ""},
@@ -218,15 +241,15 @@ TEST(LocaleText, LanguageListsAreCutAndFiltered) {
 }
 
 TEST(DesktopEntry, ApplicationsAreReadFromTheMainGroupOnly) {
-    const auto app = parseDesktopEntry(
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name[de]=Bildbetrachter\n"
-        "Name = Image Viewer\n"
-        "Version=1.5\n"  // the entry format's version, not the application's
-        "X-AppVersion=3.2.1\n"
-        "\n[Desktop Action New]\n"
-        "Name=New Window\n");
+    const auto app =
+        parseDesktopEntry("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name[de]=Bildbetrachter\n"
+                          "Name = Image Viewer\n"
+                          "Version=1.5\n"  // the entry format's version, not the application's
+                          "X-AppVersion=3.2.1\n"
+                          "\n[Desktop Action New]\n"
+                          "Name=New Window\n");
     ASSERT_TRUE(app);
     EXPECT_EQ(app->name, "Image Viewer");
     EXPECT_EQ(app->version, "3.2.1");
@@ -263,15 +286,14 @@ TEST(CpuInfo, ModelNameOrTheArchitecturesKey) {
 }
 
 TEST(PciIds, DeviceNamesBelongToTheirVendor) {
-    const std::string database =
-        "# comment\n"
-        "10de  NVIDIA Corporation\n"
-        "\t46a6  Not this one\n"
-        "8086  Intel Corporation\n"
-        "\t46a6  Alder Lake-P GT2 [Iris Xe Graphics]\n"
-        "\t\t1028 0b19  A subsystem\n"
-        "\t46a60  Broken\n"
-        "8087  Intel Corporation\n";
+    const std::string database = "# comment\n"
+                                 "10de  NVIDIA Corporation\n"
+                                 "\t46a6  Not this one\n"
+                                 "8086  Intel Corporation\n"
+                                 "\t46a6  Alder Lake-P GT2 [Iris Xe Graphics]\n"
+                                 "\t\t1028 0b19  A subsystem\n"
+                                 "\t46a60  Broken\n"
+                                 "8087  Intel Corporation\n";
     EXPECT_EQ(pciDeviceName(database, 0x8086, 0x46a6), "Alder Lake-P GT2 [Iris Xe Graphics]");
     EXPECT_EQ(pciDeviceName(database, 0x10de, 0x46a6), "Not this one");
     EXPECT_EQ(pciDeviceName(database, 0x8087, 0x46a6), "");

@@ -155,10 +155,9 @@ TEST_F(PciTree, DisplayDevicesWithVendorDriverAndConnectors) {
 using ModuleTree = FakeTree;
 
 TEST_F(ModuleTree, ModulesWithVersionsWhereTheModuleHasOne) {
-    write("modules",
-          "nvme 61440 2 - Live 0x0000000000000000\n"
-          "e1000e 331776 0 - Live 0x0000000000000000\n"
-          "\n");
+    write("modules", "nvme 61440 2 - Live 0x0000000000000000\n"
+                     "e1000e 331776 0 - Live 0x0000000000000000\n"
+                     "\n");
     write("module/e1000e/version", "3.2.6-k\n");
     const auto modules = KernelModules::list(root() + "/modules", root() + "/module");
     ASSERT_EQ(modules.size(), 2u);

@@ -129,9 +129,10 @@ struct Recorder {
     std::vector<ProgressCall> calls;
     static int8_t Call(FWTransferProgress progress, void* user) {
         auto* self = static_cast<Recorder*>(user);
-        const bool imageEnd =
-            self->calls.empty() || progress.completedCount != self->calls.back().progress.completedCount;
-        const bool counted = self->count == Count::Every || (self->count == Count::ImageEnds && imageEnd);
+        const bool imageEnd = self->calls.empty() ||
+                              progress.completedCount != self->calls.back().progress.completedCount;
+        const bool counted =
+            self->count == Count::Every || (self->count == Count::ImageEnds && imageEnd);
         self->calls.push_back({progress, counted ? self->monitor->history().size() : 0});
         return int(self->calls.size()) - 1 == self->cancelAt ? 0 : 1;
     }
@@ -199,9 +200,11 @@ struct CleanRun {
         case Phase::Erase:
             // A flash status read while the first block erase is under way.
             if (kind == Kind::Scaler)
-                return FindFrom(h, FindFrom(h, 0, [](const SimRequest& r) { return ScalerCommand(r, 0xD8); }),
-                                [](const SimRequest& r) { return ScalerCommand(r, 0x05); });
-            return FindFrom(h, FindFrom(h, 0, [](const SimRequest& r) { return ZvOperation(r, 2); }),
+                return FindFrom(
+                    h, FindFrom(h, 0, [](const SimRequest& r) { return ScalerCommand(r, 0xD8); }),
+                    [](const SimRequest& r) { return ScalerCommand(r, 0x05); });
+            return FindFrom(h,
+                            FindFrom(h, 0, [](const SimRequest& r) { return ZvOperation(r, 2); }),
                             [](const SimRequest& r) { return IsGet(r, 0xFF01, 0x123); });
         case Phase::MidImage: return midImage(kind);
         case Phase::BetweenImages: return betweenImages();
@@ -209,8 +212,9 @@ struct CleanRun {
             if (kind == Kind::Scaler)
                 return FindFrom(h, 0, [](const SimRequest& r) { return ScalerCommand(r, 0x03); });
             if (kind == Kind::ZV)
-                return FindFrom(h, FindFrom(h, 0, [](const SimRequest& r) { return ZvOperation(r, 3); }),
-                                [](const SimRequest& r) { return IsGet(r, 0xFF01, 0x123); });
+                return FindFrom(
+                    h, FindFrom(h, 0, [](const SimRequest& r) { return ZvOperation(r, 3); }),
+                    [](const SimRequest& r) { return IsGet(r, 0xFF01, 0x123); });
             return FindFrom(h, 0, [](const SimRequest& r) { return IsGet(r, 0xFF02, 0xFC); });
         case Phase::BeforeTrigger:
             // Scaler: the markers are its trigger; others: the trigger's first request.
@@ -234,7 +238,7 @@ struct CleanRun {
     int cancelCall(Kind kind, Phase phase) const {
         const int last = int(calls.size()) - 1;
         switch (phase) {
-        case Phase::Erase: return 0; // the first call comes right after the first erase
+        case Phase::Erase: return 0;  // the first call comes right after the first erase
         case Phase::MidImage:
             for (size_t i = 0; i < calls.size(); ++i)
                 if (calls[i].progress.completedCount == 0 &&
@@ -341,7 +345,8 @@ const char* Name(Boots b) {
 
 TEST_F(InterruptionMatrix, EveryInterruptionLeavesAMonitorThatBootsOrIsRecovered) {
     std::vector<CleanRun> cleanRuns;
-    for (Kind kind : {Kind::Files, Kind::Legacy, Kind::Scaler, Kind::ZV}) cleanRuns.push_back(clean(kind));
+    for (Kind kind : {Kind::Files, Kind::Legacy, Kind::Scaler, Kind::ZV})
+        cleanRuns.push_back(clean(kind));
 
     for (const MatrixRow& row : MatrixRows()) {
         SCOPED_TRACE(RowName(row));
@@ -361,11 +366,12 @@ TEST_F(InterruptionMatrix, EveryInterruptionLeavesAMonitorThatBootsOrIsRecovered
             fault.anyUsage = true;
             fault.first = uint32_t(at + 1);
             fault.count = 1;
-            fault.effect = row.cut == Cut::PowerCut ? FaultEffect::PowerCut
+            fault.effect = row.cut == Cut::PowerCut  ? FaultEffect::PowerCut
                            : row.cut == Cut::DropOff ? FaultEffect::DropOff
                                                      : FaultEffect::Fail;
         }
-        const KmError status = run(row.kind, setup, row.cut == Cut::Cancel ? nullptr : &fault, recorder);
+        const KmError status =
+            run(row.kind, setup, row.cut == Cut::Cancel ? nullptr : &fault, recorder);
         const FWUpdateOutcome outcome = FWMonitorGetLastUpdateOutcome();
         if (row.cut != Cut::Cancel) {
             // The interruption hit the request the row is about.
@@ -396,7 +402,8 @@ TEST_F(InterruptionMatrix, EveryInterruptionLeavesAMonitorThatBootsOrIsRecovered
             EXPECT_EQ(boots, Boots::New) << "a success for an update that did not take";
         }
         if (boots == Boots::Recovered) {
-            EXPECT_EQ(outcome, FWUpdateOutcomeNeedsRecovery) << "a monitor left unbootable unannounced";
+            EXPECT_EQ(outcome, FWUpdateOutcomeNeedsRecovery)
+                << "a monitor left unbootable unannounced";
         }
         if (outcome == FWUpdateOutcomeUntouched || outcome == FWUpdateOutcomeOldFirmwareKept) {
             EXPECT_EQ(boots, Boots::Old) << "said to keep its old firmware, but it does not";

@@ -8,11 +8,15 @@ constexpr Kind Files = Kind::Files, Legacy = Kind::Legacy, Scaler = Kind::Scaler
 constexpr Phase FirstChange = Phase::FirstChange, Erase = Phase::Erase, MidImage = Phase::MidImage,
                 BetweenImages = Phase::BetweenImages, Verify = Phase::Verify,
                 BeforeTrigger = Phase::BeforeTrigger, Restart = Phase::Restart;
-constexpr Cut Cancel = Cut::Cancel, PowerCut = Cut::PowerCut, DropOff = Cut::DropOff, Fail = Cut::Fail;
-constexpr Boots Old = Boots::Old, New = Boots::New, Mixed = Boots::Mixed, Recovered = Boots::Recovered;
+constexpr Cut Cancel = Cut::Cancel, PowerCut = Cut::PowerCut, DropOff = Cut::DropOff,
+              Fail = Cut::Fail;
+constexpr Boots Old = Boots::Old, New = Boots::New, Mixed = Boots::Mixed,
+                Recovered = Boots::Recovered;
 constexpr FWUpdateOutcome Untouched = FWUpdateOutcomeUntouched,
-                          OldKept = FWUpdateOutcomeOldFirmwareKept, MixedOutcome = FWUpdateOutcomeMixed,
-                          NeedsRecovery = FWUpdateOutcomeNeedsRecovery, Complete = FWUpdateOutcomeComplete;
+                          OldKept = FWUpdateOutcomeOldFirmwareKept,
+                          MixedOutcome = FWUpdateOutcomeMixed,
+                          NeedsRecovery = FWUpdateOutcomeNeedsRecovery,
+                          Complete = FWUpdateOutcomeComplete;
 
 }  // namespace
 

@@ -23,25 +23,25 @@ namespace {
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-constexpr int kFiles = 0, kLegacy = 1, kScaler = 2, kZV = 3; // monitors of the fixture
+constexpr int kFiles = 0, kLegacy = 1, kScaler = 2, kZV = 3;  // monitors of the fixture
 
 // What the monitor runs after the interrupted run, as the tool then sees it.
 enum class After {
-    Old,       // its old firmware: the package still applies
-    New,       // the new firmware: the package is already installed
-    Recovered, // MCU ISP MODE, and the same package recovers it
-    RunAgain,  // still powered in programming mode: running the update again finishes it
+    Old,        // its old firmware: the package still applies
+    New,        // the new firmware: the package is already installed
+    Recovered,  // MCU ISP MODE, and the same package recovers it
+    RunAgain,   // still powered in programming mode: running the update again finishes it
 };
 
 struct ToolRow {
     const char* name;
     int monitor;
-    json fault;          // one fault rule of the monitor's description
+    json fault;  // one fault rule of the monitor's description
     int exitCode;
-    const char* outcome; // the JSON result's "outcome"
-    const char* said;    // in the failure line
+    const char* outcome;  // the JSON result's "outcome"
+    const char* said;     // in the failure line
     After after;
-    bool interrupt = false; // Ctrl-C once the transfer shows progress instead of a fault
+    bool interrupt = false;  // Ctrl-C once the transfer shows progress instead of a fault
 };
 
 // The tool fixture's monitors with short restarts, packages with checked images, and runs of
@@ -81,7 +81,8 @@ public:
             break;
         case kScaler:
             size = 70000;
-            action.update({{"type", "TransferMStarData"}, {"address", 0}, {"updateFlagAddress", 1040384}});
+            action.update(
+                {{"type", "TransferMStarData"}, {"address", 0}, {"updateFlagAddress", 1040384}});
             break;
         default: action.update({{"type", "TransferZVData"}, {"address", 0}});
         }
@@ -91,12 +92,11 @@ public:
         const auto image = screenio::sim::SimImage::make(version, payload);
         std::ofstream(m_dir + "/image.bin", std::ios::binary)
             .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-        const json manifest = {
-            {"products", {monitor(kind)["product"], "MCU ISP MODE"}},
-            {"targetVersions", {{{"device", device}, {"version", version}}}},
-            {"blobs", {{{"name", "image"}, {"path", "image.bin"}}}},
-            {"actions", {action}},
-            {"bundles", {{{"name", "all"}, {"actions", {"image"}}}}}};
+        const json manifest = {{"products", {monitor(kind)["product"], "MCU ISP MODE"}},
+                               {"targetVersions", {{{"device", device}, {"version", version}}}},
+                               {"blobs", {{{"name", "image"}, {"path", "image.bin"}}}},
+                               {"actions", {action}},
+                               {"bundles", {{{"name", "all"}, {"actions", {"image"}}}}}};
         std::ofstream(m_dir + "/manifest.json") << manifest.dump(2);
         const std::string path = m_dir + "/p.kfw2";
         const ToolResult packed = RunTool({"pack", m_dir + "/manifest.json", "-o", path});
@@ -141,30 +141,57 @@ TEST(InterruptionMatrixThroughTheTool, ExitStatusOutcomeAndMessageAgreeWithWhatT
     const char* unchanged = "; nothing was installed; the monitor works as before.";
     const char* installsAtRestart = "installs it at its next restart";
     const ToolRow rows[] = {
-        {"record files, power cut mid-image", kFiles,
+        {"record files, power cut mid-image",
+         kFiles,
          {{"usage", "FF02/FE"}, {"access", "set-array"}, {"first", 3}, {"effect", "power-cut"}},
-         20, "old firmware kept", unchanged, After::Old},
-        {"record files, power cut before the trigger", kFiles,
+         20,
+         "old firmware kept",
+         unchanged,
+         After::Old},
+        {"record files, power cut before the trigger",
+         kFiles,
          {{"usage", "FF02/FB"}, {"access", "get-value"}, {"first", 1}, {"effect", "power-cut"}},
-         20, "complete", installsAtRestart, After::New},
+         20,
+         "complete",
+         installsAtRestart,
+         After::New},
         {"record files, cancel mid-image", kFiles, json(), 130, "old firmware kept", unchanged,
          After::Old, true},
-        {"legacy record files, failing request during the CRC wait", kLegacy,
+        {"legacy record files, failing request during the CRC wait",
+         kLegacy,
          {{"usage", "FF02/FC"}, {"access", "get-array"}, {"first", 1}},
-         20, "old firmware kept", unchanged, After::Old},
-        {"scaler, power cut mid-image", kScaler,
+         20,
+         "old firmware kept",
+         unchanged,
+         After::Old},
+        {"scaler, power cut mid-image",
+         kScaler,
          {{"usage", "FF30/11"}, {"access", "set-array"}, {"first", 300}, {"effect", "power-cut"}},
-         20, "needs recovery", "comes back as \"MCU ISP MODE\"", After::Recovered},
-        {"scaler, failing request during the read-back", kScaler,
+         20,
+         "needs recovery",
+         "comes back as \"MCU ISP MODE\"",
+         After::Recovered},
+        {"scaler, failing request during the read-back",
+         kScaler,
          {{"usage", "FF30/11"}, {"access", "get-array"}, {"first", 10}},
-         20, "needs recovery", "leave it switched on and connected and run the update again now",
+         20,
+         "needs recovery",
+         "leave it switched on and connected and run the update again now",
          After::RunAgain},
-        {"ZV, power cut mid-image", kZV,
+        {"ZV, power cut mid-image",
+         kZV,
          {{"usage", "FF01/123"}, {"access", "set-array"}, {"first", 20}, {"effect", "power-cut"}},
-         20, "old firmware kept", unchanged, After::Old},
-        {"ZV, power cut before the trigger", kZV,
+         20,
+         "old firmware kept",
+         unchanged,
+         After::Old},
+        {"ZV, power cut before the trigger",
+         kZV,
          {{"usage", "FF02/FB"}, {"access", "get-value"}, {"first", 1}, {"effect", "power-cut"}},
-         20, "complete", installsAtRestart, After::New},
+         20,
+         "complete",
+         installsAtRestart,
+         After::New},
     };
     for (const ToolRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -180,8 +207,9 @@ TEST(InterruptionMatrixThroughTheTool, ExitStatusOutcomeAndMessageAgreeWithWhatT
         ASSERT_TRUE(before.is_object());
         const std::string package = lab.package(row.monitor, 300, row.interrupt ? 4096 * 64 : 0);
         const std::string serial = lab.serial(row.monitor);
-        const ToolResult result = lab.run({"update", package, "--monitor", serial, "--yes", "--json"},
-                                          row.interrupt ? "\"progress\"" : "");
+        const ToolResult result =
+            lab.run({"update", package, "--monitor", serial, "--yes", "--json"},
+                    row.interrupt ? "\"progress\"" : "");
         EXPECT_EQ(result.exitCode, row.exitCode) << result.out << result.err;
         const json last = LastLine(result.out);
         ASSERT_TRUE(last.is_object()) << result.out;
@@ -206,7 +234,8 @@ TEST(InterruptionMatrixThroughTheTool, ExitStatusOutcomeAndMessageAgreeWithWhatT
         case After::RunAgain:
         case After::Recovered: {
             EXPECT_EQ(now["needsRecovery"], row.after == After::Recovered) << now.dump();
-            const ToolResult again = lab.run({"update", package, "--monitor", serial, "--yes", "--json"});
+            const ToolResult again =
+                lab.run({"update", package, "--monitor", serial, "--yes", "--json"});
             EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
             EXPECT_EQ(LastLine(again.out)["outcome"], "complete");
             EXPECT_EQ(lab.listed(row.monitor)["product"], before["product"]);

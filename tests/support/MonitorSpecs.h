@@ -42,8 +42,10 @@ inline screenio::sim::MonitorSpec LegacyMonitorSpec() {
         const char* name;
         const char* file;
         uint32_t version;
-    } devices[] = {{0x100, "Main/System", "PRG000", 105}, {0x101, "Sub/Controller", "PRG001", 103},
-                   {0x500, "DP/FrontEnd", "INP027", 210}, {0x400, "Font", "AIC653", 3},
+    } devices[] = {{0x100, "Main/System", "PRG000", 105},
+                   {0x101, "Sub/Controller", "PRG001", 103},
+                   {0x500, "DP/FrontEnd", "INP027", 210},
+                   {0x400, "Font", "AIC653", 3},
                    {0x600, "FPGA", "AIC904", 0x10A}};
     for (const auto& d : devices) {
         screenio::sim::DeviceSpec device;

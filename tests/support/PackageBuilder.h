@@ -21,7 +21,7 @@ public:
     struct Condition {
         uint32_t device;
         uint32_t version;
-        const char* comparison; // "eq", "lt", ...
+        const char* comparison;  // "eq", "lt", ...
     };
 
     PackageBuilder() : m_file(FWKfwFileCreateEmpty(false)) {
@@ -71,10 +71,11 @@ public:
         return add(FWKfwFileRegisterAction, action("TransferZVData", blob, seconds) +
                                                 ",\"address\":" + std::to_string(address) + "}");
     }
-    FWUuid mstarTransfer(FWUuid blob, uint32_t address, uint32_t flagAddress, uint32_t seconds = 0) {
+    FWUuid mstarTransfer(FWUuid blob, uint32_t address, uint32_t flagAddress,
+                         uint32_t seconds = 0) {
         return add(FWKfwFileRegisterAction,
-                   action("TransferMStarData", blob, seconds) + ",\"address\":" +
-                       std::to_string(address) +
+                   action("TransferMStarData", blob, seconds) +
+                       ",\"address\":" + std::to_string(address) +
                        ",\"updateFlagAddress\":" + std::to_string(flagAddress) + "}");
     }
 
@@ -85,9 +86,10 @@ public:
             json += (i ? ",\"" : "\"") + Text(actions[i]) + "\"";
         json += "],\"conditions\":[";
         for (size_t i = 0; i < conditions.size(); ++i)
-            json += std::string(i ? "," : "") + "{\"device\":" + std::to_string(conditions[i].device) +
-                    ",\"version\":" + std::to_string(conditions[i].version) +
-                    ",\"comparison\":\"" + conditions[i].comparison + "\"}";
+            json += std::string(i ? "," : "") +
+                    "{\"device\":" + std::to_string(conditions[i].device) +
+                    ",\"version\":" + std::to_string(conditions[i].version) + ",\"comparison\":\"" +
+                    conditions[i].comparison + "\"}";
         return add(FWKfwFileRegisterBundle,
                    json + "],\"estimatedTime\":" + std::to_string(seconds) + "}");
     }
@@ -97,8 +99,14 @@ public:
     static std::vector<uint8_t> Image(uint32_t version, size_t size, uint8_t seed = 1) {
         std::vector<uint8_t> bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(seed + i * 13 + (i >> 9));
-        const uint8_t head[8] = {'S', 'I', 'M', 'V', uint8_t(version), uint8_t(version >> 8),
-                                 uint8_t(version >> 16), uint8_t(version >> 24)};
+        const uint8_t head[8] = {'S',
+                                 'I',
+                                 'M',
+                                 'V',
+                                 uint8_t(version),
+                                 uint8_t(version >> 8),
+                                 uint8_t(version >> 16),
+                                 uint8_t(version >> 24)};
         for (size_t i = 0; i < 8 && i < size; ++i) bytes[i] = head[i];
         return bytes;
     }
@@ -111,12 +119,12 @@ public:
 
 private:
     static std::string action(const char* type, FWUuid blob, uint32_t seconds) {
-        return std::string("{\"type\":\"") + type + "\",\"estimatedTime\":" +
-               std::to_string(seconds) + ",\"blob\":\"" + Text(blob) + "\"";
+        return std::string("{\"type\":\"") + type +
+               "\",\"estimatedTime\":" + std::to_string(seconds) + ",\"blob\":\"" + Text(blob) +
+               "\"";
     }
 
-    template <typename Register>
-    FWUuid add(Register reg, const std::string& json) {
+    template <typename Register> FWUuid add(Register reg, const std::string& json) {
         FWUuid id{};
         EXPECT_TRUE(reg(m_file, json.c_str(), &id)) << json << ": " << LastError();
         return id;

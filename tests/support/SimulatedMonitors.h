@@ -90,9 +90,9 @@ private:
 };
 
 // Requests of one usage and access among those recorded.
-inline std::vector<screenio::sim::SimRequest> Requests(
-    const std::vector<screenio::sim::SimRequest>& all, uint16_t page, uint16_t usage,
-    screenio::Access access) {
+inline std::vector<screenio::sim::SimRequest>
+Requests(const std::vector<screenio::sim::SimRequest>& all, uint16_t page, uint16_t usage,
+         screenio::Access access) {
     std::vector<screenio::sim::SimRequest> selected;
     for (const auto& request : all)
         if (request.page == page && request.usage == usage && request.access == access)

@@ -55,12 +55,12 @@ public:
 
     // `faults` go to the monitor; `installs` is the version the image carries.
     std::string Package(uint32_t installs, const json& faults = json::array()) {
-        const json device = {{"id", 0},         {"name", "Scaler"}, {"fileName", "SCL000"},
+        const json device = {{"id", 0},           {"name", "Scaler"}, {"fileName", "SCL000"},
                              {"recordSize", 512}, {"recordCount", 8}, {"version", 105},
                              {"displayOrder", 1}};
         const json monitor = {{"product", "History 27"}, {"serial", "HI270001"},
-                              {"kind", "files"},        {"restartMs", 200},
-                              {"devices", {device}},    {"faults", faults}};
+                              {"kind", "files"},         {"restartMs", 200},
+                              {"devices", {device}},     {"faults", faults}};
         std::ofstream(m_dir + "/monitors.json") << json{{"monitors", {monitor}}}.dump(2);
 
         const std::string name = "p" + std::to_string(m_packages++);
@@ -69,14 +69,16 @@ public:
         image.replace(0, 4, "SIMV");
         for (int i = 0; i < 4; ++i) image[size_t(4 + i)] = char((installs >> (8 * i)) & 0xFF);
         std::ofstream(m_dir + "/" + name + ".bin", std::ios::binary) << image;
-        const json manifest = {
-            {"products", {"History 27"}},
-            {"targetVersions", {{{"device", 0}, {"version", 106}}}},
-            {"blobs", {{{"name", "image"}, {"path", name + ".bin"}}}},
-            {"actions",
-             {{{"name", "image"}, {"blob", "image"}, {"estimatedTime", 10},
-               {"type", "TransferData"}, {"fileName", "SCL000"}}}},
-            {"bundles", {{{"name", "all"}, {"actions", {"image"}}}}}};
+        const json manifest = {{"products", {"History 27"}},
+                               {"targetVersions", {{{"device", 0}, {"version", 106}}}},
+                               {"blobs", {{{"name", "image"}, {"path", name + ".bin"}}}},
+                               {"actions",
+                                {{{"name", "image"},
+                                  {"blob", "image"},
+                                  {"estimatedTime", 10},
+                                  {"type", "TransferData"},
+                                  {"fileName", "SCL000"}}}},
+                               {"bundles", {{{"name", "all"}, {"actions", {"image"}}}}}};
         std::ofstream(m_dir + "/" + name + ".json") << manifest.dump(2);
         const std::string package = m_dir + "/" + name + ".kfw2";
         const ToolResult packed = RunTool({"pack", m_dir + "/" + name + ".json", "-o", package});
@@ -85,8 +87,8 @@ public:
     }
 
     ToolResult Run(const std::vector<std::string>& args, const std::string& stateHome = "") {
-        return RunTool(args, {"SCREENIO_SIM=" + m_dir + "/monitors.json", "XDG_RUNTIME_DIR=" + m_dir,
-                              "FLASHKIT_RESTART_POLL_MS=100",
+        return RunTool(args, {"SCREENIO_SIM=" + m_dir + "/monitors.json",
+                              "XDG_RUNTIME_DIR=" + m_dir, "FLASHKIT_RESTART_POLL_MS=100",
                               "XDG_STATE_HOME=" + (stateHome.empty() ? m_state : stateHome),
                               "HOME=" + m_dir + "/home"});
     }
@@ -202,11 +204,11 @@ TEST(UpdateHistory, DamagedLinesAreSkippedWithAWarning) {
     const std::string good = Lines(lab.historyFile()).at(0);
     {
         std::ofstream file(lab.historyFile(), std::ios::app);
-        file << "{not json\n"                                   // line 2
-             << "{\"tool\":\"flashkit\",\"status\":7}\n"          // line 3: not a record
-             << "\n"                                             // blank lines are nothing
-             << std::string(200, '\xff') << "\n"                 // line 5: not text
-             << good.substr(0, good.size() / 2);                  // line 6: cut short, no newline
+        file << "{not json\n"                             // line 2
+             << "{\"tool\":\"flashkit\",\"status\":7}\n"  // line 3: not a record
+             << "\n"                                      // blank lines are nothing
+             << std::string(200, '\xff') << "\n"          // line 5: not text
+             << good.substr(0, good.size() / 2);          // line 6: cut short, no newline
     }
     const ToolResult shown = lab.Run({"history", "--json"});
     ASSERT_EQ(shown.exitCode, 0) << shown.err;
@@ -240,11 +242,10 @@ TEST(UpdateHistory, AMissingFolderIsAnEmptyHistoryAndIsCreatedByTheFirstAttempt)
     // Without XDG_STATE_HOME, or with a relative one, the history goes under HOME.
     for (const char* stateHome : {"XDG_STATE_HOME=relative", "XDG_STATE_HOME="}) {
         SCOPED_TRACE(stateHome);
-        const ToolResult update = RunTool({"update", package, "--yes"},
-                                          {"SCREENIO_SIM=" + lab.dir() + "/monitors.json",
-                                           "XDG_RUNTIME_DIR=" + lab.dir(), stateHome,
-                                           "FLASHKIT_RESTART_POLL_MS=100",
-                                           "HOME=" + lab.dir() + "/home"});
+        const ToolResult update =
+            RunTool({"update", package, "--yes"},
+                    {"SCREENIO_SIM=" + lab.dir() + "/monitors.json", "XDG_RUNTIME_DIR=" + lab.dir(),
+                     stateHome, "FLASHKIT_RESTART_POLL_MS=100", "HOME=" + lab.dir() + "/home"});
         EXPECT_EQ(update.exitCode, 0) << update.out << update.err;
     }
     EXPECT_EQ(Lines(lab.dir() + "/home/.local/state/flashkit/history.jsonl").size(), 2u);

@@ -89,22 +89,23 @@ public:
             if (size == 0) size = 2048;
             break;
         case kScaler:
-            action.update({{"type", "TransferMStarData"}, {"address", 0}, {"updateFlagAddress", 1040384}});
+            action.update(
+                {{"type", "TransferMStarData"}, {"address", 0}, {"updateFlagAddress", 1040384}});
             if (size == 0) size = 70000;
             break;
         default:
             action.update({{"type", "TransferZVData"}, {"address", 0}});
             if (size == 0) size = 5000;
         }
-        std::ofstream(m_dir + "/" + name + ".bin", std::ios::binary) << Image(version, size, marker);
+        std::ofstream(m_dir + "/" + name + ".bin", std::ios::binary)
+            << Image(version, size, marker);
         json products = json::array({monitor(kind)["product"]});
         for (const std::string& product : moreProducts) products.push_back(product);
-        const json manifest = {
-            {"products", products},
-            {"targetVersions", {{{"device", device}, {"version", version}}}},
-            {"blobs", {{{"name", "image"}, {"path", name + ".bin"}}}},
-            {"actions", {action}},
-            {"bundles", {{{"name", "all"}, {"actions", {"image"}}}}}};
+        const json manifest = {{"products", products},
+                               {"targetVersions", {{{"device", device}, {"version", version}}}},
+                               {"blobs", {{{"name", "image"}, {"path", name + ".bin"}}}},
+                               {"actions", {action}},
+                               {"bundles", {{{"name", "all"}, {"actions", {"image"}}}}}};
         std::ofstream(m_dir + "/" + name + ".json") << manifest.dump(2);
         const std::string package = m_dir + "/" + name + ".kfw";
         const ToolResult packed = RunTool({"pack", m_dir + "/" + name + ".json", "-o", package});
@@ -135,9 +136,10 @@ TEST(MonitorsCommand, ListsEveryMonitorWithItsShownDevices) {
     const ToolResult result = lab.Run({"monitors"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     for (const char* text : {"Test 27 Files", "TF270001", "record files with device files",
-                             "Test 24 Legacy", "TL240002", "Test 32 Scaler", "scaler",
-                             "Test 34 ZV", "TZ340004", "ZV", "USB Hub", "00212", "Type-C", "00045"})
-        EXPECT_NE(result.out.find(text), std::string::npos) << text << " missing in\n" << result.out;
+                             "Test 24 Legacy", "TL240002", "Test 32 Scaler", "scaler", "Test 34 ZV",
+                             "TZ340004", "ZV", "USB Hub", "00212", "Type-C", "00045"})
+        EXPECT_NE(result.out.find(text), std::string::npos) << text << " missing in\n"
+                                                            << result.out;
     // A display order of 0 hides a device.
     EXPECT_EQ(result.out.find("Bootloader"), std::string::npos) << result.out;
 }
@@ -222,7 +224,8 @@ TEST(CheckCommand, VerdictsAndTheirExitStatuses) {
         const std::string package = lab.Package(c.packageFor, c.version);
         const ToolResult text = lab.Run({"check", package, "--monitor", c.selection});
         EXPECT_EQ(text.exitCode, c.exitCode) << text.out << text.err;
-        EXPECT_NE(text.out.find(std::string("Verdict:  ") + c.verdict), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(std::string("Verdict:  ") + c.verdict), std::string::npos)
+            << text.out;
         EXPECT_EQ(text.err.empty(), c.exitCode == 0) << text.err;
 
         const ToolResult js = lab.Run({"check", package, "--monitor", c.selection, "--json"});
@@ -344,8 +347,8 @@ TEST(UpdateCommand, JsonOutputIsEventsThenOneResult) {
 
 struct FailureCase {
     const char* name;
-    json faults;          // for the record-file monitor
-    bool marker;          // the image carries its version
+    json faults;                     // for the record-file monitor
+    bool marker;                     // the image carries its version
     std::vector<std::string> extra;  // after "update PACKAGE"
     const char* input;
     std::vector<std::string> environment;
@@ -356,15 +359,40 @@ struct FailureCase {
 TEST(UpdateCommand, FailuresExitWithTheirClassStatus) {
     const FailureCase cases[] = {
         {"checksum of the image differs",
-         json::array({{{"usage", "FF02/FC"}, {"access", "get-array"}, {"count", 0},
-                      {"effect", "corrupt-crc"}}}),
-         true, {"--monitor", "0", "--yes"}, "", {}, 21, "0001010100"},
-        {"versions not reached", json::array(), false, {"--monitor", "0", "--yes"}, "", {}, 23,
+         json::array({{{"usage", "FF02/FC"},
+                       {"access", "get-array"},
+                       {"count", 0},
+                       {"effect", "corrupt-crc"}}}),
+         true,
+         {"--monitor", "0", "--yes"},
+         "",
+         {},
+         21,
+         "0001010100"},
+        {"versions not reached",
+         json::array(),
+         false,
+         {"--monitor", "0", "--yes"},
+         "",
+         {},
+         23,
          "0002020000"},
         {"page writes fail",
-         json::array({{{"usage", "FF02/FE"}, {"access", "set-array"}, {"count", 0}}}), true,
-         {"--monitor", "0", "--yes"}, "", {}, 20, "SCREENIO_ERROR_IO"},
-        {"no monitor", json::array(), true, {"--yes"}, "", {"SCREENIO_SIM="}, 4, "SCREENIO_SIM=demo"},
+         json::array({{{"usage", "FF02/FE"}, {"access", "set-array"}, {"count", 0}}}),
+         true,
+         {"--monitor", "0", "--yes"},
+         "",
+         {},
+         20,
+         "SCREENIO_ERROR_IO"},
+        {"no monitor",
+         json::array(),
+         true,
+         {"--yes"},
+         "",
+         {"SCREENIO_SIM="},
+         4,
+         "SCREENIO_SIM=demo"},
         {"several monitors", json::array(), true, {"--yes"}, "", {}, 4, "--monitor"},
         {"json without yes", json::array(), true, {"--monitor", "0", "--json"}, "", {}, 2, "--yes"},
         {"declined", json::array(), true, {"--monitor", "0"}, "n\n", {}, 30, "not confirmed"},
@@ -383,8 +411,8 @@ TEST(UpdateCommand, FailuresExitWithTheirClassStatus) {
         // The failure is one line on standard error; only JSON mode repeats it on standard output.
         const size_t at = result.err.find(c.inMessage);
         ASSERT_NE(at, std::string::npos) << result.err;
-        const size_t lineStart = result.err.rfind('\n', at) == std::string::npos
-                                     ? 0 : result.err.rfind('\n', at) + 1;
+        const size_t lineStart =
+            result.err.rfind('\n', at) == std::string::npos ? 0 : result.err.rfind('\n', at) + 1;
         EXPECT_EQ(result.err.compare(lineStart, 10, "flashkit: "), 0) << result.err;
         if (std::find(args.begin(), args.end(), "--json") == args.end()) {
             EXPECT_EQ(result.out.find(c.inMessage), std::string::npos) << result.out;
@@ -394,9 +422,8 @@ TEST(UpdateCommand, FailuresExitWithTheirClassStatus) {
 
 TEST(UpdateCommand, JsonFailureEndsWithTheErrorResult) {
     Lab lab;
-    lab.monitor(kFiles)["faults"] =
-        json::array({{{"usage", "FF02/FC"}, {"access", "get-array"}, {"count", 0},
-                      {"effect", "corrupt-crc"}}});
+    lab.monitor(kFiles)["faults"] = json::array(
+        {{{"usage", "FF02/FC"}, {"access", "get-array"}, {"count", 0}, {"effect", "corrupt-crc"}}});
     const std::string package = lab.Package(kFiles, 106);
     const ToolResult result = lab.Run({"update", package, "--monitor", "0", "--yes", "--json"});
     EXPECT_EQ(result.exitCode, 21);
@@ -474,8 +501,10 @@ std::vector<std::string> ChangingRequests(const std::string& tracePath) {
     std::string line;
     while (std::getline(in, line)) {
         if (line.find(" set-") == std::string::npos) continue;
-        if (line.find("FF00/00D8") != std::string::npos || line.find("FF02/00C2") != std::string::npos ||
-            line.find("FF02/00FD") != std::string::npos || line.find("FF01/0124") != std::string::npos)
+        if (line.find("FF00/00D8") != std::string::npos ||
+            line.find("FF02/00C2") != std::string::npos ||
+            line.find("FF02/00FD") != std::string::npos ||
+            line.find("FF01/0124") != std::string::npos)
             continue;
         changing.push_back(line);
     }
@@ -489,11 +518,16 @@ TEST(UpdateCommand, DryRunPrintsThePlanAndChangesNothing) {
         uint32_t version;
         std::vector<std::string> inPlan;
     } cases[] = {
-        {"record files", kFiles, 106, {"Update kind: record files", "scl000, the temporary copy of SCL000",
-                                        "4 records of 1024 bytes"}},
-        {"scaler", kScaler, 119, {"Update kind: scaler", "70000 bytes at 0x000000",
-                                  "erasing 2 block(s) of 64 KiB (0x000000-0x01FFFF)",
-                                  "marker at 0x0FE000"}},
+        {"record files",
+         kFiles,
+         106,
+         {"Update kind: record files", "scl000, the temporary copy of SCL000",
+          "4 records of 1024 bytes"}},
+        {"scaler",
+         kScaler,
+         119,
+         {"Update kind: scaler", "70000 bytes at 0x000000",
+          "erasing 2 block(s) of 64 KiB (0x000000-0x01FFFF)", "marker at 0x0FE000"}},
         {"ZV", kZV, 121, {"Update kind: ZV", "Scaler, 5000 bytes at 0x000000", "update flag 0"}},
     };
     Lab lab;
@@ -502,11 +536,12 @@ TEST(UpdateCommand, DryRunPrintsThePlanAndChangesNothing) {
         const std::string package = lab.Package(c.monitor, c.version);
         const std::string serial = lab.monitor(c.monitor)["serial"];
         const std::string trace = lab.path(std::string("trace-") + c.name);
-        const ToolResult result = lab.Run({"update", package, "--monitor", serial, "--dry-run"}, "",
-                                          0, trace);
+        const ToolResult result =
+            lab.Run({"update", package, "--monitor", serial, "--dry-run"}, "", 0, trace);
         ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
         for (const std::string& text : c.inPlan)
-            EXPECT_NE(result.out.find(text), std::string::npos) << text << " missing in\n" << result.out;
+            EXPECT_NE(result.out.find(text), std::string::npos) << text << " missing in\n"
+                                                                << result.out;
         EXPECT_EQ(result.out.find("Transferred"), std::string::npos) << result.out;
         // The trace holds the reads of the check and the plan, and not one request that changes
         // the monitor.
@@ -515,7 +550,8 @@ TEST(UpdateCommand, DryRunPrintsThePlanAndChangesNothing) {
         EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
         EXPECT_EQ(ChangingRequestCount(lab, serial), 0);
 
-        const ToolResult js = lab.Run({"update", package, "--monitor", serial, "--dry-run", "--json"});
+        const ToolResult js =
+            lab.Run({"update", package, "--monitor", serial, "--dry-run", "--json"});
         ASSERT_EQ(js.exitCode, 0) << js.out << js.err;
         const std::vector<json> lines = JsonLines(js.out);
         ASSERT_FALSE(lines.empty());
@@ -544,15 +580,18 @@ TEST(UpdateCommand, DryRunOfAPlanThatWouldBeRefusedSaysSoAndSendsNothing) {
     const ToolResult result =
         lab.Run({"update", refused, "--monitor", "TS320003", "--dry-run"}, "", 0, trace);
     EXPECT_EQ(result.exitCode, 20) << result.out << result.err;
-    EXPECT_NE(result.err.find("would be refused: KmErrorInvalidState (0x80000015); nothing was sent"),
-              std::string::npos)
+    EXPECT_NE(
+        result.err.find("would be refused: KmErrorInvalidState (0x80000015); nothing was sent"),
+        std::string::npos)
         << result.err;
     EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
     EXPECT_EQ(ChangingRequestCount(lab, "TS320003"), 0);
     // Without --dry-run the update refuses it the same way, before anything is erased.
-    const ToolResult update = lab.Run({"update", refused, "--monitor", "TS320003", "--yes"}, "", 0, trace);
+    const ToolResult update =
+        lab.Run({"update", refused, "--monitor", "TS320003", "--yes"}, "", 0, trace);
     EXPECT_EQ(update.exitCode, 20) << update.err;
-    EXPECT_NE(update.err.find("nothing was installed; the monitor works as before."), std::string::npos)
+    EXPECT_NE(update.err.find("nothing was installed; the monitor works as before."),
+              std::string::npos)
         << update.err;
     EXPECT_EQ(ChangingRequests(trace), std::vector<std::string>{});
     EXPECT_EQ(ChangingRequestCount(lab, "TS320003"), 0);
@@ -568,15 +607,22 @@ TEST(UpdateCommand, AFailedUpdateSaysWhatItLeftTheMonitorIn) {
         const char* said;
         const char* outcome;
     } cases[] = {
-        {"record files", kFiles, 106,
+        {"record files",
+         kFiles,
+         106,
          {{"usage", "FF02/FE"}, {"access", "set-array"}, {"count", 0}},
          "; nothing was installed; the monitor works as before. Check the monitor's cable",
          "old firmware kept"},
-        {"ZV erase", kZV, 121,
+        {"ZV erase",
+         kZV,
+         121,
          {{"usage", "FF01/123"}, {"access", "set-array"}, {"first", 5}},
-         "; nothing was installed; the monitor works as before.", "old firmware kept"},
+         "; nothing was installed; the monitor works as before.",
+         "old firmware kept"},
         // The scaler runs its firmware from the flash being rewritten.
-        {"scaler mid-image", kScaler, 119,
+        {"scaler mid-image",
+         kScaler,
+         119,
          {{"usage", "FF30/11"}, {"access", "set-array"}, {"first", 300}, {"count", 0}},
          "; its scaler firmware was erased and not completely rewritten, so it will not start "
          "normally: leave it switched on and connected and run the update again now; if it was "
@@ -597,7 +643,8 @@ TEST(UpdateCommand, AFailedUpdateSaysWhatItLeftTheMonitorIn) {
             EXPECT_EQ(result.exitCode, 20) << result.out << result.err;
             EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
             if (c.monitor == kScaler) {
-                EXPECT_EQ(result.err.find("nothing was installed"), std::string::npos) << result.err;
+                EXPECT_EQ(result.err.find("nothing was installed"), std::string::npos)
+                    << result.err;
             }
             if (!asJson) continue;
             const std::vector<json> lines = JsonLines(result.out);

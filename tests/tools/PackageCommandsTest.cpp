@@ -4,8 +4,8 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -87,7 +87,8 @@ protected:
         })");
     }
 
-    std::string writeManifest(const json& manifest, const std::string& name = "src/manifest.json") const {
+    std::string writeManifest(const json& manifest,
+                              const std::string& name = "src/manifest.json") const {
         write(name, manifest.dump(2));
         return path(name);
     }
@@ -110,10 +111,12 @@ TEST_F(PackageCommands, UnpackThenPackGivesTheSameCanonicalBytes) {
             RunTool({"pack", path("out/manifest.json"), "-o", path("second.kfw2"), "--canonical"});
         ASSERT_EQ(repacked.exitCode, 0) << repacked.err;
 
-        const std::string first = ReadBytes(path("first.kfw2")), second = ReadBytes(path("second.kfw2"));
+        const std::string first = ReadBytes(path("first.kfw2")),
+                          second = ReadBytes(path("second.kfw2"));
         ASSERT_GT(first.size(), 3000u);
         EXPECT_TRUE(first == second) << "canonical packages differ after unpack and pack";
-        EXPECT_TRUE(ReadBytes(path("out/images/scaler.bin")) == ReadBytes(path("src/images/scaler.bin")));
+        EXPECT_TRUE(ReadBytes(path("out/images/scaler.bin")) ==
+                    ReadBytes(path("src/images/scaler.bin")));
     }
 }
 
@@ -136,11 +139,12 @@ TEST_F(PackageCommands, InfoShowsNamesSizesHashesAndBundles) {
     ASSERT_EQ(info.exitCode, 0) << info.err;
     for (const std::string& expected :
          {std::string("Demo V27Q, Demo V27*"), std::string("45 s"),
-          "scaler        3000  " + std::string(kScalerHash), "hub           1000  " + std::string(kHubHash),
-          std::string("scaler -> SCL000"), std::string("hub -> HUB001"),
-          std::string("version 0xD7 (215)"),
+          "scaler        3000  " + std::string(kScalerHash),
+          "hub           1000  " + std::string(kHubHash), std::string("scaler -> SCL000"),
+          std::string("hub -> HUB001"), std::string("version 0xD7 (215)"),
           std::string("device 0x0 (0) >= 0x6E (110) and device 0x1 (1) < 0xD7 (215)")})
-        EXPECT_NE(info.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << info.out;
+        EXPECT_NE(info.out.find(expected), std::string::npos) << "missing: " << expected << "\n"
+                                                              << info.out;
 }
 
 TEST_F(PackageCommands, InfoJsonCarriesThePackageContent) {
@@ -153,7 +157,8 @@ TEST_F(PackageCommands, InfoJsonCarriesThePackageContent) {
     const json& package = result["package"];
     EXPECT_EQ(package["products"], json({"Demo V27Q", "Demo V27*"}));
     EXPECT_EQ(package["estimatedTimeMargin"], 45);
-    EXPECT_EQ(package["version"], json::parse(R"([{"device":0,"version":110},{"device":1,"version":215}])"));
+    EXPECT_EQ(package["version"],
+              json::parse(R"([{"device":0,"version":110},{"device":1,"version":215}])"));
     ASSERT_EQ(package["blobs"].size(), 2u);
     std::map<std::string, json> blobs;
     for (const json& blob : package["blobs"]) blobs[blob["id"]] = blob;
@@ -185,49 +190,69 @@ TEST_F(PackageCommands, BadManifestsAreRefusedByMember) {
         return manifest.dump();
     };
     const Case cases[] = {
-        {"unknown blob name", edited([](json& m) { m["actions"][1]["blob"] = "hubb"; }),
+        {"unknown blob name",
+         edited([](json& m) { m["actions"][1]["blob"] = "hubb"; }),
          {"actions[1] \"h\".blob", "no blob is named \"hubb\""}},
-        {"unknown action name", edited([](json& m) { m["bundles"][0]["actions"][1] = "x"; }),
+        {"unknown action name",
+         edited([](json& m) { m["bundles"][0]["actions"][1] = "x"; }),
          {"bundles[0] \"full\".actions[1]", "no action is named \"x\""}},
-        {"missing image file", edited([](json& m) { m["blobs"][1]["path"] = "images/gone.bin"; }),
+        {"missing image file",
+         edited([](json& m) { m["blobs"][1]["path"] = "images/gone.bin"; }),
          {"blobs[1] \"hub\".path", "gone.bin does not exist"}},
-        {"duplicate blob name", edited([](json& m) { m["blobs"][1]["name"] = "scaler"; }),
+        {"duplicate blob name",
+         edited([](json& m) { m["blobs"][1]["name"] = "scaler"; }),
          {"blobs[1] \"scaler\"", "duplicate blob name (also blobs[0])"}},
-        {"duplicate action name", edited([](json& m) { m["actions"][2]["name"] = "s"; }),
+        {"duplicate action name",
+         edited([](json& m) { m["actions"][2]["name"] = "s"; }),
          {"actions[2] \"s\"", "duplicate action name"}},
         {"malformed JSON", R"({"products": ["Demo V27Q",]})", {"not valid JSON", "line 1"}},
-        {"unknown top-level member", edited([](json& m) { m["bundle"] = json::array(); }),
+        {"unknown top-level member",
+         edited([](json& m) { m["bundle"] = json::array(); }),
          {"the top level", "unknown member \"bundle\""}},
-        {"unknown member of an action", edited([](json& m) { m["actions"][0]["adress"] = 1; }),
+        {"unknown member of an action",
+         edited([](json& m) { m["actions"][0]["adress"] = 1; }),
          {"actions[0] \"s\" (TransferData)", "unknown member \"adress\""}},
-        {"unknown action type", edited([](json& m) { m["actions"][0]["type"] = "Transfer"; }),
+        {"unknown action type",
+         edited([](json& m) { m["actions"][0]["type"] = "Transfer"; }),
          {"actions[0] \"s\".type", "unknown action type \"Transfer\""}},
-        {"missing file name", edited([](json& m) { m["actions"][0].erase("fileName"); }),
+        {"missing file name",
+         edited([](json& m) { m["actions"][0].erase("fileName"); }),
          {"actions[0] \"s\"", "member \"fileName\" is missing"}},
-        {"bad comparison", edited([](json& m) { m["bundles"][0]["conditions"][0]["comparison"] = "less"; }),
+        {"bad comparison",
+         edited([](json& m) { m["bundles"][0]["conditions"][0]["comparison"] = "less"; }),
          {"bundles[0] \"full\".conditions[0].comparison", "unknown comparison \"less\""}},
-        {"negative version", edited([](json& m) { m["targetVersions"][0]["version"] = -1; }),
+        {"negative version",
+         edited([](json& m) { m["targetVersions"][0]["version"] = -1; }),
          {"targetVersions[0].version", "unsigned 32-bit"}},
-        {"hex text out of range", edited([](json& m) { m["targetVersions"][0]["device"] = "0x100000000"; }),
+        {"hex text out of range",
+         edited([](json& m) { m["targetVersions"][0]["device"] = "0x100000000"; }),
          {"targetVersions[0].device", "unsigned 32-bit"}},
-        {"device profile the library refuses", edited([](json& m) { m["deviceProfile"] = {{"devices", 5}}; }),
+        {"device profile the library refuses",
+         edited([](json& m) {
+             m["deviceProfile"] = {{"devices", 5}};
+         }),
          {"deviceProfile", "the package refuses it"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         write("src/manifest.json", c.manifest);
-        const ToolResult result = RunTool({"pack", path("src/manifest.json"), "-o", path("bad.kfw2")});
+        const ToolResult result =
+            RunTool({"pack", path("src/manifest.json"), "-o", path("bad.kfw2")});
         EXPECT_EQ(result.exitCode, kExitPackage) << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         for (const std::string& expected : c.expected)
-            EXPECT_NE(result.err.find(expected), std::string::npos) << "missing: " << expected << "\n" << result.err;
+            EXPECT_NE(result.err.find(expected), std::string::npos)
+                << "missing: " << expected << "\n"
+                << result.err;
         EXPECT_NE(access(path("bad.kfw2").c_str(), F_OK), 0) << "a refused manifest left a package";
     }
 }
 
 TEST_F(PackageCommands, MissingOrUnreadablePackagesFailAsPackageErrors) {
     write("junk.kfw2", "not a package at all, just text");
-    ASSERT_EQ(RunTool({"pack", writeManifest(GoodManifest()), "-o", path("c.kfw2"), "--canonical"}).exitCode, 0);
+    ASSERT_EQ(RunTool({"pack", writeManifest(GoodManifest()), "-o", path("c.kfw2"), "--canonical"})
+                  .exitCode,
+              0);
     const struct {
         std::string file;
         std::string expected;
@@ -272,10 +297,12 @@ TEST_F(PackageCommands, LegacyPackagesOpenAsLegacy) {
 
     // The legacy format only knows the legacy devices' files.
     manifest["actions"][0]["fileName"] = "SCL000";
-    const ToolResult refused = RunTool({"pack", writeManifest(manifest), "-o", path("x.kfw"), "--legacy"});
+    const ToolResult refused =
+        RunTool({"pack", writeManifest(manifest), "-o", path("x.kfw"), "--legacy"});
     EXPECT_EQ(refused.exitCode, kExitPackage);
     EXPECT_NE(refused.err.find("cannot write package"), std::string::npos) << refused.err;
-    EXPECT_EQ(RunTool({"pack", source, "-o", path("x.kfw"), "--legacy", "--canonical"}).exitCode, 2);
+    EXPECT_EQ(RunTool({"pack", source, "-o", path("x.kfw"), "--legacy", "--canonical"}).exitCode,
+              2);
 }
 
 TEST_F(PackageCommands, DemoExamplePacks) {
@@ -289,8 +316,10 @@ TEST_F(PackageCommands, DemoExamplePacks) {
     // Each image starts with the version the simulator installs, matching the target version.
     std::map<uint32_t, uint32_t> targets;
     for (const json& target : package["version"]) targets[target["device"]] = target["version"];
-    const std::map<std::string, uint32_t> deviceOfFile = {{"SCL000", 0}, {"HUB000", 1}, {"PDC000", 2}};
-    const std::map<std::string, size_t> recordOfFile = {{"SCL000", 4096}, {"HUB000", 1024}, {"PDC000", 2048}};
+    const std::map<std::string, uint32_t> deviceOfFile = {
+        {"SCL000", 0}, {"HUB000", 1}, {"PDC000", 2}};
+    const std::map<std::string, size_t> recordOfFile = {
+        {"SCL000", 4096}, {"HUB000", 1024}, {"PDC000", 2048}};
     ASSERT_EQ(package["actions"].size(), 3u);
     const json source = json::parse(ReadBytes(manifest));
     for (const json& blob : source["blobs"]) {
@@ -298,8 +327,8 @@ TEST_F(PackageCommands, DemoExamplePacks) {
                                             blob["path"].get<std::string>());
         ASSERT_GE(bytes.size(), 8u);
         EXPECT_EQ(bytes.substr(0, 4), "SIMV");
-        const uint32_t version = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16 |
-                                 uint32_t(uint8_t(bytes[7])) << 24;
+        const uint32_t version = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 |
+                                 uint8_t(bytes[6]) << 16 | uint32_t(uint8_t(bytes[7])) << 24;
         for (const json& action : source["actions"]) {
             if (action["blob"] != blob["name"]) continue;
             const std::string file = action["fileName"];

@@ -19,7 +19,7 @@ extern char** environ;
 namespace flashkit::test {
 
 struct ToolResult {
-    int exitCode = -1; // the exit status, or 128 + signal
+    int exitCode = -1;  // the exit status, or 128 + signal
     std::string out;
     std::string err;
 };

@@ -57,7 +57,8 @@ const char* ExitCodeHelp() {
            "  20   the monitor failed a request\n"
            "  21   the monitor's checksum of a transferred image differs (error code 0001010100)\n"
            "  22   the monitor did not come back after its restart\n"
-           "  23   after the update the monitor does not report the new versions (error code 0002020000)\n"
+           "  23   after the update the monitor does not report the new versions (error code "
+           "0002020000)\n"
            "  30   the update was not confirmed\n"
            "  130  interrupted (Ctrl-C)\n";
 }
@@ -95,9 +96,10 @@ struct Advice {
 
 Advice AdviceFor(int32_t status, bool completionCheck) {
     if (completionCheck)
-        return {ExitNotFinished,
-                "Switch the monitor off and on, then run 'flashkit check' again; if the versions are "
-                "still old, run the update again."};
+        return {
+            ExitNotFinished,
+            "Switch the monitor off and on, then run 'flashkit check' again; if the versions are "
+            "still old, run the update again."};
     if (status == KmErrorChecksumMismatch)
         return {ExitChecksumMismatch, "The image was damaged on its way; run the update again."};
     if (status == KmErrorCancelled)

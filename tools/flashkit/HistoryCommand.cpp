@@ -31,11 +31,12 @@ void PrintRecord(const HistoryRecord& record) {
     std::printf("%s  %s  %s (S/N %s)  %s\n", record.start.c_str(), record.tool.c_str(),
                 record.product.c_str(), record.serial.c_str(), record.status.c_str());
     std::printf("  package  %s\n", record.package.c_str());
-    std::printf("  sha256   %s\n", record.packageSha256.empty() ? "-" : record.packageSha256.c_str());
+    std::printf("  sha256   %s\n",
+                record.packageSha256.empty() ? "-" : record.packageSha256.c_str());
     std::printf("  versions %s -> %s\n", Join(record.versionsBefore).c_str(),
                 Join(record.versionsAfter).c_str());
-    std::printf("  ended    %s%s%s\n", record.end.c_str(),
-                record.errorCode ? ", error " : "", record.errorCodeText().c_str());
+    std::printf("  ended    %s%s%s\n", record.end.c_str(), record.errorCode ? ", error " : "",
+                record.errorCodeText().c_str());
     std::printf("  outcome  %s\n", record.outcome.c_str());
 }
 
@@ -78,10 +79,11 @@ void ShowHistory(const HistoryOptions& options) {
 void AddHistoryCommand(CLI::App& app) {
     auto options = std::make_shared<HistoryOptions>();
     CLI::App* history = app.add_subcommand(
-        "history", "Show the update attempts of flashkit and PanelFlasher recorded for this user "
-                   "in $XDG_STATE_HOME/flashkit/history.jsonl (default "
-                   "~/.local/state/flashkit/history.jsonl), oldest first. Damaged lines are skipped "
-                   "with a warning.");
+        "history",
+        "Show the update attempts of flashkit and PanelFlasher recorded for this user "
+        "in $XDG_STATE_HOME/flashkit/history.jsonl (default "
+        "~/.local/state/flashkit/history.jsonl), oldest first. Damaged lines are skipped "
+        "with a warning.");
     history->add_option("--monitor", options->selection,
                         "Only the attempts for this monitor: its serial number or product name "
                         "(it need not be connected).");

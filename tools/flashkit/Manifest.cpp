@@ -148,10 +148,13 @@ Manifest Manifest::Load(const std::string& path) {
             const std::string where = Where("targetVersions", i);
             check.object(targets[i], where);
             check.onlyMembers(targets[i], where, {"device", "version"});
-            const uint32_t device = check.number(check.member(targets[i], where, "device"), where + ".device");
-            const uint32_t version = check.number(check.member(targets[i], where, "version"), where + ".version");
+            const uint32_t device =
+                check.number(check.member(targets[i], where, "device"), where + ".device");
+            const uint32_t version =
+                check.number(check.member(targets[i], where, "version"), where + ".version");
             if (!devices.insert(device).second)
-                check.fail(where, "device " + std::to_string(device) + " has a target version already");
+                check.fail(where,
+                           "device " + std::to_string(device) + " has a target version already");
             manifest.m_targetVersions.push_back({{"device", device}, {"version", version}});
         }
     }
@@ -178,8 +181,10 @@ Manifest Manifest::Load(const std::string& path) {
             if (!blobNames.emplace(blob.name, i).second)
                 check.fail(where, "duplicate blob name (also blobs[" +
                                       std::to_string(blobNames[blob.name]) + "])");
-            const std::string relative = check.text(check.member(blobs[i], where, "path"), where + ".path");
-            const fs::path file = fs::path(relative).is_absolute() ? fs::path(relative) : folder / relative;
+            const std::string relative =
+                check.text(check.member(blobs[i], where, "path"), where + ".path");
+            const fs::path file =
+                fs::path(relative).is_absolute() ? fs::path(relative) : folder / relative;
             std::error_code error;
             if (!fs::is_regular_file(file, error))
                 check.fail(where + ".path", "image file " + file.lexically_normal().string() +
@@ -202,7 +207,8 @@ Manifest Manifest::Load(const std::string& path) {
             if (!actionNames.emplace(action.name, i).second)
                 check.fail(where, "duplicate action name (also actions[" +
                                       std::to_string(actionNames[action.name]) + "])");
-            const std::string type = check.text(check.member(actions[i], where, "type"), where + ".type");
+            const std::string type =
+                check.text(check.member(actions[i], where, "type"), where + ".type");
             std::set<std::string> known = {"name", "type", "blob", "estimatedTime"};
             action.body = {{"type", type}};
             if (type == "TransferData") {
@@ -245,11 +251,14 @@ Manifest Manifest::Load(const std::string& path) {
             BundleEntry bundle;
             bundle.name = check.text(check.member(bundles[i], where, "name"), where + ".name");
             where = Where("bundles", i, bundle.name);
-            check.onlyMembers(bundles[i], where, {"name", "actions", "conditions", "estimatedTime"});
+            check.onlyMembers(bundles[i], where,
+                              {"name", "actions", "conditions", "estimatedTime"});
             if (!bundleNames.insert(bundle.name).second) check.fail(where, "duplicate bundle name");
-            const json& actions = check.array(check.member(bundles[i], where, "actions"), where + ".actions");
+            const json& actions =
+                check.array(check.member(bundles[i], where, "actions"), where + ".actions");
             for (size_t a = 0; a < actions.size(); ++a) {
-                const std::string name = check.text(actions[a], where + ".actions[" + std::to_string(a) + "]");
+                const std::string name =
+                    check.text(actions[a], where + ".actions[" + std::to_string(a) + "]");
                 if (!actionNames.count(name))
                     check.fail(where + ".actions[" + std::to_string(a) + "]",
                                "no action is named \"" + name + "\"");
@@ -257,25 +266,30 @@ Manifest Manifest::Load(const std::string& path) {
             }
             bundle.conditions = json::array();
             if (bundles[i].contains("conditions")) {
-                const json& conditions = check.array(bundles[i]["conditions"], where + ".conditions");
+                const json& conditions =
+                    check.array(bundles[i]["conditions"], where + ".conditions");
                 for (size_t c = 0; c < conditions.size(); ++c) {
                     const std::string at = where + ".conditions[" + std::to_string(c) + "]";
                     check.object(conditions[c], at);
                     check.onlyMembers(conditions[c], at, {"device", "version", "comparison"});
-                    const uint32_t device = check.number(check.member(conditions[c], at, "device"), at + ".device");
-                    const uint32_t version = check.number(check.member(conditions[c], at, "version"), at + ".version");
-                    const std::string comparison =
-                        check.text(check.member(conditions[c], at, "comparison"), at + ".comparison");
+                    const uint32_t device =
+                        check.number(check.member(conditions[c], at, "device"), at + ".device");
+                    const uint32_t version =
+                        check.number(check.member(conditions[c], at, "version"), at + ".version");
+                    const std::string comparison = check.text(
+                        check.member(conditions[c], at, "comparison"), at + ".comparison");
                     if (!kComparisons.count(comparison))
-                        check.fail(at + ".comparison",
-                                   "unknown comparison \"" + comparison +
-                                       "\" (known: eq, ne, lt, le, gt, ge or ==, !=, <, <=, >, >=)");
+                        check.fail(
+                            at + ".comparison",
+                            "unknown comparison \"" + comparison +
+                                "\" (known: eq, ne, lt, le, gt, ge or ==, !=, <, <=, >, >=)");
                     bundle.conditions.push_back(
                         {{"device", device}, {"version", version}, {"comparison", comparison}});
                 }
             }
             if (bundles[i].contains("estimatedTime"))
-                bundle.estimatedTime = check.number(bundles[i]["estimatedTime"], where + ".estimatedTime");
+                bundle.estimatedTime =
+                    check.number(bundles[i]["estimatedTime"], where + ".estimatedTime");
             manifest.m_bundles.push_back(bundle);
         }
     }
@@ -289,7 +303,8 @@ Package Manifest::build(bool legacy) const {
         return Failure(ExitPackage, "manifest " + m_path + ": " + where +
                                         ": the package refuses it: " + LibraryReason());
     };
-    if (!FWKfwFileUpdateMonitorProducts(file.get(), m_products.dump().c_str())) throw refused("products");
+    if (!FWKfwFileUpdateMonitorProducts(file.get(), m_products.dump().c_str()))
+        throw refused("products");
     if (!FWKfwFileUpdateTargetVersion(file.get(), m_targetVersions.dump().c_str()))
         throw refused("targetVersions");
     if (!m_deviceProfile.is_null() &&

@@ -31,8 +31,8 @@ private:
     };
     struct ActionEntry {
         std::string name;
-        std::string blob;      // manifest name of the blob
-        nlohmann::json body;   // the action's JSON without "blob"
+        std::string blob;     // manifest name of the blob
+        nlohmann::json body;  // the action's JSON without "blob"
     };
     struct BundleEntry {
         std::string name;

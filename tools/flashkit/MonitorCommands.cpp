@@ -17,8 +17,8 @@
 #include "JsonOutput.h"
 #include "MonitorList.h"
 #include "MonitorState.h"
-#include "UpdatePlanText.h"
 #include "ProgressDisplay.h"
+#include "UpdatePlanText.h"
 #include "UpdateRun.h"
 
 namespace flashkit {
@@ -58,11 +58,12 @@ const char kRecoveryAdvice[] =
 std::string VerdictLine(const Verdict& verdict, const MonitorEntry& monitor) {
     const std::string title = monitor.Title();
     if (NeedsRecovery(monitor.product) && verdict.code == 0)
-        return "The package fits " + title + " and recovers it: the monitor is back with its own "
+        return "The package fits " + title +
+               " and recovers it: the monitor is back with its own "
                "firmware after the update.";
     if (NeedsRecovery(monitor.product) && verdict.code == 1)
         return title + " needs recovery, but the package does not list \"MCU ISP MODE\": use the "
-               "recovery package made for this monitor model.";
+                       "recovery package made for this monitor model.";
     switch (verdict.code) {
     case 0: return "The package fits " + title + ".";
     case 1:
@@ -141,9 +142,8 @@ void ListMonitors(const MonitorOptions& options) {
             entry["error"] = problem;
         }
         for (const ShownDevice& device : devices)
-            entry["devices"].push_back({{"deviceID", device.id},
-                                        {"name", device.name},
-                                        {"version", device.versionText}});
+            entry["devices"].push_back(
+                {{"deviceID", device.id}, {"name", device.name}, {"version", device.versionText}});
         monitors.push_back(entry);
         if (options.json) continue;
         std::printf("%d  %s  S/N %s  update kind: %s\n", monitor.index, monitor.product.c_str(),
@@ -262,11 +262,12 @@ void ShowDryRun(FWKfwFile* package, const MonitorEntry& monitor, const Checked& 
                               "nothing was sent to the monitor.", true);
     }
     if (json)
-        EmitJson({{"result", "ok"},
-                  {"exitCode", int(ExitOk)},
-                  {"message", "Dry run: the update of " + monitor.Title() + " would go as planned."},
-                  {"monitor", monitor.Json()},
-                  {"plan", plan}});
+        EmitJson(
+            {{"result", "ok"},
+             {"exitCode", int(ExitOk)},
+             {"message", "Dry run: the update of " + monitor.Title() + " would go as planned."},
+             {"monitor", monitor.Json()},
+             {"plan", plan}});
 }
 
 // The versions to show after the update: before and now, or only now after a recovery, when
@@ -312,8 +313,10 @@ void UpdateCommand(const MonitorOptions& options) {
     if (forcedAgain && !options.json)
         std::printf("Estimated time: %s (installing the same versions again)\n",
                     Minutes(checked.seconds).c_str());
-    if (options.dryRun) return ShowDryRun(package.get(), monitor, checked, transferOptions, options.json);
-    nlohmann::json details = {{"monitor", monitor.Json()}, {"versions", VersionsJson(checked.devices)}};
+    if (options.dryRun)
+        return ShowDryRun(package.get(), monitor, checked, transferOptions, options.json);
+    nlohmann::json details = {{"monitor", monitor.Json()},
+                              {"versions", VersionsJson(checked.devices)}};
     SetFailureDetails(details);
 
     if (!options.yes && !Confirmed(monitor))
@@ -375,13 +378,14 @@ void AddMonitorCommands(CLI::App& app) {
     check->callback([options] { CheckCommand(*options); });
 
     CLI::App* update = app.add_subcommand(
-        "update", "Update a monitor with a package: check it, ask for confirmation, transfer the "
-                  "images with progress, let the monitor restart and install them, wait for it to "
-                  "come back (up to 10 minutes) and verify its new versions. Ctrl-C during the "
-                  "transfer cancels it; on a flash monitor the image being written is finished "
-                  "first, and the tool says what state the monitor is left in. A monitor in MCU "
-                  "ISP MODE is recovered with a package that lists that product. Keeps the computer from "
-                  "sleeping meanwhile where systemd-logind allows it.");
+        "update",
+        "Update a monitor with a package: check it, ask for confirmation, transfer the "
+        "images with progress, let the monitor restart and install them, wait for it to "
+        "come back (up to 10 minutes) and verify its new versions. Ctrl-C during the "
+        "transfer cancels it; on a flash monitor the image being written is finished "
+        "first, and the tool says what state the monitor is left in. A monitor in MCU "
+        "ISP MODE is recovered with a package that lists that product. Keeps the computer from "
+        "sleeping meanwhile where systemd-logind allows it.");
     update->add_option("PACKAGE", options->package, "The firmware package file.")->required();
     update->add_option("--monitor", options->selection, selectionHelp);
     update->add_flag("--force", options->force,

@@ -38,7 +38,8 @@ std::map<uint32_t, std::string> DeviceNames(FWDeviceProfile* profile) {
         nlohmann::json::parse(FWUtf8StringGetCString(text.get()), nullptr, false);
     if (!form.is_object() || !form.contains("devices") || !form["devices"].is_array()) return names;
     for (const nlohmann::json& device : form["devices"]) {
-        if (!device.is_object() || !device.contains("device") || !device["device"].is_number_integer())
+        if (!device.is_object() || !device.contains("device") ||
+            !device["device"].is_number_integer())
             continue;
         const auto id = uint32_t(device["device"].get<int64_t>());
         if (device.contains("name") && device["name"].is_string())
@@ -79,7 +80,8 @@ MonitorList MonitorList::Search() {
         entry.index = int(i);
         const KmError claimed = KmRetrieve(i, &entry.handle);
         if (claimed < 0 || !entry.handle) {
-            list.m_unavailable.emplace_back(int(i), claimed < 0 ? claimed : SCREENIO_ERROR_INTERNAL);
+            list.m_unavailable.emplace_back(int(i),
+                                            claimed < 0 ? claimed : SCREENIO_ERROR_INTERNAL);
             continue;
         }
         char serial[9] = {}, product[17] = {};
@@ -131,8 +133,7 @@ const MonitorEntry& MonitorList::Select(const std::string& selection) const {
         nlohmann::json listed = nlohmann::json::array();
         for (const MonitorEntry& entry : m_monitors) {
             listed.push_back(entry.Json());
-            if (!JsonMode())
-                std::fprintf(stderr, "  %d  %s\n", entry.index, entry.Title().c_str());
+            if (!JsonMode()) std::fprintf(stderr, "  %d  %s\n", entry.index, entry.Title().c_str());
         }
         SetFailureDetails({{"monitors", listed}});
         throw Failure(ExitNoMonitor, std::to_string(m_monitors.size()) +
@@ -150,7 +151,8 @@ const MonitorEntry& MonitorList::Select(const std::string& selection) const {
                                      "'; run 'flashkit monitors' to see them.");
 }
 
-std::vector<ShownDevice> MonitorList::ShownDevices(const MonitorEntry& monitor, FWKfwFile* package) {
+std::vector<ShownDevice> MonitorList::ShownDevices(const MonitorEntry& monitor,
+                                                   FWKfwFile* package) {
     FWDeviceProfile* raw = nullptr;
     const KmError status = FWDeviceProfileCreateFromMonitor(monitor.handle, &raw);
     if (status < 0) throw MonitorFailure("Reading the devices of " + monitor.Title(), status);
@@ -160,7 +162,8 @@ std::vector<ShownDevice> MonitorList::ShownDevices(const MonitorEntry& monitor, 
     FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, nullptr, &count);
     std::vector<unsigned int> ids(count);
     if (count > 0)
-        FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, ids.data(), &count);
+        FWDeviceProfileGetDeviceID(profile.get(), FWDeviceVersionKindDisplayDevices, ids.data(),
+                                   &count);
     ids.resize(count);
 
     const std::map<uint32_t, std::string> names = DeviceNames(profile.get());
@@ -170,7 +173,7 @@ std::vector<ShownDevice> MonitorList::ShownDevices(const MonitorEntry& monitor, 
         device.id = id;
         const auto name = names.find(id);
         device.name = name != names.end() && !name->second.empty() ? name->second
-                                                                  : "Device " + std::to_string(id);
+                                                                   : "Device " + std::to_string(id);
         FWDeviceVersion version{};
         KmError read = FWMonitorGetDeviceVersion(monitor.handle, id, &version);
         if (read < 0)
@@ -184,8 +187,8 @@ std::vector<ShownDevice> MonitorList::ShownDevices(const MonitorEntry& monitor, 
             FWDeviceVersion after{};
             read = FWMonitorGetDeviceVersionAfterUpdate(monitor.handle, package, id, &after);
             if (read < 0)
-                throw MonitorFailure("Working out the versions after the update of " + monitor.Title(),
-                                     read);
+                throw MonitorFailure(
+                    "Working out the versions after the update of " + monitor.Title(), read);
             device.after = after.version;
             device.afterText = VersionText(profile.get(), id, after.version);
         }

@@ -65,11 +65,12 @@ void RunPack(const PackOptions& options) {
         throw Failure(ExitPackage, "--canonical writes the current format only; the manifest or "
                                    "--legacy asks for the legacy format");
     const Package file = manifest.build(legacy);
-    const unsigned int flags = legacy ? unsigned(FWSerializeOptionLegacy)
+    const unsigned int flags = legacy              ? unsigned(FWSerializeOptionLegacy)
                                : options.canonical ? unsigned(FWSerializeOptionNoEncryption)
                                                    : 0u;
     if (!FWKfwFileSerializeToUtf8Path(file.get(), options.output.c_str(), flags))
-        throw Failure(ExitPackage, "cannot write package " + options.output + ": " + LastErrorText());
+        throw Failure(ExitPackage,
+                      "cannot write package " + options.output + ": " + LastErrorText());
     std::cout << "Wrote " << options.output << (legacy ? " (legacy format)" : "")
               << (options.canonical ? " (canonical, unencrypted)" : "") << '\n';
 }
@@ -79,7 +80,9 @@ void RunPack(const PackOptions& options) {
 std::string ImageFileName(const std::string& blobName, std::set<std::string>& taken) {
     std::string base;
     for (char c : blobName)
-        base += (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_') ? c : '_';
+        base += (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_')
+                    ? c
+                    : '_';
     if (base.empty() || base == "." || base == "..") base = "blob";
     if (base.find('.') == std::string::npos) base += ".bin";
     std::string name = base;
@@ -91,7 +94,8 @@ void WriteFile(const fs::path& path, const char* data, size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data, std::streamsize(size));
     out.close();
-    if (!out) throw Failure(ExitPackage, "cannot write " + path.string() + ": " + std::strerror(errno));
+    if (!out)
+        throw Failure(ExitPackage, "cannot write " + path.string() + ": " + std::strerror(errno));
 }
 
 void RunUnpack(const UnpackOptions& options) {
@@ -102,12 +106,14 @@ void RunUnpack(const UnpackOptions& options) {
         if (!fs::is_directory(folder, error))
             throw Failure(ExitPackage, options.output + " exists and is not a folder");
         if (!fs::is_empty(folder, error) && !options.force)
-            throw Failure(ExitPackage, "folder " + options.output +
-                                           " is not empty; choose another or add --force to write into it");
+            throw Failure(ExitPackage,
+                          "folder " + options.output +
+                              " is not empty; choose another or add --force to write into it");
     }
     fs::create_directories(folder / "images", error);
     if (error)
-        throw Failure(ExitPackage, "cannot create " + (folder / "images").string() + ": " + error.message());
+        throw Failure(ExitPackage,
+                      "cannot create " + (folder / "images").string() + ": " + error.message());
 
     const json& package = info.json();
     ordered_json manifest;
@@ -142,8 +148,9 @@ void RunUnpack(const UnpackOptions& options) {
         ordered_json entry = {{"name", name}, {"type", action["type"]}};
         const auto blob = blobNames.find(action["blob"].get<std::string>());
         if (blob == blobNames.end())
-            throw Failure(ExitPackage, "package " + options.package + ": action " + std::to_string(index) +
-                                           " names blob " + action["blob"].get<std::string>() +
+            throw Failure(ExitPackage, "package " + options.package + ": action " +
+                                           std::to_string(index) + " names blob " +
+                                           action["blob"].get<std::string>() +
                                            ", which the package does not hold");
         entry["blob"] = blob->second;
         for (const char* key : {"fileName", "address", "updateFlagAddress"})
@@ -161,7 +168,8 @@ void RunUnpack(const UnpackOptions& options) {
             if (action == actionNames.end())
                 throw Failure(ExitPackage, "package " + options.package + ": bundle " +
                                                std::to_string(index) + " names action " +
-                                               id.get<std::string>() + ", which the package does not hold");
+                                               id.get<std::string>() +
+                                               ", which the package does not hold");
             entry["actions"].push_back(action->second);
         }
         entry["conditions"] = bundle["conditions"];
@@ -171,8 +179,8 @@ void RunUnpack(const UnpackOptions& options) {
     const std::string text = manifest.dump(2) + "\n";
     WriteFile(folder / "manifest.json", text.data(), text.size());
     std::cout << "Wrote " << (folder / "manifest.json").string() << " and " << files.size()
-              << " image file" << (files.size() == 1 ? "" : "s") << " in " << (folder / "images").string()
-              << '\n';
+              << " image file" << (files.size() == 1 ? "" : "s") << " in "
+              << (folder / "images").string() << '\n';
 }
 
 }  // namespace
@@ -198,7 +206,8 @@ void AddPackageCommands(CLI::App& app) {
         "--canonical", pack->canonical,
         "write the reproducible unencrypted form: equal content gives identical files (for "
         "comparing builds; info and unpack cannot open it)");
-    packCommand->add_flag("--legacy", pack->legacy, "write a legacy-format package")->excludes(canonical);
+    packCommand->add_flag("--legacy", pack->legacy, "write a legacy-format package")
+        ->excludes(canonical);
     packCommand->callback([pack] { RunPack(*pack); });
 
     auto unpack = std::make_shared<UnpackOptions>();
@@ -206,7 +215,8 @@ void AddPackageCommands(CLI::App& app) {
         "unpack", "Write a package's manifest (DIR/manifest.json) and image files (DIR/images/) so "
                   "that 'pack' builds a package with the same content.");
     unpackCommand->add_option("PACKAGE", unpack->package, "the package file")->required();
-    unpackCommand->add_option("-o,--output", unpack->output, "the folder to write (DIR)")->required();
+    unpackCommand->add_option("-o,--output", unpack->output, "the folder to write (DIR)")
+        ->required();
     unpackCommand->add_flag("--force", unpack->force, "write into a folder that is not empty");
     unpackCommand->callback([unpack] { RunUnpack(*unpack); });
 }

@@ -73,20 +73,24 @@ PackageInfo::PackageInfo(const std::string& path) : m_path(path) {
                                        (std::filesystem::exists(path, error) ? "not a regular file"
                                                                              : "no such file"));
     m_file.reset(FWKfwFileCreateWithUtf8Path(path.c_str()));
-    if (!m_file) throw Failure(ExitPackage, "cannot open package " + path + ": " + LastErrorText() + CanonicalHint(path));
+    if (!m_file)
+        throw Failure(ExitPackage,
+                      "cannot open package " + path + ": " + LastErrorText() + CanonicalHint(path));
     int version = FWKfwFileVersionUnknown;
     FWKfwFileGetFileVersion(m_file.get(), &version);
     m_legacy = version == FWKfwFileVersion1;
     Text text(FWUtf8StringCreateKfwFileJsonString(m_file.get()));
-    if (!text) throw Failure(ExitInternal, "cannot describe package " + path + ": " + LastErrorText());
+    if (!text)
+        throw Failure(ExitInternal, "cannot describe package " + path + ": " + LastErrorText());
     m_json = Json::parse(FWUtf8StringGetCString(text.get()));
 }
 
 std::string PackageInfo::formatText() const {
     const Json& numbers = m_json["kfw"]["version"];
-    std::string text = numbers.is_array() && numbers.size() == 2
-                           ? std::to_string(Number(numbers[0])) + "." + std::to_string(Number(numbers[1]))
-                           : "unknown";
+    std::string text =
+        numbers.is_array() && numbers.size() == 2
+            ? std::to_string(Number(numbers[0])) + "." + std::to_string(Number(numbers[1]))
+            : "unknown";
     return m_legacy ? text + " (legacy)" : text;
 }
 
@@ -94,10 +98,12 @@ std::vector<unsigned char> PackageInfo::blobBytes(const std::string& id) const {
     const FWUuid uuid = FWUuidCreateFromString(id.c_str());
     unsigned int size = 0;
     if (!FWKfwFileCopyBlobData(m_file.get(), uuid, nullptr, &size))
-        throw Failure(ExitPackage, "package " + m_path + ": cannot read blob " + id + ": " + LastErrorText());
+        throw Failure(ExitPackage,
+                      "package " + m_path + ": cannot read blob " + id + ": " + LastErrorText());
     std::vector<unsigned char> bytes(size);
     if (size && !FWKfwFileCopyBlobData(m_file.get(), uuid, bytes.data(), &size))
-        throw Failure(ExitPackage, "package " + m_path + ": cannot read blob " + id + ": " + LastErrorText());
+        throw Failure(ExitPackage,
+                      "package " + m_path + ": cannot read blob " + id + ": " + LastErrorText());
     bytes.resize(size);
     return bytes;
 }
@@ -116,7 +122,8 @@ void PackageInfo::describe(std::ostream& out) const {
     out << "Package:          " << m_path << '\n';
     out << "Format:           " << formatText() << '\n';
     std::string products;
-    for (const Json& product : j["products"]) products += (products.empty() ? "" : ", ") + Str(product);
+    for (const Json& product : j["products"])
+        products += (products.empty() ? "" : ", ") + Str(product);
     out << "Products:         " << (products.empty() ? "(none)" : products) << '\n';
     out << "Time margin:      " << Number(j["estimatedTimeMargin"]) << " s\n";
 
@@ -139,7 +146,8 @@ void PackageInfo::describe(std::ostream& out) const {
                            ? "hex"
                            : "decimal",
                        10)
-                << Pad(Hex(Number(entry["address"])), 10) << Number(entry["updateFlagIndex"]) << '\n';
+                << Pad(Hex(Number(entry["address"])), 10) << Number(entry["updateFlagIndex"])
+                << '\n';
         std::string shown;
         for (const Json& id : profile["displayDevices"])
             shown += (shown.empty() ? "" : ", ") + device(Number(id));
@@ -157,7 +165,8 @@ void PackageInfo::describe(std::ostream& out) const {
         out << "  " << Pad("NAME", nameWidth + 2) << PadLeft("SIZE", 10) << "  SHA-256\n";
     for (const Json& blob : j["blobs"])
         out << "  " << Pad(Str(blob["name"]), nameWidth + 2)
-            << PadLeft(std::to_string(Number(blob["byteSize"])), 10) << "  " << Str(blob["hash"]) << '\n';
+            << PadLeft(std::to_string(Number(blob["byteSize"])), 10) << "  " << Str(blob["hash"])
+            << '\n';
 
     // An action is named by what it does: blob name and where it goes.
     std::map<std::string, std::string> actionText;
@@ -183,8 +192,9 @@ void PackageInfo::describe(std::ostream& out) const {
     index = 0;
     for (const Json& bundle : j["bundles"]) {
         out << "  " << PadLeft(std::to_string(++index), 2) << "  estimated time "
-            << (Number(bundle["estimatedTime"]) ? std::to_string(Number(bundle["estimatedTime"])) + " s"
-                                                : "from its actions")
+            << (Number(bundle["estimatedTime"])
+                    ? std::to_string(Number(bundle["estimatedTime"])) + " s"
+                    : "from its actions")
             << '\n';
         std::string conditions;
         for (const Json& condition : bundle["conditions"])
@@ -195,8 +205,8 @@ void PackageInfo::describe(std::ostream& out) const {
         out << "      when:    " << (conditions.empty() ? "always" : conditions) << '\n';
         for (const Json& id : bundle["actions"]) {
             const auto it = actionText.find(Str(id));
-            out << "      action:  " << (it == actionText.end() ? Str(id) + " (unknown)" : it->second)
-                << '\n';
+            out << "      action:  "
+                << (it == actionText.end() ? Str(id) + " (unknown)" : it->second) << '\n';
         }
     }
 }

@@ -41,13 +41,16 @@ std::string Duration(double seconds) {
 }
 
 bool Complete(const FWTransferProgress& p) {
-    return p.totalBytes > 0 && p.transferredBytes >= p.totalBytes && p.completedCount >= p.totalCount;
+    return p.totalBytes > 0 && p.transferredBytes >= p.totalBytes &&
+           p.completedCount >= p.totalCount;
 }
 
 }  // namespace
 
 ProgressDisplay::ProgressDisplay()
-    : m_style(JsonMode() ? Style::Json : isatty(STDOUT_FILENO) ? Style::Terminal : Style::Lines) {}
+    : m_style(JsonMode()              ? Style::Json
+              : isatty(STDOUT_FILENO) ? Style::Terminal
+                                      : Style::Lines) {}
 
 void ProgressDisplay::Phase(const char* phase, const std::string& text) {
     if (m_style == Style::Json) {
@@ -100,7 +103,9 @@ void ProgressDisplay::Progress(const FWTransferProgress& progress) {
     bool show = false;
     switch (m_style) {
     case Style::Json: show = now - m_lastShownAt >= kJsonInterval || Complete(progress); break;
-    case Style::Terminal: show = now - m_lastShownAt >= kTerminalInterval || Complete(progress); break;
+    case Style::Terminal:
+        show = now - m_lastShownAt >= kTerminalInterval || Complete(progress);
+        break;
     case Style::Lines:
         show = now - m_lastShownAt >= kLineInterval ||
                percent - m_lastShownPercent >= kLineStepPercent ||
@@ -137,17 +142,17 @@ void ProgressDisplay::ShowProgress(const FWTransferProgress& p, Clock::time_poin
         const int filled = int(percent / 100 * kBarWidth);
         std::string bar(size_t(filled), '#');
         bar.append(size_t(kBarWidth - filled), '.');
-        std::snprintf(line, sizeof line, "\r[%s] %5.1f%%  %s / %s  %s  image %u of %u  %s left\x1b[K",
-                      bar.c_str(), percent, Bytes(p.transferredBytes).c_str(),
-                      Bytes(p.totalBytes).c_str(), rateText.c_str(), image, p.totalCount,
-                      left.c_str());
+        std::snprintf(line, sizeof line,
+                      "\r[%s] %5.1f%%  %s / %s  %s  image %u of %u  %s left\x1b[K", bar.c_str(),
+                      percent, Bytes(p.transferredBytes).c_str(), Bytes(p.totalBytes).c_str(),
+                      rateText.c_str(), image, p.totalCount, left.c_str());
         std::fputs(line, stdout);
         m_lineOpen = true;
     } else {
-        std::snprintf(line, sizeof line, "Transferred %.0f%%: %s of %s, %s, image %u of %u, %s left\n",
-                      std::floor(percent), Bytes(p.transferredBytes).c_str(),
-                      Bytes(p.totalBytes).c_str(), rateText.c_str(), image, p.totalCount,
-                      left.c_str());
+        std::snprintf(
+            line, sizeof line, "Transferred %.0f%%: %s of %s, %s, image %u of %u, %s left\n",
+            std::floor(percent), Bytes(p.transferredBytes).c_str(), Bytes(p.totalBytes).c_str(),
+            rateText.c_str(), image, p.totalCount, left.c_str());
         std::fputs(line, stdout);
     }
     std::fflush(stdout);

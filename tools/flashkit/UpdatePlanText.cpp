@@ -27,9 +27,10 @@ std::string DeviceName(const nlohmann::json& image, const std::vector<ShownDevic
 std::string ImageLine(const nlohmann::json& image, const std::string& kind) {
     const std::string bytes = std::to_string(image["bytes"].get<uint64_t>()) + " bytes";
     if (kind == "record files")
-        return bytes + " into " + image["temporaryFile"].get<std::string>() + ", the temporary copy of " +
-               image["file"].get<std::string>() + " (" + std::to_string(image["records"].get<int>()) +
-               " records of " + std::to_string(image["recordSize"].get<int>()) + " bytes)";
+        return bytes + " into " + image["temporaryFile"].get<std::string>() +
+               ", the temporary copy of " + image["file"].get<std::string>() + " (" +
+               std::to_string(image["records"].get<int>()) + " records of " +
+               std::to_string(image["recordSize"].get<int>()) + " bytes)";
     const auto& blocks = image["erasedBlocks"];
     std::string line = bytes + " at " + Hex(image["address"].get<uint64_t>()) + ", erasing " +
                        std::to_string(blocks.size()) + " block(s) of 64 KiB";
@@ -45,12 +46,15 @@ std::string ImageLine(const nlohmann::json& image, const std::string& kind) {
 
 }  // namespace
 
-nlohmann::json ReadUpdatePlan(const MonitorEntry& monitor, FWKfwFile* package, unsigned int options) {
+nlohmann::json ReadUpdatePlan(const MonitorEntry& monitor, FWKfwFile* package,
+                              unsigned int options) {
     KmError status = 0;
-    const Text text(FWUtf8StringCreateUpdatePlanJsonString(monitor.handle, package, options, &status));
+    const Text text(
+        FWUtf8StringCreateUpdatePlanJsonString(monitor.handle, package, options, &status));
     if (!text) throw MonitorFailure("Planning the update of " + monitor.Title(), status);
     nlohmann::json plan = nlohmann::json::parse(FWUtf8StringGetCString(text.get()), nullptr, false);
-    if (!plan.is_object()) throw Failure(ExitInternal, "The library gave an unreadable update plan.");
+    if (!plan.is_object())
+        throw Failure(ExitInternal, "The library gave an unreadable update plan.");
     return plan;
 }
 

@@ -62,8 +62,9 @@ void UpdateRun::Run() {
     const InterruptFlag interrupt;
     const SleepInhibitor inhibitor;
     if (!inhibitor.held())
-        m_display.Warning("cannot keep the computer from sleeping during the update: " +
-                          inhibitor.problem() + ". Do not let it sleep or shut down until the end.");
+        m_display.Warning(
+            "cannot keep the computer from sleeping during the update: " + inhibitor.problem() +
+            ". Do not let it sleep or shut down until the end.");
     Transfer();
     WaitForReturn();
     Verify();
@@ -102,8 +103,9 @@ void UpdateRun::Transfer() {
                                   MonitorStateAfter(m_monitor.kind, FWUpdateOutcomeComplete),
                                   UnchangedAfter(m_monitor.kind, FWUpdateOutcomeComplete));
     }
-    m_display.Phase("restarting", "The monitor is restarting to install the firmware; it must not be "
-                                  "unplugged or switched off until it is back.");
+    m_display.Phase("restarting",
+                    "The monitor is restarting to install the firmware; it must not be "
+                    "unplugged or switched off until it is back.");
 }
 
 bool UpdateRun::SleepWaiting(Ms duration, bool show) {
@@ -111,8 +113,9 @@ bool UpdateRun::SleepWaiting(Ms duration, bool show) {
     while (Clock::now() < end) {
         if (InterruptFlag::Raised()) return false;
         if (show)
-            m_display.Waiting(int(std::chrono::duration_cast<std::chrono::seconds>(
-                                  Clock::now() - m_waitStart).count()));
+            m_display.Waiting(
+                int(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - m_waitStart)
+                        .count()));
         std::this_thread::sleep_for(std::min<Clock::duration>(kSleepStep, end - Clock::now()));
     }
     return !InterruptFlag::Raised();
@@ -127,10 +130,12 @@ void UpdateRun::WaitForReturn() {
     while (!handle) {
         if (Clock::now() - m_waitStart >= kLongestWait) {
             m_display.EndWaiting();
-            throw Failure(ExitNotBack,
-                          m_monitor.Title() + " did not come back within 10 minutes after its "
-                          "restart. Switch it off and on, check its USB cable, then run 'flashkit "
-                          "check' to see whether the update was installed.");
+            throw Failure(
+                ExitNotBack,
+                m_monitor.Title() +
+                    " did not come back within 10 minutes after its "
+                    "restart. Switch it off and on, check its USB cable, then run 'flashkit "
+                    "check' to see whether the update was installed.");
         }
         if (!SleepWaiting(poll)) {
             m_display.EndWaiting();
@@ -158,16 +163,17 @@ void UpdateRun::Verify() {
         if (!SleepWaiting(kCompletionRetry, false)) throw Failure(ExitCancelled, kCancelledWait);
         // The handle may have gone if the monitor restarted once more: a scaler power-cycles by
         // itself some seconds after its update, and is then waited for as after any restart.
-        m_monitor.handle = MonitorList::FindAgain(m_monitor.product, m_monitor.serial,
-                                                  &m_monitor.product);
+        m_monitor.handle =
+            MonitorList::FindAgain(m_monitor.product, m_monitor.serial, &m_monitor.product);
         if (!m_monitor.handle) {
             WaitForReturn();
             m_display.Phase("verifying", "Checking the installed versions...");
         }
     }
     if (!m_monitor.handle)
-        throw Failure(ExitNotBack, m_monitor.Title() + " left again after its restart. Switch it off "
-                                   "and on, then run 'flashkit check' to see its versions.");
+        throw Failure(ExitNotBack, m_monitor.Title() +
+                                       " left again after its restart. Switch it off "
+                                       "and on, then run 'flashkit check' to see its versions.");
     throw MonitorFailure("Checking the installed versions of " + m_monitor.Title(), status, true);
 }
 

@@ -14,7 +14,8 @@ namespace flashkit {
 // Failure with its class's exit status; Ctrl-C ends it with ExitCancelled.
 class UpdateRun {
 public:
-    UpdateRun(FWKfwFile* package, const MonitorEntry& monitor, ProgressDisplay& display, bool force);
+    UpdateRun(FWKfwFile* package, const MonitorEntry& monitor, ProgressDisplay& display,
+              bool force);
 
     // Runs every step; on return the monitor reports the package's versions and `monitor()` is
     // its handle in the latest search.

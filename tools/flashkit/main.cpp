@@ -11,9 +11,10 @@
 #include "JsonOutput.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"flashkit: inspect, build and unpack monitor firmware packages, and update monitors "
-                 "with them.\nMonitors are reached through libscreenio; set SCREENIO_SIM=demo to use "
-                 "simulated monitors."};
+    CLI::App app{
+        "flashkit: inspect, build and unpack monitor firmware packages, and update monitors "
+        "with them.\nMonitors are reached through libscreenio; set SCREENIO_SIM=demo to use "
+        "simulated monitors."};
     app.set_version_flag("--version", std::string("flashkit ") + FLASHKIT_TOOL_VERSION);
     app.require_subcommand(1);
     app.footer(flashkit::ExitCodeHelp());

@@ -26,18 +26,30 @@ extern "C" {
  * of the monitor-control library pass through unchanged; flashkit adds those below. */
 typedef int32_t KmError;
 
-#define KmErrorFailed ((KmError)0x80000000u)          /* general failure; a reply names another file */
-#define KmErrorInvalidArgument ((KmError)0x80000001u) /* a null output or a file name under six characters */
-#define KmErrorInvalidLength ((KmError)0x80000003u)   /* data does not fit the scaler report, or a reply has another length */
-#define KmErrorReadFailed ((KmError)0x80000006u)      /* a page read failed or echoed another page */
-#define KmErrorNotSupported ((KmError)0x80000007u)    /* the monitor does not offer what was asked */
-#define KmErrorCancelled ((KmError)0x8000000Cu)       /* the progress callback asked to stop */
-#define KmErrorNoData ((KmError)0x80000012u)          /* nothing to transfer */
-#define KmErrorTimeout ((KmError)0x80000013u)         /* the monitor stayed busy past its time limit */
-#define KmErrorInvalidState ((KmError)0x80000015u)    /* wrong state or flash placement, or no bundle fits */
-#define KmErrorNotFinished ((KmError)0x80000016u)     /* a device does not report its target version yet */
-#define KmErrorVerifyFailed ((KmError)0x8000001Eu)    /* flash read back or checksum differs */
-#define KmErrorChecksumMismatch ((KmError)0x80010005u) /* the monitor's CRC-32 of a file differs */
+/* general failure; a reply names another file */
+#define KmErrorFailed ((KmError)0x80000000u)
+/* a null output or a file name under six characters */
+#define KmErrorInvalidArgument ((KmError)0x80000001u)
+/* data does not fit the scaler report, or a reply has another length */
+#define KmErrorInvalidLength ((KmError)0x80000003u)
+/* a page read failed or echoed another page */
+#define KmErrorReadFailed ((KmError)0x80000006u)
+/* the monitor does not offer what was asked */
+#define KmErrorNotSupported ((KmError)0x80000007u)
+/* the progress callback asked to stop */
+#define KmErrorCancelled ((KmError)0x8000000Cu)
+/* nothing to transfer */
+#define KmErrorNoData ((KmError)0x80000012u)
+/* the monitor stayed busy past its time limit */
+#define KmErrorTimeout ((KmError)0x80000013u)
+/* wrong state or flash placement, or no bundle fits */
+#define KmErrorInvalidState ((KmError)0x80000015u)
+/* a device does not report its target version yet */
+#define KmErrorNotFinished ((KmError)0x80000016u)
+/* flash read back or checksum differs */
+#define KmErrorVerifyFailed ((KmError)0x8000001Eu)
+/* the monitor's CRC-32 of a file differs */
+#define KmErrorChecksumMismatch ((KmError)0x80010005u)
 
 /* A firmware package. */
 typedef struct FWKfwFile FWKfwFile;
@@ -92,8 +104,8 @@ typedef enum FWTransferState {
 /* The update protocol a monitor offers, as FWMonitorGetSupportedFirmwareUpdateType gives it. */
 typedef enum FWFirmwareUpdateType {
     FWFirmwareUpdateTypeNone = 0,
-    FWFirmwareUpdateTypeV3 = 1,   /* file transfer */
-    FWFirmwareUpdateTypeV4 = 2,   /* file transfer with device files */
+    FWFirmwareUpdateTypeV3 = 1, /* file transfer */
+    FWFirmwareUpdateTypeV4 = 2, /* file transfer with device files */
     FWFirmwareUpdateTypeMStar = 0x40,
     FWFirmwareUpdateTypeZV = 0x41
 } FWFirmwareUpdateType;
@@ -207,7 +219,8 @@ FW_EXPORT bool FWKfwFileCopyBlobData(FWKfwFile* file, FWUuid id, unsigned char* 
 
 /* Writes the package to a file (created or truncated) with FWSerializeOption bits. False on any
  * failure, and then no file is left at `path`. */
-FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path, unsigned int options);
+FW_EXPORT bool FWKfwFileSerializeToUtf8Path(FWKfwFile* file, const char* path,
+                                            unsigned int options);
 
 /* ---- Editing packages with JSON text ------------------------------------------------------
  * Each takes the JSON form of what it edits (a leading byte order mark and text after the

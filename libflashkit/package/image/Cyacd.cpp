@@ -13,10 +13,10 @@ namespace {
 
 // Digits are consumed strictly in order, so a NUL terminator stops the parse before anything
 // beyond it is touched.
-template <typename T>
-T parseDigits(const char* text, size_t digits) {
+template <typename T> T parseDigits(const char* text, size_t digits) {
     T value = 0;
-    for (size_t i = 0; i < digits; ++i) value = static_cast<T>((value << 4) | ParseHexChar(text[i]));
+    for (size_t i = 0; i < digits; ++i)
+        value = static_cast<T>((value << 4) | ParseHexChar(text[i]));
     return value;
 }
 

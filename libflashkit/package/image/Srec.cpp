@@ -35,8 +35,7 @@ public:
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
     bool loaded() const { return m_handle != nullptr; }
-    template <typename Function>
-    Function function(const char* name) const {
+    template <typename Function> Function function(const char* name) const {
         return reinterpret_cast<Function>(dlsym(m_handle, name));
     }
 
@@ -45,8 +44,7 @@ private:
 };
 
 // Releases a handle of the library when the conversion ends, also by an exception.
-template <typename Release>
-class HandleGuard {
+template <typename Release> class HandleGuard {
 public:
     HandleGuard(void* handle, Release release) : m_handle(handle), m_release(release) {}
     ~HandleGuard() {

@@ -26,8 +26,7 @@ void storeHalf(uint8_t* p, BF_LONG value) {
     p[3] = static_cast<uint8_t>(value >> 24);
 }
 
-template <typename Transform>
-void eachBlock(uint8_t* data, size_t length, Transform transform) {
+template <typename Transform> void eachBlock(uint8_t* data, size_t length, Transform transform) {
     if (length % kBlockSize != 0) throw std::invalid_argument("Blowfish data is not whole blocks");
     for (size_t at = 0; at < length; at += kBlockSize) {
         BF_LONG halves[2] = {loadHalf(data + at), loadHalf(data + at + 4)};

@@ -24,8 +24,10 @@ Bundle* KfwFile::bundleForVersion(const DeviceVersionList* current) const {
 }
 
 void KfwFile::serialize(OutputStream* stream, uint32_t options) {
-    if (options & FWSerializeOptionLegacy) KfwSerializer().serialize(this, stream);
-    else v2::KfwSerializer(options).serialize(this, stream);
+    if (options & FWSerializeOptionLegacy)
+        KfwSerializer().serialize(this, stream);
+    else
+        v2::KfwSerializer(options).serialize(this, stream);
 }
 
 }  // namespace fwu::kfw::v1

@@ -9,8 +9,8 @@ namespace {
 
 // Tags in legacy device order; they do not follow that order (the font has tag 1).
 constexpr KfwItemTag kTagOfIndex[dev::kLegacyDeviceCount] = {
-    KfwItemTagMainSystem, KfwItemTagSubController, KfwItemTagFrontEnd, KfwItemTagFont,
-    KfwItemTagFPGA,
+    KfwItemTagMainSystem, KfwItemTagSubController, KfwItemTagFrontEnd,
+    KfwItemTagFont,       KfwItemTagFPGA,
 };
 
 }  // namespace

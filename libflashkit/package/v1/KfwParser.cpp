@@ -138,7 +138,8 @@ const Action* readItem(KfwFile* file, InputStream& in, const ItemEntry& entry) {
 void readUnit(KfwFile* file, InputStream& in, const UnitEntry& unit) {
     const size_t unitStart = in.position();
     requireRemaining(in, layout::kUnitHeaderSize);
-    if (in.read<uint16_t>() != layout::kUnitTag) throw Exception("Kfw tag is invalid", ErrorLegacyTag);
+    if (in.read<uint16_t>() != layout::kUnitTag)
+        throw Exception("Kfw tag is invalid", ErrorLegacyTag);
     const DeviceVersionList versions = readVersionString(in);
     if (versions != unit.versions) throw Exception("Different version", ErrorLegacyVersion);
     const std::vector<ItemEntry> items = readItemDirectory(in, unitStart, unit);
@@ -179,8 +180,7 @@ bool KfwParser::isValid(InputStream* stream) {
     // The loader asks each format in turn, so leave the stream where it was.
     try {
         stream->seek(start);
-    } catch (...) {
-    }
+    } catch (...) {}
     return valid;
 }
 

@@ -125,7 +125,8 @@ void writeUnit(ImageWriter& image, const PlannedUnit& unit) {
         const size_t itemStart = start + layout::kUnitHeaderSize + itemOffset;
         image.put16(itemStart, item.tag);
         image.put32(itemStart + layout::kItemTimeOffset, item.action->estimatedTime());
-        image.put32(itemStart + layout::kItemDataSizeOffset, static_cast<uint32_t>(item.blob->size()));
+        image.put32(itemStart + layout::kItemDataSizeOffset,
+                    static_cast<uint32_t>(item.blob->size()));
         image.put(itemStart + layout::kItemHeaderSize, item.blob->bytes(), item.blob->size());
         itemOffset += item.size();
     }

@@ -10,12 +10,12 @@ namespace {
 
 constexpr size_t kSliceLength = kVersionStringLength / dev::kLegacyDeviceCount;
 
-template <typename VersionOf>
-std::string buildString(VersionOf versionOf) {
+template <typename VersionOf> std::string buildString(VersionOf versionOf) {
     std::string text;
     for (const dev::LegacyDevice& device : dev::kLegacyDevices)
         text += versionOf(device.device).toString(kSliceLength, FWVersionRepresentationDecimal);
-    if (text.size() != kVersionStringLength) throw Exception("Version is not 25", ErrorLegacyVersion);
+    if (text.size() != kVersionStringLength)
+        throw Exception("Version is not 25", ErrorLegacyVersion);
     return text;
 }
 

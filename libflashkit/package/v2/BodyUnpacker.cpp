@@ -28,7 +28,9 @@ public:
         return true;
     }
     void parse_error(size_t, size_t) { throw msgpack::parse_error("parse error"); }
-    void insufficient_bytes(size_t, size_t) { throw msgpack::insufficient_bytes("insufficient bytes"); }
+    void insufficient_bytes(size_t, size_t) {
+        throw msgpack::insufficient_bytes("insufficient bytes");
+    }
 
 private:
     void open(uint64_t elements, const char* what) {

@@ -76,11 +76,13 @@ bool CbcCipher::finish() {
     return EVP_CipherFinal_ex(m_context.get(), scratch, &tail) == 1 && tail == 0;
 }
 
-std::vector<uint8_t> EncodeInitialVector(const FileVersion& version, const std::vector<uint8_t>& iv) {
+std::vector<uint8_t> EncodeInitialVector(const FileVersion& version,
+                                         const std::vector<uint8_t>& iv) {
     return maskInitialVector(version, iv);
 }
 
-std::vector<uint8_t> DecodeInitialVector(const FileVersion& version, const std::vector<uint8_t>& iv) {
+std::vector<uint8_t> DecodeInitialVector(const FileVersion& version,
+                                         const std::vector<uint8_t>& iv) {
     return maskInitialVector(version, iv);
 }
 

@@ -50,8 +50,8 @@ constexpr size_t kConcurrentSize = size_t(4) << 20;
 // to the hasher as soon as it is plain. The caller's bytes are decrypted straight into
 // `plain`; other streams are read into it piece by piece and decrypted in place, so each piece
 // is still in cache when it is decrypted and hashed.
-void decode_data(const std::vector<uint8_t>& iv, InputStream* stream, uint8_t* plain,
-                 size_t size, PayloadHasher& hasher) {
+void decode_data(const std::vector<uint8_t>& iv, InputStream* stream, uint8_t* plain, size_t size,
+                 PayloadHasher& hasher) {
     const uint8_t* cipher = nullptr;
     if (auto* bytes = dynamic_cast<InputByteStream*>(stream)) {
         cipher = bytes->data() + bytes->position();
@@ -156,30 +156,29 @@ std::unique_ptr<Action> parse_action(const msgpack::object& entry) {
     const uint32_t estimatedTime = find_uint32(entry, "estimatedTime");
     std::unique_ptr<Action> action;
     switch (type) {
-        case Action::TypeTransferZVData: {
-            auto zv = std::make_unique<TransferZVDataAction>();
-            const Uuid blob = find_uuid(entry, "blob");
-            zv->setTransferData(blob, find_uint32(entry, "address"));
-            action = std::move(zv);
-            break;
-        }
-        case Action::TypeTransferMStarData: {
-            auto mstar = std::make_unique<TransferMStarDataAction>();
-            const Uuid blob = find_uuid(entry, "blob");
-            const uint32_t address = find_uint32(entry, "address");
-            mstar->setTransferData(blob, address, find_uint32(entry, "updateFlagAddress"));
-            action = std::move(mstar);
-            break;
-        }
-        case Action::TypeTransferData: {
-            auto transfer = std::make_unique<TransferDataAction>();
-            const Uuid blob = find_uuid(entry, "blob");
-            transfer->setTransferData(blob, find_string(entry, "fileName"));
-            action = std::move(transfer);
-            break;
-        }
-        default:
-            throw Exception("Invalid action type", ErrorInvalidAction);
+    case Action::TypeTransferZVData: {
+        auto zv = std::make_unique<TransferZVDataAction>();
+        const Uuid blob = find_uuid(entry, "blob");
+        zv->setTransferData(blob, find_uint32(entry, "address"));
+        action = std::move(zv);
+        break;
+    }
+    case Action::TypeTransferMStarData: {
+        auto mstar = std::make_unique<TransferMStarDataAction>();
+        const Uuid blob = find_uuid(entry, "blob");
+        const uint32_t address = find_uint32(entry, "address");
+        mstar->setTransferData(blob, address, find_uint32(entry, "updateFlagAddress"));
+        action = std::move(mstar);
+        break;
+    }
+    case Action::TypeTransferData: {
+        auto transfer = std::make_unique<TransferDataAction>();
+        const Uuid blob = find_uuid(entry, "blob");
+        transfer->setTransferData(blob, find_string(entry, "fileName"));
+        action = std::move(transfer);
+        break;
+    }
+    default: throw Exception("Invalid action type", ErrorInvalidAction);
     }
     action->setID(id);
     action->setEstimatedTime(estimatedTime);

@@ -260,20 +260,19 @@ private:
     // be written faithfully.
     void serialize_action(const Action& action) {
         switch (action.type()) {
-            case Action::TypeTransferData:
-                if (auto* a = dynamic_cast<const TransferDataAction*>(&action))
-                    return serialize_transfer_data_action(*a);
-                break;
-            case Action::TypeTransferMStarData:
-                if (auto* a = dynamic_cast<const TransferMStarDataAction*>(&action))
-                    return serialize_transfer_mstar_data_action(*a);
-                break;
-            case Action::TypeTransferZVData:
-                if (auto* a = dynamic_cast<const TransferZVDataAction*>(&action))
-                    return serialize_transfer_zv_data_action(*a);
-                break;
-            default:
-                throw Exception("Unknown action type", ErrorInvalidAction);
+        case Action::TypeTransferData:
+            if (auto* a = dynamic_cast<const TransferDataAction*>(&action))
+                return serialize_transfer_data_action(*a);
+            break;
+        case Action::TypeTransferMStarData:
+            if (auto* a = dynamic_cast<const TransferMStarDataAction*>(&action))
+                return serialize_transfer_mstar_data_action(*a);
+            break;
+        case Action::TypeTransferZVData:
+            if (auto* a = dynamic_cast<const TransferZVDataAction*>(&action))
+                return serialize_transfer_zv_data_action(*a);
+            break;
+        default: throw Exception("Unknown action type", ErrorInvalidAction);
         }
         throw Exception("Invalid action", ErrorInvalidAction);
     }

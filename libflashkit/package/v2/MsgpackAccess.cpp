@@ -17,7 +17,8 @@ const msgpack::object* findValue(const msgpack::object& map, const char* key) {
     for (uint32_t i = 0; i < map.via.map.size; ++i) {
         const msgpack::object& k = entries[i].key;
         msgpack_check_type(k, msgpack::type::STR);
-        if (k.via.str.size == length && (length == 0 || std::memcmp(k.via.str.ptr, key, length) == 0))
+        if (k.via.str.size == length &&
+            (length == 0 || std::memcmp(k.via.str.ptr, key, length) == 0))
             return &entries[i].val;
     }
     return nullptr;

@@ -33,7 +33,8 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         Mapping taken;
         // A much larger spare would keep memory the new payload does not need.
-        if (m_spare.data && m_spare.size >= size && m_spare.size / 2 <= size) std::swap(taken, m_spare);
+        if (m_spare.data && m_spare.size >= size && m_spare.size / 2 <= size)
+            std::swap(taken, m_spare);
         return taken;
     }
 
@@ -71,7 +72,8 @@ Mapping map(size_t size) {
 
 std::shared_ptr<uint8_t> AllocatePayloadMemory(size_t size) {
     if (size < kMapSize)
-        return std::shared_ptr<uint8_t>(new uint8_t[size ? size : 1], std::default_delete<uint8_t[]>());
+        return std::shared_ptr<uint8_t>(new uint8_t[size ? size : 1],
+                                        std::default_delete<uint8_t[]>());
     const Mapping mapping = map(size);
     try {
         return std::shared_ptr<uint8_t>(mapping.data,

@@ -60,9 +60,11 @@ SCREENIO_EXPORT KmError KmFind(void);
  * a monitor another process has claimed gives SCREENIO_ERROR_BUSY. */
 SCREENIO_EXPORT KmError KmRetrieve(int32_t index, void** handle);
 /* Reads a value feature into `*value`. */
-SCREENIO_EXPORT KmError KmGetFeatureValue(void* handle, uint16_t page, uint16_t usage, int64_t* value);
+SCREENIO_EXPORT KmError KmGetFeatureValue(void* handle, uint16_t page, uint16_t usage,
+                                          int64_t* value);
 /* Writes a value feature. */
-SCREENIO_EXPORT KmError KmSetFeatureValue(void* handle, uint16_t page, uint16_t usage, int64_t value);
+SCREENIO_EXPORT KmError KmSetFeatureValue(void* handle, uint16_t page, uint16_t usage,
+                                          int64_t value);
 /* Reads an array feature: exactly `length` bytes, the usage's report length. */
 SCREENIO_EXPORT KmError KmGetFeatureArray(void* handle, uint16_t page, uint16_t usage,
                                           uint8_t* buffer, uint32_t length);

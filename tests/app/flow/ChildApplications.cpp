@@ -5,13 +5,9 @@
 
 #include <unistd.h>
 
-ChildApplications::ChildApplications() {
-    RunningApplications::setForTesting(this);
-}
+ChildApplications::ChildApplications() { RunningApplications::setForTesting(this); }
 
-ChildApplications::~ChildApplications() {
-    RunningApplications::setForTesting(nullptr);
-}
+ChildApplications::~ChildApplications() { RunningApplications::setForTesting(nullptr); }
 
 bool ChildApplications::isChild(int pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -24,8 +20,8 @@ bool ChildApplications::isChild(int pid) {
     return fields.size() > 1 && fields[1].toInt() == int(getpid());
 }
 
-QList<RunningApplication> ChildApplications::applicationsWithIdentifier(
-    const QString& appId, const QString& executableName) {
+QList<RunningApplication>
+ChildApplications::applicationsWithIdentifier(const QString& appId, const QString& executableName) {
     QList<RunningApplication> children;
     for (const RunningApplication& application :
          m_platform.applicationsWithIdentifier(appId, executableName))
@@ -42,6 +38,4 @@ bool ChildApplications::launch(const QString& executablePath) {
     return m_platform.launch(executablePath);
 }
 
-bool ChildApplications::kill(int pid) {
-    return isChild(pid) && m_platform.kill(pid);
-}
+bool ChildApplications::kill(int pid) { return isChild(pid) && m_platform.kill(pid); }

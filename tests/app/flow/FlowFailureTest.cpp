@@ -33,15 +33,15 @@ enum class Package {
     AlreadyThere,     // check result 3: the scaler has 105 already
     Legacy,           // the legacy package format
     NotAPackage,
-    WrongImage,       // the image installs 105 where the package promises 106
+    WrongImage,  // the image installs 105 where the package promises 106
 };
 
 // How far the flow gets before its alert.
 enum class Reach {
-    FirstWindow,     // the package count is checked before the selection
-    Selection,       // the chosen monitor is refused before the update window
-    PackageRead,     // the update window refuses the package
-    Update,          // the update runs and fails
+    FirstWindow,  // the package count is checked before the selection
+    Selection,    // the chosen monitor is refused before the update window
+    PackageRead,  // the update window refuses the package
+    Update,       // the update runs and fails
 };
 
 }  // namespace
@@ -51,9 +51,7 @@ Q_DECLARE_METATYPE(Reach)
 
 namespace {
 
-QList<QJsonObject> Devices() {
-    return {Device(0, "Scaler", 105, 1), Device(1, "USB Hub", 212, 2)};
-}
+QList<QJsonObject> Devices() { return {Device(0, "Scaler", 105, 1), Device(1, "USB Hub", 212, 2)}; }
 
 QJsonObject FlowMonitor(const QJsonArray& faults = {}, int restartMs = 300) {
     QJsonObject monitor = FilesMonitor(kProduct, kSerial, Devices(), restartMs);
@@ -163,22 +161,26 @@ void FlowFailureTest::eachFailureEndsWithItsAlert_data() {
                                   << Reach::FirstWindow << fileError
                                   << text("KfwFileMultipleFoundErrorMessage") << 0;
     // The scaler-flash kind has no update system of the kind the updater drives.
-    const QJsonObject scaler{
-        {"product", kProduct}, {"serial", kSerial}, {"kind", "mstar"},
-        {"devices", QJsonArray{QJsonObject{{"id", 256}, {"name", "Scaler"}, {"version", 118},
-                                           {"address", 0}, {"flagAddress", 1040384}}}}};
+    const QJsonObject scaler{{"product", kProduct},
+                             {"serial", kSerial},
+                             {"kind", "mstar"},
+                             {"devices", QJsonArray{QJsonObject{{"id", 256},
+                                                                {"name", "Scaler"},
+                                                                {"version", 118},
+                                                                {"address", 0},
+                                                                {"flagAddress", 1040384}}}}};
     QTest::newRow("monitor-without-update-system")
         << QJsonArray{scaler} << Package::Fits << -1 << tries << Reach::Selection << fileError
         << text("FileDiffrentModelErrorMessage") << 0;
     QTest::newRow("versions-unreadable")
         << QJsonArray{FlowMonitor({Fault("FF02/FD", "get-array", 1, 0, "fail")})} << Package::Fits
         << -1 << tries << Reach::Selection << communication << communicationText << 0;
-    QTest::newRow("legacy-package") << QJsonArray{FlowMonitor()} << Package::Legacy << -1 << tries
-                                    << Reach::PackageRead << fileError
-                                    << text("FileOpenErrorMessage") << 0;
-    QTest::newRow("not-a-package") << QJsonArray{FlowMonitor()} << Package::NotAPackage << -1
-                                   << tries << Reach::PackageRead << fileError
-                                   << text("FileOpenErrorMessage") << 0;
+    QTest::newRow("legacy-package")
+        << QJsonArray{FlowMonitor()} << Package::Legacy << -1 << tries << Reach::PackageRead
+        << fileError << text("FileOpenErrorMessage") << 0;
+    QTest::newRow("not-a-package")
+        << QJsonArray{FlowMonitor()} << Package::NotAPackage << -1 << tries << Reach::PackageRead
+        << fileError << text("FileOpenErrorMessage") << 0;
     QTest::newRow("check-1-other-model")
         << QJsonArray{FlowMonitor()} << Package::OtherProduct << 1 << tries << Reach::PackageRead
         << fileError << text("FileDiffrentModelErrorMessage") << 0;
@@ -191,18 +193,23 @@ void FlowFailureTest::eachFailureEndsWithItsAlert_data() {
         << QString() << text("AlreadyUpdatedMessage") << 0;
     // A package of the record-file format for a monitor of the ZV protocol, which takes only its
     // own format: shown as the communication error.
-    const QJsonObject zv{
-        {"product", kProduct}, {"serial", kSerial}, {"kind", "zv"}, {"flashSize", 2097152},
-        {"devices", QJsonArray{QJsonObject{{"id", 256}, {"name", "Scaler"}, {"version", 120},
-                                           {"address", 0}, {"displayOrder", 1}}}}};
+    const QJsonObject zv{{"product", kProduct},
+                         {"serial", kSerial},
+                         {"kind", "zv"},
+                         {"flashSize", 2097152},
+                         {"devices", QJsonArray{QJsonObject{{"id", 256},
+                                                            {"name", "Scaler"},
+                                                            {"version", 120},
+                                                            {"address", 0},
+                                                            {"displayOrder", 1}}}}};
     QTest::newRow("check-4-format-of-another-protocol")
         << QJsonArray{zv} << Package::Fits << 4 << tries << Reach::PackageRead << communication
         << communicationText << 0;
     // Update failures are repeated three times before they are shown.
     QTest::newRow("checksum-mismatch")
         << QJsonArray{FlowMonitor({Fault("FF02/FC", "get-array", 1, 0, "corrupt-crc")})}
-        << Package::Fits << 0 << tries << Reach::Update << codeTitle
-        << CodeMessage("0001010100") << 4;
+        << Package::Fits << 0 << tries << Reach::Update << codeTitle << CodeMessage("0001010100")
+        << 4;
     QTest::newRow("transfer-fails-every-time")
         << QJsonArray{FlowMonitor({Fault("FF02/FE", "set-array", 1, 0, "fail")})} << Package::Fits
         << 0 << tries << Reach::Update << communication << communicationText << 4;
@@ -275,7 +282,8 @@ void FlowFailureTest::eachFailureEndsWithItsAlert() {
     QCOMPARE(lab.transfersStarted(kSerial), transfers);
     // A failed update tells support its status; the alerts before it have none to tell.
     if (reach == Reach::Update)
-        QVERIFY2(alert.technical.startsWith("Status 0x8") || alert.technical.startsWith("Status 0xf"),
+        QVERIFY2(alert.technical.startsWith("Status 0x8") ||
+                     alert.technical.startsWith("Status 0xf"),
                  qPrintable(alert.technical));
     else
         QVERIFY(alert.technical.isEmpty());

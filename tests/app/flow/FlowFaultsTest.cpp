@@ -34,9 +34,7 @@ const QString kProduct = QStringLiteral("Flow 27");
 // the estimate, the transfer, the run's search after the restart and its completion check.
 constexpr int kSerialReadsUntilChecked = 8;
 
-QString Text(const char* key) {
-    return LocalizedStrings::text(key);
-}
+QString Text(const char* key) { return LocalizedStrings::text(key); }
 
 QJsonObject Claimed(const QString& serial, const QString& claim) {
     QJsonObject monitor = FilesMonitor(kProduct, serial, {Device(0, "Scaler", 105, 1)});
@@ -47,7 +45,10 @@ QJsonObject Claimed(const QString& serial, const QString& claim) {
 // Scaler 105 -> 106; `installs` is the version the image really installs.
 bool WritePackage(const QString& path, int installs = 106) {
     apptest::TestPackage package;
-    package.products({kProduct}).margin(0).target(0, 106).transfer(DeviceFile(0), installs, 1024)
+    package.products({kProduct})
+        .margin(0)
+        .target(0, 106)
+        .transfer(DeviceFile(0), installs, 1024)
         .bundle();
     return package.save(path);
 }
@@ -214,7 +215,8 @@ void FlowFaultsTest::aSuccessWhoseMonitorIsNotFoundAgainIsReported() {
     // update run: that run found the monitor and checked its versions, the window's own search
     // does not find it. The reads before are counted from the trace of the same flow.
     QJsonObject monitor = Claimed("FL270001", "");
-    monitor["faults"] = QJsonArray{Fault("FF00/35", "get-array", kSerialReadsUntilChecked + 1, 0, "fail")};
+    monitor["faults"] =
+        QJsonArray{Fault("FF00/35", "get-array", kSerialReadsUntilChecked + 1, 0, "fail")};
     QVERIFY2(lab.useMonitors({monitor}), qPrintable(lab.problem()));
     QVERIFY(WritePackage(lab.bundleDirectory() + "/firmware.kfw2"));
     AppDelegate* delegate = lab.start();

@@ -39,16 +39,14 @@ QJsonObject Device(int id, const QString& name, int version, int displayOrder) {
                        {"displayOrder", displayOrder}};
 }
 
-QString DeviceFile(int id) {
-    return QStringLiteral("DEV%1").arg(id, 3, 10, QLatin1Char('0'));
-}
+QString DeviceFile(int id) { return QStringLiteral("DEV%1").arg(id, 3, 10, QLatin1Char('0')); }
 
 QJsonObject FilesMonitor(const QString& product, const QString& serial,
                          const QList<QJsonObject>& devices, int restartMs) {
     QJsonArray list;
     for (const QJsonObject& device : devices) list.append(device);
-    return QJsonObject{{"product", product}, {"serial", serial},     {"kind", "files"},
-                       {"restartMs", restartMs}, {"crcBusyMs", 5},  {"requestTimeUs", 50},
+    return QJsonObject{{"product", product},     {"serial", serial}, {"kind", "files"},
+                       {"restartMs", restartMs}, {"crcBusyMs", 5},   {"requestTimeUs", 50},
                        {"devices", list}};
 }
 
@@ -105,8 +103,7 @@ bool FlowLab::useMonitors(const QJsonArray& monitors) {
     // No state file: the monitors live in this process only and start fresh.
     const QJsonObject description{{"monitors", monitors}};
     QFile file(m_dir.filePath("monitors.json"));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(description).toJson()) < 0) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(description).toJson()) < 0) {
         m_problem = "cannot write the monitor description";
         return false;
     }
@@ -117,17 +114,11 @@ bool FlowLab::useMonitors(const QJsonArray& monitors) {
     return true;
 }
 
-bool FlowLab::monitorsChosenInThisProcess() {
-    return g_monitorsChosen;
-}
+bool FlowLab::monitorsChosenInThisProcess() { return g_monitorsChosen; }
 
-QString FlowLab::bundleDirectory() const {
-    return m_dir.filePath("bundle");
-}
+QString FlowLab::bundleDirectory() const { return m_dir.filePath("bundle"); }
 
-QString FlowLab::filePath(const QString& name) const {
-    return m_dir.filePath(name);
-}
+QString FlowLab::filePath(const QString& name) const { return m_dir.filePath(name); }
 
 AppDelegate* FlowLab::start() {
     m_delegate = std::make_unique<AppDelegate>();
@@ -154,9 +145,7 @@ int FlowLab::transfersStarted(const QString& serial) const {
     return int(trace(serial, {"set-value", "FF02/00FB", "value=0x1"}).size());
 }
 
-int FlowLab::searches() const {
-    return int(trace("-", {"KmFind"}).size());
-}
+int FlowLab::searches() const { return int(trace("-", {"KmFind"}).size()); }
 
 std::optional<bool> FlowLab::identificationShown(const QString& serial) const {
     // Showing is "leave" (0x8000) then "enter" (0x4000); hiding is "leave" alone.

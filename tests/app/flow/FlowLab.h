@@ -98,10 +98,10 @@ void chooseMonitor(AppDelegate* delegate, int index);
 void waitUntilUpdateReady(AppDelegate* delegate);
 void waitUntilTerminated(AppDelegate* delegate, int timeoutMs = 20000);
 
-#define FLOW_STEP(step)                                 \
-    do {                                                \
-        step;                                           \
-        if (QTest::currentTestFailed()) return;         \
+#define FLOW_STEP(step)                         \
+    do {                                        \
+        step;                                   \
+        if (QTest::currentTestFailed()) return; \
     } while (false)
 
 // What the Warning dialog saw and what the test did with it, driven from a timer while the

@@ -6,12 +6,12 @@
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QGuiApplication>
+#include <QJsonDocument>
 #include <QLabel>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -38,7 +38,7 @@ const QString kProduct = QStringLiteral("Flow 27");
 
 // Five shown devices (three on the upper line, two on the lower one) and a hidden one.
 QList<QJsonObject> FiveDevices() {
-    return {Device(0, "Scaler", 105, 1), Device(1, "Power Delivery", 30, 2),
+    return {Device(0, "Scaler", 105, 1),  Device(1, "Power Delivery", 30, 2),
             Device(2, "USB Hub", 212, 3), Device(3, "Light Sensor", 7, 4),
             Device(4, "Audio", 12, 5),    Device(5, "Bootloader", 101, 0)};
 }
@@ -56,9 +56,7 @@ bool WritePackage(const QString& path, const QString& product = kProduct) {
     return package.save(path);
 }
 
-QString Text(const char* key) {
-    return LocalizedStrings::text(key);
-}
+QString Text(const char* key) { return LocalizedStrings::text(key); }
 
 bool PlacedByTheRule(QWidget* window) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -264,8 +262,11 @@ void FlowUpdateTest::theEstimateReadsInWords() {
     QVERIFY2(lab.useMonitors({FilesMonitor(kProduct, "FL270001", FiveDevices())}),
              qPrintable(lab.problem()));
     apptest::TestPackage package;
-    package.products({kProduct}).margin(0).target(0, 106)
-        .transfer(DeviceFile(0), 106, 1024, uint32_t(seconds)).bundle();
+    package.products({kProduct})
+        .margin(0)
+        .target(0, 106)
+        .transfer(DeviceFile(0), 106, 1024, uint32_t(seconds))
+        .bundle();
     QVERIFY(package.save(lab.bundleDirectory() + "/firmware.kfw2"));
     AppDelegate* delegate = lab.start();
     FLOW_STEP(passPreWarning(delegate));
@@ -327,10 +328,11 @@ void FlowUpdateTest::theUpdateIsRecordedInTheHistory_data() {
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("errorCode");
     QTest::addColumn<QStringList>("after");
-    QTest::newRow("success") << false << "success" << ""
-                             << QStringList{"00106", "00030", "00212", "00008", "00012"};
+    QTest::newRow("success") << false << "success"
+                             << "" << QStringList{"00106", "00030", "00212", "00008", "00012"};
     // Four runs, one attempt: one line.
-    QTest::newRow("transfer-fails") << true << "failure" << "0xffffffff" << QStringList{};
+    QTest::newRow("transfer-fails") << true << "failure"
+                                    << "0xffffffff" << QStringList{};
 }
 
 void FlowUpdateTest::theUpdateIsRecordedInTheHistory() {
@@ -348,7 +350,8 @@ void FlowUpdateTest::theUpdateIsRecordedInTheHistory() {
     QVERIFY(QDir().mkpath(lab.filePath("state/flashkit")));
     QFile history(lab.filePath("state/flashkit/history.jsonl"));
     QVERIFY(history.open(QIODevice::WriteOnly));
-    const QByteArray earlier = R"({"tool":"flashkit","note":"not a record"})" "\n";
+    const QByteArray earlier = R"({"tool":"flashkit","note":"not a record"})"
+                               "\n";
     history.write(earlier);
     history.close();
 
@@ -373,8 +376,8 @@ void FlowUpdateTest::theUpdateIsRecordedInTheHistory() {
     QFile file(package);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(line["packageSha256"].toString(),
-             QString::fromLatin1(QCryptographicHash::hash(file.readAll(),
-                                                          QCryptographicHash::Sha256).toHex()));
+             QString::fromLatin1(
+                 QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()));
     QCOMPARE(line["versionsBefore"].toVariant().toStringList(),
              QStringList({"00105", "00030", "00212", "00007", "00012"}));
     QCOMPARE(line["versionsAfter"].toVariant().toStringList(), after);

@@ -33,9 +33,7 @@ namespace {
 
 const QString kProduct = QStringLiteral("Flow 27");
 
-QList<QJsonObject> Devices() {
-    return {Device(0, "Scaler", 105, 1), Device(1, "USB Hub", 212, 2)};
-}
+QList<QJsonObject> Devices() { return {Device(0, "Scaler", 105, 1), Device(1, "USB Hub", 212, 2)}; }
 
 bool WritePackage(const QString& folder) {
     apptest::TestPackage package;
@@ -303,8 +301,10 @@ void FlowWindowsTest::emptySelectionWaitsForAMonitor() {
 void FlowWindowsTest::conflictWindowOnlyForVisibleApplications_data() {
     QTest::addColumn<QString>("executable");
     QTest::addColumn<QString>("listed");  // empty: no window
-    QTest::newRow("visible-application") << "huemaster6" << "Huemaster 6";
-    QTest::newRow("hidden-agent-only") << "huemaster-netagent" << "";
+    QTest::newRow("visible-application") << "huemaster6"
+                                         << "Huemaster 6";
+    QTest::newRow("hidden-agent-only") << "huemaster-netagent"
+                                       << "";
 }
 
 void FlowWindowsTest::conflictWindowOnlyForVisibleApplications() {

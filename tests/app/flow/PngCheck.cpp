@@ -21,8 +21,8 @@ int main(int argc, char* argv[]) {
         QSet<QRgb> colours;
         for (int y = 0; y < image.height() && colours.size() < 1000; ++y)
             for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y));
-        const bool ok = !image.isNull() && image.width() >= 64 && image.height() >= 32 &&
-                        colours.size() > 1;
+        const bool ok =
+            !image.isNull() && image.width() >= 64 && image.height() >= 32 && colours.size() > 1;
         std::printf("%s: %s, %dx%d, %s%lld colours\n", argv[i], ok ? "ok" : "BLANK OR MISSING",
                     image.width(), image.height(), colours.size() >= 1000 ? "at least " : "",
                     static_cast<long long>(colours.size()));

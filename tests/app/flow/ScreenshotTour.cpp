@@ -20,9 +20,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPixmap>
 #include <QProcess>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -226,15 +226,15 @@ int main(int argc, char* argv[]) {
 
     UpdateWindowController* update = nullptr;
     QAbstractButton* updateButton = nullptr;
-    if (!tour.failed() &&
-        tour.waitFor(
-            [&] {
-                update = delegate.updateController();
-                updateButton = update ? update->findChild<QAbstractButton*>("updateButton")
-                                      : nullptr;
-                return updateButton && updateButton->isEnabled();
-            },
-            "the package to be accepted"))
+    if (!tour.failed() && tour.waitFor(
+                              [&] {
+                                  update = delegate.updateController();
+                                  updateButton =
+                                      update ? update->findChild<QAbstractButton*>("updateButton")
+                                             : nullptr;
+                                  return updateButton && updateButton->isEnabled();
+                              },
+                              "the package to be accepted"))
         tour.shoot(update, "4-update-ready");
 
     // The dialogs run their own modal loops; a timer answers them from inside.
@@ -274,10 +274,12 @@ int main(int argc, char* argv[]) {
     // The monitor restarts and is searched for again.
     auto* phase = update ? update->findChild<QLabel*>("phaseLabel") : nullptr;
     const QString restarting = LocalizedStrings::text("PhaseRestarting").section('(', 0, 0);
-    if (!tour.failed() &&
-        tour.waitFor([&] { return phase && phase->text().startsWith(restarting) &&
-                                  !phase->text().contains("(attempt 1 "); },
-                     "the monitor to restart", 60000))
+    if (!tour.failed() && tour.waitFor(
+                              [&] {
+                                  return phase && phase->text().startsWith(restarting) &&
+                                         !phase->text().contains("(attempt 1 ");
+                              },
+                              "the monitor to restart", 60000))
         tour.shoot(update, "6b-restarting");
     if (!tour.failed() &&
         tour.waitFor([&] { return delegate.isTerminating(); }, "the end of the update", 120000) &&

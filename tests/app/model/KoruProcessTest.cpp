@@ -182,7 +182,7 @@ private slots:
         KORUProcess::registerProcesses({});
         for (int pid : m_launched) ::kill(pid, SIGKILL);
         m_launched.clear();
-        m_processes.clear(); // QProcess kills and reaps what still runs
+        m_processes.clear();  // QProcess kills and reaps what still runs
         QDir(m_folder.filePath("share/KORU")).removeRecursively();
     }
     void cleanupTestCase() { Timings::current() = Timings(); }
@@ -192,7 +192,7 @@ private slots:
         QVERIFY(application);
         const std::shared_ptr<KORUProcess> found = Running("Huemaster 7");
         QVERIFY(found);
-        QCOMPARE(found, Entry("Huemaster 7")); // the table's own object
+        QCOMPARE(found, Entry("Huemaster 7"));  // the table's own object
         QCOMPARE(found->bundleURL(), program("huemaster7"));
         QVERIFY(found->isProcessRunning());
         QVERIFY(!found->hidden());

@@ -21,7 +21,10 @@ QByteArray ManyDevices(const char* product, const char* serial, int count) {
     for (int i = 0; i < count; ++i)
         devices << QStringLiteral("{\"id\":%1,\"fileName\":\"D%2\",\"recordSize\":16,"
                                   "\"recordCount\":1,\"version\":%3,\"displayOrder\":%4}")
-                       .arg(i).arg(i, 5, 10, QLatin1Char('0')).arg(100 + i).arg(i + 1);
+                       .arg(i)
+                       .arg(i, 5, 10, QLatin1Char('0'))
+                       .arg(100 + i)
+                       .arg(i + 1);
     return QStringLiteral("{\"product\":\"%1\",\"serial\":\"%2\",\"kind\":\"files\","
                           "\"devices\":[%3]}")
         .arg(product, serial, devices.join(','))
@@ -52,7 +55,8 @@ QByteArray Description() {
            fiveDevices + "},\n" +
            R"({"product": "Scaler 32", "serial": "MST00001", "kind": "mstar",
                "devices": [{"id": 256, "name": "Scaler", "version": 118, "address": 0,
-                            "flagAddress": 1040384}]},)" "\n" +
+                            "flagAddress": 1040384}]},)"
+           "\n" +
            ManyDevices("Wide 128", "WIDE0128", 128) + ",\n" +
            ManyDevices("Wide 129", "WIDE0129", 129) + "\n]}";
 }
@@ -128,17 +132,17 @@ private slots:
                 writes << QString::fromLatin1(line.mid(line.indexOf(' ') + 1));
         // The protocol's OSD values: 0x8000 leaves the identification, 0x4000 enters it; switching
         // it on leaves first.
-        QCOMPARE(writes, (QStringList{
-                             "PNLA0002 set-value FF00/000F length=0 status=0 value=0x8000",
-                             "PNLA0002 set-value FF00/000F length=0 status=0 value=0x4000",
-                             "PNLA0001 set-value FF00/000F length=0 status=0 value=0x8000"}));
+        QCOMPARE(writes,
+                 (QStringList{"PNLA0002 set-value FF00/000F length=0 status=0 value=0x8000",
+                              "PNLA0002 set-value FF00/000F length=0 status=0 value=0x4000",
+                              "PNLA0001 set-value FF00/000F length=0 status=0 value=0x8000"}));
     }
 
     void theTargetFindsItsMonitorAgainAfterASearch() {
         const std::shared_ptr<TargetMonitor> target = Target("PNLA0002");
         QVERIFY(target);
         void* before = target->handle();
-        Monitor::find(); // every earlier handle is invalid from here on
+        Monitor::find();  // every earlier handle is invalid from here on
         char serial[9] = {}, product[17] = {};
         QVERIFY(FWMonitorGetSerialProduct(before, serial, product) < 0);
 
@@ -177,7 +181,7 @@ private slots:
         QVERIFY(target->getUpdatedVersionFromMonitor(package.get()));
         QCOMPARE(target->updatedVersion()->toString(),
                  QStringLiteral("00110-00212-00030-00009-00044"));
-        QVERIFY(!target->version()); // the current versions are a read of their own
+        QVERIFY(!target->version());  // the current versions are a read of their own
     }
 
     void theDeviceCountIsLimited() {
@@ -196,7 +200,7 @@ private slots:
     void aMonitorThatCannotBeReadGivesNoVersions() {
         const std::shared_ptr<TargetMonitor> target = Target("PNLA0001");
         QVERIFY(target);
-        Monitor::find(); // the target's handle is now invalid
+        Monitor::find();  // the target's handle is now invalid
         QVERIFY(!target->getVersionFromMonitor());
         apptest::TestPackage package;
         package.products({"Panel A"}).target(0, 110).transfer("SCL000", 110, 2048).bundle();

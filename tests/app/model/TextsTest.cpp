@@ -39,9 +39,9 @@ QMap<QString, QString> ReadTable(const QString& path) {
 struct Expected {
     const char* what;
     std::function<std::optional<ErrorMessage>()> make;
-    const char* titleKey; // nullptr: empty title
+    const char* titleKey;  // nullptr: empty title
     const char* messageKey;
-    const char* code;     // inserted into the "ErrorCode" format, else nullptr
+    const char* code;  // inserted into the "ErrorCode" format, else nullptr
     double width;
 };
 
@@ -179,11 +179,12 @@ private slots:
             const char* name;
             FWUpdateOutcome outcome;
             const char* key;
-        } outcomes[] = {{"untouched", FWUpdateOutcomeUntouched, "UpdateStateUnchanged"},
-                        {"old firmware kept", FWUpdateOutcomeOldFirmwareKept, "UpdateStateUnchanged"},
-                        {"mixed", FWUpdateOutcomeMixed, "UpdateStateMixed"},
-                        {"needs recovery", FWUpdateOutcomeNeedsRecovery, "UpdateStateNeedsRecovery"},
-                        {"complete", FWUpdateOutcomeComplete, "UpdateStateMarked"}};
+        } outcomes[] = {
+            {"untouched", FWUpdateOutcomeUntouched, "UpdateStateUnchanged"},
+            {"old firmware kept", FWUpdateOutcomeOldFirmwareKept, "UpdateStateUnchanged"},
+            {"mixed", FWUpdateOutcomeMixed, "UpdateStateMixed"},
+            {"needs recovery", FWUpdateOutcomeNeedsRecovery, "UpdateStateNeedsRecovery"},
+            {"complete", FWUpdateOutcomeComplete, "UpdateStateMarked"}};
         for (const auto& kind : kinds)
             for (const auto& outcome : outcomes)
                 QTest::addRow("%s, %s", kind.name, outcome.name)
@@ -193,8 +194,9 @@ private slots:
         QFETCH(int, kind);
         QFETCH(int, outcome);
         QFETCH(QString, key);
-        QCOMPARE(ErrorMessage::updateStateDetail(FWFirmwareUpdateType(kind), FWUpdateOutcome(outcome)),
-                 LocalizedStrings::text(key.toUtf8().constData()));
+        QCOMPARE(
+            ErrorMessage::updateStateDetail(FWFirmwareUpdateType(kind), FWUpdateOutcome(outcome)),
+            LocalizedStrings::text(key.toUtf8().constData()));
     }
 
     void noMessageWhenNothingFailed() {
@@ -211,7 +213,7 @@ private slots:
     void showModalShowsTheAlertWiderByItsWidth() {
         QFETCH(int, which);
         const ErrorMessage message =
-            which == 0 ? *ErrorMessage::communicationError()
+            which == 0   ? *ErrorMessage::communicationError()
             : which == 1 ? *ErrorMessage::monitorError(ErrorMessage::kChecksumMismatch)
                          : *ErrorMessage::kfwFileCheckError(3);
 

@@ -52,15 +52,25 @@ private slots:
         QTest::addColumn<QString>("lower");
         QTest::addColumn<QString>("all");
         QTest::newRow("five") << QStringList{"1.02", "3.10", "0.05", "2.00", "1.01"}
-                              << "1.02-3.10-0.05" << "-2.00-1.01" << "1.02-3.10-0.05-2.00-1.01";
+                              << "1.02-3.10-0.05"
+                              << "-2.00-1.01"
+                              << "1.02-3.10-0.05-2.00-1.01";
         QTest::newRow("seven, the seventh shown nowhere")
-            << QStringList{"1", "2", "3", "4", "5", "6", "7"} << "1-2-3" << "-4-5-6"
+            << QStringList{"1", "2", "3", "4", "5", "6", "7"} << "1-2-3"
+            << "-4-5-6"
             << "1-2-3-4-5-6-7";
-        QTest::newRow("four") << QStringList{"1", "2", "3", "4"} << "1-2-3" << "-4" << "1-2-3-4";
+        QTest::newRow("four") << QStringList{"1", "2", "3", "4"} << "1-2-3"
+                              << "-4"
+                              << "1-2-3-4";
         QTest::newRow("three") << QStringList{"00105", "00212", "00030"} << "00105-00212-00030"
-                               << "" << "00105-00212-00030";
-        QTest::newRow("one") << QStringList{"1.0A"} << "1.0A" << "" << "1.0A";
-        QTest::newRow("none") << QStringList{} << "" << "" << "";
+                               << ""
+                               << "00105-00212-00030";
+        QTest::newRow("one") << QStringList{"1.0A"} << "1.0A"
+                             << ""
+                             << "1.0A";
+        QTest::newRow("none") << QStringList{} << ""
+                              << ""
+                              << "";
     }
     void versionLabels() {
         QFETCH(QStringList, versions);
@@ -76,13 +86,13 @@ private slots:
         QTest::addColumn<QPoint>("origin");
         // Bottom-left corner at (560, 320) counted from the bottom: top edge at 1080-320-600.
         QTest::newRow("full HD") << QRect(0, 0, 1920, 1080) << QSize(800, 600) << QPoint(560, 160);
-        QTest::newRow("fills the screen") << QRect(0, 0, 800, 600) << QSize(800, 600)
-                                          << QPoint(0, 0);
+        QTest::newRow("fills the screen")
+            << QRect(0, 0, 800, 600) << QSize(800, 600) << QPoint(0, 0);
         QTest::newRow("larger than the screen")
             << QRect(0, 0, 800, 600) << QSize(1000, 900) << QPoint(-100, -100);
         QTest::newRow("no screen") << QRect() << QSize(300, 300) << QPoint(-150, -100);
-        QTest::newRow("twice the space below") << QRect(0, 0, 1000, 1000) << QSize(400, 400)
-                                               << QPoint(300, 200);
+        QTest::newRow("twice the space below")
+            << QRect(0, 0, 1000, 1000) << QSize(400, 400) << QPoint(300, 200);
         // A primary screen right of or below another one does not start at (0, 0).
         QTest::newRow("right of another screen")
             << QRect(2560, 0, 1920, 1080) << QSize(800, 600) << QPoint(3120, 160);

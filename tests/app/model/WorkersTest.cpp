@@ -29,18 +29,20 @@ QByteArray Monitor(const char* serial, const char* extra = "") {
         {"id": 0, "name": "Scaler", "fileName": "SCL000", "recordSize": 512, "recordCount": 8,
          "version": 105, "displayOrder": 1},
         {"id": 1, "name": "USB Hub", "fileName": "HUB000", "recordSize": 512, "recordCount": 4,
-         "version": 212, "displayOrder": 2}])" + extra + "}";
+         "version": 212, "displayOrder": 2}])" +
+           extra + "}";
 }
 
 QByteArray Description() {
     return "{\"monitors\": [" + Monitor("FILE0001") + ",\n" + Monitor("GOOD0001") + ",\n" +
            // Every page write fails on the link.
            Monitor("XFER0001", R"(, "faults": [{"usage": "FF02/FE", "access": "set-array",
-               "count": 0, "effect": "fail", "status": -1}])") + ",\n" +
+               "count": 0, "effect": "fail", "status": -1}])") +
+           ",\n" +
            // Every checksum the monitor reports is off by one bit.
            Monitor("CRC00001", R"(, "faults": [{"usage": "FF02/FC", "access": "get-array",
-               "count": 0, "effect": "corrupt-crc"}])") + ",\n" +
-           Monitor("CHK00001") + ",\n" +
+               "count": 0, "effect": "corrupt-crc"}])") +
+           ",\n" + Monitor("CHK00001") + ",\n" +
            // Gone for ten minutes after its restart.
            Monitor("SLOW0001").replace("\"restartMs\": 300", "\"restartMs\": 600000") + ",\n" +
            // Waiting in ISP mode: one still answers its devices, the other only its boot loader.
@@ -55,8 +57,7 @@ std::shared_ptr<TargetMonitor> Target(const QString& serial) {
     return nullptr;
 }
 
-template <typename Worker>
-bool WaitUntilFinished(const Worker& worker, int ms = 20000) {
+template <typename Worker> bool WaitUntilFinished(const Worker& worker, int ms = 20000) {
     QElapsedTimer timer;
     timer.start();
     while (!worker.isFinished() && timer.elapsed() < ms) QTest::qWait(10);
@@ -79,7 +80,8 @@ public:
     QList<RunningApplication> applicationsWithIdentifier(const QString&,
                                                          const QString& executableName) override {
         const std::lock_guard<std::mutex> lock(mutex);
-        if (executableName == "huemaster-netagent") return {{4242, "/opt/agent/huemaster-netagent"}};
+        if (executableName == "huemaster-netagent")
+            return {{4242, "/opt/agent/huemaster-netagent"}};
         return {};
     }
     std::optional<RunningApplication> applicationWithPid(int) override { return std::nullopt; }
@@ -127,7 +129,7 @@ private slots:
 
     void thePackageThreadJudgesThePackage_data() {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("verdict"); // -2 open error, -3 communication error, else check
+        QTest::addColumn<int>("verdict");  // -2 open error, -3 communication error, else check
         QTest::newRow("no file") << "missing.kfw2" << -2;
         QTest::newRow("not a package") << "junk.kfw2" << -2;
         QTest::newRow("legacy format") << "legacy.kfw2" << -2;
@@ -151,7 +153,7 @@ private slots:
             int format = -1;
             const KfwFile reopened(FWKfwFileCreateWithUtf8Path(
                 QFile::encodeName(m_folder.filePath("legacy.kfw2")).constData()));
-            QVERIFY(reopened.handle()); // it opens: only its format turns it away
+            QVERIFY(reopened.handle());  // it opens: only its format turns it away
             QVERIFY(FWKfwFileGetFileVersion(reopened.handle(), &format));
             QCOMPARE(format, int(FWKfwFileVersion1));
         }
@@ -160,12 +162,17 @@ private slots:
             other.products({"Other Panel"}).target(0, 110).transfer("SCL000", 110, 4096).bundle();
             QVERIFY(other.save(m_folder.filePath("other-model.kfw2")));
             apptest::TestPackage noPath;
-            noPath.products({"Work Panel"}).target(0, 110).transfer("SCL000", 110, 4096)
+            noPath.products({"Work Panel"})
+                .target(0, 110)
+                .transfer("SCL000", 110, 4096)
                 .bundle(R"({"device":0,"version":100,"comparison":"eq"})");
             QVERIFY(noPath.save(m_folder.filePath("no-path.kfw2")));
             apptest::TestPackage updated;
-            updated.products({"Work Panel"}).target(0, 105).target(1, 212)
-                .transfer("SCL000", 105, 4096).bundle();
+            updated.products({"Work Panel"})
+                .target(0, 105)
+                .target(1, 212)
+                .transfer("SCL000", 105, 4096)
+                .bundle();
             QVERIFY(updated.save(m_folder.filePath("updated.kfw2")));
         }
 
@@ -194,7 +201,7 @@ private slots:
     void thePackageThreadNeedsAReadableMonitor() {
         const std::shared_ptr<TargetMonitor> target = Target("FILE0001");
         QVERIFY(target);
-        ::Monitor::find(); // the target's handle is invalid now
+        ::Monitor::find();  // the target's handle is invalid now
         FileThread thread;
         thread.setFilePath(m_folder.filePath("good.kfw2"));
         thread.setTargetMonitor(target);
@@ -219,7 +226,8 @@ private slots:
         QVERIFY(thread.isRunning());
         QVERIFY(WaitUntilFinished(thread));
         QVERIFY(!thread.isRunning());
-        QVERIFY2(!thread.lastError(), qPrintable(thread.lastError().value_or(ErrorMessage()).message()));
+        QVERIFY2(!thread.lastError(),
+                 qPrintable(thread.lastError().value_or(ErrorMessage()).message()));
 
         // The target now holds the handle of the restarted monitor, which reports the package's
         // versions.
@@ -234,11 +242,15 @@ private slots:
     void aFailedUpdateReportsItsError_data() {
         QTest::addColumn<QString>("serial");
         QTest::addColumn<QString>("package");
-        QTest::addColumn<int>("error"); // 0 communication, 1 checksum code, 2 version code
-        QTest::newRow("transfer fails") << "XFER0001" << "good.kfw2" << 0;
-        QTest::newRow("checksum differs") << "CRC00001" << "good.kfw2" << 1;
-        QTest::newRow("new versions missing") << "CHK00001" << "wrong-image.kfw2" << 2;
-        QTest::newRow("monitor not back") << "SLOW0001" << "good.kfw2" << 0;
+        QTest::addColumn<int>("error");  // 0 communication, 1 checksum code, 2 version code
+        QTest::newRow("transfer fails") << "XFER0001"
+                                        << "good.kfw2" << 0;
+        QTest::newRow("checksum differs") << "CRC00001"
+                                          << "good.kfw2" << 1;
+        QTest::newRow("new versions missing") << "CHK00001"
+                                              << "wrong-image.kfw2" << 2;
+        QTest::newRow("monitor not back") << "SLOW0001"
+                                          << "good.kfw2" << 0;
     }
     void aFailedUpdateReportsItsError() {
         QFETCH(QString, serial);
@@ -277,7 +289,7 @@ private slots:
         // Below the message: what the monitor was left with.
         const QString detail = serial == "SLOW0001" ? ErrorMessage::notBackDetail()
                                : error == 2         ? ErrorMessage::versionsNotReachedDetail()
-                                                    : LocalizedStrings::text("UpdateStateUnchanged");
+                                            : LocalizedStrings::text("UpdateStateUnchanged");
         QCOMPARE(thread.lastError()->detail(), detail);
         if (error == 1) QVERIFY(thread.lastError()->message().contains("0001010100"));
         if (error == 2) QVERIFY(thread.lastError()->message().contains("0002020000"));
@@ -319,7 +331,8 @@ private slots:
         // This branch's simulator keeps a described product for good: the monitor still reports
         // MCU ISP MODE, which has no versions to compare, so the completion check cannot pass.
         // With a boot model it comes back as "Work Panel" and the run ends without an error.
-        if (update.lastError()) CompareMessages(update.lastError(), ErrorMessage::updateVersionError());
+        if (update.lastError())
+            CompareMessages(update.lastError(), ErrorMessage::updateVersionError());
     }
 
     void aRepeatedRunStartsClean() {

@@ -21,7 +21,8 @@ private slots:
         // The database reads the data folders once, at its first use: only ours and the system's.
         QVERIFY(m_data.isValid());
         QVERIFY(QDir(m_data.path()).mkpath("mime/packages"));
-        QVERIFY(QFile::copy(PANELFLASHER_SOURCE_DIR "/app/desktop/org.flashkit.PanelFlasher.mime.xml",
+        QVERIFY(QFile::copy(PANELFLASHER_SOURCE_DIR
+                            "/app/desktop/org.flashkit.PanelFlasher.mime.xml",
                             m_data.filePath("mime/packages/org.flashkit.PanelFlasher.mime.xml")));
         qputenv("XDG_DATA_DIRS", (m_data.path() + ":/usr/share").toUtf8());
         qputenv("XDG_DATA_HOME", m_data.filePath("home").toUtf8());

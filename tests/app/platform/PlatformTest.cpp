@@ -64,11 +64,11 @@ private slots:
         const ScopedEnv env("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         QCOMPARE(SingleInstance::lockPath(), runtime.filePath("PanelFlasher.lock"));
 
-        QCOMPARE(OtherProcessAcquires(), 0); // nobody holds it yet
+        QCOMPARE(OtherProcessAcquires(), 0);  // nobody holds it yet
         {
             SingleInstance first;
             QVERIFY(first.acquire());
-            QVERIFY(first.acquire()); // holding it already is not a second copy
+            QVERIFY(first.acquire());  // holding it already is not a second copy
             QCOMPARE(OtherProcessAcquires(), 3);
             first.release();
             QVERIFY(!first.held());
@@ -91,7 +91,8 @@ private slots:
 
     void withoutARuntimeFolderTheLockIsPerUserInTmp() {
         const ScopedEnv env("XDG_RUNTIME_DIR", QByteArray(), false);
-        QCOMPARE(SingleInstance::lockPath(), QStringLiteral("/tmp/PanelFlasher-%1.lock").arg(getuid()));
+        QCOMPARE(SingleInstance::lockPath(),
+                 QStringLiteral("/tmp/PanelFlasher-%1.lock").arg(getuid()));
     }
 
     void vendorIdText_data() {
@@ -174,12 +175,12 @@ private slots:
     void commonApplicationDirectory_data() {
         QTest::addColumn<std::optional<QByteArray>>("dirs");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("first of the list") << std::optional<QByteArray>("/opt/data:/usr/share")
-                                           << "/opt/data";
+        QTest::newRow("first of the list")
+            << std::optional<QByteArray>("/opt/data:/usr/share") << "/opt/data";
         QTest::newRow("unset") << std::optional<QByteArray>() << "/usr/local/share";
         QTest::newRow("empty") << std::optional<QByteArray>("") << "/usr/local/share";
-        QTest::newRow("empty first entry") << std::optional<QByteArray>(":/srv/share")
-                                           << "/srv/share";
+        QTest::newRow("empty first entry")
+            << std::optional<QByteArray>(":/srv/share") << "/srv/share";
         QTest::newRow("home") << std::optional<QByteArray>("~/share:/usr/share")
                               << QDir::homePath() + "/share";
     }
@@ -197,15 +198,16 @@ private slots:
         QCOMPARE(self->executablePath, QCoreApplication::applicationFilePath());
         QVERIFY(!applications.applicationWithPid(0));
         QVERIFY(!applications.applicationWithPid(-1));
-        QVERIFY(!applications.kill(0)); // never the whole process group
+        QVERIFY(!applications.kill(0));  // never the whole process group
 
         const QString ownName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
         const QList<RunningApplication> found =
             applications.applicationsWithIdentifier("org.example.unused", ownName);
         QVERIFY(std::any_of(found.begin(), found.end(),
                             [](const RunningApplication& a) { return a.pid == int(getpid()); }));
-        QVERIFY(applications.applicationsWithIdentifier("org.example.unused",
-                                                        "no-such-program-here").isEmpty());
+        QVERIFY(
+            applications.applicationsWithIdentifier("org.example.unused", "no-such-program-here")
+                .isEmpty());
     }
 
     void aProgramReplacedWhileItRunsIsRelaunchedFromItsPath() {

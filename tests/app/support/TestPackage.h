@@ -57,17 +57,19 @@ public:
               "image " + fileName);
         image.close();
         FWUuid blob{};
-        check(FWKfwFileRegisterBlob(m_file,
-                                    QStringLiteral("{\"name\":\"%1\",\"path\":\"%2\"}")
-                                        .arg(fileName, path).toUtf8(),
-                                    &blob),
+        check(FWKfwFileRegisterBlob(
+                  m_file,
+                  QStringLiteral("{\"name\":\"%1\",\"path\":\"%2\"}").arg(fileName, path).toUtf8(),
+                  &blob),
               "blob " + fileName);
         FWUuid action{};
         check(FWKfwFileRegisterAction(
                   m_file,
                   QStringLiteral("{\"type\":\"TransferData\",\"estimatedTime\":%1,\"blob\":\"%2\","
                                  "\"fileName\":\"%3\"}")
-                      .arg(seconds).arg(Text(blob), fileName).toUtf8(),
+                      .arg(seconds)
+                      .arg(Text(blob), fileName)
+                      .toUtf8(),
                   &action),
               "action " + fileName);
         m_actions << '"' + Text(action) + '"';
@@ -80,7 +82,8 @@ public:
         check(FWKfwFileRegisterBundle(
                   m_file,
                   QStringLiteral("{\"actions\":[%1],\"conditions\":[%2],\"estimatedTime\":0}")
-                      .arg(m_actions.join(','), conditions).toUtf8(),
+                      .arg(m_actions.join(','), conditions)
+                      .toUtf8(),
                   &id),
               "bundle");
         return *this;
@@ -95,8 +98,14 @@ public:
     static QByteArray Image(uint32_t version, int size) {
         QByteArray bytes(size, '\0');
         for (int i = 0; i < size; ++i) bytes[i] = char(uint8_t(1 + i * 13 + (i >> 9)));
-        const char head[8] = {'S', 'I', 'M', 'V', char(version & 0xFF), char((version >> 8) & 0xFF),
-                              char((version >> 16) & 0xFF), char((version >> 24) & 0xFF)};
+        const char head[8] = {'S',
+                              'I',
+                              'M',
+                              'V',
+                              char(version & 0xFF),
+                              char((version >> 8) & 0xFF),
+                              char((version >> 16) & 0xFF),
+                              char((version >> 24) & 0xFF)};
         for (int i = 0; i < 8 && i < size; ++i) bytes[i] = head[i];
         return bytes;
     }

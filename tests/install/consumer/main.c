@@ -6,8 +6,8 @@
 int main(void) {
     FWKfwFile* file = FWKfwFileCreateEmpty(true);
     int version = -1;
-    const int ok = file && FWKfwFileGetFileVersion(file, &version) && version == FWKfwFileVersion1 &&
-                   FWLibraryVersion() == 0x04020101u;
+    const int ok = file && FWKfwFileGetFileVersion(file, &version) &&
+                   version == FWKfwFileVersion1 && FWLibraryVersion() == 0x04020101u;
     FWKfwFileRelease(file);
     puts(ok ? "consumer: ok" : "consumer: failed");
     return ok ? 0 : 1;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "ThrowsFwuException.h"
 #include "core/InputByteStream.h"
 #include "core/OutputByteStream.h"
-#include "ThrowsFwuException.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ TEST_F(InputByteStreamTest, SeekAllowsEndButNotBeyond) {
     EXPECT_EQ(stream.readBytes(size_t(0)), Bytes());
 
     stream.seek(4);
-    EXPECT_TRUE(throwsFwuException([&] { stream.seek(11); }, fwu::ErrorStreamPosition,
-                                   kBadPosition));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.seek(11); }, fwu::ErrorStreamPosition, kBadPosition));
     EXPECT_TRUE(throwsFwuException([&] { stream.seek(std::numeric_limits<size_t>::max()); },
                                    fwu::ErrorStreamPosition, kBadPosition));
     EXPECT_EQ(stream.position(), 4u);
@@ -56,8 +56,8 @@ TEST_F(InputByteStreamTest, SkipCannotPassTheEnd) {
     EXPECT_EQ(stream.position(), 3u);
     stream.skip(7);
     EXPECT_EQ(stream.position(), 10u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.skip(1); }, fwu::ErrorStreamPosition,
-                                   kBadPosition));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.skip(1); }, fwu::ErrorStreamPosition, kBadPosition));
     EXPECT_EQ(stream.position(), 10u);
 
     // A count that would wrap the position around is refused too.
@@ -70,14 +70,15 @@ TEST_F(InputByteStreamTest, SkipCannotPassTheEnd) {
 TEST_F(InputByteStreamTest, ReadPastEndThrowsAndKeepsPosition) {
     stream.seek(8);
     uint8_t dst[3] = {0xAA, 0xAA, 0xAA};
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(dst, 3); },
-                                   fwu::ErrorStreamReadSize, kInvalidReadSize));
+    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(dst, 3); }, fwu::ErrorStreamReadSize,
+                                   kInvalidReadSize));
     EXPECT_EQ(stream.position(), 8u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(dst, std::numeric_limits<size_t>::max()); },
-                                   fwu::ErrorStreamReadSize, kInvalidReadSize));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readBytes(dst, std::numeric_limits<size_t>::max()); },
+                           fwu::ErrorStreamReadSize, kInvalidReadSize));
     EXPECT_EQ(stream.position(), 8u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(size_t(3)); },
-                                   fwu::ErrorStreamReadSize, kInvalidReadSize));
+    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(size_t(3)); }, fwu::ErrorStreamReadSize,
+                                   kInvalidReadSize));
     EXPECT_EQ(stream.position(), 8u);
 
     // What is left can still be read.
@@ -160,8 +161,8 @@ TEST(InputStreamHelpers, OverlongReadOfLargeStreamFailsAndRestoresPosition) {
     fwu::InputByteStream stream(data.data(), data.size());
     stream.seek(100);
 
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(data.size()); },
-                                   fwu::ErrorStreamReadSize, kInvalidReadSize));
+    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(data.size()); }, fwu::ErrorStreamReadSize,
+                                   kInvalidReadSize));
     EXPECT_EQ(stream.position(), 100u);
     EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(std::numeric_limits<size_t>::max()); },
                                    fwu::ErrorStreamReadSize, kInvalidReadSize));
@@ -181,10 +182,9 @@ TEST(OutputByteStream, ConstructionModes) {
         size_t size;
     };
     const Case cases[] = {
-        {1, 64, 0},  // reserve: capacity only
-        {2, 4, 4},   // zeroed
-        {2, 0, 0},
-        {0, 64, 0},  // anything else: nothing prepared
+        {1, 64, 0},              // reserve: capacity only
+        {2, 4, 4},               // zeroed
+        {2, 0, 0},  {0, 64, 0},  // anything else: nothing prepared
         {3, 64, 0},
     };
     for (const auto& c : cases) {
@@ -257,10 +257,8 @@ TEST(OutputByteStream, SeekAndSkipStayWithinWrittenBytes) {
     fwu::OutputByteStream empty;
     empty.seek(0);
     EXPECT_EQ(empty.position(), 0u);
-    EXPECT_TRUE(throwsFwuException([&] { empty.seek(1); }, fwu::ErrorStreamPosition,
-                                   kBadPosition));
-    EXPECT_TRUE(throwsFwuException([&] { empty.skip(1); }, fwu::ErrorStreamPosition,
-                                   kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { empty.seek(1); }, fwu::ErrorStreamPosition, kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { empty.skip(1); }, fwu::ErrorStreamPosition, kBadPosition));
     EXPECT_EQ(empty.position(), 0u);
     EXPECT_EQ(empty.byteSize(), 0u);
 
@@ -269,13 +267,13 @@ TEST(OutputByteStream, SeekAndSkipStayWithinWrittenBytes) {
     EXPECT_EQ(stream.position(), 4u);
     stream.skip(6);
     EXPECT_EQ(stream.position(), 10u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.skip(1); }, fwu::ErrorStreamPosition,
-                                   kBadPosition));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.skip(1); }, fwu::ErrorStreamPosition, kBadPosition));
     stream.seek(3);
     EXPECT_TRUE(throwsFwuException([&] { stream.skip(std::numeric_limits<size_t>::max()); },
                                    fwu::ErrorStreamPosition, kBadPosition));
-    EXPECT_TRUE(throwsFwuException([&] { stream.seek(11); }, fwu::ErrorStreamPosition,
-                                   kBadPosition));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.seek(11); }, fwu::ErrorStreamPosition, kBadPosition));
     EXPECT_EQ(stream.position(), 3u);
     EXPECT_EQ(stream.byteSize(), 10u);
 }

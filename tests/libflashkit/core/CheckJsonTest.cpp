@@ -39,8 +39,8 @@ TEST(CheckJson, AcceptsExactlyTheKindsInTheMask) {
         if (c.accepted) {
             EXPECT_NO_THROW(CheckJson(c.value, c.mask));
         } else {
-            EXPECT_TRUE(throwsFwuException([&] { CheckJson(c.value, c.mask); },
-                                           fwu::ErrorJsonType, kBadType));
+            EXPECT_TRUE(throwsFwuException([&] { CheckJson(c.value, c.mask); }, fwu::ErrorJsonType,
+                                           kBadType));
         }
     }
 }

@@ -39,9 +39,9 @@ uint32_t referenceCrc32(uint32_t initial, const std::vector<uint8_t>& data) {
 
 TEST(Crc32, CommonCheckValues) {
     EXPECT_EQ(fwu::Crc32::calculate(0xFFFFFFFFu, bytesOf("123456789")), 0xCBF43926u);
-    EXPECT_EQ(fwu::Crc32::calculate(0xFFFFFFFFu,
-                                    bytesOf("The quick brown fox jumps over the lazy dog")),
-              0x414FA339u);
+    EXPECT_EQ(
+        fwu::Crc32::calculate(0xFFFFFFFFu, bytesOf("The quick brown fox jumps over the lazy dog")),
+        0x414FA339u);
     EXPECT_EQ(fwu::Crc32::calculate(0xFFFFFFFFu, std::vector<uint8_t>()), 0u);
 }
 
@@ -51,8 +51,8 @@ TEST(Crc32, MatchesBitwiseReferenceForAnyStartValue) {
     };
     for (uint32_t initial : {0xFFFFFFFFu, 0xFEEDBEEFu, 0u, 0x12345678u, 0x80000001u}) {
         for (const auto& data : inputs) {
-            SCOPED_TRACE(testing::Message() << std::hex << initial << " over " << std::dec
-                                            << data.size() << " bytes");
+            SCOPED_TRACE(testing::Message()
+                         << std::hex << initial << " over " << std::dec << data.size() << " bytes");
             const uint32_t expected = referenceCrc32(initial, data);
             EXPECT_EQ(fwu::Crc32::calculate(initial, data), expected);
             EXPECT_EQ(fwu::Crc32::calculate(initial, data.data(), data.size()), expected);

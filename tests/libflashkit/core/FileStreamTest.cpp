@@ -89,8 +89,8 @@ TEST_F(FileStreamTest, InputOpenOfMissingPathFailsAndStaysClosed) {
     EXPECT_EQ(stream.byteSize(), 0u);
     EXPECT_EQ(stream.position(), 0u);
     uint8_t byte = 0;
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
 }
 
 TEST_F(FileStreamTest, InputReadsSeeksAndSkips) {
@@ -122,11 +122,11 @@ TEST_F(FileStreamTest, InputReadPastEndFailsAndKeepsPosition) {
     stream.seek(8);
 
     uint8_t dst[3] = {};
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(dst, 3); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readBytes(dst, 3); }, fwu::ErrorFileRead, kFreadFailed));
     EXPECT_EQ(stream.position(), 8u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.read<uint32_t>(); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.read<uint32_t>(); }, fwu::ErrorFileRead, kFreadFailed));
     EXPECT_EQ(stream.position(), 8u);
 
     // The file position went back too: the next read starts at 8.
@@ -142,8 +142,8 @@ TEST_F(FileStreamTest, InputOverlongSizedReadFailsWithoutMoving) {
     EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(size_t(5) << 20); }, fwu::ErrorFileRead,
                                    kFreadFailed));
     EXPECT_EQ(stream.position(), 2u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.readString(9); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readString(9); }, fwu::ErrorFileRead, kFreadFailed));
     EXPECT_EQ(stream.position(), 2u);
     EXPECT_EQ(stream.readBytes(size_t(1)), Bytes{2});
 }
@@ -156,15 +156,15 @@ TEST_F(FileStreamTest, InputSeekBeyondEndSucceedsButNextReadFails) {
     EXPECT_EQ(stream.byteSize(), 10u);
 
     uint8_t byte = 0;
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
     EXPECT_EQ(stream.position(), 20u);
 
     stream.seek(9);
     stream.skip(5);
     EXPECT_EQ(stream.position(), 14u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
 
     stream.seek(9);
     stream.readBytes(&byte, 1);
@@ -198,8 +198,8 @@ TEST_F(FileStreamTest, InputReopenAndClose) {
     EXPECT_EQ(stream.byteSize(), 0u);
     EXPECT_EQ(stream.readBytes(size_t(0)), Bytes());
     uint8_t byte = 0;
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
 }
 
 TEST_F(FileStreamTest, ExistsTellsWhetherPathCanBeOpened) {
@@ -213,8 +213,8 @@ TEST_F(FileStreamTest, ExistsTellsWhetherPathCanBeOpened) {
 
 TEST_F(FileStreamTest, OutputOpenFailsForDirectoryOrMissingParent) {
     fwu::OutputFileStream stream;
-    EXPECT_TRUE(throwsFwuException([&] { stream.open(m_dir.string()); }, fwu::ErrorFileOpen,
-                                   kFopenFailed));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.open(m_dir.string()); }, fwu::ErrorFileOpen, kFopenFailed));
     EXPECT_TRUE(throwsFwuException([&] { stream.open(path("no-such-dir/out.bin")); },
                                    fwu::ErrorFileOpen, kFopenFailed));
     EXPECT_EQ(stream.position(), 0u);

@@ -22,9 +22,15 @@ TEST(FileVersion, ToVersionEnum) {
         uint32_t expected;
     };
     const Case cases[] = {
-        {1, 0, 0},      {1, 7, 0},           // the legacy format, whatever its minor
-        {2, 0, 1},      {2, 1, 2},      {2, 9, 10},
-        {3, 0, 0xFFFF}, {0, 0, 0xFFFF}, {0, 1, 0xFFFF}, {0xFFFFFFFFu, 0, 0xFFFF},
+        {1, 0, 0},
+        {1, 7, 0},  // the legacy format, whatever its minor
+        {2, 0, 1},
+        {2, 1, 2},
+        {2, 9, 10},
+        {3, 0, 0xFFFF},
+        {0, 0, 0xFFFF},
+        {0, 1, 0xFFFF},
+        {0xFFFFFFFFu, 0, 0xFFFF},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.major << "." << c.minor);

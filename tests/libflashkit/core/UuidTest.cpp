@@ -58,9 +58,9 @@ TEST(Uuid, TextFormReadsFirstThreeGroupsLittleEndian) {
 
 TEST(Uuid, ParsesUpperCaseAndIgnoresSeparatorCharacters) {
     const fwu::Uuid expected = uuidOf(kTextCases[1].bytes);
-    for (const char* text : {"C3D2E1F0-A5B4-8796-7869-5A4B3C2D1E0F",
-                             "c3D2e1F0-a5B4-8796-7869-5a4B3c2D1e0F",
-                             "c3d2e1f0xa5b4x8796x7869x5a4b3c2d1e0f"}) {
+    for (const char* text :
+         {"C3D2E1F0-A5B4-8796-7869-5A4B3C2D1E0F", "c3D2e1F0-a5B4-8796-7869-5a4B3c2D1e0F",
+          "c3d2e1f0xa5b4x8796x7869x5a4b3c2d1e0f"}) {
         SCOPED_TRACE(text);
         fwu::Uuid parsed;
         parsed.fromString(text);
@@ -95,8 +95,8 @@ TEST(Uuid, MalformedTextThrowsAndLeavesUuidUnchanged) {
         "03020100-0504-0706-0809-0x0b0c0d0e0f",  // a "0x" inside a pair
         "03020100-0504-0706-0809-0a0b0c0d0e0G",  // last pair
         "0x020100-0504-0706-0809-0a0b0c0d0e0f",
-        "03020100-0504-0706-0809-0a0b0c0d0e",    // 34 characters: the last pair is missing
-        "03020100-0504-0706-0809-0a0b0c0d0e0",   // 35 characters: the last pair is incomplete
+        "03020100-0504-0706-0809-0a0b0c0d0e",   // 34 characters: the last pair is missing
+        "03020100-0504-0706-0809-0a0b0c0d0e0",  // 35 characters: the last pair is incomplete
     };
     const fwu::Uuid original = uuidOf(kTextCases[1].bytes);
     for (const char* text : texts) {

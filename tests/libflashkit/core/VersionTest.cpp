@@ -139,8 +139,8 @@ TEST(Version, ToStringPadsToWidthInChosenRepresentation) {
         {255, 0, 0xFFFFFFFFu, "255"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.value << " width " << c.width << " repr "
-                                        << c.representation);
+        SCOPED_TRACE(testing::Message()
+                     << c.value << " width " << c.width << " repr " << c.representation);
         EXPECT_EQ(Version(c.value).toString(c.width,
                                             static_cast<FWVersionRepresentation>(c.representation)),
                   c.text);
@@ -153,15 +153,40 @@ TEST(Version, OperatorSpellings) {
         uint32_t op;
     };
     const Case cases[] = {
-        {"eq", 1}, {"EQ", 1}, {"Eq", 1}, {"==", 1},
-        {"ne", 2}, {"NE", 2}, {"nE", 2}, {"!=", 2},
-        {"lt", 3}, {"LT", 3}, {"<", 3},
-        {"le", 4}, {"Le", 4}, {"<=", 4},
-        {"gt", 5}, {"GT", 5}, {">", 5},
-        {"ge", 6}, {"GE", 6}, {">=", 6},
+        {"eq", 1},
+        {"EQ", 1},
+        {"Eq", 1},
+        {"==", 1},
+        {"ne", 2},
+        {"NE", 2},
+        {"nE", 2},
+        {"!=", 2},
+        {"lt", 3},
+        {"LT", 3},
+        {"<", 3},
+        {"le", 4},
+        {"Le", 4},
+        {"<=", 4},
+        {"gt", 5},
+        {"GT", 5},
+        {">", 5},
+        {"ge", 6},
+        {"GE", 6},
+        {">=", 6},
         // Anything else is no operator.
-        {"=>", 0}, {"=<", 0}, {"=", 0}, {"<>", 0}, {"!", 0}, {"", 0}, {"e", 0},
-        {"eq ", 0}, {" eq", 0}, {"equal", 0}, {"geq", 0}, {"0", 0}, {"1", 0},
+        {"=>", 0},
+        {"=<", 0},
+        {"=", 0},
+        {"<>", 0},
+        {"!", 0},
+        {"", 0},
+        {"e", 0},
+        {"eq ", 0},
+        {" eq", 0},
+        {"equal", 0},
+        {"geq", 0},
+        {"0", 0},
+        {"1", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("\"") + c.text + "\"");
@@ -170,7 +195,7 @@ TEST(Version, OperatorSpellings) {
 
     // A zero byte inside the text does not end it.
     for (const std::string& text : {std::string("eq\0", 3), std::string("GE\0x", 4),
-                                   std::string("<\0", 2), std::string("\0", 1)}) {
+                                    std::string("<\0", 2), std::string("\0", 1)}) {
         SCOPED_TRACE(text.size());
         EXPECT_EQ(static_cast<uint32_t>(Version::toOperator(text)), 0u);
     }

@@ -54,10 +54,12 @@ TEST_F(MonitorFiles, PageWriteRetriesUntilSuccessOrTwentyAttempts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.failures);
         std::vector<FaultRule> faults;
-        if (c.failures) faults.push_back(Rule(0xFE, Access::SetArray, FaultEffect::Fail, 1, c.failures));
+        if (c.failures)
+            faults.push_back(Rule(0xFE, Access::SetArray, FaultEffect::Fail, 1, c.failures));
         installWith(faults);
         const std::vector<uint8_t> data = Pattern(512, 1);
-        const KmError status = monitor().write_file_data_atomic_page("PRG000", 1, 0, data.data(), 512);
+        const KmError status =
+            monitor().write_file_data_atomic_page("PRG000", 1, 0, data.data(), 512);
         if (c.succeeds) {
             EXPECT_GE(status, 0);
             const std::vector<uint8_t> file = sim().fileContent("PRG000").value();
@@ -94,7 +96,8 @@ TEST_F(MonitorFiles, PageReadRetriesBadEchoesWithoutPausingAndFailedRequestsWith
         installWith({}, {FileSpec{"DATA01", 1024, 2, content}});
         sim().addFault(c.fault);
         std::vector<uint8_t> page(512, 0);
-        const KmError status = monitor().read_file_data_atomic_page("DATA01", 1, 1, page.data(), 512);
+        const KmError status =
+            monitor().read_file_data_atomic_page("DATA01", 1, 1, page.data(), 512);
         EXPECT_EQ(status >= 0 ? 0 : status, c.expected);
         if (status >= 0) {
             EXPECT_EQ(page, std::vector<uint8_t>(content.begin() + 1536, content.end()));
@@ -130,8 +133,8 @@ TEST_F(MonitorFiles, RecordsAreWrittenAndReadInPagesWithProgressAfterEachPage) {
         const auto writes = Requests(recorded(), 0xFF02, 0xFE, Access::SetArray);
         ASSERT_EQ(writes.size(), c.pageLengths.size());
         for (size_t page = 0; page < writes.size(); ++page) {
-            EXPECT_EQ(writes[page].data[6], 2);    // record
-            EXPECT_EQ(writes[page].data[8], page); // page
+            EXPECT_EQ(writes[page].data[6], 2);     // record
+            EXPECT_EQ(writes[page].data[8], page);  // page
             // Past the chunk the page is zero.
             const auto& bytes = writes[page].data;
             EXPECT_TRUE(std::all_of(bytes.begin() + 10 + c.pageLengths[page], bytes.end(),
@@ -152,11 +155,11 @@ TEST_F(MonitorFiles, RecordWriteCallbackCanStopItAndEmptyRecordsAreRefused) {
         int* remaining = static_cast<int*>(user);
         return --*remaining > 0 ? 1 : 0;
     };
-    calls = 1; // stops at the first call, before any page
+    calls = 1;  // stops at the first call, before any page
     EXPECT_EQ(monitor().writeFileDataAtomic("PRG000", 0, data.data(), 1024, {}, stopAt, &calls),
               KmErrorCancelled);
     EXPECT_TRUE(Requests(recorded(), 0xFF02, 0xFE, Access::SetArray).empty());
-    calls = 2; // stops after the first page
+    calls = 2;  // stops after the first page
     EXPECT_EQ(monitor().writeFileDataAtomic("PRG000", 0, data.data(), 1024, {}, stopAt, &calls),
               KmErrorCancelled);
     EXPECT_EQ(Requests(recorded(), 0xFF02, 0xFE, Access::SetArray).size(), 1u);
@@ -284,7 +287,8 @@ TEST_F(MonitorFiles, RegistersAndRestart) {
     ASSERT_GE(m.setOSDStatus(false), 0);
     EXPECT_EQ(sim().osdValue(), 0x8000);
     std::vector<int64_t> values;
-    for (const auto& r : Requests(recorded(), 0xFF00, 0x0F, Access::SetValue)) values.push_back(r.value);
+    for (const auto& r : Requests(recorded(), 0xFF00, 0x0F, Access::SetValue))
+        values.push_back(r.value);
     EXPECT_EQ(values, (std::vector<int64_t>{0x8000, 0x4000, 0x8000}));
 
     // The monitor leaves the bus when it restarts; the handle of the old connection is dead.

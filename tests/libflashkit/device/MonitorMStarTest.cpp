@@ -43,11 +43,11 @@ std::vector<Step> Steps(const std::vector<SimRequest>& requests) {
             target = uint16_t(r.data[0] | r.data[1] << 8);
             length = uint16_t(r.data[2] | r.data[3] << 8);
         } else if (r.usage == 0x11 && r.access == Access::SetArray) {
-            steps.push_back({target, std::vector<uint8_t>(r.data.begin() + 2,
-                                                          r.data.begin() + 2 + length)});
+            steps.push_back(
+                {target, std::vector<uint8_t>(r.data.begin() + 2, r.data.begin() + 2 + length)});
         } else if (r.usage == 0x11 && r.access == Access::GetArray) {
-            steps.push_back({target, std::vector<uint8_t>(r.data.begin() + 2,
-                                                          r.data.begin() + 2 + length),
+            steps.push_back({target,
+                             std::vector<uint8_t>(r.data.begin() + 2, r.data.begin() + 2 + length),
                              true});
         }
     }
@@ -83,9 +83,8 @@ TEST_F(MonitorMStar, WriteProtectionSequences) {
     EXPECT_EQ(unprotect[0], (Step{kCmd, {0x05}}));
     EXPECT_EQ(unprotect[1].target, kRead);
     EXPECT_TRUE(unprotect[1].read);
-    const std::vector<Step> commands{{kEnd, {}},      {kCmd, {0x06}}, {kEnd, {}},
-                                     {kCmd, {0x01, 0x00}}, {kEnd, {}}, {kCmd, {0x04}},
-                                     {kEnd, {}}};
+    const std::vector<Step> commands{{kEnd, {}}, {kCmd, {0x06}}, {kEnd, {}}, {kCmd, {0x01, 0x00}},
+                                     {kEnd, {}}, {kCmd, {0x04}}, {kEnd, {}}};
     EXPECT_EQ(std::vector<Step>(unprotect.begin() + 2, unprotect.end()), commands);
     EXPECT_FALSE(sim().flashWriteProtected());
 
@@ -93,9 +92,12 @@ TEST_F(MonitorMStar, WriteProtectionSequences) {
     waitReady();
     sim().clearHistory();
     ASSERT_GE(monitor().mstarSetSWFlashWriteProtection(true), 0);
-    EXPECT_EQ(Steps(recorded()),
-              (std::vector<Step>{{kCmd, {0x06}}, {kEnd, {}}, {kCmd, {0x01, 0x01}}, {kEnd, {}},
-                                 {kCmd, {0x04}}, {kEnd, {}}}));
+    EXPECT_EQ(Steps(recorded()), (std::vector<Step>{{kCmd, {0x06}},
+                                                    {kEnd, {}},
+                                                    {kCmd, {0x01, 0x01}},
+                                                    {kEnd, {}},
+                                                    {kCmd, {0x04}},
+                                                    {kEnd, {}}}));
     // The byte sets only the read-only busy bit: the block-protection bits stay as they were.
     EXPECT_EQ(sim().flashStatus() & 0x1C, 0);
 }
@@ -117,16 +119,21 @@ TEST_F(MonitorMStar, PageProgramAlwaysSendsAWholeZeroPaddedPage) {
     sim().clearHistory();
     ASSERT_GE(monitor().mstarSectorErase(0x0ABCDE), 0);
     ASSERT_GE(monitor().mstarBlockErase(0x0F0000), 0);
-    EXPECT_EQ(Steps(recorded()),
-              (std::vector<Step>{{kCmd, {0x06}}, {kEnd, {}}, {kCmd, {0x20, 0x0A, 0xBC, 0xDE}},
-                                 {kEnd, {}}, {kCmd, {0x06}}, {kEnd, {}},
-                                 {kCmd, {0xD8, 0x0F, 0x00, 0x00}}, {kEnd, {}}}));
+    EXPECT_EQ(Steps(recorded()), (std::vector<Step>{{kCmd, {0x06}},
+                                                    {kEnd, {}},
+                                                    {kCmd, {0x20, 0x0A, 0xBC, 0xDE}},
+                                                    {kEnd, {}},
+                                                    {kCmd, {0x06}},
+                                                    {kEnd, {}},
+                                                    {kCmd, {0xD8, 0x0F, 0x00, 0x00}},
+                                                    {kEnd, {}}}));
 }
 
 TEST_F(MonitorMStar, DataThatDoesNotFitTheReportIsRefusedAfterTheAddress) {
     ASSERT_GE(monitor().mstarSetISPMode(), 0);
     sim().clearHistory();
-    EXPECT_EQ(monitor().write_scalar_data(kCmd, std::vector<uint8_t>(261, 1)), KmErrorInvalidLength);
+    EXPECT_EQ(monitor().write_scalar_data(kCmd, std::vector<uint8_t>(261, 1)),
+              KmErrorInvalidLength);
     const auto requests = recorded();
     ASSERT_EQ(Requests(requests, 0xFF30, 0x10, Access::SetArray).size(), 1u);
     EXPECT_TRUE(Requests(requests, 0xFF30, 0x11, Access::SetArray).empty());

@@ -154,13 +154,13 @@ TEST_F(MonitorProfile, VersionsFromTheOlderQuery) {
         uint32_t callerValue;
         uint32_t want;
     } cases[] = {
-        {0x200, 0, 105},      // "1.05"
-        {0x600, 0, 0x10A},    // "1.0A", read in base 16 for this device only
-        {0x100, 0, 12},       // only the first dot goes; the number ends at the second
-        {0x101, 7, 7},        // no number: the version stays
+        {0x200, 0, 105},    // "1.05"
+        {0x600, 0, 0x10A},  // "1.0A", read in base 16 for this device only
+        {0x100, 0, 12},     // only the first dot goes; the number ends at the second
+        {0x101, 7, 7},      // no number: the version stays
         {0x500, 0, uint32_t(-4)},
-        {0x300, 77, 77},      // unknown device: empty text keeps the caller's value
-        {0x10200, 5, 0},      // 16 bits cannot echo this ID
+        {0x300, 77, 77},  // unknown device: empty text keeps the caller's value
+        {0x10200, 5, 0},  // 16 bits cannot echo this ID
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device);

@@ -51,7 +51,8 @@ TEST_F(MonitorZV, BusyForeverTimesOutAfter602Rereads) {
     EXPECT_EQ(statusReads(), 603u);
     ASSERT_EQ(Sleeps().size(), 603u);
     EXPECT_EQ(Sleeps().front(), 300u);
-    EXPECT_TRUE(std::all_of(Sleeps().begin() + 1, Sleeps().end(), [](uint32_t ms) { return ms == 100; }));
+    EXPECT_TRUE(
+        std::all_of(Sleeps().begin() + 1, Sleeps().end(), [](uint32_t ms) { return ms == 100; }));
 }
 
 TEST_F(MonitorZV, BusyThatEndsOnTheLastRereadStillTimesOut) {
@@ -82,7 +83,7 @@ TEST_F(MonitorZV, UnreadableOrFailedStatusIsAGeneralFailure) {
 
 TEST_F(MonitorZV, ChecksumWaitsASecondPerBlockAndComplementsTheByteSum) {
     MonitorSpec spec = test::ZvMonitorSpec();
-    spec.zvChecksumMsPerBlock = 50; // long enough to be seen busy without a wait
+    spec.zvChecksumMsPerBlock = 50;  // long enough to be seen busy without a wait
     install({spec});
     ASSERT_EQ(monitor().zvBlockErase(0), 0);
     std::vector<uint8_t> page(256);

@@ -37,15 +37,38 @@ TEST_F(Compatibility, VerdictsOnAFilesMonitor) {
         uint32_t expected;
     } cases[] = {
         {"fits", {"TESTPANEL 27"}, {{0, 0x200}}, {"PRG000"}, {}, CheckResultApplies},
-        {"prefix product", {"OTHER", "TESTPANEL*"}, {{0, 0x200}}, {"PRG000"}, {}, CheckResultApplies},
+        {"prefix product",
+         {"OTHER", "TESTPANEL*"},
+         {{0, 0x200}},
+         {"PRG000"},
+         {},
+         CheckResultApplies},
         {"other model", {"TESTPANEL 24"}, {{0, 0x200}}, {"PRG000"}, {}, CheckResultDifferentModel},
-        {"all at target", {"TESTPANEL 27"}, {{0, 0x102}, {1, 7}}, {"PRG000"}, {}, CheckResultAlreadyUpdated},
+        {"all at target",
+         {"TESTPANEL 27"},
+         {{0, 0x102}, {1, 7}},
+         {"PRG000"},
+         {},
+         CheckResultAlreadyUpdated},
         {"no targets", {"TESTPANEL 27"}, {}, {"PRG000"}, {}, CheckResultAlreadyUpdated},
-        {"target device missing", {"TESTPANEL 27"}, {{9, 1}}, {"PRG000"}, {}, CheckResultUnsupportedVersion},
-        {"no bundle applies", {"TESTPANEL 27"}, {{0, 0x200}}, {"PRG000"}, {{0, 0x100, "eq"}},
+        {"target device missing",
+         {"TESTPANEL 27"},
+         {{9, 1}},
+         {"PRG000"},
+         {},
+         CheckResultUnsupportedVersion},
+        {"no bundle applies",
+         {"TESTPANEL 27"},
+         {{0, 0x200}},
+         {"PRG000"},
+         {{0, 0x100, "eq"}},
          CheckResultUnsupportedVersion},
         // Device 1 is behind, but the bundle only carries an image for device 0, which is not.
-        {"nothing left in the bundle", {"TESTPANEL 27"}, {{0, 0x102}, {1, 8}}, {"PRG000"}, {},
+        {"nothing left in the bundle",
+         {"TESTPANEL 27"},
+         {{0, 0x102}, {1, 8}},
+         {"PRG000"},
+         {},
          CheckResultAlreadyUpdated},
     };
     for (const Case& c : cases) {
@@ -55,7 +78,8 @@ TEST_F(Compatibility, VerdictsOnAFilesMonitor) {
         for (const auto& t : c.targets) package.target(t.first, t.second);
         std::vector<FWUuid> actions;
         for (const char* file : c.actionFiles)
-            actions.push_back(package.transfer(package.blob(file, PackageBuilder::Image(1, 2048)), file));
+            actions.push_back(
+                package.transfer(package.blob(file, PackageBuilder::Image(1, 2048)), file));
         package.bundle(actions, c.conditions);
         EXPECT_EQ(check(package), c.expected);
         dev::Monitor m(handle());
@@ -89,7 +113,8 @@ TEST_F(Compatibility, FileVersionMustFitTheProtocol) {
     FWKfwFile* legacyPackage = FWKfwFileCreateEmpty(true);
     ASSERT_TRUE(FWKfwFileUpdateMonitorProducts(legacyPackage, R"(["TESTPANEL 27","OLDPANEL 24"])"));
     dev::Monitor files(handle(0)), old(handle(3));
-    EXPECT_EQ(KfwFileCheckMonitor(api::AsPackage(legacyPackage), files), CheckResultWrongFileVersion);
+    EXPECT_EQ(KfwFileCheckMonitor(api::AsPackage(legacyPackage), files),
+              CheckResultWrongFileVersion);
     EXPECT_NE(KfwFileCheckMonitor(api::AsPackage(legacyPackage), old), CheckResultWrongFileVersion);
     FWKfwFileRelease(legacyPackage);
 }
@@ -101,8 +126,9 @@ TEST_F(Compatibility, MonitorInIspModeFitsWithoutReadingDevices) {
     record();
     PackageBuilder package;
     package.products({"MCU ISP MODE"}).target(0, 0x200);
-    package.bundle({package.transfer(package.blob("s", PackageBuilder::Image(0x200, 2048)), "PRG000")},
-                   {{0, 0x100, "eq"}});
+    package.bundle(
+        {package.transfer(package.blob("s", PackageBuilder::Image(0x200, 2048)), "PRG000")},
+        {{0, 0x100, "eq"}});
     EXPECT_EQ(check(package), CheckResultApplies);
     // Only the protocol probe looks at the device files; no record is read.
     EXPECT_TRUE(test::Requests(recorded(), 0xFF02, 0xFD, Access::SetArray).empty());
@@ -121,8 +147,10 @@ TEST_F(Compatibility, EstimatedTimeFromTheBundleOrItsActionsPlusTheMargin) {
         package.products({"TESTPANEL 27"}).target(0, 0x200).target(1, 7);
         ASSERT_TRUE(FWKfwFileUpdateOptions(package.get(), R"({"estimatedTimeMargin":10})"));
         // Device 1 is at its target, so only the first image is needed unless forced.
-        const FWUuid a = package.transfer(package.blob("a", PackageBuilder::Image(0x200, 2048)), "PRG000", 40);
-        const FWUuid b = package.transfer(package.blob("b", PackageBuilder::Image(7, 1024)), "PRG001", 25);
+        const FWUuid a =
+            package.transfer(package.blob("a", PackageBuilder::Image(0x200, 2048)), "PRG000", 40);
+        const FWUuid b =
+            package.transfer(package.blob("b", PackageBuilder::Image(7, 1024)), "PRG001", 25);
         package.bundle({a, b}, {}, c.bundleSeconds);
         dev::Monitor m(handle());
         EXPECT_EQ(KfwFileGetEstimatedTime(api::AsPackage(package.get()), m, c.options), c.expected);

@@ -25,7 +25,7 @@ using test::Requests;
 
 struct ProgressLog {
     std::vector<FWTransferProgress> calls;
-    size_t cancelAt = SIZE_MAX; // call index that answers 0
+    size_t cancelAt = SIZE_MAX;  // call index that answers 0
     static int8_t Record(FWTransferProgress progress, void* user) {
         auto* log = static_cast<ProgressLog*>(user);
         log->calls.push_back(progress);
@@ -46,7 +46,8 @@ protected:
         m_package.products({"TESTPANEL 27"}).target(0, 0x0200).target(1, 8);
         const FWUuid first = m_package.blob("scaler", PackageBuilder::Image(0x0200, 2048, 3));
         const FWUuid second = m_package.blob("hub", PackageBuilder::Image(8, 1024, 5));
-        m_package.bundle({m_package.transfer(first, "PRG000"), m_package.transfer(second, "PRG001")});
+        m_package.bundle(
+            {m_package.transfer(first, "PRG000"), m_package.transfer(second, "PRG001")});
         record();
     }
 
@@ -59,7 +60,8 @@ protected:
     // Pages the monitor took (failed attempts are retried and do not count).
     size_t pagesWritten() {
         size_t pages = 0;
-        for (const auto& r : Requests(recorded(), 0xFF02, 0xFE, Access::SetArray)) pages += r.status >= 0;
+        for (const auto& r : Requests(recorded(), 0xFF02, 0xFE, Access::SetArray))
+            pages += r.status >= 0;
         return pages;
     }
 
@@ -72,7 +74,7 @@ TEST_F(GenericTransfer, TransferTriggerRestartAndCompletion) {
     ProgressLog log;
     ASSERT_GE(transfer(&log), 0);
     EXPECT_EQ(sim().transferState(), 2u);
-    EXPECT_EQ(pagesWritten(), 6u); // 2 records of 2 pages, then 1 record of 2 pages
+    EXPECT_EQ(pagesWritten(), 6u);  // 2 records of 2 pages, then 1 record of 2 pages
 
     // Progress: fixed totals, never going back, ending at the total.
     ASSERT_FALSE(log.calls.empty());
@@ -89,9 +91,11 @@ TEST_F(GenericTransfer, TransferTriggerRestartAndCompletion) {
     // First image: before each record and after each of its pages: 0, 512, 1024 | 1024, 1536,
     // 2048; then the CRC polls at 2048, then the image done.
     const std::vector<uint32_t> firstRecords{0, 512, 1024, 1024, 1536, 2048};
-    for (size_t i = 0; i < firstRecords.size(); ++i) EXPECT_EQ(log.calls[i].transferredBytes, firstRecords[i]);
+    for (size_t i = 0; i < firstRecords.size(); ++i)
+        EXPECT_EQ(log.calls[i].transferredBytes, firstRecords[i]);
     size_t i = firstRecords.size();
-    while (i < log.calls.size() && log.calls[i].completedCount == 0) EXPECT_EQ(log.calls[i++].transferredBytes, 2048u);
+    while (i < log.calls.size() && log.calls[i].completedCount == 0)
+        EXPECT_EQ(log.calls[i++].transferredBytes, 2048u);
     ASSERT_LT(i, log.calls.size());
     EXPECT_EQ(log.calls[i].completedCount, 1u);
     EXPECT_EQ(log.calls[i].transferredBytes, 2048u);
@@ -117,20 +121,38 @@ TEST_F(GenericTransfer, FailuresAndCancels) {
         std::vector<FaultRule> faults;
         size_t cancelAt;
         KmError status;
-        size_t pages; // pages written before it stopped
+        size_t pages;  // pages written before it stopped
     } cases[] = {
-        {"monitor CRC differs", {Rule(0xFC, Access::GetArray, FaultEffect::CorruptCrc, 1, 0)}, SIZE_MAX,
-         KmErrorChecksumMismatch, 4},
-        {"CRC reply names another file", {Rule(0xFC, Access::GetArray, FaultEffect::WrongEcho)}, SIZE_MAX,
-         KmErrorFailed, 4},
-        {"temporary file refused", {Rule(0xC3, Access::SetArray, FaultEffect::Fail)}, SIZE_MAX,
-         SCREENIO_ERROR_IO, 0},
-        {"page write keeps failing", {Rule(0xFE, Access::SetArray, FaultEffect::Fail, 2, 20)}, SIZE_MAX,
-         SCREENIO_ERROR_IO, 1},
-        {"transfer state refused", {Rule(0xFB, Access::SetValue, FaultEffect::Fail)}, SIZE_MAX,
-         SCREENIO_ERROR_IO, 0},
-        {"monitor drops off", {Rule(0xFE, Access::SetArray, FaultEffect::DropOff, 3)}, SIZE_MAX,
-         SCREENIO_ERROR_GONE, 2},
+        {"monitor CRC differs",
+         {Rule(0xFC, Access::GetArray, FaultEffect::CorruptCrc, 1, 0)},
+         SIZE_MAX,
+         KmErrorChecksumMismatch,
+         4},
+        {"CRC reply names another file",
+         {Rule(0xFC, Access::GetArray, FaultEffect::WrongEcho)},
+         SIZE_MAX,
+         KmErrorFailed,
+         4},
+        {"temporary file refused",
+         {Rule(0xC3, Access::SetArray, FaultEffect::Fail)},
+         SIZE_MAX,
+         SCREENIO_ERROR_IO,
+         0},
+        {"page write keeps failing",
+         {Rule(0xFE, Access::SetArray, FaultEffect::Fail, 2, 20)},
+         SIZE_MAX,
+         SCREENIO_ERROR_IO,
+         1},
+        {"transfer state refused",
+         {Rule(0xFB, Access::SetValue, FaultEffect::Fail)},
+         SIZE_MAX,
+         SCREENIO_ERROR_IO,
+         0},
+        {"monitor drops off",
+         {Rule(0xFE, Access::SetArray, FaultEffect::DropOff, 3)},
+         SIZE_MAX,
+         SCREENIO_ERROR_GONE,
+         2},
         {"cancel at the first call", {}, 0, KmErrorCancelled, 0},
         {"cancel after the first page", {}, 1, KmErrorCancelled, 1},
         {"cancel while the CRC is checked", {}, 6, KmErrorCancelled, 4},
@@ -154,7 +176,7 @@ TEST_F(GenericTransfer, FailuresAndCancels) {
 TEST_F(GenericTransfer, BusyCrcIsPolledEvery100msUntilTheCallerCancels) {
     sim().addFault(Rule(0xFC, Access::GetArray, FaultEffect::StayBusy, 1, 0));
     ProgressLog log;
-    log.cancelAt = 6 + 50; // after 50 polls of the first image
+    log.cancelAt = 6 + 50;  // after 50 polls of the first image
     EXPECT_EQ(transfer(&log), KmErrorCancelled);
     EXPECT_EQ(Requests(recorded(), 0xFF02, 0xFC, Access::GetArray).size(), 51u);
     EXPECT_EQ(Sleeps(), std::vector<uint32_t>(50, 100));
@@ -165,7 +187,7 @@ TEST_F(GenericTransfer, WhatIsSentDependsOnVersionsSizesAndOptions) {
         const char* name;
         uint32_t target0;
         size_t blobSize;
-        const char* condition; // bundle condition on device 0's version 0x0102
+        const char* condition;  // bundle condition on device 0's version 0x0102
         uint32_t options;
         KmError status;
     } cases[] = {
@@ -185,7 +207,8 @@ TEST_F(GenericTransfer, WhatIsSentDependsOnVersionsSizesAndOptions) {
         if (c.condition) conditions.push_back({0, 0x0102, c.condition});
         package.bundle({package.transfer(blob, "PRG000")}, conditions);
         dev::Monitor m = monitor();
-        const KmError status = TransferUpdateData(m, api::AsPackage(package.get()), nullptr, nullptr, c.options);
+        const KmError status =
+            TransferUpdateData(m, api::AsPackage(package.get()), nullptr, nullptr, c.options);
         EXPECT_EQ(status >= 0 ? 0 : status, c.status);
     }
 }
@@ -242,8 +265,9 @@ TEST_F(GenericTransfer, UnsafeSecondImageIsRefusedBeforeAnythingChanges) {
         dev::Monitor m = monitor();
         FWUpdateOutcome outcome = FWUpdateOutcomeComplete;
 
-        EXPECT_EQ(TransferUpdateData(m, api::AsPackage(package.get()), nullptr, nullptr, 0, &outcome),
-                  c.status);
+        EXPECT_EQ(
+            TransferUpdateData(m, api::AsPackage(package.get()), nullptr, nullptr, 0, &outcome),
+            c.status);
 
         // Only the set requests of reads: the property select, the page-read request and the
         // older version query.

@@ -71,7 +71,7 @@ std::vector<uint8_t> Programmed(const std::vector<uint8_t>& image) {
 // One serial-flash command as the bridge carried it to the flash.
 struct FlashCommand {
     uint8_t opcode;
-    uint32_t address; // for the commands that carry one
+    uint32_t address;  // for the commands that carry one
 };
 
 std::vector<FlashCommand> FlashCommands(const std::vector<SimRequest>& requests) {
@@ -216,8 +216,8 @@ TEST_F(MStarTwoImages, ProgressCountsImageBytesPageByPage) {
     for (size_t size : {m_scaler.size(), m_font.size()}) {
         const size_t pages = (size + 0xFFFF) / 0x10000 * 256;
         for (size_t p = 0; p < pages; ++p)
-            expected.push_back({completed, 2, before + uint32_t(std::min(size, 256 * (p + 1))),
-                                totalBytes()});
+            expected.push_back(
+                {completed, 2, before + uint32_t(std::min(size, 256 * (p + 1))), totalBytes()});
         before += uint32_t(size);
         expected.push_back({++completed, 2, before, totalBytes()});
     }
@@ -341,17 +341,14 @@ TEST_P(MStarNothingToDo, LeavesTheMonitorUntouched) {
 
 INSTANTIATE_TEST_SUITE_P(
     Packages, MStarNothingToDo,
-    ::testing::Values(
-        EmptyCase{"NoActions", [](MStarUpdate&) {}},
-        EmptyCase{"EmptyImage",
-                  [](MStarUpdate& t) {
-                      t.addImage({}, kScalerAddress, kScalerFlag);
-                  }},
-        EmptyCase{"ImageMissing",
-                  [](MStarUpdate& t) {
-                      t.addAction(test::pkg::fixedID(7),
-                                                                  kScalerAddress, kScalerFlag);
-                  }}),
+    ::testing::Values(EmptyCase{"NoActions", [](MStarUpdate&) {}},
+                      EmptyCase{
+                          "EmptyImage",
+                          [](MStarUpdate& t) { t.addImage({}, kScalerAddress, kScalerFlag); }},
+                      EmptyCase{"ImageMissing",
+                                [](MStarUpdate& t) {
+                                    t.addAction(test::pkg::fixedID(7), kScalerAddress, kScalerFlag);
+                                }}),
     [](const ::testing::TestParamInfo<EmptyCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MStarUpdate, ActionsComeFromTheBundleThatFitsTheMonitor) {
@@ -401,7 +398,7 @@ FaultRule Fault(uint16_t usage, Access access, uint32_t first, FaultEffect effec
 struct WaitCase {
     const char* name;
     uint32_t seconds;
-    uint32_t busyReads; // 0xFFFFFFFF: for ever
+    uint32_t busyReads;  // 0xFFFFFFFF: for ever
     KmError status;
     size_t reads;
 };
@@ -471,7 +468,6 @@ struct FailureCase {
     bool imageWhole = false;
 };
 
-
 class MStarFailure : public MStarTwoImages, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(MStarFailure, StopsBeforeAnyMarker) {
@@ -529,8 +525,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A page program is four data reports and a page read two: 2500 falls among the
         // programs of the second block, whose page is mostly fill.
         FailureCase{"FlippedBitInSecondBlock",
-                    Fault(0x11, Access::SetArray, 2500, FaultEffect::FlipBit),
-                    KmErrorVerifyFailed, true, FWUpdateOutcomeNeedsRecovery, true},
+                    Fault(0x11, Access::SetArray, 2500, FaultEffect::FlipBit), KmErrorVerifyFailed,
+                    true, FWUpdateOutcomeNeedsRecovery, true},
         FailureCase{"AddressReportTimesOut",
                     Fault(0x10, Access::SetArray, 300, FaultEffect::Fail, SCREENIO_ERROR_TIMEOUT),
                     SCREENIO_ERROR_TIMEOUT},
@@ -676,10 +672,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Blocks past 16 MiB would wrap to address 0 in the 24-bit commands.
         LayoutCase{"ImagePastTheAddressSpace", 0xFF0000, kScalerFlag, kFontAddress, kFontFlag},
-        LayoutCase{"MarkerPastTheAddressSpace", kScalerAddress, kScalerFlag, kFontAddress, 0x1000000},
-        LayoutCase{"TwoMarkersInOneSector", kScalerAddress, kScalerFlag, kFontAddress, kScalerFlag + 0x800},
-        LayoutCase{"MarkerSectorInsideAnImage", kScalerAddress, kScalerFlag, kFontAddress, kScalerAddress + 0x10800},
-        LayoutCase{"ImagesShareABlock", kScalerAddress, kScalerFlag, kScalerAddress + 0x10000, kFontFlag},
+        LayoutCase{"MarkerPastTheAddressSpace", kScalerAddress, kScalerFlag, kFontAddress,
+                   0x1000000},
+        LayoutCase{"TwoMarkersInOneSector", kScalerAddress, kScalerFlag, kFontAddress,
+                   kScalerFlag + 0x800},
+        LayoutCase{"MarkerSectorInsideAnImage", kScalerAddress, kScalerFlag, kFontAddress,
+                   kScalerAddress + 0x10800},
+        LayoutCase{"ImagesShareABlock", kScalerAddress, kScalerFlag, kScalerAddress + 0x10000,
+                   kFontFlag},
         LayoutCase{"SecondImageOffItsBlock", kScalerAddress, kScalerFlag, 0x42000, kFontFlag}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 

@@ -45,8 +45,14 @@ constexpr uint32_t kTouch = 0x12, kTouchAddress = 0x80000, kTouchFlag = 5;
 Bytes SimvImage(uint32_t version, size_t size, uint8_t seed) {
     Bytes image(size);
     for (size_t i = 0; i < size; ++i) image[i] = uint8_t(seed * 31 + i * 7 + (i >> 8));
-    const uint8_t head[] = {'S', 'I', 'M', 'V', uint8_t(version), uint8_t(version >> 8),
-                            uint8_t(version >> 16), uint8_t(version >> 24)};
+    const uint8_t head[] = {'S',
+                            'I',
+                            'M',
+                            'V',
+                            uint8_t(version),
+                            uint8_t(version >> 8),
+                            uint8_t(version >> 16),
+                            uint8_t(version >> 24)};
     std::copy_n(head, std::min(size, sizeof head), image.begin());
     return image;
 }
@@ -126,7 +132,7 @@ class ZVUpdateFlow : public test::SimulatedMonitors {
 protected:
     void SetUp() override {
         install({test::ZvMonitorSpec()});
-        m_main = SimvImage(200, kBlock + 300, 1); // two blocks, the second mostly fill
+        m_main = SimvImage(200, kBlock + 300, 1);  // two blocks, the second mostly fill
         m_touch = SimvImage(300, 1000, 2);
     }
 
@@ -274,9 +280,9 @@ TEST_F(ZVUpdateFlow, ShortImageFillsOneWholeBlock) {
     ProgressLog log;
     record();
     dev::Monitor monitor(handle());
-    ASSERT_GE(internal::ZVTransferBlob(monitor, kSubAddress, blob, start, &ProgressLog::Callback,
-                                       &log),
-              0);
+    ASSERT_GE(
+        internal::ZVTransferBlob(monitor, kSubAddress, blob, start, &ProgressLog::Callback, &log),
+        0);
 
     const auto erases = commands(2);
     ASSERT_EQ(erases.size(), 1u);
@@ -374,8 +380,7 @@ TEST_F(ZVUpdateFlow, ActionWithoutItsImageIsSkipped) {
     record();
     ProgressLog log;
     ASSERT_GE(transfer(file.get(), &log), 0);
-    for (const SimRequest& erase : commands(2))
-        EXPECT_EQ(CommandAddress(erase), kTouchAddress);
+    for (const SimRequest& erase : commands(2)) EXPECT_EQ(CommandAddress(erase), kTouchAddress);
     EXPECT_EQ(sim().readFlash(kTouchAddress, uint32_t(m_touch.size())), m_touch);
     EXPECT_EQ(sim().zvUpdateFlags(), 1u << kTouchFlag);
     ASSERT_EQ(log.calls.size(), 257u);
@@ -412,13 +417,10 @@ TEST_F(ZVUpdateFlow, RefusesBeforeWriting) {
         KmError expected;
         uint32_t stateAfter;
     } cases[] = {
-        {"no package", [] { return std::unique_ptr<kfw::KfwFile>(); },
-         KmErrorInvalidArgument, 0},
-        {"other product",
-         [this] { return standardPackage().product("OTHERPANEL").build(); },
+        {"no package", [] { return std::unique_ptr<kfw::KfwFile>(); }, KmErrorInvalidArgument, 0},
+        {"other product", [this] { return standardPackage().product("OTHERPANEL").build(); },
          KmErrorInvalidState, 0},
-        {"no bundle applies",
-         [this] { return standardPackage().condition(kMain, 999).build(); },
+        {"no bundle applies", [this] { return standardPackage().condition(kMain, 999).build(); },
          KmErrorInvalidState, 0},
         {"every device at its target",
          [this] {
@@ -481,22 +483,22 @@ TEST_F(ZVUpdateFlow, MonitorFailuresPassThrough) {
         KmError expected;
         uint32_t stateAfter;
     } cases[] = {
-        {"product unreadable",
-         Fault(0xFF00, 0x35, Access::GetArray, FaultEffect::Fail), SCREENIO_ERROR_IO, 0},
+        {"product unreadable", Fault(0xFF00, 0x35, Access::GetArray, FaultEffect::Fail),
+         SCREENIO_ERROR_IO, 0},
         {"version query refused",
          Fault(0xFF00, 0xD8, Access::SetArray, FaultEffect::Fail, 1, 1, SCREENIO_ERROR_REJECTED),
          SCREENIO_ERROR_REJECTED, 0},
-        {"transfer state not writable",
-         Fault(0xFF02, 0xFB, Access::SetValue, FaultEffect::Fail), SCREENIO_ERROR_IO, 0},
+        {"transfer state not writable", Fault(0xFF02, 0xFB, Access::SetValue, FaultEffect::Fail),
+         SCREENIO_ERROR_IO, 0},
         {"erase command lost",
          Fault(0xFF01, 0x122, Access::SetArray, FaultEffect::Fail, 1, 1, SCREENIO_ERROR_GONE),
          SCREENIO_ERROR_GONE, 1},
-        {"page data lost",
-         Fault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 2), SCREENIO_ERROR_IO, 1},
-        {"status unreadable",
-         Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::Fail), KmErrorFailed, 1},
-        {"erase busy forever",
-         Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::StayBusy, 1, 0), KmErrorTimeout, 1},
+        {"page data lost", Fault(0xFF01, 0x123, Access::SetArray, FaultEffect::Fail, 2),
+         SCREENIO_ERROR_IO, 1},
+        {"status unreadable", Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::Fail),
+         KmErrorFailed, 1},
+        {"erase busy forever", Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::StayBusy, 1, 0),
+         KmErrorTimeout, 1},
         {"checksum does not complement the bytes",
          Fault(0xFF01, 0x123, Access::GetArray, FaultEffect::CorruptChecksum, 1, 0),
          KmErrorVerifyFailed, 1},
@@ -517,8 +519,8 @@ TEST_F(ZVUpdateFlow, MonitorFailuresPassThrough) {
 TEST_F(ZVUpdateFlow, FailedFlagAfterAllImagesKeepsEarlierFlags) {
     auto file = standardPackage().build();
     // Requests 1 and 2 clear the two flags before their images are erased; 4 sets Touch's.
-    sim().addFault(Fault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 4, 1,
-                         SCREENIO_ERROR_TIMEOUT));
+    sim().addFault(
+        Fault(0xFF02, 0x110, Access::SetArray, FaultEffect::Fail, 4, 1, SCREENIO_ERROR_TIMEOUT));
     FWUpdateOutcome outcome = FWUpdateOutcomeUntouched;
     EXPECT_EQ(transfer(file.get(), nullptr, 0, &outcome), SCREENIO_ERROR_TIMEOUT);
     EXPECT_EQ(outcome, FWUpdateOutcomeMixed);
@@ -576,8 +578,8 @@ TEST_F(ZVUpdateFlow, StaleFlagIsClearedBeforeItsImageIsErased) {
     EXPECT_EQ(sim().zvUpdateFlags() & (1u << kMainFlag), 0u);
     const auto history = recorded();
     const auto isClear = [](const SimRequest& r) {
-        return r.page == 0xFF02 && r.usage == 0x110 && r.data.size() == 3 && r.data[1] == kMainFlag &&
-               r.data[2] == 0;
+        return r.page == 0xFF02 && r.usage == 0x110 && r.data.size() == 3 &&
+               r.data[1] == kMainFlag && r.data[2] == 0;
     };
     const auto isCommand = [](const SimRequest& r) {
         return r.page == 0xFF01 && r.usage == 0x122 && r.access == Access::SetArray;

@@ -28,16 +28,16 @@ const std::map<std::string, std::string>& acceptedInvalidFiles() {
         "the text ends the parse with what it holds";
     static const char kRawBytes[] = "string bytes, raw control bytes included, are copied as is";
     static const std::map<std::string, std::string> files = {
-        {"n_array_newlines_unclosed.json", kOpenAtEnd},             // ["a",\n4\n,1,
-        {"n_array_unclosed_trailing_comma.json", kOpenAtEnd},       // [1,
+        {"n_array_newlines_unclosed.json", kOpenAtEnd},                   // ["a",\n4\n,1,
+        {"n_array_unclosed_trailing_comma.json", kOpenAtEnd},             // [1,
         {"n_structure_comma_instead_of_closing_brace.json", kOpenAtEnd},  // {"x": true,
-        {"n_structure_lone-open-bracket.json", kOpenAtEnd},         // [
-        {"n_structure_open_object.json", kOpenAtEnd},               // {
-        {"n_string_unescaped_ctrl_char.json", kRawBytes},           // a zero byte in a string
+        {"n_structure_lone-open-bracket.json", kOpenAtEnd},               // [
+        {"n_structure_open_object.json", kOpenAtEnd},                     // {
+        {"n_string_unescaped_ctrl_char.json", kRawBytes},                 // a zero byte in a string
         {"n_string_unescaped_newline.json", kRawBytes},
         {"n_string_unescaped_tab.json", kRawBytes},
         {"n_multidigit_number_then_00.json",
-         "a zero byte after the top-level value ends the text"},    // 123 and a zero byte
+         "a zero byte after the top-level value ends the text"},  // 123 and a zero byte
         {"n_structure_incomplete_UTF8_BOM.json",
          "the byte order mark's bytes are skipped one by one while they match, so its first "
          "two bytes alone are skipped too"},
@@ -85,23 +85,23 @@ TEST(JsonConformance, AcceptsValidAndRejectsInvalidTexts) {
         std::string error;
         const bool accepted = accepts(bytes, &error);
         switch (name[0]) {
-            case 'y':
-                ++valid;
-                EXPECT_TRUE(accepted) << error;
-                break;
-            case 'n': {
-                ++invalid;
-                const auto deviation = acceptedInvalidFiles().find(name);
-                if (deviation == acceptedInvalidFiles().end()) {
-                    EXPECT_FALSE(accepted) << "accepted an invalid text";
-                } else {
-                    seenDeviations.insert(name);
-                    EXPECT_TRUE(accepted) << "listed as accepted (" << deviation->second
-                                          << ") but rejected: " << error;
-                }
-                break;
+        case 'y':
+            ++valid;
+            EXPECT_TRUE(accepted) << error;
+            break;
+        case 'n': {
+            ++invalid;
+            const auto deviation = acceptedInvalidFiles().find(name);
+            if (deviation == acceptedInvalidFiles().end()) {
+                EXPECT_FALSE(accepted) << "accepted an invalid text";
+            } else {
+                seenDeviations.insert(name);
+                EXPECT_TRUE(accepted)
+                    << "listed as accepted (" << deviation->second << ") but rejected: " << error;
             }
-            default: ++either; break;  // implementation-defined: only must not crash
+            break;
+        }
+        default: ++either; break;  // implementation-defined: only must not crash
         }
     }
     // A listed file that has gone from the suite would hide a stale entry.

@@ -249,8 +249,8 @@ TEST(Parser, NeverReadsPastTheEnd) {
     // Each text is copied into a buffer of exactly its size, so that a read past the end is
     // caught by the address sanitizer; the same text followed by more bytes must not change the
     // outcome of the part that was read.
-    const char* texts[] = {"tru", "nul", "fals", "\"\\u12", "\"\\ud83d\\", "\"\\ud83d",
-                           "\"abc\\", "-", "1.", "1e", "1e+", "[1,", "{\"a\"", "\xEF\xBB"};
+    const char* texts[] = {"tru", "nul", "fals", "\"\\u12", "\"\\ud83d\\", "\"\\ud83d", "\"abc\\",
+                           "-",   "1.",  "1e",   "1e+",     "[1,",         "{\"a\"",    "\xEF\xBB"};
     for (const char* text : texts) {
         SCOPED_TRACE(text);
         const size_t length = std::strlen(text);
@@ -314,11 +314,11 @@ private:
 TEST(ParserHandler, ReceivesEveryEventInOrder) {
     Recorder recorder;
     Parser parser;
-    ASSERT_TRUE(parser.parse(R"({"a":[1,2.5,"s",true,false,null,{}],"b":{"c":[]},"a":0})",
-                             recorder));
+    ASSERT_TRUE(
+        parser.parse(R"({"a":[1,2.5,"s",true,false,null,{}],"b":{"c":[]},"a":0})", recorder));
     const std::vector<std::string> expected = {
-        "{", "key a", "[", "int 1", "real 2.500000", "string s", "true", "false", "null",
-        "{", "} 0", "] 7", "key b", "{", "key c", "[", "] 0", "} 1",
+        "{", "key a", "[", "int 1", "real 2.500000", "string s", "true", "false", "null", "{",
+        "} 0", "] 7", "key b", "{", "key c", "[", "] 0", "} 1",
         // The handler sees duplicate keys; only a tree keeps the first.
         "key a", "int 0", "} 3"};
     EXPECT_EQ(recorder.events, expected);
@@ -392,9 +392,10 @@ TEST(StrToDouble, WholeTextOnly) {
         bool ok;
         double value;
     } cases[] = {
-        {"1.5", true, 1.5},     {"-2e3", true, -2000.0}, {"0.1", true, 0.1},
-        {"1.5x", false, 1.5},   {"", false, 0.0},        {"1.2.3", false, 1.2},
-        {" 7", true, 7.0},  // strtod skips leading space; the parser never passes one
+        {"1.5", true, 1.5}, {"-2e3", true, -2000.0}, {"0.1", true, 0.1}, {"1.5x", false, 1.5},
+        {"", false, 0.0},   {"1.2.3", false, 1.2},   {" 7", true, 7.0},  // strtod skips leading
+                                                                         // space; the parser never
+                                                                         // passes one
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -427,10 +428,9 @@ TEST(ParseSerializeRoundTrip, KeepsTheTree) {
     const Value first = parsed(text);
     std::string compact;
     ASSERT_TRUE(Serializer::serializeToString(first, compact));
-    EXPECT_EQ(compact,
-              "{\"a\":{\"\":null,\"deep\":[[[{}]]],\"f\":false,\"t\":true},\"r\":0."
-              "10000000000000001,\"z\":[1,0,1,2500,-9.2233720368547758e+18,"
-              "\"\xC3\xA9\xF0\x9F\x98\x80\\u007f\\u0001/\"]}");
+    EXPECT_EQ(compact, "{\"a\":{\"\":null,\"deep\":[[[{}]]],\"f\":false,\"t\":true},\"r\":0."
+                       "10000000000000001,\"z\":[1,0,1,2500,-9.2233720368547758e+18,"
+                       "\"\xC3\xA9\xF0\x9F\x98\x80\\u007f\\u0001/\"]}");
     // A Real without fraction comes back as an Integer (2500), so the texts are compared, and
     // the trees only where no such number occurs.
     std::string again;

@@ -27,27 +27,29 @@ class ReferenceWriter {
 public:
     explicit ReferenceWriter(uint32_t options) : m_options(options) {}
 
-    bool write(const Value& value, std::string& out) { return value_(value, m_pretty() ? 0 : -1, out); }
+    bool write(const Value& value, std::string& out) {
+        return value_(value, m_pretty() ? 0 : -1, out);
+    }
 
     static void string_(const std::string& text, std::string& out) {
         out += '"';
         for (unsigned char c : text) {
             switch (c) {
-                case 0x08: out += "\\b"; break;
-                case 0x09: out += "\\t"; break;
-                case 0x0A: out += "\\n"; break;
-                case 0x0C: out += "\\f"; break;
-                case 0x0D: out += "\\r"; break;
-                case '"': out += "\\\""; break;
-                case '\\': out += "\\\\"; break;
-                default:
-                    if (c < 0x20 || c == 0x7F) {
-                        char escaped[8];
-                        std::snprintf(escaped, sizeof escaped, "\\u00%02x", c);
-                        out += escaped;
-                    } else {
-                        out += static_cast<char>(c);
-                    }
+            case 0x08: out += "\\b"; break;
+            case 0x09: out += "\\t"; break;
+            case 0x0A: out += "\\n"; break;
+            case 0x0C: out += "\\f"; break;
+            case 0x0D: out += "\\r"; break;
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u00%02x", c);
+                    out += escaped;
+                } else {
+                    out += static_cast<char>(c);
+                }
             }
         }
         out += '"';
@@ -75,50 +77,50 @@ private:
 
     bool value_(const Value& v, int level, std::string& out) {
         switch (v.type()) {
-            case Null: out += "null"; return true;
-            case Boolean: out += v.booleanValue() ? "true" : "false"; return true;
-            case Integer: {
-                char text[32];
-                std::snprintf(text, sizeof text, "%lld", static_cast<long long>(v.integerValue()));
-                out += text;
-                return true;
+        case Null: out += "null"; return true;
+        case Boolean: out += v.booleanValue() ? "true" : "false"; return true;
+        case Integer: {
+            char text[32];
+            std::snprintf(text, sizeof text, "%lld", static_cast<long long>(v.integerValue()));
+            out += text;
+            return true;
+        }
+        case Real:
+            if (std::isnan(v.realValue()) || std::isinf(v.realValue())) return false;
+            real_(v.realValue(), out);
+            return true;
+        case String: string_(v.stringValue(), out); return true;
+        case Object: {
+            out += '{';
+            const int inner = level < 0 ? level : level + 1;
+            bool first = true;
+            for (const auto& member : v.objectValue()) {
+                if (!first) out += ',';
+                first = false;
+                newLine(inner, out);
+                string_(member.first, out);
+                out += ':';
+                if (level >= 0) out += ' ';
+                if (!value_(member.second, inner, out)) return false;
             }
-            case Real:
-                if (std::isnan(v.realValue()) || std::isinf(v.realValue())) return false;
-                real_(v.realValue(), out);
-                return true;
-            case String: string_(v.stringValue(), out); return true;
-            case Object: {
-                out += '{';
-                const int inner = level < 0 ? level : level + 1;
-                bool first = true;
-                for (const auto& member : v.objectValue()) {
-                    if (!first) out += ',';
-                    first = false;
-                    newLine(inner, out);
-                    string_(member.first, out);
-                    out += ':';
-                    if (level >= 0) out += ' ';
-                    if (!value_(member.second, inner, out)) return false;
-                }
-                if (!v.objectValue().empty()) newLine(level, out);
-                out += '}';
-                return true;
+            if (!v.objectValue().empty()) newLine(level, out);
+            out += '}';
+            return true;
+        }
+        case Array: {
+            out += '[';
+            const int inner = level < 0 ? level : level + 1;
+            bool first = true;
+            for (const Value& element : v.arrayValue()) {
+                if (!first) out += ',';
+                first = false;
+                newLine(inner, out);
+                if (!value_(element, inner, out)) return false;
             }
-            case Array: {
-                out += '[';
-                const int inner = level < 0 ? level : level + 1;
-                bool first = true;
-                for (const Value& element : v.arrayValue()) {
-                    if (!first) out += ',';
-                    first = false;
-                    newLine(inner, out);
-                    if (!value_(element, inner, out)) return false;
-                }
-                if (!v.arrayValue().empty()) newLine(level, out);
-                out += ']';
-                return true;
-            }
+            if (!v.arrayValue().empty()) newLine(level, out);
+            out += ']';
+            return true;
+        }
         }
         return false;
     }
@@ -143,27 +145,88 @@ void expectSameText(const Value& value, uint32_t options = 0) {
 
 std::vector<double> awkwardDoubles() {
     const double inf = std::numeric_limits<double>::infinity();
-    std::vector<double> values = {
-        0.0, -0.0, 1.0, -1.0, 0.1, 0.2, 0.30000000000000004, 1.5, -2.5, 100.0, 1e15, 1e16, 1e17,
-        1e21, 1e22, 1e-5, 1e-6, 1e-7, 1e300, -1e300, 1e308, DBL_MAX, -DBL_MAX, DBL_MIN, -DBL_MIN,
-        std::numeric_limits<double>::denorm_min(), 5e-324, 2.2250738585072009e-308,
-        9007199254740992.0, 9007199254740993.0, 9223372036854775808.0, 18446744073709551616.0,
-        123456789012345678.0, 0.000123456789, 3.141592653589793, 2.718281828459045,
-        9.999999999999999e22, 1.7976931348623157e308, 4.9406564584124654e-324, 1e23, 8.41e21,
-        5e-310, 0.5, 0.25, 1.0 / 3.0, 2.0 / 3.0, 1e-300, 123.456, -0.001, 1e100, 1.0e-10,
-        std::nextafter(1.0, 2.0), std::nextafter(1.0, 0.0), std::nextafter(0.0, 1.0),
-        std::nan(""), inf, -inf};
-    for (int exponent = -330; exponent <= 310; ++exponent) values.push_back(std::pow(10.0, exponent));
-    for (int exponent = -1075; exponent <= 1024; exponent += 7) values.push_back(std::ldexp(1.0, exponent));
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1.0,
+                                  -1.0,
+                                  0.1,
+                                  0.2,
+                                  0.30000000000000004,
+                                  1.5,
+                                  -2.5,
+                                  100.0,
+                                  1e15,
+                                  1e16,
+                                  1e17,
+                                  1e21,
+                                  1e22,
+                                  1e-5,
+                                  1e-6,
+                                  1e-7,
+                                  1e300,
+                                  -1e300,
+                                  1e308,
+                                  DBL_MAX,
+                                  -DBL_MAX,
+                                  DBL_MIN,
+                                  -DBL_MIN,
+                                  std::numeric_limits<double>::denorm_min(),
+                                  5e-324,
+                                  2.2250738585072009e-308,
+                                  9007199254740992.0,
+                                  9007199254740993.0,
+                                  9223372036854775808.0,
+                                  18446744073709551616.0,
+                                  123456789012345678.0,
+                                  0.000123456789,
+                                  3.141592653589793,
+                                  2.718281828459045,
+                                  9.999999999999999e22,
+                                  1.7976931348623157e308,
+                                  4.9406564584124654e-324,
+                                  1e23,
+                                  8.41e21,
+                                  5e-310,
+                                  0.5,
+                                  0.25,
+                                  1.0 / 3.0,
+                                  2.0 / 3.0,
+                                  1e-300,
+                                  123.456,
+                                  -0.001,
+                                  1e100,
+                                  1.0e-10,
+                                  std::nextafter(1.0, 2.0),
+                                  std::nextafter(1.0, 0.0),
+                                  std::nextafter(0.0, 1.0),
+                                  std::nan(""),
+                                  inf,
+                                  -inf};
+    for (int exponent = -330; exponent <= 310; ++exponent)
+        values.push_back(std::pow(10.0, exponent));
+    for (int exponent = -1075; exponent <= 1024; exponent += 7)
+        values.push_back(std::ldexp(1.0, exponent));
     return values;
 }
 
 std::vector<std::string> awkwardStrings() {
     std::string everyByte;
     for (int c = 0; c < 256; ++c) everyByte += static_cast<char>(c);
-    return {"", "a", "/", "\\", "\"", std::string(1, '\0'), std::string("a\0b", 3), "\x7f",
-            "\x1f\x20", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\xff\xfe", "\b\f\n\r\t",
-            std::string(100, '"'), std::string(1000, 'x') + "\x01", everyByte};
+    return {"",
+            "a",
+            "/",
+            "\\",
+            "\"",
+            std::string(1, '\0'),
+            std::string("a\0b", 3),
+            "\x7f",
+            "\x1f\x20",
+            "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80",
+            "\xff\xfe",
+            "\b\f\n\r\t",
+            std::string(100, '"'),
+            std::string(1000, 'x') + "\x01",
+            everyByte};
 }
 
 TEST(ReferenceWriter, AwkwardScalarsAndStrings) {
@@ -199,7 +262,8 @@ TEST(ReferenceWriter, MillionsOfRandomValues) {
     std::uniform_int_distribution<int> digits(1, 17), exponent(-30, 30);
     for (int i = 0; i < 500'000; ++i) {
         const double mantissa = static_cast<double>(random() % 100000000000000000ull);
-        expectSameText(Value(mantissa / std::pow(10.0, digits(random)) * std::pow(10.0, exponent(random))));
+        expectSameText(
+            Value(mantissa / std::pow(10.0, digits(random)) * std::pow(10.0, exponent(random))));
     }
     for (int i = 0; i < 1'000'000; ++i) {
         const int shift = static_cast<int>(random() % 64);
@@ -218,28 +282,29 @@ TEST(ReferenceWriter, RandomTreesInEveryLayout) {
     std::function<Value(int)> tree = [&](int depth) -> Value {
         const int kind = static_cast<int>(random() % (depth < 4 ? 8 : 6));
         switch (kind) {
-            case 0: return Value();
-            case 1: return Value(random() % 2 == 0);
-            case 2: return Value(static_cast<int64_t>(random()));
-            case 3: return Value(static_cast<double>(random() % 1000000) / 1000.0);
-            case 4: case 5: {
-                std::string text(random() % 8, '\0');
-                for (char& c : text) c = static_cast<char>(0x1E + random() % 100);
-                return Value(text);
-            }
-            case 6: {
-                Value array(Array);
-                for (uint64_t n = random() % 5; n > 0; --n) array.push_back(tree(depth + 1));
-                return array;
-            }
-            default: {
-                Value object(Object);
-                for (uint64_t n = random() % 5; n > 0; --n)
-                    object.insert(std::string(1, static_cast<char>('a' + random() % 26)) +
-                                      std::to_string(random() % 100),
-                                  tree(depth + 1));
-                return object;
-            }
+        case 0: return Value();
+        case 1: return Value(random() % 2 == 0);
+        case 2: return Value(static_cast<int64_t>(random()));
+        case 3: return Value(static_cast<double>(random() % 1000000) / 1000.0);
+        case 4:
+        case 5: {
+            std::string text(random() % 8, '\0');
+            for (char& c : text) c = static_cast<char>(0x1E + random() % 100);
+            return Value(text);
+        }
+        case 6: {
+            Value array(Array);
+            for (uint64_t n = random() % 5; n > 0; --n) array.push_back(tree(depth + 1));
+            return array;
+        }
+        default: {
+            Value object(Object);
+            for (uint64_t n = random() % 5; n > 0; --n)
+                object.insert(std::string(1, static_cast<char>('a' + random() % 26)) +
+                                  std::to_string(random() % 100),
+                              tree(depth + 1));
+            return object;
+        }
         }
     };
     for (int i = 0; i < 2000; ++i) {

@@ -90,7 +90,8 @@ TEST(Serializer, StringEscapes) {
 TEST(Serializer, PrettyLayouts) {
     const Value value = fromText(R"({"b":{"c":"x","d":{}},"a":[1,[]]})");
     // '|' stands for a line break and '>' for one indent unit.
-    const std::string layout = "{|>\"a\": [|>>1,|>>[]|>],|>\"b\": {|>>\"c\": \"x\",|>>\"d\": {}|>}|}";
+    const std::string layout =
+        "{|>\"a\": [|>>1,|>>[]|>],|>\"b\": {|>>\"c\": \"x\",|>>\"d\": {}|>}|}";
     const struct {
         uint32_t option;
         const char* lineBreak;
@@ -127,9 +128,9 @@ TEST(Serializer, PrettyLayouts) {
 }
 
 TEST(Serializer, NanAndInfinityFail) {
-    for (const double bad : {std::numeric_limits<double>::quiet_NaN(),
-                             std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity()}) {
+    for (const double bad :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity()}) {
         SCOPED_TRACE(bad);
         Value value = fromText(R"({"a":1,"b":[true,0],"c":2})");
         Value array(Array);
@@ -183,7 +184,8 @@ TEST(Serializer, DeepNestingIsLimited) {
 
     std::string tooDeep;
     std::string error;
-    EXPECT_FALSE(Serializer::serializeToString(nestedArrays(limit + 1), tooDeep, SerializeOption(), &error));
+    EXPECT_FALSE(
+        Serializer::serializeToString(nestedArrays(limit + 1), tooDeep, SerializeOption(), &error));
     EXPECT_EQ(error, "Nesting is too deep while serializing.");
 
     Value objects(Object);

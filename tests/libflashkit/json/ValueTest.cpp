@@ -37,8 +37,8 @@ TEST(ValueType, BitsFormMasks) {
         uint32_t bits;
         bool container;
     } cases[] = {
-        {Null, 0x00, false},   {Boolean, 0x01, false}, {Integer, 0x02, false}, {Real, 0x04, false},
-        {String, 0x10, true},  {Object, 0x20, true},   {Array, 0x40, true},
+        {Null, 0x00, false},  {Boolean, 0x01, false}, {Integer, 0x02, false}, {Real, 0x04, false},
+        {String, 0x10, true}, {Object, 0x20, true},   {Array, 0x40, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bits);
@@ -190,8 +190,8 @@ TEST(ValueSharing, SwapExchangesContent) {
 
 TEST(ValueConstAccess, MissingMembersGiveTheSharedNull) {
     const Value object = makeObject({{"present", Value(1)}, {"null", Value()}});
-    const Value cases[] = {Value(), Value(true), Value(3), Value("present"),
-                           makeArray({Value(1)}), object};
+    const Value cases[] = {Value(),          Value(true),           Value(3),
+                           Value("present"), makeArray({Value(1)}), object};
     for (const Value& value : cases) {
         SCOPED_TRACE(value.toString("container"));
         EXPECT_EQ(&value["absent"], &Value::s_null());
@@ -212,8 +212,8 @@ TEST(ValueConstAccess, FindTellsMissingFromNull) {
 }
 
 TEST(ValueMutableAccess, TurnsAnyValueIntoAnObject) {
-    const Value cases[] = {Value(), Value(false), Value(9), Value(1.5), Value("text"),
-                           makeArray({Value(1)})};
+    const Value cases[] = {Value(),    Value(false),  Value(9),
+                           Value(1.5), Value("text"), makeArray({Value(1)})};
     for (const Value& original : cases) {
         SCOPED_TRACE(original.toString("container"));
         const Type typeBefore = original.type();
@@ -289,8 +289,8 @@ TEST(ValueMutableAccess, KeysAreOrderedByteWise) {
 
 TEST(ValuePushBack, TurnsAnyValueIntoAnArrayAndAppendsACopy) {
     const Value item("item");
-    const Value cases[] = {Value(), Value(true), Value(4), Value(0.25), Value("text"),
-                           makeObject({{"a", Value(1)}})};
+    const Value cases[] = {Value(),     Value(true),   Value(4),
+                           Value(0.25), Value("text"), makeObject({{"a", Value(1)}})};
     for (const Value& original : cases) {
         SCOPED_TRACE(original.toString("container"));
         Value value = original;
@@ -497,7 +497,11 @@ TEST(ValueToUInt32, EachKindAndTheRangeEdges) {
         {"string plus", Value("+5"), 5},
         {"string real", Value("1.5"), 0},
         {"string bare 0x", Value("0x"), 0},
-        {"string zero byte inside", Value(std::string("12\0" "3", 4)), 0},
+        {"string zero byte inside",
+         Value(std::string("12\0"
+                           "3",
+                           4)),
+         0},
         {"object", makeObject({{"a", Value(1)}}), 0},
         {"array", makeArray({Value(1)}), 0},
     };

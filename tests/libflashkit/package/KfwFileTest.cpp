@@ -31,8 +31,7 @@ using fwu::test::pkg::makeVersions;
 using fwu::test::pkg::makeZV;
 using fwu::test::pkg::TestPackage;
 
-template <typename T>
-std::vector<Uuid> idsOf(const std::vector<std::unique_ptr<T>>& items) {
+template <typename T> std::vector<Uuid> idsOf(const std::vector<std::unique_ptr<T>>& items) {
     std::vector<Uuid> ids;
     for (const auto& item : items) ids.push_back(item->id());
     return ids;
@@ -227,8 +226,7 @@ struct BundleKind {
     static std::vector<Uuid> order(const KfwFile& f) { return idsOf(f.bundles()); }
 };
 
-template <typename Kind>
-class KfwFileObjects : public ::testing::Test {
+template <typename Kind> class KfwFileObjects : public ::testing::Test {
 protected:
     void SetUp() override {
         a = Kind::add(file, 1)->id();
@@ -402,12 +400,16 @@ TEST(KfwFile, ValidateLargePackagesKeepsExactlyTheResolvableObjects) {
     std::vector<Uuid> actions;
     for (int i = 0; i < 3000; ++i) {
         const bool dangling = i % 3 == 2;
-        const Uuid target = dangling ? Uuid::generate() : blobs[static_cast<size_t>(i) % blobs.size()];
-        actions.push_back(file.registerAction(makeTransfer(target, "PRG" + std::to_string(i), uint32_t(i)))->id());
+        const Uuid target =
+            dangling ? Uuid::generate() : blobs[static_cast<size_t>(i) % blobs.size()];
+        actions.push_back(
+            file.registerAction(makeTransfer(target, "PRG" + std::to_string(i), uint32_t(i)))
+                ->id());
         if (!dangling) goodActions.push_back(actions.back());
     }
     for (size_t i = 0; i + 1 < actions.size(); i += 2) {
-        const Uuid id = file.registerBundle(makeBundle({actions[i], actions[i + 1]}, {}, uint32_t(i)))->id();
+        const Uuid id =
+            file.registerBundle(makeBundle({actions[i], actions[i + 1]}, {}, uint32_t(i)))->id();
         if (i % 3 != 2 && (i + 1) % 3 != 2) keptBundles.push_back(id);
     }
     EXPECT_FALSE(file.validate(nullptr));

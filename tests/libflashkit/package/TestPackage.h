@@ -45,9 +45,8 @@ inline std::unique_ptr<kfw::Blob> makeBlob(const std::vector<uint8_t>& bytes,
     return blob;
 }
 
-inline std::unique_ptr<kfw::TransferDataAction> makeTransfer(const Uuid& blob,
-                                                             const std::string& fileName,
-                                                             uint32_t estimatedTime = 0) {
+inline std::unique_ptr<kfw::TransferDataAction>
+makeTransfer(const Uuid& blob, const std::string& fileName, uint32_t estimatedTime = 0) {
     auto action = std::make_unique<kfw::TransferDataAction>();
     action->setTransferData(blob, fileName);
     action->setEstimatedTime(estimatedTime);
@@ -88,8 +87,8 @@ inline std::unique_ptr<kfw::Bundle> makeBundle(const std::vector<Uuid>& actions,
     return bundle;
 }
 
-inline kfw::DeviceVersionList makeVersions(
-    const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
+inline kfw::DeviceVersionList
+makeVersions(const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
     kfw::DeviceVersionList list;
     for (const auto& entry : entries) list.push({entry.first, Version(entry.second)});
     return list;

@@ -7,9 +7,9 @@
 
 #include "libflashkit/core/ThrowsFwuException.h"
 #include "libflashkit/package/json/JsonTestSupport.h"
-#include "json/Value.h"
 #include "profile/DeviceProfileList.h"
 #include "profile/DeviceVersionList.h"
+#include "json/Value.h"
 
 namespace {
 
@@ -173,7 +173,7 @@ TEST(DeviceProfileListJson, DeviceIdsAreSigned32Bit) {
         {Value(-1), 0xFFFFFFFF},
         {Value(int64_t{INT32_MIN}), 0x80000000},
         {Value(int64_t{INT32_MAX}), 0x7FFFFFFF},
-        {Value(int64_t{0x80000000}), 0},        // beyond the signed range
+        {Value(int64_t{0x80000000}), 0},  // beyond the signed range
         {Value(int64_t{INT32_MIN} - 1), 0},
     };
     for (const Case& c : cases) {
@@ -195,20 +195,20 @@ TEST(DeviceProfileListJson, VersionRepresentationFromAnyKind) {
         {Value(true), 1},
         {Value(false), 0},
         {Value(1), 1},
-        {Value(int64_t{0x100000002}), 2},          // the low 32 bits
+        {Value(int64_t{0x100000002}), 2},  // the low 32 bits
         {Value(-1), 0xFFFFFFFF},
-        {Value(1.5), 2},                           // rounded, halves away from zero
+        {Value(1.5), 2},  // rounded, halves away from zero
         {Value(-1.5), 0xFFFFFFFE},
         {Value(0.49), 0},
         {Value(4294967297.0), 1},
-        {Value(1e19), 0},                          // beyond 2^63
+        {Value(1e19), 0},  // beyond 2^63
         {Value(-1e19), 0},
         {Value("1"), 1},
         {Value("0x10"), 16},
         {Value("-2"), 0xFFFFFFFE},
-        {Value("1 "), 0},                          // the whole text must be the number
+        {Value("1 "), 0},  // the whole text must be the number
         {Value("one"), 0},
-        {Value("99999999999999999999"), 0},        // too large for 64 bits
+        {Value("99999999999999999999"), 0},  // too large for 64 bits
         {Value(), 0},
         {Value(pocketjson::Object), 0},
         {Value(pocketjson::Array), 0},
@@ -216,9 +216,9 @@ TEST(DeviceProfileListJson, VersionRepresentationFromAnyKind) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.given.toString("(container or null)"));
         DeviceProfileList list;
-        list.fromJson(profileJson(array({with(deviceJson("D", "F", 1), "versionRepresentation",
-                                              c.given)}),
-                                  Value(pocketjson::Array)));
+        list.fromJson(
+            profileJson(array({with(deviceJson("D", "F", 1), "versionRepresentation", c.given)}),
+                        Value(pocketjson::Array)));
         ASSERT_EQ(list.items().size(), 1u);
         EXPECT_EQ(list.items()[0].versionRepresentation, c.expected);
     }
@@ -257,8 +257,8 @@ TEST(DeviceProfileListJson, ShapeErrors) {
          fwu::ErrorJsonKeyNotFound, kKeyNotFound},
         {"devices an object", profileJson(device, none), fwu::ErrorJsonType, kBadType},
         {"device element a string", profileJson(array({"D"}), none), fwu::ErrorJsonType, kBadType},
-        {"no name", profileJson(array({without(device, "name")}), none),
-         fwu::ErrorJsonKeyNotFound, kKeyNotFound},
+        {"no name", profileJson(array({without(device, "name")}), none), fwu::ErrorJsonKeyNotFound,
+         kKeyNotFound},
         {"no fileName", profileJson(array({without(device, "fileName")}), none),
          fwu::ErrorJsonKeyNotFound, kKeyNotFound},
         {"no device", profileJson(array({without(device, "device")}), none),
@@ -267,12 +267,11 @@ TEST(DeviceProfileListJson, ShapeErrors) {
          fwu::ErrorJsonType, kBadType},
         {"address a string", profileJson(array({with(device, "address", "5")}), none),
          fwu::ErrorJsonType, kBadType},
-        {"updateFlagIndex null", profileJson(array({with(device, "updateFlagIndex", Value())}), none),
-         fwu::ErrorJsonType, kBadType},
-        {"display ID a string", profileJson(devices, array({"256"})), fwu::ErrorJsonType,
+        {"updateFlagIndex null",
+         profileJson(array({with(device, "updateFlagIndex", Value())}), none), fwu::ErrorJsonType,
          kBadType},
-        {"displayDevices a number", profileJson(devices, Value(256)), fwu::ErrorJsonType,
-         kBadType},
+        {"display ID a string", profileJson(devices, array({"256"})), fwu::ErrorJsonType, kBadType},
+        {"displayDevices a number", profileJson(devices, Value(256)), fwu::ErrorJsonType, kBadType},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);

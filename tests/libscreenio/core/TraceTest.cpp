@@ -93,7 +93,9 @@ TEST_F(TraceTest, LinesOfSeveralThreadsStayWhole) {
 
     std::vector<std::string> lines = traceLines();
     ASSERT_EQ(lines.size(), size_t(kThreads * kLines));
-    std::regex line(kTime + R"(MON(\d)x{60} set-array FF01/0123 length=64 status=0 data=(([0-9a-f]{2})\3{15})\.\.)");
+    std::regex line(
+        kTime +
+        R"(MON(\d)x{60} set-array FF01/0123 length=64 status=0 data=(([0-9a-f]{2})\3{15})\.\.)");
     for (const std::string& text : lines) {
         std::smatch match;
         ASSERT_TRUE(std::regex_match(text, match, line)) << text;

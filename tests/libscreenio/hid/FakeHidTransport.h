@@ -19,7 +19,7 @@ class FakeHidTransport : public HidTransport,
                          public std::enable_shared_from_this<FakeHidTransport> {
 public:
     struct Call {
-        char kind; // 'G' get, 'S' set
+        char kind;  // 'G' get, 'S' set
         uint8_t reportId;
         bool operator==(const Call& o) const { return kind == o.kind && reportId == o.reportId; }
     };

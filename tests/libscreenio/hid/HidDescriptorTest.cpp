@@ -162,36 +162,36 @@ TEST(HidDescriptorGolden, UsageMinimumMaximum) {
 
 TEST(HidDescriptorGolden, PushPopAndLogicalSignedness) {
     const Bytes bytes = {
-        0x06, 0x00, 0xFF,        // Usage Page FF00
-        0x09, 0x01,              // Usage 01
-        0xA1, 0x01,              // Collection (Application)
-        0x85, 0x01,              //   Report ID 1
-        0x15, 0x80,              //   Logical Minimum -128
-        0x25, 0x7F,              //   Logical Maximum 127
-        0x75, 0x08,              //   Report Size 8
-        0x95, 0x01,              //   Report Count 1
-        0x09, 0x10,              //   Usage 10
-        0xB1, 0x02,              //   Feature (Data, Variable)
-        0xA4,                    //   Push
-        0x85, 0x02,              //     Report ID 2
-        0x06, 0x01, 0xFF,        //     Usage Page FF01
-        0x15, 0x00,              //     Logical Minimum 0
-        0x25, 0xFF,              //     Logical Maximum FF: unsigned since the minimum is 0
-        0x75, 0x10,              //     Report Size 16
-        0x09, 0x11,              //     Usage 11
-        0xB1, 0x02,              //     Feature (Data, Variable)
-        0x16, 0x00, 0x80,        //     Logical Minimum -32768
-        0x26, 0xFF, 0x7F,        //     Logical Maximum 32767
-        0x09, 0x12,              //     Usage 12
-        0xB1, 0x02,              //     Feature (Data, Variable)
+        0x06, 0x00, 0xFF,              // Usage Page FF00
+        0x09, 0x01,                    // Usage 01
+        0xA1, 0x01,                    // Collection (Application)
+        0x85, 0x01,                    //   Report ID 1
+        0x15, 0x80,                    //   Logical Minimum -128
+        0x25, 0x7F,                    //   Logical Maximum 127
+        0x75, 0x08,                    //   Report Size 8
+        0x95, 0x01,                    //   Report Count 1
+        0x09, 0x10,                    //   Usage 10
+        0xB1, 0x02,                    //   Feature (Data, Variable)
+        0xA4,                          //   Push
+        0x85, 0x02,                    //     Report ID 2
+        0x06, 0x01, 0xFF,              //     Usage Page FF01
+        0x15, 0x00,                    //     Logical Minimum 0
+        0x25, 0xFF,                    //     Logical Maximum FF: unsigned since the minimum is 0
+        0x75, 0x10,                    //     Report Size 16
+        0x09, 0x11,                    //     Usage 11
+        0xB1, 0x02,                    //     Feature (Data, Variable)
+        0x16, 0x00, 0x80,              //     Logical Minimum -32768
+        0x26, 0xFF, 0x7F,              //     Logical Maximum 32767
+        0x09, 0x12,                    //     Usage 12
+        0xB1, 0x02,                    //     Feature (Data, Variable)
         0x17, 0xFF, 0xFF, 0xFF, 0xFF,  // Logical Minimum -1
         0x27, 0xFE, 0xFF, 0xFF, 0xFF,  // Logical Maximum -2 (signed because the minimum is)
-        0x09, 0x13,              //     Usage 13
-        0xB1, 0x02,              //     Feature (Data, Variable)
-        0xB4,                    //   Pop: back to report 1, page FF00, 8 bits, -128..127
-        0x09, 0x14,              //   Usage 14
-        0xB1, 0x02,              //   Feature (Data, Variable)
-        0xC0,                    // End Collection
+        0x09, 0x13,                    //     Usage 13
+        0xB1, 0x02,                    //     Feature (Data, Variable)
+        0xB4,                          //   Pop: back to report 1, page FF00, 8 bits, -128..127
+        0x09, 0x14,                    //   Usage 14
+        0xB1, 0x02,                    //   Feature (Data, Variable)
+        0xC0,                          // End Collection
     };
     const HidDescriptor d = Parse(bytes);
     ExpectField(d, 0xFF00, 0x10, {1, 0, 8, 1, -128, 127, true, false, 2});
@@ -240,15 +240,16 @@ TEST(HidDescriptorGolden, OnlyApplicationCollectionsCountAsTopLevel) {
 
 TEST(HidDescriptorGolden, DescriptorOfExactlyTheSizeLimitIsAccepted) {
     Bytes bytes;
-    while (bytes.size() < HidDescriptor::kMaxDescriptorBytes) bytes.insert(bytes.end(), {0x05, 0x01});
+    while (bytes.size() < HidDescriptor::kMaxDescriptorBytes)
+        bytes.insert(bytes.end(), {0x05, 0x01});
     ASSERT_EQ(bytes.size(), HidDescriptor::kMaxDescriptorBytes);
     EXPECT_NO_THROW(Parse(bytes));
 }
 
 TEST(HidDescriptorGolden, ReportOfExactlyTheSizeLimitIsAccepted) {
     // 12288 + 4095 bytes: the kernel's buffer less the report ID byte.
-    const Bytes bytes = {0x85, 0x01, 0x09, 0x01, 0x75, 0x08, 0x96, 0x00, 0x30, 0xB1, 0x00,
-                         0x96, 0xFF, 0x0F, 0xB1, 0x02};
+    const Bytes bytes = {0x85, 0x01, 0x09, 0x01, 0x75, 0x08, 0x96, 0x00,
+                         0x30, 0xB1, 0x00, 0x96, 0xFF, 0x0F, 0xB1, 0x02};
     const HidDescriptor d = Parse(bytes);
     EXPECT_EQ(d.reportLength(ReportType::Feature, 1), HidDescriptor::kMaxReportBytes);
 }
@@ -284,8 +285,8 @@ const AcceptedCase kAcceptedCases[] = {
      InVendorCollection({0x0C, 0x0D, 0xAA, 0x09, 0x20, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02}),
      [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, kOneByte); }},
     {"UnknownMainItemIsSkippedAndEndsTheUsages",
-     InVendorCollection({0x09, 0x20, 0x00, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x09, 0x21,
-                         0xB1, 0x02}),
+     InVendorCollection(
+         {0x09, 0x20, 0x00, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x09, 0x21, 0xB1, 0x02}),
      [](const HidDescriptor& d) {
          EXPECT_EQ(d.feature(0xFF00, 0x20), nullptr);
          ExpectField(d, 0xFF00, 0x21, {0, 8, 8, 1, 0, 0, false, false, 2});
@@ -305,16 +306,16 @@ const AcceptedCase kAcceptedCases[] = {
      InVendorCollection({0xA4, 0x85, 0x01, 0xB4, 0x75, 0x08, 0x95, 0x01, 0x09, 0x20, 0xB1, 0x02}),
      [](const HidDescriptor& d) { ExpectField(d, 0xFF00, 0x20, kOneByte); }},
     {"UsageMinimumAboveMaximumNamesNothing",
-     InVendorCollection({0x19, 0x05, 0x29, 0x04, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x09, 0x20,
-                         0xB1, 0x02}),
+     InVendorCollection(
+         {0x19, 0x05, 0x29, 0x04, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x09, 0x20, 0xB1, 0x02}),
      [](const HidDescriptor& d) {
          EXPECT_EQ(d.feature(0xFF00, 0x04), nullptr);
          EXPECT_EQ(d.feature(0xFF00, 0x05), nullptr);
          ExpectField(d, 0xFF00, 0x20, {0, 8, 8, 1, 0, 0, false, false, 2});
      }},
     {"UnpairedUsageMinimumIsDropped",
-     InVendorCollection({0x19, 0x01, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x29, 0x03, 0x09, 0x20,
-                         0xB1, 0x02}),
+     InVendorCollection(
+         {0x19, 0x01, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x29, 0x03, 0x09, 0x20, 0xB1, 0x02}),
      [](const HidDescriptor& d) {
          for (uint16_t u = 0; u <= 3; ++u) EXPECT_EQ(d.feature(0xFF00, u), nullptr) << u;
          ExpectField(d, 0xFF00, 0x20, {0, 8, 8, 1, 0, 0, false, false, 2});
@@ -329,8 +330,8 @@ const AcceptedCase kAcceptedCases[] = {
          ExpectField(d, 0xFF01, 0x0001, {0, 24, 8, 1, 0, 0, false, false, 4});
      }},
     {"UsageRangeBeyondTheCapIsCut",
-     InVendorCollection({0x19, 0x00, 0x2A, 0xFF, 0xFF, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x01,
-                         0xB1, 0x00}),
+     InVendorCollection(
+         {0x19, 0x00, 0x2A, 0xFF, 0xFF, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x00}),
      [](const HidDescriptor& d) {
          ExpectField(d, 0xFF00, 0x0000, {0, 0, 8, 1, 0, 255, false, true, 1});
          const uint16_t lastKept = HidDescriptor::kMaxUsages - 1;
@@ -341,9 +342,9 @@ const AcceptedCase kAcceptedCases[] = {
      // Usage 20 (page 0 so far), Usage Page FF01: the page reaches the usage at the main item.
      // Usage Page FF02, Usage 30, Usage Page FF03, Usage 31: 31 has the last page, so 30 keeps
      // its own.
-     InVendorCollection({0x05, 0x00, 0x09, 0x20, 0x06, 0x01, 0xFF, 0x75, 0x08, 0x95, 0x01, 0xB1,
-                         0x02, 0x06, 0x02, 0xFF, 0x09, 0x30, 0x06, 0x03, 0xFF, 0x09, 0x31, 0x95,
-                         0x02, 0xB1, 0x02}),
+     InVendorCollection({0x05, 0x00, 0x09, 0x20, 0x06, 0x01, 0xFF, 0x75, 0x08,
+                         0x95, 0x01, 0xB1, 0x02, 0x06, 0x02, 0xFF, 0x09, 0x30,
+                         0x06, 0x03, 0xFF, 0x09, 0x31, 0x95, 0x02, 0xB1, 0x02}),
      [](const HidDescriptor& d) {
          ExpectField(d, 0xFF01, 0x20, {0, 0, 8, 1, 0, 0, false, false, 3});
          EXPECT_EQ(d.feature(0x0000, 0x20), nullptr);
@@ -366,11 +367,10 @@ const AcceptedCase kAcceptedCases[] = {
          ExpectField(d, 0xFF00, 0x20, {0, 0, 8, 1, -1, 255, true, false, 1});
      }},
     {"UsagePageAbove16BitsKeepsItsLowHalf",
-     InVendorCollection({0x07, 0x30, 0xFF, 0x01, 0x00, 0x09, 0x20, 0x75, 0x08, 0x95, 0x01, 0xB1,
-                         0x02}),
+     InVendorCollection(
+         {0x07, 0x30, 0xFF, 0x01, 0x00, 0x09, 0x20, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02}),
      [](const HidDescriptor& d) { ExpectField(d, 0xFF30, 0x20, kOneByte); }},
-    {"DeeplyNestedCollections",
-     Repeat({0xA1, 0x00}, 100, Repeat({0xC0}, 100)),
+    {"DeeplyNestedCollections", Repeat({0xA1, 0x00}, 100, Repeat({0xC0}, 100)),
      [](const HidDescriptor& d) { EXPECT_TRUE(d.features().empty()); }},
 };
 
@@ -395,8 +395,8 @@ INSTANTIATE_TEST_SUITE_P(HidDescriptor, HidDescriptorAccepted, testing::ValuesIn
 // Other data in a report, named or not, makes a field share it; constant padding does not.
 TEST(HidDescriptorGolden, FieldsKnowWhetherOtherDataSharesTheirReport) {
     const Bytes bytes = InVendorCollection({
-        0x75, 0x08, 0x95, 0x01,
-        0x85, 0x01, 0x09, 0x20, 0xB1, 0x02, 0x09, 0x21, 0xB1, 0x02,  // report 1: 20, 21
+        0x75, 0x08, 0x95, 0x01, 0x85, 0x01, 0x09, 0x20, 0xB1, 0x02,
+        0x09, 0x21, 0xB1, 0x02,                                      // report 1: 20, 21
         0x85, 0x02, 0x09, 0x20, 0xB1, 0x02, 0x09, 0x22, 0xB1, 0x02,  // report 2: 20 again, 22
         0x85, 0x03, 0x09, 0x23, 0xB1, 0x02, 0xB1, 0x02,              // report 3: 23, unnamed
         0x85, 0x04, 0x09, 0x24, 0xB1, 0x02, 0xB1, 0x03,              // report 4: 24, padding
@@ -457,7 +457,8 @@ const HostileCase kHostileCases[] = {
     {"TooManyFeatureUsages",
      Repeat({0x1A, 0x00, 0x00, 0x2A, 0xFF, 0x0F, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x00}, 9),
      "feature usages"},
-    {"OverSizeCap", Bytes(HidDescriptor::kMaxDescriptorBytes + 1, 0xA4), "exceeds the 64 KiB limit"},
+    {"OverSizeCap", Bytes(HidDescriptor::kMaxDescriptorBytes + 1, 0xA4),
+     "exceeds the 64 KiB limit"},
 };
 
 INSTANTIATE_TEST_SUITE_P(HidDescriptor, HidDescriptorHostile, testing::ValuesIn(kHostileCases),
@@ -478,5 +479,5 @@ TEST(HidDescriptorHostileInput, EveryTruncationOfAGoldenDescriptorIsRejected) {
     }
 }
 
-} // namespace
-} // namespace screenio::hid
+}  // namespace
+}  // namespace screenio::hid

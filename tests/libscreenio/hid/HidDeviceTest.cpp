@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/BackendRegistry.h"
-#include "libscreenio/hid/FakeHidTransport.h"
 #include "hid/HidBackend.h"
+#include "libscreenio/hid/FakeHidTransport.h"
 #include "screenio/screenio.h"
 
 namespace screenio::hid {
@@ -24,47 +24,47 @@ using Call = FakeHidTransport::Call;
 constexpr uint16_t kPage = 0xFF02;
 
 const Bytes kDescriptor = {
-    0x06, 0x02, 0xFF,       // Usage Page FF02
-    0x09, 0x01,             // Usage 01
-    0xA1, 0x01,             // Collection (Application)
-    0x85, 0x07,             //   Report ID 7: three fields in five bytes
-    0x09, 0x20,             //   Usage 20: 4 bits, 0..15, at bit 0
-    0x15, 0x00,             //   Logical Minimum 0
-    0x25, 0x0F,             //   Logical Maximum 15
-    0x75, 0x04,             //   Report Size 4
-    0x95, 0x01,             //   Report Count 1
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x09, 0x21,             //   Usage 21: 12 bits, -2048..2047, at bit 4
-    0x16, 0x00, 0xF8,       //   Logical Minimum -2048
-    0x26, 0xFF, 0x07,       //   Logical Maximum 2047
-    0x75, 0x0C,             //   Report Size 12
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x09, 0x22,             //   Usage 22: three bytes at bit 16
-    0x15, 0x00,             //   Logical Minimum 0
-    0x26, 0xFF, 0x00,       //   Logical Maximum 255
-    0x75, 0x08,             //   Report Size 8
-    0x95, 0x03,             //   Report Count 3
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x85, 0x08,             //   Report ID 8: three bytes
-    0x75, 0x03,             //   Report Size 3
-    0x95, 0x01,             //   Report Count 1
-    0xB1, 0x03,             //   Feature (Constant): bits 0 to 2
-    0x09, 0x30,             //   Usage 30: five 4-bit elements at bit 3
-    0x25, 0x0F,             //   Logical Maximum 15
-    0x75, 0x04,             //   Report Size 4
-    0x95, 0x05,             //   Report Count 5
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x09, 0x31,             //   Usage 31: one bit at bit 23
-    0x25, 0x01,             //   Logical Maximum 1
-    0x75, 0x01,             //   Report Size 1
-    0x95, 0x01,             //   Report Count 1
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x85, 0x09,             //   Report ID 9: one field alone
-    0x09, 0x40,             //   Usage 40: 16 bits, 0..1000
-    0x26, 0xE8, 0x03,       //   Logical Maximum 1000
-    0x75, 0x10,             //   Report Size 16
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0xC0,                   // End Collection
+    0x06, 0x02, 0xFF,  // Usage Page FF02
+    0x09, 0x01,        // Usage 01
+    0xA1, 0x01,        // Collection (Application)
+    0x85, 0x07,        //   Report ID 7: three fields in five bytes
+    0x09, 0x20,        //   Usage 20: 4 bits, 0..15, at bit 0
+    0x15, 0x00,        //   Logical Minimum 0
+    0x25, 0x0F,        //   Logical Maximum 15
+    0x75, 0x04,        //   Report Size 4
+    0x95, 0x01,        //   Report Count 1
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x09, 0x21,        //   Usage 21: 12 bits, -2048..2047, at bit 4
+    0x16, 0x00, 0xF8,  //   Logical Minimum -2048
+    0x26, 0xFF, 0x07,  //   Logical Maximum 2047
+    0x75, 0x0C,        //   Report Size 12
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x09, 0x22,        //   Usage 22: three bytes at bit 16
+    0x15, 0x00,        //   Logical Minimum 0
+    0x26, 0xFF, 0x00,  //   Logical Maximum 255
+    0x75, 0x08,        //   Report Size 8
+    0x95, 0x03,        //   Report Count 3
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x85, 0x08,        //   Report ID 8: three bytes
+    0x75, 0x03,        //   Report Size 3
+    0x95, 0x01,        //   Report Count 1
+    0xB1, 0x03,        //   Feature (Constant): bits 0 to 2
+    0x09, 0x30,        //   Usage 30: five 4-bit elements at bit 3
+    0x25, 0x0F,        //   Logical Maximum 15
+    0x75, 0x04,        //   Report Size 4
+    0x95, 0x05,        //   Report Count 5
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x09, 0x31,        //   Usage 31: one bit at bit 23
+    0x25, 0x01,        //   Logical Maximum 1
+    0x75, 0x01,        //   Report Size 1
+    0x95, 0x01,        //   Report Count 1
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x85, 0x09,        //   Report ID 9: one field alone
+    0x09, 0x40,        //   Usage 40: 16 bits, 0..1000
+    0x26, 0xE8, 0x03,  //   Logical Maximum 1000
+    0x75, 0x10,        //   Report Size 16
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0xC0,              // End Collection
 };
 
 class HidDeviceTest : public testing::Test {
@@ -97,7 +97,7 @@ protected:
 
 TEST_F(HidDeviceTest, SettingOneFieldKeepsTheOthersOfItsReport) {
     EXPECT_EQ(value(0x20), 0xA);
-    EXPECT_EQ(value(0x21), -971); // 0xC35 as a signed 12-bit number
+    EXPECT_EQ(value(0x21), -971);  // 0xC35 as a signed 12-bit number
     m_transport->clearCalls();
 
     // Read, patch, write back: the device never sees the neighbours change.
@@ -127,12 +127,12 @@ TEST_F(HidDeviceTest, AnArrayOffByteBoundariesIsPackedBitByBit) {
     uint32_t count = 0;
     ASSERT_EQ(KmGetFixedData(m_handle, kPage, 0x30, nullptr, nullptr, nullptr, &flag, &count), 0);
     EXPECT_EQ(flag, 0);
-    EXPECT_EQ(count, 3u); // 20 bits
+    EXPECT_EQ(count, 3u);  // 20 bits
     flag = 1;
     ASSERT_EQ(KmGetFixedData(m_handle, kPage, 0x31, nullptr, nullptr, nullptr, &flag, &count), 0);
     EXPECT_EQ(flag, 0);
-    EXPECT_EQ(count, 0u); // a value
-    EXPECT_TRUE(m_transport->calls().empty()); // fixed data comes from the descriptor
+    EXPECT_EQ(count, 0u);                       // a value
+    EXPECT_TRUE(m_transport->calls().empty());  // fixed data comes from the descriptor
 
     uint8_t read[3] = {};
     ASSERT_EQ(KmGetFeatureArray(m_handle, kPage, 0x30, read, 3), 0);
@@ -157,27 +157,27 @@ TEST_F(HidDeviceTest, AFieldAloneInItsReportIsWrittenWithoutReading) {
 // Reports whose other data the old per-usage count missed: a usage declared again in a later
 // report (the first declaration names the usage), and a data field without a usage.
 const Bytes kSharedDescriptor = {
-    0x06, 0x02, 0xFF,       // Usage Page FF02
-    0x09, 0x01,             // Usage 01
-    0xA1, 0x01,             // Collection (Application)
-    0x15, 0x00,             //   Logical Minimum 0
-    0x26, 0xFF, 0x00,       //   Logical Maximum 255
-    0x75, 0x08,             //   Report Size 8
-    0x95, 0x01,             //   Report Count 1
-    0x85, 0x01,             //   Report ID 1
-    0x09, 0x50,             //   Usage 50
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x85, 0x02,             //   Report ID 2
-    0x09, 0x50,             //   Usage 50 again: byte 0, named by report 1's field
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x09, 0x51,             //   Usage 51: byte 1
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0x85, 0x03,             //   Report ID 3
-    0x09, 0x52,             //   Usage 52: byte 0
-    0xB1, 0x02,             //   Feature (Data, Var, Abs)
-    0xB1, 0x02,             //   Feature (Data, Var, Abs) without a usage: byte 1
-    0xB1, 0x03,             //   Feature (Constant): byte 2, padding
-    0xC0,                   // End Collection
+    0x06, 0x02, 0xFF,  // Usage Page FF02
+    0x09, 0x01,        // Usage 01
+    0xA1, 0x01,        // Collection (Application)
+    0x15, 0x00,        //   Logical Minimum 0
+    0x26, 0xFF, 0x00,  //   Logical Maximum 255
+    0x75, 0x08,        //   Report Size 8
+    0x95, 0x01,        //   Report Count 1
+    0x85, 0x01,        //   Report ID 1
+    0x09, 0x50,        //   Usage 50
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x85, 0x02,        //   Report ID 2
+    0x09, 0x50,        //   Usage 50 again: byte 0, named by report 1's field
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x09, 0x51,        //   Usage 51: byte 1
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0x85, 0x03,        //   Report ID 3
+    0x09, 0x52,        //   Usage 52: byte 0
+    0xB1, 0x02,        //   Feature (Data, Var, Abs)
+    0xB1, 0x02,        //   Feature (Data, Var, Abs) without a usage: byte 1
+    0xB1, 0x03,        //   Feature (Constant): byte 2, padding
+    0xC0,              // End Collection
 };
 
 TEST(HidDeviceSharedReportTest, OtherDataOfTheReportIsKeptNamedOrNot) {

@@ -122,16 +122,15 @@ TEST_F(HidOverSimTest, FixedDataComesFromTheDescriptorAlone) {
         SCOPED_TRACE(testing::Message() << std::hex << u.page << "/" << u.usage);
         uint8_t flag = 1;
         uint32_t count = 99;
-        ASSERT_EQ(KmGetFixedData(m_handle, u.page, u.usage, nullptr, nullptr, nullptr, &flag,
-                                 &count),
-                  0);
+        ASSERT_EQ(
+            KmGetFixedData(m_handle, u.page, u.usage, nullptr, nullptr, nullptr, &flag, &count), 0);
         EXPECT_EQ(flag, 0);
         EXPECT_EQ(count, u.count);
     }
     uint8_t flag = 7;
     uint32_t count = 99;
     ASSERT_EQ(KmGetFixedData(m_handle, 0xFF30, 0x11, nullptr, nullptr, nullptr, &flag, &count), 0);
-    EXPECT_EQ(flag, 7); // left as the caller set it
+    EXPECT_EQ(flag, 7);  // left as the caller set it
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(gets() + sets(), 0u);
 
@@ -149,7 +148,7 @@ TEST_F(HidOverSimTest, ReadErrorsBecomeStatuses) {
         int error;
         uint32_t times;
         KmError status;
-        uint32_t reads; // requests that reached the transport
+        uint32_t reads;  // requests that reached the transport
     } const cases[] = {
         {EPIPE, 1, 0, 2},
         {EPIPE, 4, 0, 5},
@@ -165,7 +164,7 @@ TEST_F(HidOverSimTest, ReadErrorsBecomeStatuses) {
     ASSERT_EQ(KmSetFeatureValue(m_handle, kPageFiles, kTransferState, 3), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "errno " << c.error << " x" << c.times);
-        search(); // a device found gone stays gone until the next search
+        search();  // a device found gone stays gone until the next search
         m_transport->testFailRequests(Node(), Request::Get, c.error, 1, c.times);
         const uint32_t before = gets();
         int64_t value = -1;
@@ -182,9 +181,9 @@ TEST_F(HidOverSimTest, WriteErrorsBecomeStatusesWithoutRetry) {
         int error;
         KmError status;
     } const cases[] = {
-        {EPIPE, SCREENIO_ERROR_REJECTED},   {ETIMEDOUT, SCREENIO_ERROR_TIMEOUT},
-        {EIO, SCREENIO_ERROR_IO},           {EPROTO, SCREENIO_ERROR_IO},
-        {ENODEV, SCREENIO_ERROR_GONE},      {ESHUTDOWN, SCREENIO_ERROR_GONE},
+        {EPIPE, SCREENIO_ERROR_REJECTED}, {ETIMEDOUT, SCREENIO_ERROR_TIMEOUT},
+        {EIO, SCREENIO_ERROR_IO},         {EPROTO, SCREENIO_ERROR_IO},
+        {ENODEV, SCREENIO_ERROR_GONE},    {ESHUTDOWN, SCREENIO_ERROR_GONE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "errno " << c.error);
@@ -209,7 +208,7 @@ TEST_F(HidOverSimTest, AStallOutlastingAboutATenthOfASecondIsRejected) {
     EXPECT_GE(waited.count(), 100);
     EXPECT_LE(waited.count(), 110);
     EXPECT_EQ(gets(), uint32_t(m_sleeps) + 1);
-    EXPECT_GE(m_sleeps, 10); // short pauses, not one long wait
+    EXPECT_GE(m_sleeps, 10);  // short pauses, not one long wait
     // The device is still usable: a stall is the monitor being busy, not gone.
     m_transport->testClearFaults();
     EXPECT_EQ(KmGetFeatureValue(m_handle, kPageFiles, kTransferState, &value), 0);

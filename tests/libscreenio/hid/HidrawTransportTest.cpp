@@ -67,14 +67,14 @@ std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.e
 // and class/hidraw/hidrawN a link to that.
 struct FakeNode {
     unsigned number = 0;
-    std::string hidId;               // HID_ID of the device's uevent; empty: no HID_ID line
-    std::string serial = "SN0001";   // HID_UNIQ
-    int interfaceNumber = 0;         // -1: a virtual device without a USB ancestor
+    std::string hidId;              // HID_ID of the device's uevent; empty: no HID_ID line
+    std::string serial = "SN0001";  // HID_UNIQ
+    int interfaceNumber = 0;        // -1: a virtual device without a USB ancestor
     Bytes descriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0xC0};
     bool hasClassUevent = true;
-    std::string devName;             // DEVNAME; empty: hidrawN
-    unsigned instance = 0;           // of the HID device's name; 0: 1000 + number
-    unsigned usbPort = 0;            // the USB device is 1-<usbPort>; 0: the number
+    std::string devName;    // DEVNAME; empty: hidrawN
+    unsigned instance = 0;  // of the HID device's name; 0: 1000 + number
+    unsigned usbPort = 0;   // the USB device is 1-<usbPort>; 0: the number
 };
 
 class FakeSysfs {
@@ -123,12 +123,12 @@ public:
         fs::create_directory_symlink("../..", classDir / "device");
         if (node.hasClassUevent) {
             const std::string devName = node.devName.empty() ? name : node.devName;
-            WriteFile(classDir / "uevent", "MAJOR=" + std::to_string(kHidrawMajor) + "\nMINOR=" +
-                                               std::to_string(node.number) +
+            WriteFile(classDir / "uevent", "MAJOR=" + std::to_string(kHidrawMajor) +
+                                               "\nMINOR=" + std::to_string(node.number) +
                                                "\nDEVNAME=" + devName + "\n");
         }
-        WriteFile(classDir / "dev", std::to_string(kHidrawMajor) + ":" +
-                                        std::to_string(node.number) + "\n");
+        WriteFile(classDir / "dev",
+                  std::to_string(kHidrawMajor) + ":" + std::to_string(node.number) + "\n");
         fs::create_directory_symlink(fs::relative(classDir, sysfs() / "class" / "hidraw"),
                                      sysfs() / "class" / "hidraw" / name);
         const std::string number = std::to_string(kHidrawMajor) + ":" + std::to_string(node.number);
@@ -145,8 +145,8 @@ public:
     void remove(unsigned number, const fs::path& hid) {
         const std::string name = "hidraw" + std::to_string(number);
         fs::remove(sysfs() / "class" / "hidraw" / name);
-        fs::remove(sysfs() / "dev" / "char" / (std::to_string(kHidrawMajor) + ":" +
-                                                std::to_string(number)));
+        fs::remove(sysfs() / "dev" / "char" /
+                   (std::to_string(kHidrawMajor) + ":" + std::to_string(number)));
         fs::remove_all(hid);
     }
 
@@ -205,8 +205,8 @@ TEST_F(HidrawEnumerateTest, KeepsTheVendorsUsbNodesInNumericOrderWithTheirDetail
     WriteFile(m_tree.sysfs() / "class" / "hidraw" / "hidrawx" / "uevent", "");
 
     const std::vector<HidNodeInfo> found = enumerate();
-    ASSERT_EQ(Names(found), (std::vector<std::string>{"hidraw2", "hidraw7", "hidraw10",
-                                                      "hidraw11"}));
+    ASSERT_EQ(Names(found),
+              (std::vector<std::string>{"hidraw2", "hidraw7", "hidraw10", "hidraw11"}));
     struct Expected {
         std::string node;
         uint16_t productId;
@@ -250,14 +250,13 @@ TEST_F(HidrawEnumerateTest, NoHidrawClassFindsNothing) {
 // Each case spoils one node (hidraw2) next to a good one (hidraw1): only the good one is found.
 struct Spoiled {
     const char* name;
-    std::function<void(FakeNode&)> before;                     // changes what is built
+    std::function<void(FakeNode&)> before;                                // changes what is built
     std::function<void(const fs::path& hid, const fs::path& cls)> after;  // damages files
 };
 
 const Spoiled kSpoiled[] = {
-    {"NoDeviceUevent", nullptr, [](const fs::path& hid, const fs::path&) {
-         fs::remove(hid / "uevent");
-     }},
+    {"NoDeviceUevent", nullptr,
+     [](const fs::path& hid, const fs::path&) { fs::remove(hid / "uevent"); }},
     {"NoHidId", [](FakeNode& n) { n.hidId.clear(); }, nullptr},
     {"HidIdWithTwoFields", [](FakeNode& n) { n.hidId = "0003:0000FFF0"; }, nullptr},
     {"HidIdWithFourFields", [](FakeNode& n) { n.hidId += ":00000001"; }, nullptr},
@@ -267,27 +266,24 @@ const Spoiled kSpoiled[] = {
     {"ProductWiderThan16Bits", [](FakeNode& n) { n.hidId = "0003:0000FFF0:00011234"; }, nullptr},
     {"BusBluetooth", [](FakeNode& n) { n.hidId = "0005:0000FFF0:00001234"; }, nullptr},
     {"BusI2c", [](FakeNode& n) { n.hidId = "0018:0000FFF0:00001234"; }, nullptr},
-    {"NoDescriptor", nullptr, [](const fs::path& hid, const fs::path&) {
-         fs::remove(hid / "report_descriptor");
-     }},
+    {"NoDescriptor", nullptr,
+     [](const fs::path& hid, const fs::path&) { fs::remove(hid / "report_descriptor"); }},
     {"EmptyDescriptor", [](FakeNode& n) { n.descriptor.clear(); }, nullptr},
     {"DescriptorOverTheCap",
      [](FakeNode& n) { n.descriptor.assign(HidDescriptor::kMaxDescriptorBytes + 1, 0xA4); },
      nullptr},
-    {"DevWithoutMinor", nullptr, [](const fs::path&, const fs::path& cls) {
-         WriteFile(cls / "dev", "243\n");
-     }},
-    {"DevNotNumeric", nullptr, [](const fs::path&, const fs::path& cls) {
-         WriteFile(cls / "dev", "243:x\n");
-     }},
+    {"DevWithoutMinor", nullptr,
+     [](const fs::path&, const fs::path& cls) { WriteFile(cls / "dev", "243\n"); }},
+    {"DevNotNumeric", nullptr,
+     [](const fs::path&, const fs::path& cls) { WriteFile(cls / "dev", "243:x\n"); }},
     {"DevNameLeavingDev", [](FakeNode& n) { n.devName = "../etc/passwd"; }, nullptr},
     {"DevNameAbsolute", [](FakeNode& n) { n.devName = "/etc/passwd"; }, nullptr},
-    {"InterfaceNumberGarbled", nullptr, [](const fs::path& hid, const fs::path&) {
+    {"InterfaceNumberGarbled", nullptr,
+     [](const fs::path& hid, const fs::path&) {
          WriteFile(hid.parent_path() / "bInterfaceNumber", "zz\n");
      }},
-    {"DeviceLinkMissing", nullptr, [](const fs::path&, const fs::path& cls) {
-         fs::remove(cls / "device");
-     }},
+    {"DeviceLinkMissing", nullptr,
+     [](const fs::path&, const fs::path& cls) { fs::remove(cls / "device"); }},
 };
 
 void PrintTo(const Spoiled& spoiled, std::ostream* out) { *out << spoiled.name; }
@@ -380,9 +376,9 @@ TEST_F(HidrawEnumerateTest, ASerialSharedByTwoDevicesGetsEachDevicesPlaceInItsLo
     m_tree.add(virtualTwo);
     std::vector<std::string> names;
     for (const HidNodeInfo& node : enumerate()) names.push_back(node.lockName);
-    EXPECT_EQ(names, (std::vector<std::string>{"000000@1-1", "000000@1-2", "SN-TWO", "SN-TWO",
-                                               "VIRT@0003:FFF0:1234.1006",
-                                               "VIRT@0003:FFF0:1234.1007"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"000000@1-1", "000000@1-2", "SN-TWO", "SN-TWO",
+                                        "VIRT@0003:FFF0:1234.1006", "VIRT@0003:FFF0:1234.1007"}));
 }
 
 // Opening a node found by an earlier search: it must still be that device.
@@ -521,8 +517,8 @@ TEST_F(HidrawLockTest, AnotherUsersProgramIsHeldOffTheSameMonitor) {
     const uid_t user = 65534;
     const std::string squatted = "/tmp/screenio-" + std::to_string(user);
     const bool squat = !fs::exists(squatted) && fs::create_directory(squatted);
-    fs::permissions(m_folder.path(), fs::perms::owner_all | fs::perms::group_exec |
-                                         fs::perms::others_exec);
+    fs::permissions(m_folder.path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(m_folder.path() / "dev" / "hidraw2",
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
                         fs::perms::others_write);
@@ -577,9 +573,7 @@ TEST_F(HidrawLockTest, FeatureRequestsOnANodeThatIsNotHidrawPassTheKernelsError)
     EXPECT_EQ(connection->setFeature(5, huge.data(), huge.size()), -EMSGSIZE);
 }
 
-TEST_F(HidrawLockTest, OpenErrorsArePassedOn) {
-    refused("missing", "SN1", ENOENT);
-}
+TEST_F(HidrawLockTest, OpenErrorsArePassedOn) { refused("missing", "SN1", ENOENT); }
 
 }  // namespace
 }  // namespace screenio::hid

@@ -73,8 +73,8 @@ TEST(MonitorLockTest, NamesStayApartAndFitASocket) {
     longOther.back() = 'B';
     // Each differs from one before it only where the socket name must escape, cut or hash.
     const std::vector<std::string> names = {
-        "..", "../../escape", "a/b", "a%2Fb", ".", "a b", std::string("a\0b", 3), "a\nb",
-        "\xFF", "SN@1-2", "SN@1-3", longName, longOther, std::string(64, '\xFF')};
+        "..",   "../../escape", "a/b",    "a%2Fb",  ".",      "a b",     std::string("a\0b", 3),
+        "a\nb", "\xFF",         "SN@1-2", "SN@1-3", longName, longOther, std::string(64, '\xFF')};
     std::set<std::string> socketNames;
     std::vector<UniqueFd> held;
     for (const std::string& name : names) {

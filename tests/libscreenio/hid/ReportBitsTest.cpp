@@ -32,8 +32,7 @@ TEST(ReportBits, KnownLayouts) {
         {7, 1, 1, {0x00}, {0x80}},
         {15, 2, 0x1, {0xFF, 0x7F, 0xFF}, {0xFF, 0xFF, 0xFE}},
         {1, 64, 0x8000000000000001, Bytes(9, 0), {0x02, 0, 0, 0, 0, 0, 0, 0, 0x01}},
-        {0, 64, 0x0123456789ABCDEF, Bytes(8, 0),
-         {0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
+        {0, 64, 0x0123456789ABCDEF, Bytes(8, 0), {0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
         {5, 16, 0x1234, {0xFF, 0xFF, 0xFF}, {0x9F, 0x46, 0xE2}},
     };
     for (const Case& c : cases) {
@@ -77,18 +76,18 @@ TEST(ReportBits, FieldsOutsideTheBufferAreRefusedAndChangeNothing) {
         uint32_t offset;
         uint32_t bits;
     } const cases[] = {
-        {2, 9, 8},      // one bit past the end
-        {2, 16, 1},     // starts at the end
-        {8, 1, 64},     // 64 bits need a ninth byte at offset 1
-        {4, 0, 0},      // no bits
-        {16, 0, 65},    // wider than a value
-        {4, 0xFFFFFFF0, 32}, // an offset that would wrap
+        {2, 9, 8},            // one bit past the end
+        {2, 16, 1},           // starts at the end
+        {8, 1, 64},           // 64 bits need a ninth byte at offset 1
+        {4, 0, 0},            // no bits
+        {16, 0, 65},          // wider than a value
+        {4, 0xFFFFFFF0, 32},  // an offset that would wrap
         {0, 0, 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.size << " bytes, offset " << c.offset << ", bits "
-                                        << c.bits);
-        Bytes bytes(c.size + 1, 0x77); // one more byte, outside the given size, to catch spills
+        SCOPED_TRACE(testing::Message()
+                     << c.size << " bytes, offset " << c.offset << ", bits " << c.bits);
+        Bytes bytes(c.size + 1, 0x77);  // one more byte, outside the given size, to catch spills
         uint64_t value = 42;
         EXPECT_FALSE(ReportBits::read(bytes.data(), c.size, c.offset, c.bits, &value));
         EXPECT_EQ(value, 42u);
@@ -108,12 +107,20 @@ TEST(ReportBits, SignExtension) {
         uint32_t bits;
         int64_t value;
     } const cases[] = {
-        {0x7F, 8, 127},          {0x80, 8, -128},       {0xFF, 8, -1},
-        {0x1FF, 8, -1},          // bits above the field are ignored
-        {0xFFFFFB, 24, -5},      {0x800000, 24, -0x800000}, {0x7FFFFF, 24, 0x7FFFFF},
-        {0, 1, 0},               {1, 1, -1},            {0xC35, 12, -971},
-        {0x8000, 16, -32768},    {0x7FFFFFFF, 32, 0x7FFFFFFF},
-        {0xFFFFFFFFFFFFFFFF, 64, -1}, {0x8000000000000000, 64, kMin},
+        {0x7F, 8, 127},
+        {0x80, 8, -128},
+        {0xFF, 8, -1},
+        {0x1FF, 8, -1},  // bits above the field are ignored
+        {0xFFFFFB, 24, -5},
+        {0x800000, 24, -0x800000},
+        {0x7FFFFF, 24, 0x7FFFFF},
+        {0, 1, 0},
+        {1, 1, -1},
+        {0xC35, 12, -971},
+        {0x8000, 16, -32768},
+        {0x7FFFFFFF, 32, 0x7FFFFFFF},
+        {0xFFFFFFFFFFFFFFFF, 64, -1},
+        {0x8000000000000000, 64, kMin},
         {0x4000000000000000, 63, -0x4000000000000000},
     };
     for (const Case& c : cases) {
@@ -131,11 +138,11 @@ TEST(ReportBits, WhichValuesFitAWidth) {
         bool isSigned;
         bool fits;
     } const cases[] = {
-        {255, 8, false, true},   {256, 8, false, false}, {-1, 8, false, false},
-        {127, 8, true, true},    {128, 8, true, false},  {-128, 8, true, true},
-        {-129, 8, true, false},  {1, 1, false, true},    {-1, 1, true, true},
+        {255, 8, false, true},   {256, 8, false, false},        {-1, 8, false, false},
+        {127, 8, true, true},    {128, 8, true, false},         {-128, 8, true, true},
+        {-129, 8, true, false},  {1, 1, false, true},           {-1, 1, true, true},
         {1, 1, true, false},     {0xFFFFFFFF, 32, false, true}, {0x100000000, 32, false, false},
-        {kMax, 64, false, true}, {-1, 64, false, false}, {kMin, 64, true, true},
+        {kMax, 64, false, true}, {-1, 64, false, false},        {kMin, 64, true, true},
         {kMin, 63, true, false}, {0, 0, false, false},
     };
     for (const Case& c : cases) {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "libscreenio/sim/MStarHost.h"
 #include "sim/MStarBridge.h"
 #include "sim/SimClock.h"
 #include "sim/SpiNorFlash.h"
-#include "libscreenio/sim/MStarHost.h"
 
 namespace screenio::sim {
 namespace {
@@ -131,8 +131,11 @@ TEST_F(MStarBridgeTest, DataRequestsInTheWrongDirectionAreRefused) {
         uint16_t target;
         bool writeOk;
         bool readOk;
-    } cases[] = {{0x1092, true, false}, {0x1192, false, true}, {0x1292, true, false},
-                 {0x4D92, false, false}, {0x2492, true, false}};
+    } cases[] = {{0x1092, true, false},
+                 {0x1192, false, true},
+                 {0x1292, true, false},
+                 {0x4D92, false, false},
+                 {0x2492, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
         ASSERT_EQ(host.enterIsp(), 0);
@@ -141,7 +144,7 @@ TEST_F(MStarBridgeTest, DataRequestsInTheWrongDirectionAreRefused) {
         ASSERT_EQ(host.setScalarAddress(c.target, 0), 0);
         EXPECT_EQ(writeRaw(kReport), c.writeOk ? 0 : SCREENIO_ERROR_REJECTED);
         if (bridge.ispMode()) {
-            ASSERT_EQ(host.end(), 0); // 0x2492 has left it
+            ASSERT_EQ(host.end(), 0);  // 0x2492 has left it
         }
     }
 }
@@ -173,10 +176,13 @@ TEST_F(MStarBridgeTest, LengthsAbove260AreRefusedByTheDataReportNotTheAddress) {
     const struct {
         uint16_t target;
         uint16_t length;
-        KmError expected; // of the data report that follows the address
-    } cases[] = {{0x1092, 260, 0}, {0x1092, 261, SCREENIO_ERROR_LENGTH},
-                 {0x1192, 260, 0}, {0x1192, 261, SCREENIO_ERROR_LENGTH},
-                 {0x1192, 0xFFFF, SCREENIO_ERROR_LENGTH}, {0x4D92, 262, SCREENIO_ERROR_LENGTH}};
+        KmError expected;  // of the data report that follows the address
+    } cases[] = {{0x1092, 260, 0},
+                 {0x1092, 261, SCREENIO_ERROR_LENGTH},
+                 {0x1192, 260, 0},
+                 {0x1192, 261, SCREENIO_ERROR_LENGTH},
+                 {0x1192, 0xFFFF, SCREENIO_ERROR_LENGTH},
+                 {0x4D92, 262, SCREENIO_ERROR_LENGTH}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.target) + "/" + std::to_string(c.length));
         // The address report itself is taken: the host learns of the problem only after it.
@@ -196,7 +202,7 @@ TEST_F(MStarBridgeTest, StatusReadReplyCarriesTheLengthAndOneByte) {
     ASSERT_EQ(bridge.readData(report.data(), kReport), 0);
     std::vector<uint8_t> expected(kReport, 0);
     expected[0] = 1;
-    expected[2] = 0x1C; // protected, idle, no latch
+    expected[2] = 0x1C;  // protected, idle, no latch
     EXPECT_EQ(report, expected);
     EXPECT_TRUE(flash.selected()) << "a read keeps the command open";
     ASSERT_EQ(host.end(), 0);
@@ -223,7 +229,8 @@ TEST_F(MStarBridgeTest, SeveralCommandWritesBeforeTheEndMakeOneCommand) {
     ASSERT_EQ(host.setProtection(false), 0);
     ASSERT_EQ(host.waitForReady(), 0);
     ASSERT_EQ(host.writeEnable(), 0);
-    const std::vector<uint8_t> full = MStarHost::programCommand(0x1200, std::vector<uint8_t>(256, 0x3C));
+    const std::vector<uint8_t> full =
+        MStarHost::programCommand(0x1200, std::vector<uint8_t>(256, 0x3C));
     ASSERT_EQ(host.command({full.begin(), full.begin() + 2}), 0);
     ASSERT_EQ(host.command({full.begin() + 2, full.begin() + 100}), 0);
     ASSERT_EQ(host.command({}), 0);
@@ -292,8 +299,8 @@ TEST_F(MStarBridgeTest, TheUpdateFlowWritesVerifiesAndProtectsOverARealisticLink
         ASSERT_EQ(host.blockErase(base), 0);
         ASSERT_EQ(host.waitForReady(), 0);
         for (uint32_t page = 0; page < 256; ++page) {
-            ASSERT_EQ(host.writePage(base + page * 256,
-                                     {buffer.begin() + page * 256, buffer.begin() + page * 256 + 256}),
+            ASSERT_EQ(host.writePage(base + page * 256, {buffer.begin() + page * 256,
+                                                         buffer.begin() + page * 256 + 256}),
                       0);
         }
         ASSERT_EQ(host.waitForReady(), 0);
@@ -335,7 +342,7 @@ TEST_F(MStarBridgeTest, TheUpdateFlowWritesVerifiesAndProtectsOverARealisticLink
 // flow to pass.
 TEST_F(MStarBridgeTest, PagesSentBackToBackOverAnInstantLinkAreLostWhileTheFlashIsBusy) {
     SpiNorFlash::Timing timing;
-    timing.pageProgramUs = 1000000; // so that real time cannot end it between requests
+    timing.pageProgramUs = 1000000;  // so that real time cannot end it between requests
     timing.sectorEraseUs = 1000000;
     SpiNorFlash slow(kFlashSize, timing);
     MStarBridge slowBridge(slow);
@@ -348,7 +355,8 @@ TEST_F(MStarBridgeTest, PagesSentBackToBackOverAnInstantLinkAreLostWhileTheFlash
     ASSERT_EQ(slowHost.writePage(0x100, std::vector<uint8_t>(256, 0x22)), 0);
     ASSERT_EQ(slowHost.waitForReady(), 0);
     EXPECT_EQ(slowHost.readFlash(0x000, 256), std::vector<uint8_t>(256, 0x11));
-    EXPECT_EQ(slowHost.readFlash(0x100, 256), std::vector<uint8_t>(256, 0xFF)) << "second page lost";
+    EXPECT_EQ(slowHost.readFlash(0x100, 256), std::vector<uint8_t>(256, 0xFF))
+        << "second page lost";
 
     // MStarUpdateFlag: sector erase, then the marker page straight away.
     slow.load(0x1F000, std::vector<uint8_t>(0x1000, 0x00).data(), 0x1000);

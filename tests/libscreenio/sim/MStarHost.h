@@ -100,7 +100,8 @@ public:
     KmError erase(uint8_t opcode, uint32_t address) {
         KmError status = writeEnable();
         if (status < 0) return status;
-        return commandAndEnd({opcode, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
+        return commandAndEnd(
+            {opcode, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
     }
     KmError blockErase(uint32_t address) { return erase(0xD8, address); }
     KmError sectorErase(uint32_t address) { return erase(0x20, address); }
@@ -115,13 +116,15 @@ public:
         std::vector<uint8_t> bytes = {0x02, uint8_t(address >> 16), uint8_t(address >> 8),
                                       uint8_t(address)};
         bytes.resize(4 + 256, 0);
-        std::copy(data.begin(), data.begin() + std::min<size_t>(data.size(), 256), bytes.begin() + 4);
+        std::copy(data.begin(), data.begin() + std::min<size_t>(data.size(), 256),
+                  bytes.begin() + 4);
         return bytes;
     }
 
     // mstarReadData
     KmError readFlash(uint32_t address, uint16_t length, std::vector<uint8_t>* out) {
-        KmError status = command({0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
+        KmError status =
+            command({0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
         if (status < 0) return status;
         status = readScalarData(0x1192, length, out);
         if (status < 0) return status;

@@ -58,9 +58,7 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
-}
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
 // The serial number as a caller reads it: report count, then the report's first 8 bytes.
 std::string SerialOf(void* handle) {
@@ -162,8 +160,8 @@ TEST_F(SimBackendTest, BadArgumentsFailWithoutTouchingAMonitor) {
     EXPECT_EQ(KmGetFixedData(handle, kPageGeneral, kSerialProduct, nullptr, nullptr, nullptr,
                              nullptr, &count),
               SCREENIO_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(KmGetFixedData(handle, kPageGeneral, kSerialProduct, nullptr, nullptr, nullptr,
-                             &flag, nullptr),
+    EXPECT_EQ(KmGetFixedData(handle, kPageGeneral, kSerialProduct, nullptr, nullptr, nullptr, &flag,
+                             nullptr),
               SCREENIO_ERROR_INVALID_ARGUMENT);
     int64_t value = 0;
     EXPECT_EQ(KmGetFeatureValue(nullptr, kPageFiles, kTransferState, &value),
@@ -266,11 +264,11 @@ TEST_F(SimBackendTest, WritesAreThrottledButFlushedAtRelease) {
     Install(first);
     void* handle = HandleOf("S1");
     auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(KmSetFeatureValue(handle, kPageFiles, kTransferState, 1), 0); // written at once
-    ASSERT_EQ(KmSetFeatureValue(handle, kPageFiles, kTransferState, 2), 0); // held back
+    ASSERT_EQ(KmSetFeatureValue(handle, kPageFiles, kTransferState, 1), 0);  // written at once
+    ASSERT_EQ(KmSetFeatureValue(handle, kPageFiles, kTransferState, 2), 0);  // held back
     bool quick = std::chrono::steady_clock::now() - start < std::chrono::milliseconds(150);
 
-    BackendRegistry::instance().set(second); // no KmRelease: nothing is flushed yet
+    BackendRegistry::instance().set(second);  // no KmRelease: nothing is flushed yet
     if (quick) {
         EXPECT_EQ(TransferStateOf(HandleOf("S1")), 1);
     }
@@ -296,7 +294,7 @@ TEST_F(SimBackendTest, ARestartReachesOtherProcessesAtOnce) {
 // start from the file as it is then, not from what it read before the request.
 TEST_F(SimBackendTest, AWriteMadeDuringAnotherProcesssRequestIsKept) {
     SimConfig config = Config(true);
-    config.monitors[1].latencyUs = 300000; // S2's requests take 300 ms
+    config.monitors[1].latencyUs = 300000;  // S2's requests take 300 ms
     SimBackend slow(config);
     SimBackend quick(config);
     std::shared_ptr<Device> slowS2 = slow.find().at(1);
@@ -358,7 +356,7 @@ TEST_F(SimBackendTest, StateThatDoesNotFitItsMonitorIsReportedAndIgnored) {
 
 TEST_F(SimBackendTest, ConcurrentProcessesKeepAValidFileWithBothTheirChanges) {
     SimConfig config = Config(true);
-    for (MonitorSpec& spec : config.monitors) spec.latencyUs = 500; // let the writers overlap
+    for (MonitorSpec& spec : config.monitors) spec.latencyUs = 500;  // let the writers overlap
     constexpr int kRequests = 400;
     auto writer = [&](const std::string& serial, int64_t base) -> int {
         SimBackend backend(config);
@@ -370,7 +368,7 @@ TEST_F(SimBackendTest, ConcurrentProcessesKeepAValidFileWithBothTheirChanges) {
             if (device->setValue(kPageFiles, kTransferState, base + i) != 0) return 3;
             if (i % 40 == 0) backend.release();
         }
-        return 0; // the backend's destructor writes the last value
+        return 0;  // the backend's destructor writes the last value
     };
     pid_t children[2];
     const char* serials[2] = {"S1", "S2"};
@@ -455,7 +453,8 @@ TEST_F(SimBackendEnvironment, DemoFindsItsFiveMonitors) {
     setenv("SCREENIO_SIM", "demo", 1);
     BackendRegistry::instance().set(nullptr);
     std::vector<std::string> serials = FoundSerials();
-    EXPECT_EQ(serials, (std::vector<std::string>{"V27Q0001", "V24F0002", "V32U0003", "V34W0004", "V32R0005"}));
+    EXPECT_EQ(serials, (std::vector<std::string>{"V27Q0001", "V24F0002", "V32U0003", "V34W0004",
+                                                 "V32R0005"}));
 }
 
 // A tool that exits without KmRelease must not lose the changes that the throttle held back.
@@ -472,7 +471,7 @@ TEST_F(SimBackendEnvironment, UnwrittenChangesAreWrittenAtProcessExit) {
         void* handle = HandleOf("EXIT1");
         bool ok = handle && KmSetFeatureValue(handle, kPageFiles, kTransferState, 1) == 0 &&
                   KmSetFeatureValue(handle, kPageFiles, kTransferState, 2) == 0;
-        std::exit(ok ? 0 : 3); // runs the destructors of the library's statics
+        std::exit(ok ? 0 : 3);  // runs the destructors of the library's statics
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -484,8 +483,8 @@ TEST_F(SimBackendEnvironment, UnwrittenChangesAreWrittenAtProcessExit) {
 
 struct BadFile {
     const char* what;
-    const char* name;    // in the test folder; empty: the folder itself
-    const char* content; // null: the file is not created
+    const char* name;     // in the test folder; empty: the folder itself
+    const char* content;  // null: the file is not created
     const char* expected;
 };
 

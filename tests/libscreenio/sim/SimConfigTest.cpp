@@ -50,7 +50,7 @@ TEST(SimConfig, BaseDescriptionOfTheBadCasesIsValid) {
 struct BadCase {
     const char* what;
     std::function<void(json&)> breakIt;
-    const char* expected; // the message must contain this
+    const char* expected;  // the message must contain this
 };
 
 class SimConfigBadInput : public testing::TestWithParam<BadCase> {};
@@ -109,7 +109,8 @@ const BadCase kBadCases[] = {
      "monitors[0].devices[0].recordSize: expected an unsigned 16-bit integer"},
     {"update flag index above 8 bits", [](json& d) { Device(d, 1, 0)["updateFlagIndex"] = 256; },
      "monitors[1].devices[0].updateFlagIndex: expected an unsigned 8-bit integer"},
-    {"update flag index beyond the flag word", [](json& d) { Device(d, 1, 0)["updateFlagIndex"] = 32; },
+    {"update flag index beyond the flag word",
+     [](json& d) { Device(d, 1, 0)["updateFlagIndex"] = 32; },
      "monitors[1].devices[0].updateFlagIndex: expected at most 31"},
     {"hexVersion not a boolean", [](json& d) { Device(d, 0, 0)["hexVersion"] = "yes"; },
      "monitors[0].devices[0].hexVersion: expected true or false"},
@@ -118,7 +119,9 @@ const BadCase kBadCases[] = {
     {"files device ID beyond the device count", [](json& d) { Device(d, 0, 0)["id"] = 3; },
      "monitors[0].devices[0].id: a files monitor numbers its devices 0 to 0"},
     {"device ID twice",
-     [](json& d) { Monitor(d, 1)["devices"].push_back({{"id", 256}, {"address", 65536}}); },
+     [](json& d) {
+         Monitor(d, 1)["devices"].push_back({{"id", 256}, {"address", 65536}});
+     },
      "monitors[1].devices[1].id: device 256 appears twice"},
     {"zv device ID above 16 bits", [](json& d) { Device(d, 1, 0)["id"] = 65536; },
      "monitors[1].devices[0].id: expected at most 65535"},
@@ -129,8 +132,7 @@ const BadCase kBadCases[] = {
     {"device name longer than its record",
      [](json& d) { Monitor(d, 0)["deviceNameRecordSize"] = 4; },
      "monitors[0].devices[0].name: longer than deviceNameRecordSize (4)"},
-    {"odd number of hex digits",
-     [](json& d) { Monitor(d, 0)["files"][0]["content"] = "012"; },
+    {"odd number of hex digits", [](json& d) { Monitor(d, 0)["files"][0]["content"] = "012"; },
      "monitors[0].files[0].content: expected an even number of hexadecimal digits"},
     {"content that is not hex", [](json& d) { Monitor(d, 0)["files"][0]["content"] = "zz"; },
      "monitors[0].files[0].content: expected hexadecimal digits only"},
@@ -143,7 +145,9 @@ const BadCase kBadCases[] = {
      [](json& d) { Monitor(d, 0)["files"][0]["name"] = "SCL000"; },
      "monitors[0].files[0].name: \"SCL000\" already exists"},
     {"files on a zv monitor",
-     [](json& d) { Monitor(d, 1)["files"] = json::array({{{"name", "LOG000"}}}); },
+     [](json& d) {
+         Monitor(d, 1)["files"] = json::array({{{"name", "LOG000"}}});
+     },
      "monitors[1].files: not used by zv monitors"},
     {"usage without a slash", [](json& d) { Monitor(d, 0)["withoutUsages"][0] = "FF02:FE"; },
      "monitors[0].withoutUsages[0]: expected a usage such as"},
@@ -194,9 +198,10 @@ TEST(SimConfig, TextThatIsNotAUsableDocumentIsRefused) {
     EXPECT_NE(ParseError("[]").find("expected an object"), std::string::npos);
     // The JSON reader would keep the second value; a description saying a thing twice is a
     // mistake.
-    EXPECT_NE(ParseError(R"({ "monitors": [ { "product": "A", "serial": "S1", "serial": "S2" } ] })")
-                  .find("serial: member given twice"),
-              std::string::npos);
+    EXPECT_NE(
+        ParseError(R"({ "monitors": [ { "product": "A", "serial": "S1", "serial": "S2" } ] })")
+            .find("serial: member given twice"),
+        std::string::npos);
 }
 
 TEST(SimConfig, EveryMemberReachesTheSpec) {
@@ -328,8 +333,9 @@ TEST(SimConfig, AbsentMembersTakeTheSpecDefaults) {
     EXPECT_EQ(m.devices.at(0).recordCount, device.recordCount);
     EXPECT_EQ(m.devices.at(0).displayOrder, device.displayOrder);
     // An absolute state file is kept as it is.
-    EXPECT_EQ(SimConfig::parse(R"({ "monitors": [], "stateFile": "/run/x.json" })", "/lab").stateFile,
-              "/run/x.json");
+    EXPECT_EQ(
+        SimConfig::parse(R"({ "monitors": [], "stateFile": "/run/x.json" })", "/lab").stateFile,
+        "/run/x.json");
 }
 
 std::string ReadText(const std::string& path) {
@@ -408,7 +414,7 @@ TEST(SimConfigDemoSet, OffersOneUsableMonitorOfEachKind) {
         if (monitor.kind == MonitorKind::Files) {
             size_t hidden = 0;
             for (size_t i = 0; i < monitor.devices.size(); ++i) {
-                EXPECT_EQ(monitor.devices[i].id, i); // the record index in the device files
+                EXPECT_EQ(monitor.devices[i].id, i);  // the record index in the device files
                 hidden += monitor.devices[i].displayOrder == 0;
             }
             EXPECT_GE(hidden, 1u);

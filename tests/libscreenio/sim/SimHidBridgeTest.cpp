@@ -107,7 +107,7 @@ TEST(SimHidBridgeTest, ValuesTravelAfterThePaddingByteWithTheirSign) {
     const uint64_t c = monitor->connection();
     const uint8_t osd = ReportOf(bridge, kPageGeneral, kOsd);
 
-    const uint8_t negative[] = {0xEE, 0xFB, 0xFF, 0xFF}; // padding, then -5 in 24 bits
+    const uint8_t negative[] = {0xEE, 0xFB, 0xFF, 0xFF};  // padding, then -5 in 24 bits
     ASSERT_EQ(bridge.setFeature(c, osd, negative, sizeof negative), 4);
     EXPECT_EQ(monitor->osdValue(), -5);
 
@@ -151,9 +151,9 @@ TEST(SimHidBridgeTest, MonitorFailuresBecomeErrnoValues) {
     struct Case {
         KmError status;
         int error;
-    } const cases[] = {{SCREENIO_ERROR_IO, EIO},           {SCREENIO_ERROR_TIMEOUT, ETIMEDOUT},
-                       {SCREENIO_ERROR_GONE, ENODEV},      {SCREENIO_ERROR_REJECTED, EPIPE},
-                       {SCREENIO_ERROR_LENGTH, EIO},       {SCREENIO_ERROR_INTERNAL, EIO},
+    } const cases[] = {{SCREENIO_ERROR_IO, EIO},         {SCREENIO_ERROR_TIMEOUT, ETIMEDOUT},
+                       {SCREENIO_ERROR_GONE, ENODEV},    {SCREENIO_ERROR_REJECTED, EPIPE},
+                       {SCREENIO_ERROR_LENGTH, EIO},     {SCREENIO_ERROR_INTERNAL, EIO},
                        {SCREENIO_ERROR_NOT_OFFERED, EIO}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.status);

@@ -9,10 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "libscreenio/sim/SimMonitorHost.h"
 #include "sim/DemoSet.h"
 #include "sim/SimImage.h"
 #include "sim/SimMonitor.h"
-#include "libscreenio/sim/SimMonitorHost.h"
 
 namespace screenio::sim {
 namespace {
@@ -39,7 +39,7 @@ TEST(SimImage, CheckedFormCarriesLengthAndCrcOfThePayload) {
     EXPECT_EQ(test::get32(image, 4), 0x0207u);
     EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 12), "SIMC");
     EXPECT_EQ(test::get32(image, 12), 29u);
-    EXPECT_EQ(test::get32(image, 16), 0xCBF43926u); // the usual CRC-32 check value
+    EXPECT_EQ(test::get32(image, 16), 0xCBF43926u);  // the usual CRC-32 check value
 }
 
 TEST(SimImage, InspectAcceptsWhatABootLoaderWouldRun) {
@@ -56,11 +56,15 @@ TEST(SimImage, InspectAcceptsWhatABootLoaderWouldRun) {
         bool valid;
     } cases[] = {
         {"checked", good, SimImage::Form::Checked, true},
-        {"checked, erased bytes after it", with([](auto& b) { b.resize(b.size() + 300, 0xFF); }), SimImage::Form::Checked, true},
-        {"one payload bit flipped", with([](auto& b) { b[3000] ^= 0x10; }), SimImage::Form::Checked, false},
+        {"checked, erased bytes after it", with([](auto& b) { b.resize(b.size() + 300, 0xFF); }),
+         SimImage::Form::Checked, true},
+        {"one payload bit flipped", with([](auto& b) { b[3000] ^= 0x10; }), SimImage::Form::Checked,
+         false},
         {"cut short", with([](auto& b) { b.resize(4000); }), SimImage::Form::Checked, false},
-        {"tail erased", with([](auto& b) { std::fill(b.begin() + 4096, b.end(), 0xFF); }), SimImage::Form::Checked, false},
-        {"length below the header", with([](auto& b) { test::put32(b, 12, 19); }), SimImage::Form::Checked, false},
+        {"tail erased", with([](auto& b) { std::fill(b.begin() + 4096, b.end(), 0xFF); }),
+         SimImage::Form::Checked, false},
+        {"length below the header", with([](auto& b) { test::put32(b, 12, 19); }),
+         SimImage::Form::Checked, false},
         {"short form", test::versionedImage(42, 64), SimImage::Form::Short, true},
         {"short form, 8 bytes", test::versionedImage(42, 8), SimImage::Form::Short, true},
         {"erased", std::vector<uint8_t>(64, 0xFF), SimImage::Form::None, false},
@@ -120,16 +124,20 @@ struct ScalerRun {
 // Returns the first failure, as the flow stops at it.
 KmError runScalerFlow(SimHost& host, const std::vector<uint8_t>& image, ScalerRun run = {}) {
     KmError status = 0;
-    if ((status = host.enterIsp()) < 0 || (status = host.setProtection(false)) < 0 || (status = host.waitReady()) < 0)
+    if ((status = host.enterIsp()) < 0 || (status = host.setProtection(false)) < 0 ||
+        (status = host.waitReady()) < 0)
         return status;
     size_t pages = 0;
     for (uint32_t block = 0; block * 0x10000 < image.size(); ++block) {
-        if ((status = host.flashErase(0xD8, kScalerAddress + block * 0x10000)) < 0 || (status = host.waitReady()) < 0)
+        if ((status = host.flashErase(0xD8, kScalerAddress + block * 0x10000)) < 0 ||
+            (status = host.waitReady()) < 0)
             return status;
-        for (uint32_t at = block * 0x10000; at < image.size() && at < (block + 1) * 0x10000; at += 256) {
+        for (uint32_t at = block * 0x10000; at < image.size() && at < (block + 1) * 0x10000;
+             at += 256) {
             if (pages++ == run.pageLimit) return 0;
             const size_t end = std::min<size_t>(image.size(), at + 256);
-            if ((status = host.flashProgram(kScalerAddress + at, {image.begin() + at, image.begin() + end})) < 0)
+            if ((status = host.flashProgram(kScalerAddress + at,
+                                            {image.begin() + at, image.begin() + end})) < 0)
                 return status;
         }
         if ((status = host.waitReady()) < 0) return status;
@@ -137,8 +145,10 @@ KmError runScalerFlow(SimHost& host, const std::vector<uint8_t>& image, ScalerRu
     if (run.marker) {
         std::vector<uint8_t> page(256, 0xFF);
         std::fill_n(page.begin() + 0xFC, 4, 0xA5);
-        if ((status = host.flashErase(0x20, kMarkerAddress & ~0xFFFu)) < 0 || (status = host.waitReady()) < 0 ||
-            (status = host.flashProgram(kMarkerAddress & ~0xFFu, page)) < 0 || (status = host.waitReady()) < 0)
+        if ((status = host.flashErase(0x20, kMarkerAddress & ~0xFFFu)) < 0 ||
+            (status = host.waitReady()) < 0 ||
+            (status = host.flashProgram(kMarkerAddress & ~0xFFu, page)) < 0 ||
+            (status = host.waitReady()) < 0)
             return status;
     }
     return host.setProtection(true);
@@ -154,7 +164,8 @@ void expectIspMode(SimMonitor& monitor, SimHost& host) {
     EXPECT_EQ(textAt(serial, 0).substr(0, 8), "MS000001");
     EXPECT_EQ(textAt(serial, 8), "MCU ISP MODE");
     std::vector<uint8_t> version;
-    EXPECT_EQ(host.queryVersion(0x100, &version), SCREENIO_ERROR_REJECTED) << "a boot loader knows no versions";
+    EXPECT_EQ(host.queryVersion(0x100, &version), SCREENIO_ERROR_REJECTED)
+        << "a boot loader knows no versions";
     EXPECT_EQ(host.count(0xFF30, 0x11), 262u) << "the flash protocol stays offered";
 }
 
@@ -162,22 +173,43 @@ struct ScalerCase {
     const char* name;
     std::function<void(SimMonitor&, SimHost&)> act;
     bool boots;
-    uint32_t version; // when it boots
+    uint32_t version;  // when it boots
 };
 
 TEST(SimMonitorBoot, ScalerBootsFromWhatItsFlashHolds) {
-    const std::vector<uint8_t> image = SimImage::make(0x0207, payload(0x18000, 5)); // two blocks
+    const std::vector<uint8_t> image = SimImage::make(0x0207, payload(0x18000, 5));  // two blocks
     std::vector<uint8_t> corrupt = image;
     corrupt[0x12345] ^= 0x01;
     const ScalerCase cases[] = {
-        {"complete image and marker", [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, image), 0); }, true, 0x0207},
-        {"complete image, no marker", [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, image, {SIZE_MAX, false}), 0); }, true, 0x0207},
-        {"short-header image", [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, test::versionedImage(0x0300, 600)), 0); }, true, 0x0300},
-        {"cut after the first erase", [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, image, {0, false}), 0); }, false, 0},
-        {"cut in the second block", [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, image, {300, false}), 0); }, false, 0},
-        {"marker on an image that fails its CRC", [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, corrupt), 0); }, false, 0},
+        {"complete image and marker",
+         [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, image), 0); }, true, 0x0207},
+        {"complete image, no marker",
+         [&](SimMonitor&, SimHost& h) {
+             ASSERT_EQ(runScalerFlow(h, image, {SIZE_MAX, false}), 0);
+         },
+         true, 0x0207},
+        {"short-header image",
+         [&](SimMonitor&, SimHost& h) {
+             ASSERT_EQ(runScalerFlow(h, test::versionedImage(0x0300, 600)), 0);
+         },
+         true, 0x0300},
+        {"cut after the first erase",
+         [&](SimMonitor&, SimHost& h) {
+             ASSERT_EQ(runScalerFlow(h, image, {0, false}), 0);
+         },
+         false, 0},
+        {"cut in the second block",
+         [&](SimMonitor&, SimHost& h) {
+             ASSERT_EQ(runScalerFlow(h, image, {300, false}), 0);
+         },
+         false, 0},
+        {"marker on an image that fails its CRC",
+         [&](SimMonitor&, SimHost& h) { ASSERT_EQ(runScalerFlow(h, corrupt), 0); }, false, 0},
         {"marker on the untouched factory image",
-         [](SimMonitor& m, SimHost&) { m.writeFlash(kMarkerAddress, {0xA5, 0xA5, 0xA5, 0xA5}); }, true, 105},
+         [](SimMonitor& m, SimHost&) {
+             m.writeFlash(kMarkerAddress, {0xA5, 0xA5, 0xA5, 0xA5});
+         },
+         true, 105},
         {"nothing done", [](SimMonitor&, SimHost&) {}, true, 105},
     };
     for (const ScalerCase& c : cases) {
@@ -194,7 +226,8 @@ TEST(SimMonitorBoot, ScalerBootsFromWhatItsFlashHolds) {
         if (c.boots) {
             EXPECT_EQ(monitor.deviceVersion(0x100), c.version);
             EXPECT_EQ(monitor.bootState().product, "Scaler 27");
-            EXPECT_EQ(monitor.readFlash(kMarkerAddress, 4), std::vector<uint8_t>(4, 0xFF)) << "marker consumed";
+            EXPECT_EQ(monitor.readFlash(kMarkerAddress, 4), std::vector<uint8_t>(4, 0xFF))
+                << "marker consumed";
         } else {
             expectIspMode(monitor, host);
         }
@@ -203,7 +236,7 @@ TEST(SimMonitorBoot, ScalerBootsFromWhatItsFlashHolds) {
 
 TEST(SimMonitorBoot, ScalerInIspModeIsRecoveredByACompleteUpdateAndStaysRecovered) {
     MonitorSpec spec = scalerSpec();
-    spec.devices[0].boots = false; // starts with an erased region
+    spec.devices[0].boots = false;  // starts with an erased region
     SimMonitor monitor(spec);
     SimHost host(monitor);
     expectIspMode(monitor, host);
@@ -290,7 +323,7 @@ TEST(SimMonitorBoot, ZvInstallsFlaggedImagesOnlyWhenTheyPassTheirCheck) {
     std::fill(half.begin() + 300, half.end(), 0xFF);
     const struct {
         const char* name;
-        std::vector<uint8_t> staged; // at the main device's address
+        std::vector<uint8_t> staged;  // at the main device's address
         bool flagged;
         bool boots;
         uint32_t version;
@@ -335,8 +368,8 @@ TEST(SimMonitorBoot, ZvInstallsFlaggedImagesOnlyWhenTheyPassTheirCheck) {
 TEST(SimMonitorBoot, PowerCutAtARequestRestartsAtOnceAndKeepsTheFlash) {
     MonitorSpec spec = scalerSpec();
     FaultRule cut;
-    cut.anyUsage = true; // counts every request
-    cut.first = 3000; // in the second block
+    cut.anyUsage = true;  // counts every request
+    cut.first = 3000;     // in the second block
     cut.effect = FaultEffect::PowerCut;
     spec.faults = {cut};
     SimMonitor monitor(spec);
@@ -351,7 +384,8 @@ TEST(SimMonitorBoot, PowerCutAtARequestRestartsAtOnceAndKeepsTheFlash) {
     EXPECT_FALSE(monitor.present());
     EXPECT_EQ(monitor.restartCount(), 1u);
     EXPECT_FALSE(monitor.ispMode()) << "ISP mode is volatile";
-    EXPECT_EQ(monitor.readFlash(kScalerAddress, 20), std::vector<uint8_t>(image.begin(), image.begin() + 20))
+    EXPECT_EQ(monitor.readFlash(kScalerAddress, 20),
+              std::vector<uint8_t>(image.begin(), image.begin() + 20))
         << "the flash keeps what was programmed";
     EXPECT_FALSE(monitor.bootState().boots) << "the image was cut short";
     SimClock::advance(200000);
@@ -446,10 +480,11 @@ TEST(SimMonitorBoot, HistoryMarksTheRequestsThatChangeTheMonitor) {
     ASSERT_EQ(host.queryVersion(0x100, &reply), 0);
     ASSERT_EQ(host.count(0xFF30, 0x11), 262u);
     EXPECT_EQ(monitor.changingRequests(), 0u);
-    for (const SimRequest& r : monitor.history()) EXPECT_FALSE(r.changing) << r.page << "/" << r.usage;
+    for (const SimRequest& r : monitor.history())
+        EXPECT_FALSE(r.changing) << r.page << "/" << r.usage;
 
     monitor.clearHistory();
-    ASSERT_EQ(host.enterIsp(), 0);            // 2 x (address, data): the data reports change
+    ASSERT_EQ(host.enterIsp(), 0);  // 2 x (address, data): the data reports change
     uint8_t status = 0;
     ASSERT_EQ(host.flashStatus(&status), 0);  // address, [05], address, read, address, end
     ASSERT_EQ(host.flashRead(0, 16, &reply), 0);
@@ -457,11 +492,11 @@ TEST(SimMonitorBoot, HistoryMarksTheRequestsThatChangeTheMonitor) {
     std::vector<bool> marks;
     for (const SimRequest& r : monitor.history()) marks.push_back(r.changing);
     const std::vector<bool> expected = {
-        false, true, false, true,                      // ISP entry twice
-        false, false, false, false, false, false,      // status read
-        false, false, false, false, false, false,      // data read
-        false, true, false, false,                     // write enable: its bytes, then the end
-        false, true, false, false,                     // the erase
+        false, true,  false, true,                 // ISP entry twice
+        false, false, false, false, false, false,  // status read
+        false, false, false, false, false, false,  // data read
+        false, true,  false, false,                // write enable: its bytes, then the end
+        false, true,  false, false,                // the erase
     };
     EXPECT_EQ(marks, expected);
     EXPECT_EQ(monitor.changingRequests(), 4u);
@@ -475,7 +510,7 @@ TEST(SimMonitorBoot, ZvChecksumAndSelectionsDoNotCountAsChanges) {
     ASSERT_EQ(host.zvCommand(0, 0x10000, 3), 0);
     ASSERT_EQ(host.zvExecute(), 0);
     EXPECT_EQ(monitor.changingRequests(), 0u);
-    SimClock::advance(10000); // the checksum's busy time
+    SimClock::advance(10000);  // the checksum's busy time
     ASSERT_EQ(host.zvCommand(0, 0x10000, 2), 0);
     EXPECT_EQ(monitor.changingRequests(), 1u);
     ASSERT_EQ(host.zvExecute(), 0);

@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/SimMonitor.h"
 #include "libscreenio/sim/SimMonitorHost.h"
+#include "sim/SimMonitor.h"
 
 namespace screenio::sim {
 namespace {
@@ -55,7 +55,8 @@ MonitorSpec mstarSpec() {
     return spec;
 }
 
-FaultRule rule(uint16_t page, uint16_t usage, FaultEffect effect, uint32_t first = 1, uint32_t count = 1) {
+FaultRule rule(uint16_t page, uint16_t usage, FaultEffect effect, uint32_t first = 1,
+               uint32_t count = 1) {
     FaultRule r;
     r.page = page;
     r.usage = usage;
@@ -69,7 +70,7 @@ TEST(SimMonitorFaults, FailAffectsExactlyTheNumberedRequestsAndDoesNotCarryThemO
     const struct {
         uint32_t first;
         uint32_t count;
-        std::vector<bool> failed; // for requests 1..6
+        std::vector<bool> failed;  // for requests 1..6
     } cases[] = {
         {1, 1, {true, false, false, false, false, false}},
         {2, 3, {false, true, true, true, false, false}},
@@ -103,7 +104,7 @@ TEST(SimMonitorFaults, RuleLimitedToOneAccessCountsOnlyThatAccess) {
     r.anyAccess = false;
     r.access = Access::GetArray;
     monitor.addFault(r);
-    ASSERT_EQ(host.triggerCrc("PRG000", 0), 0); // a set: not counted
+    ASSERT_EQ(host.triggerCrc("PRG000", 0), 0);  // a set: not counted
     std::vector<uint8_t> reply;
     EXPECT_EQ(host.crcResult(&reply), SCREENIO_ERROR_IO);
     EXPECT_EQ(host.crcResult(&reply), 0);
@@ -142,14 +143,18 @@ TEST(SimMonitorFaults, WrongEchoNamesAnotherThingInEachReply) {
              EXPECT_EQ(nameOf(r) == "PRG000", !wrong);
          }},
         {"device ID", zvSpec, rule(0xFF00, 0xD8, FaultEffect::WrongEcho, 2),
-         [](SimHost& h) { ASSERT_EQ(h.set(0xFF00, 0xD8, std::vector<uint8_t>{0x42, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0); },
+         [](SimHost& h) {
+             ASSERT_EQ(h.set(0xFF00, 0xD8,
+                             std::vector<uint8_t>{0x42, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                  0, 0}),
+                       0);
+         },
          [](SimHost& h, bool wrong) {
              std::vector<uint8_t> r;
              ASSERT_EQ(h.get(0xFF00, 0xD8, &r, 18), 0);
              EXPECT_EQ(get16(r, 0) == 0x42, !wrong);
          }},
-        {"ZV info index", zvSpec, rule(0xFF01, 0x124, FaultEffect::WrongEcho),
-         [](SimHost&) {},
+        {"ZV info index", zvSpec, rule(0xFF01, 0x124, FaultEffect::WrongEcho), [](SimHost&) {},
          [](SimHost& h, bool wrong) {
              std::vector<uint8_t> r;
              ASSERT_EQ(h.get(0xFF01, 0x124, &r, 32), 0);
@@ -192,7 +197,8 @@ TEST(SimMonitorFaults, CorruptCrcFlipsTheLowBitOfTheReportedCrc) {
 TEST(SimMonitorFaults, CorruptChecksumAddsOneToTheZvChecksum) {
     SimMonitor monitor(zvSpec());
     SimHost host(monitor);
-    monitor.addFault(rule(0xFF01, 0x123, FaultEffect::CorruptChecksum, 2)); // after the execute request
+    monitor.addFault(
+        rule(0xFF01, 0x123, FaultEffect::CorruptChecksum, 2));  // after the execute request
     ASSERT_EQ(host.zvCommand(0, 0x10000, 3), 0);
     ASSERT_EQ(host.zvExecute(), 0);
     SimClock::advance(2000);
@@ -267,7 +273,7 @@ TEST(SimMonitorFaults, DropOffLeavesTheBusForItsTimeThenRestarts) {
     SimClock::advance(500 * 1000);
     EXPECT_TRUE(monitor.present());
     EXPECT_EQ(monitor.restartCount(), 1u);
-    EXPECT_FALSE(monitor.fileContent("prg000").has_value()); // came back as after a restart
+    EXPECT_FALSE(monitor.fileContent("prg000").has_value());  // came back as after a restart
     int64_t value = 0;
     EXPECT_EQ(host.getValue(0xFF02, 0xFB, &value), SCREENIO_ERROR_GONE);
     host.reconnect();

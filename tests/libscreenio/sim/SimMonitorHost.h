@@ -64,7 +64,8 @@ inline std::vector<uint8_t> versionedImage(uint32_t version, size_t size) {
 
 class SimHost {
 public:
-    explicit SimHost(SimMonitor& monitor) : m_monitor(monitor), m_connection(monitor.connection()) {}
+    explicit SimHost(SimMonitor& monitor)
+        : m_monitor(monitor), m_connection(monitor.connection()) {}
 
     void reconnect() { m_connection = m_monitor.connection(); }
     // Simulated time each request spends on the link. The scaler flow sends its page programs
@@ -86,7 +87,8 @@ public:
         return passed(m_monitor.getArray(m_connection, page, usage, reply->data(), length));
     }
     KmError set(uint16_t page, uint16_t usage, const std::vector<uint8_t>& report) {
-        return passed(m_monitor.setArray(m_connection, page, usage, report.data(), uint32_t(report.size())));
+        return passed(
+            m_monitor.setArray(m_connection, page, usage, report.data(), uint32_t(report.size())));
     }
     KmError getValue(uint16_t page, uint16_t usage, int64_t* value) {
         return passed(m_monitor.getValue(m_connection, page, usage, value));
@@ -117,8 +119,8 @@ public:
         put16(report, 8, recordCount);
         return set(0xFF02, 0xC3, report);
     }
-    KmError writePage(const std::string& name, uint32_t record, uint32_t page,
-                      const uint8_t* data, size_t length) {
+    KmError writePage(const std::string& name, uint32_t record, uint32_t page, const uint8_t* data,
+                      size_t length) {
         std::vector<uint8_t> report(522, 0);
         putName(report, name);
         put16(report, 6, record);
@@ -135,13 +137,15 @@ public:
     }
     KmError readPage(std::vector<uint8_t>* reply) { return get(0xFF02, 0xFD, reply, 522); }
     // Writes a whole file record by record, page by page, as the transfer does.
-    void writeFile(const std::string& name, uint32_t recordSize, const std::vector<uint8_t>& content) {
+    void writeFile(const std::string& name, uint32_t recordSize,
+                   const std::vector<uint8_t>& content) {
         const uint32_t pages = (recordSize + 511) / 512;
         for (uint32_t r = 0; r * recordSize < content.size(); ++r)
             for (uint32_t p = 0; p < pages; ++p) {
                 size_t at = size_t(r) * recordSize + size_t(p) * 512;
                 size_t length = std::min<size_t>(512, recordSize - p * 512);
-                ASSERT_EQ(writePage(name, r, p, content.data() + at, length), 0) << "record " << r << " page " << p;
+                ASSERT_EQ(writePage(name, r, p, content.data() + at, length), 0)
+                    << "record " << r << " page " << p;
             }
     }
     KmError triggerCrc(const std::string& name, uint32_t initial) {
@@ -194,7 +198,9 @@ public:
         std::copy_n(data.begin(), std::min<size_t>(256, data.size()), report.begin());
         return set(0xFF01, 0x123, report);
     }
-    KmError zvFlag(uint32_t index, uint8_t value) { return set(0xFF02, 0x110, {0, uint8_t(index), value}); }
+    KmError zvFlag(uint32_t index, uint8_t value) {
+        return set(0xFF02, 0x110, {0, uint8_t(index), value});
+    }
 
     // ---- scaler bridge ----
     KmError scalerAddress(uint16_t target, uint16_t length) {
@@ -210,7 +216,8 @@ public:
         std::copy(data.begin(), data.end(), report.begin() + 2);
         return set(0xFF30, 0x11, report);
     }
-    KmError scalerRead(uint16_t target, uint16_t length, std::vector<uint8_t>* out, uint32_t* echoed) {
+    KmError scalerRead(uint16_t target, uint16_t length, std::vector<uint8_t>* out,
+                       uint32_t* echoed) {
         KmError status = scalerAddress(target, length);
         if (status < 0) return status;
         std::vector<uint8_t> report;
@@ -251,18 +258,21 @@ public:
     KmError flashErase(uint8_t opcode, uint32_t address) {
         KmError status = flashCommand({0x06});
         if (status < 0) return status;
-        return flashCommand({opcode, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
+        return flashCommand(
+            {opcode, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
     }
     KmError flashProgram(uint32_t address, const std::vector<uint8_t>& data) {
         KmError status = flashCommand({0x06});
         if (status < 0) return status;
-        std::vector<uint8_t> bytes = {0x02, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
+        std::vector<uint8_t> bytes = {0x02, uint8_t(address >> 16), uint8_t(address >> 8),
+                                      uint8_t(address)};
         bytes.resize(260, 0);
         std::copy_n(data.begin(), std::min<size_t>(256, data.size()), bytes.begin() + 4);
         return flashCommand(bytes);
     }
     KmError flashRead(uint32_t address, uint16_t length, std::vector<uint8_t>* out) {
-        KmError status = scalerWrite(0x1092, {0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
+        KmError status = scalerWrite(
+            0x1092, {0x03, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
         if (status < 0) return status;
         uint32_t echoed = 0;
         status = scalerRead(0x1192, length, out, &echoed);

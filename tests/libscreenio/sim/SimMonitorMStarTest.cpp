@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include "sim/SimMonitor.h"
 #include "libscreenio/sim/SimMonitorHost.h"
+#include "sim/SimMonitor.h"
 
 namespace screenio::sim {
 namespace {
@@ -39,7 +39,9 @@ void update(SimHost& host, const std::vector<uint8_t>& image) {
     std::vector<uint8_t> block(0x10000, 0xFF);
     std::copy(image.begin(), image.end(), block.begin());
     for (uint32_t i = 0; i < 256; ++i)
-        ASSERT_EQ(host.flashProgram(0x10000 + 256 * i, {block.begin() + 256 * i, block.begin() + 256 * (i + 1)}), 0);
+        ASSERT_EQ(host.flashProgram(0x10000 + 256 * i,
+                                    {block.begin() + 256 * i, block.begin() + 256 * (i + 1)}),
+                  0);
     ASSERT_EQ(host.waitReady(), 0);
     for (uint32_t j = 0; j < 256; ++j) {
         std::vector<uint8_t> page;
@@ -51,7 +53,9 @@ void update(SimHost& host, const std::vector<uint8_t>& image) {
     std::vector<uint8_t> sector(0x1000, 0xFF);
     std::fill_n(sector.begin() + 0xFFC, 4, 0xA5);
     for (uint32_t i = 0; i < 16; ++i)
-        ASSERT_EQ(host.flashProgram(0x7000 + 256 * i, {sector.begin() + 256 * i, sector.begin() + 256 * (i + 1)}), 0);
+        ASSERT_EQ(host.flashProgram(0x7000 + 256 * i,
+                                    {sector.begin() + 256 * i, sector.begin() + 256 * (i + 1)}),
+                  0);
     ASSERT_EQ(host.waitReady(), 0);
     std::vector<uint8_t> marker;
     ASSERT_EQ(host.flashRead(0x7F00, 256, &marker), 0);
@@ -77,7 +81,7 @@ TEST(SimMonitorMStar, FullUpdateThroughTheBridgeInstallsAtThePowerCycle) {
     EXPECT_EQ(monitor.flashStatus() & 0x1C, 0);
     EXPECT_EQ(monitor.readFlash(0x10000, 300), image);
     EXPECT_EQ(monitor.readFlash(0x7FFC, 4), std::vector<uint8_t>(4, 0xA5));
-    EXPECT_EQ(monitor.deviceVersion(0x100), 105u); // nothing happens without a power cycle
+    EXPECT_EQ(monitor.deviceVersion(0x100), 105u);  // nothing happens without a power cycle
     EXPECT_TRUE(monitor.present());
 
     monitor.powerCycle();
@@ -99,7 +103,7 @@ TEST(SimMonitorMStar, PowerCycleRunsTheImageInPlaceWithOrWithoutMarker) {
     monitor.powerCycle();
     EXPECT_EQ(monitor.deviceVersion(0x100), 105u) << "the factory image";
     monitor.writeFlash(0x10000, test::versionedImage(999, 16));
-    monitor.writeFlash(0x7FFC, {0xA5, 0xA5, 0xA5, 0x00}); // not a marker
+    monitor.writeFlash(0x7FFC, {0xA5, 0xA5, 0xA5, 0x00});  // not a marker
     monitor.powerCycle();
     EXPECT_EQ(monitor.deviceVersion(0x100), 999u);
     EXPECT_TRUE(monitor.bootState().boots);
@@ -142,7 +146,7 @@ TEST(SimMonitorMStar, ScalerReportsHaveFixedLengths) {
     EXPECT_EQ(host.set(0xFF30, 0x10, std::vector<uint8_t>(5, 0)), SCREENIO_ERROR_LENGTH);
     EXPECT_EQ(host.set(0xFF30, 0x11, std::vector<uint8_t>(261, 0)), SCREENIO_ERROR_LENGTH);
     std::vector<uint8_t> reply;
-    EXPECT_EQ(host.get(0xFF30, 0x10, &reply, 4), SCREENIO_ERROR_REJECTED); // set only
+    EXPECT_EQ(host.get(0xFF30, 0x10, &reply, 4), SCREENIO_ERROR_REJECTED);  // set only
 }
 
 }  // namespace

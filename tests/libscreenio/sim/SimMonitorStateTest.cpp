@@ -3,8 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/SimMonitor.h"
 #include "libscreenio/sim/SimMonitorHost.h"
+#include "sim/SimMonitor.h"
 
 namespace screenio::sim {
 namespace {
@@ -54,7 +54,7 @@ TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance)
     EXPECT_EQ(second.fileContent("prg000"), first.fileContent("prg000"));
     SimHost resumed(second);
     std::vector<uint8_t> reply;
-    ASSERT_EQ(resumed.property(&reply), 0); // the selection lives on the monitor
+    ASSERT_EQ(resumed.property(&reply), 0);  // the selection lives on the monitor
     EXPECT_EQ(get32(reply, 6) & 0xFFFF, 16u);
 
     // The written-page set came along: one more page completes the file and it installs.
@@ -62,7 +62,7 @@ TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance)
     ASSERT_EQ(resumed.triggerCrc("prg000", 0xFEEDBEEF), 0);
     const nlohmann::json busyState = second.saveState();
     SimMonitor third(filesSpec());
-    third.loadState(busyState); // the CRC's busy time is carried as time left
+    third.loadState(busyState);  // the CRC's busy time is carried as time left
     SimHost last(third);
     ASSERT_EQ(last.crcResult(&reply), 0);
     EXPECT_NE(reply[10], 0);
@@ -173,7 +173,7 @@ TEST(SimMonitorState, StatesThatDoNotFitAreRefusedAndChangeNothing) {
     EXPECT_THROW(zv.loadState(nlohmann::json::array()), std::runtime_error);
 
     SimMonitor files(filesSpec());
-    EXPECT_THROW(files.loadState(good), std::runtime_error); // another kind
+    EXPECT_THROW(files.loadState(good), std::runtime_error);  // another kind
     nlohmann::json filesState = files.saveState();
     for (auto& file : filesState["files"])
         if (file["name"] == "PRG001") file["recordCount"] = 2;

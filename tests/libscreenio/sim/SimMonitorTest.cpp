@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
+#include "libscreenio/sim/SimMonitorHost.h"
 #include "sim/Crc32.h"
 #include "sim/SimMonitor.h"
-#include "libscreenio/sim/SimMonitorHost.h"
 
 namespace screenio::sim {
 namespace {
@@ -35,7 +35,7 @@ MonitorSpec filesSpec() {
     sub.id = 1;
     sub.name = "Sub controller";
     sub.fileName = "PRG001";
-    sub.recordSize = 700; // two pages per record, the second partly used
+    sub.recordSize = 700;  // two pages per record, the second partly used
     sub.recordCount = 3;
     sub.version = 0x01020304;
     sub.displayOrder = 1;
@@ -61,24 +61,40 @@ struct UsageCase {
 
 TEST(SimMonitorUsages, EachKindOffersItsOwnUsagesWithTheirReportCounts) {
     const UsageCase cases[] = {
-        {MonitorKind::Files, 0xFF00, 0x0F, true, 0},    {MonitorKind::Files, 0xFF00, 0x35, true, 24},
-        {MonitorKind::Files, 0xFF00, 0xD8, false, 0},   {MonitorKind::Files, 0xFF02, 0xC2, true, 10},
-        {MonitorKind::Files, 0xFF02, 0xC3, true, 16},   {MonitorKind::Files, 0xFF02, 0xF4, true, 0},
-        {MonitorKind::Files, 0xFF02, 0xFB, true, 0},    {MonitorKind::Files, 0xFF02, 0xFC, true, 15},
-        {MonitorKind::Files, 0xFF02, 0xFD, true, 522},  {MonitorKind::Files, 0xFF02, 0xFE, true, 522},
-        {MonitorKind::Files, 0xFF30, 0x11, false, 0},   {MonitorKind::Files, 0xFF01, 0x122, false, 0},
-        {MonitorKind::Legacy, 0xFF00, 0xD8, true, 18},  {MonitorKind::Legacy, 0xFF02, 0xFE, true, 522},
-        {MonitorKind::MStar, 0xFF00, 0xD8, true, 18},   {MonitorKind::MStar, 0xFF30, 0x10, true, 4},
-        {MonitorKind::MStar, 0xFF30, 0x11, true, 262},  {MonitorKind::MStar, 0xFF02, 0xFB, false, 0},
-        {MonitorKind::MStar, 0xFF02, 0xFE, false, 0},   {MonitorKind::MStar, 0xFF02, 0xF4, false, 0},
-        {MonitorKind::ZV, 0xFF00, 0xD8, true, 18},      {MonitorKind::ZV, 0xFF01, 0x122, true, 9},
-        {MonitorKind::ZV, 0xFF01, 0x123, true, 256},    {MonitorKind::ZV, 0xFF01, 0x124, true, 32},
-        {MonitorKind::ZV, 0xFF02, 0x110, true, 3},      {MonitorKind::ZV, 0xFF02, 0xFB, true, 0},
-        {MonitorKind::ZV, 0xFF02, 0xF4, true, 0},       {MonitorKind::ZV, 0xFF02, 0xFE, false, 0},
-        {MonitorKind::ZV, 0xFF02, 0xFC, false, 0},      {MonitorKind::ZV, 0xFF30, 0x11, false, 0},
+        {MonitorKind::Files, 0xFF00, 0x0F, true, 0},
+        {MonitorKind::Files, 0xFF00, 0x35, true, 24},
+        {MonitorKind::Files, 0xFF00, 0xD8, false, 0},
+        {MonitorKind::Files, 0xFF02, 0xC2, true, 10},
+        {MonitorKind::Files, 0xFF02, 0xC3, true, 16},
+        {MonitorKind::Files, 0xFF02, 0xF4, true, 0},
+        {MonitorKind::Files, 0xFF02, 0xFB, true, 0},
+        {MonitorKind::Files, 0xFF02, 0xFC, true, 15},
+        {MonitorKind::Files, 0xFF02, 0xFD, true, 522},
+        {MonitorKind::Files, 0xFF02, 0xFE, true, 522},
+        {MonitorKind::Files, 0xFF30, 0x11, false, 0},
+        {MonitorKind::Files, 0xFF01, 0x122, false, 0},
+        {MonitorKind::Legacy, 0xFF00, 0xD8, true, 18},
+        {MonitorKind::Legacy, 0xFF02, 0xFE, true, 522},
+        {MonitorKind::MStar, 0xFF00, 0xD8, true, 18},
+        {MonitorKind::MStar, 0xFF30, 0x10, true, 4},
+        {MonitorKind::MStar, 0xFF30, 0x11, true, 262},
+        {MonitorKind::MStar, 0xFF02, 0xFB, false, 0},
+        {MonitorKind::MStar, 0xFF02, 0xFE, false, 0},
+        {MonitorKind::MStar, 0xFF02, 0xF4, false, 0},
+        {MonitorKind::ZV, 0xFF00, 0xD8, true, 18},
+        {MonitorKind::ZV, 0xFF01, 0x122, true, 9},
+        {MonitorKind::ZV, 0xFF01, 0x123, true, 256},
+        {MonitorKind::ZV, 0xFF01, 0x124, true, 32},
+        {MonitorKind::ZV, 0xFF02, 0x110, true, 3},
+        {MonitorKind::ZV, 0xFF02, 0xFB, true, 0},
+        {MonitorKind::ZV, 0xFF02, 0xF4, true, 0},
+        {MonitorKind::ZV, 0xFF02, 0xFE, false, 0},
+        {MonitorKind::ZV, 0xFF02, 0xFC, false, 0},
+        {MonitorKind::ZV, 0xFF30, 0x11, false, 0},
     };
     for (const UsageCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << "kind " << int(c.kind) << " " << std::hex << c.page << "/" << c.usage);
+        SCOPED_TRACE(testing::Message()
+                     << "kind " << int(c.kind) << " " << std::hex << c.page << "/" << c.usage);
         MonitorSpec spec;
         spec.kind = c.kind;
         SimMonitor monitor(spec);
@@ -125,7 +141,8 @@ TEST(SimMonitorUsages, RequestsOfAnotherLengthThanTheReportAreRefused) {
         uint32_t length;
     } cases[] = {{0xC2, 9}, {0xC3, 17}, {0xFC, 14}, {0xFD, 512}, {0xFE, 523}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.usage << " length " << std::dec << c.length);
+        SCOPED_TRACE(testing::Message()
+                     << std::hex << c.usage << " length " << std::dec << c.length);
         std::vector<uint8_t> buffer(c.length, 0);
         EXPECT_EQ(host.set(0xFF02, c.usage, buffer), SCREENIO_ERROR_LENGTH);
     }
@@ -158,7 +175,8 @@ TEST(SimMonitorReports, SerialAndProductAreWrittenVerbatimAndCutToTheReport) {
         ASSERT_EQ(host.get(0xFF00, 0x35, &reply, c.length), 0);
         EXPECT_EQ(std::string(reply.begin(), reply.begin() + 8).c_str(), c.expectSerial);
         EXPECT_EQ(textAt(reply, 8), c.expectProduct);
-        for (size_t i = 8 + c.expectProduct.size(); i < reply.size(); ++i) EXPECT_EQ(reply[i], 0) << i;
+        for (size_t i = 8 + c.expectProduct.size(); i < reply.size(); ++i)
+            EXPECT_EQ(reply[i], 0) << i;
     }
 }
 
@@ -188,8 +206,9 @@ TEST(SimMonitorReports, VersionQueryFormatsTheVersionWithAPointBeforeTheLastTwoD
         const char* text;
         const char* expected;
     } cases[] = {
-        {105, false, "", "1.05"},   {5, false, "", "0.05"},        {0, false, "", "0.00"},
-        {1234, false, "", "12.34"}, {0x10A, true, "", "1.0A"},     {0xABCDE, true, "", "ABC.DE"},
+        {105, false, "", "1.05"},       {5, false, "", "0.05"},
+        {0, false, "", "0.00"},         {1234, false, "", "12.34"},
+        {0x10A, true, "", "1.0A"},      {0xABCDE, true, "", "ABC.DE"},
         {105, false, "V2.1b", "V2.1b"}, {1, false, "0123456789ABCDEFGH", "0123456789ABCDEF"},
     };
     for (const auto& c : cases) {
@@ -289,7 +308,8 @@ TEST_F(SimMonitorFiles, PagesOfRecordsLargerThanAPageLandAtTheirOffsets) {
     EXPECT_EQ(nameOf(reply), "prg001");
     EXPECT_EQ(get16(reply, 6), 2u);
     EXPECT_EQ(get16(reply, 8), 1u);
-    EXPECT_TRUE(std::equal(reply.begin() + 10, reply.begin() + 10 + 188, image.begin() + 1400 + 512));
+    EXPECT_TRUE(
+        std::equal(reply.begin() + 10, reply.begin() + 10 + 188, image.begin() + 1400 + 512));
     for (size_t i = 10 + 188; i < reply.size(); ++i) ASSERT_EQ(reply[i], 0) << i;
 
     // A page write carries 512 bytes but only the record's part of them is kept.
@@ -310,11 +330,12 @@ TEST_F(SimMonitorFiles, FileRequestsOutsideAFileAreRejected) {
     } cases[] = {{"prg000", 2, 0}, {"prg000", 0, 1}, {"NOFILE", 0, 0}, {"PRG001", 0, 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << " " << c.record << "/" << c.page);
-        EXPECT_EQ(host.writePage(c.name, c.record, c.page, data.data(), data.size()), SCREENIO_ERROR_REJECTED);
+        EXPECT_EQ(host.writePage(c.name, c.record, c.page, data.data(), data.size()),
+                  SCREENIO_ERROR_REJECTED);
         EXPECT_EQ(host.requestPage(c.name, c.record, c.page), SCREENIO_ERROR_REJECTED);
     }
     std::vector<uint8_t> reply;
-    EXPECT_EQ(host.readPage(&reply), SCREENIO_ERROR_REJECTED); // no request pending
+    EXPECT_EQ(host.readPage(&reply), SCREENIO_ERROR_REJECTED);  // no request pending
     EXPECT_EQ(host.create("zero00", 0, 4), SCREENIO_ERROR_REJECTED);
     EXPECT_EQ(host.create("zero00", 16, 0), SCREENIO_ERROR_REJECTED);
     // Creating over a firmware file would destroy it.
@@ -331,7 +352,7 @@ TEST_F(SimMonitorFiles, CreatingAgainClearsTheTemporaryFile) {
 
 TEST_F(SimMonitorFiles, CrcIsBusyForItsTimeThenMatchesAnIndependentComputation) {
     std::vector<uint8_t> reply;
-    EXPECT_EQ(host.crcResult(&reply), SCREENIO_ERROR_REJECTED); // nothing triggered
+    EXPECT_EQ(host.crcResult(&reply), SCREENIO_ERROR_REJECTED);  // nothing triggered
     EXPECT_EQ(host.triggerCrc("NOFILE", 0), SCREENIO_ERROR_REJECTED);
 
     std::vector<uint8_t> image = test::versionedImage(7, 2100);
@@ -364,7 +385,8 @@ TEST(SimMonitorCrc32, MatchesTheStandardCheckValue) {
     const std::string text = "123456789";
     std::vector<uint8_t> bytes(text.begin(), text.end());
     EXPECT_EQ(Crc32::compute(0xFFFFFFFF, bytes.data(), bytes.size()), 0xCBF43926u);
-    EXPECT_EQ(Crc32::compute(0xFEEDBEEF, bytes.data(), bytes.size()), test::referenceCrc(0xFEEDBEEF, bytes));
+    EXPECT_EQ(Crc32::compute(0xFEEDBEEF, bytes.data(), bytes.size()),
+              test::referenceCrc(0xFEEDBEEF, bytes));
 }
 
 // ---- restart and install ----
@@ -446,7 +468,7 @@ TEST(SimMonitorRestart, MonitorIsAbsentForItsRestartTimeAndComesBackOnANewConnec
     EXPECT_FALSE(monitor.present());
     SimClock::advance(100 * 1000);
     EXPECT_TRUE(monitor.present());
-    EXPECT_EQ(host.getValue(0xFF02, 0xFB, &value), SCREENIO_ERROR_GONE); // old handle stays dead
+    EXPECT_EQ(host.getValue(0xFF02, 0xFB, &value), SCREENIO_ERROR_GONE);  // old handle stays dead
 
     host.reconnect();
     ASSERT_EQ(host.requestPage("KFW002", 1, 0), 0);
@@ -537,7 +559,8 @@ TEST(SimMonitorThreads, TwoHostsWritingAtOnceKeepTheirFilesApart) {
     ASSERT_EQ(setup.create("prg000", 512, 2), 0);
     ASSERT_EQ(setup.create("prg001", 700, 3), 0);
     std::atomic<int> failures{0};
-    auto worker = [&](const std::string& name, uint32_t recordSize, uint32_t records, uint8_t fill) {
+    auto worker = [&](const std::string& name, uint32_t recordSize, uint32_t records,
+                      uint8_t fill) {
         SimHost host(monitor);
         std::vector<uint8_t> data(512, fill);
         for (int round = 0; round < 200; ++round)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include "sim/SimMonitor.h"
 #include "libscreenio/sim/SimMonitorHost.h"
+#include "sim/SimMonitor.h"
 
 namespace screenio::sim {
 namespace {
@@ -68,7 +68,7 @@ protected:
 };
 
 TEST_F(SimMonitorZv, FlashStartsErasedAndProgrammingOnlyClearsBits) {
-    EXPECT_EQ(statusByte(host), 1); // done before any command
+    EXPECT_EQ(statusByte(host), 1);  // done before any command
     EXPECT_EQ(monitor.readFlash(0x1000, 4), std::vector<uint8_t>(4, 0xFF));
     std::vector<uint8_t> page(256, 0xF0);
     ASSERT_EQ(host.zvWrite(0x1000, page), 0);
@@ -113,9 +113,9 @@ TEST_F(SimMonitorZv, BadCommandsAreRefusedOrReportFailure) {
         ASSERT_EQ(host.zvExecute(), 0);
         EXPECT_EQ(statusByte(host), 3);
     }
-    EXPECT_EQ(host.zvCommand(0, 256, 1), SCREENIO_ERROR_REJECTED);          // no such operation
-    EXPECT_EQ(host.zvWrite(0x40000 - 255, {1}), SCREENIO_ERROR_REJECTED);   // page past the end
-    EXPECT_EQ(host.zvExecute(), SCREENIO_ERROR_REJECTED);                   // no command
+    EXPECT_EQ(host.zvCommand(0, 256, 1), SCREENIO_ERROR_REJECTED);         // no such operation
+    EXPECT_EQ(host.zvWrite(0x40000 - 255, {1}), SCREENIO_ERROR_REJECTED);  // page past the end
+    EXPECT_EQ(host.zvExecute(), SCREENIO_ERROR_REJECTED);                  // no command
     ASSERT_EQ(host.zvCommand(0, 0x10000, 2), 0);
     std::vector<uint8_t> notExecute(256, 0);
     EXPECT_EQ(host.set(0xFF01, 0x123, notExecute), SCREENIO_ERROR_REJECTED);
@@ -134,7 +134,7 @@ TEST_F(SimMonitorZv, ChecksumComplementsTheByteSumAndIsBusyPerBlock) {
     ASSERT_EQ(host.zvExecute(), 0);
     EXPECT_EQ(statusByte(host), 2);
     SimClock::advance(300000);
-    EXPECT_EQ(statusByte(host), 2); // two blocks: 400 ms
+    EXPECT_EQ(statusByte(host), 2);  // two blocks: 400 ms
     SimClock::advance(100000);
     std::vector<uint8_t> reply;
     ASSERT_EQ(host.zvStatus(&reply), 0);
@@ -203,7 +203,7 @@ TEST_F(SimMonitorZv, RestartTakesVersionsFromTheImagesOfFlaggedDevices) {
     ASSERT_EQ(host.zvWrite(0, test::versionedImage(111, 256)), 0);
     ASSERT_EQ(host.zvWrite(0x20000, test::versionedImage(222, 256)), 0);
     ASSERT_EQ(host.setValue(0xFF02, 0xFB, 1), 0);
-    ASSERT_EQ(host.zvFlag(5, 1), 0); // only the second device
+    ASSERT_EQ(host.zvFlag(5, 1), 0);  // only the second device
     ASSERT_EQ(host.setValue(0xFF02, 0xFB, 2), 0);
     ASSERT_EQ(host.setValue(0xFF02, 0xF4, 0), 0);
 

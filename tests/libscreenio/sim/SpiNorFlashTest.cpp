@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "libscreenio/sim/MStarHost.h"
 #include "sim/MStarBridge.h"
 #include "sim/SimClock.h"
 #include "sim/SpiNorFlash.h"
-#include "libscreenio/sim/MStarHost.h"
 
 namespace screenio::sim {
 namespace {
 
 using test::MStarHost;
 
-constexpr uint32_t kFlashSize = 0x40000; // 256 KiB: four blocks
+constexpr uint32_t kFlashSize = 0x40000;  // 256 KiB: four blocks
 constexpr uint8_t kBusy = 0x01;
 constexpr uint8_t kWel = 0x02;
 constexpr uint8_t kProtectBits = 0x1C;
@@ -114,7 +114,8 @@ struct ModifyCase {
     uint32_t address;
 };
 
-class SpiNorFlashProtectionTest : public SpiNorFlashTest, public ::testing::WithParamInterface<ModifyCase> {
+class SpiNorFlashProtectionTest : public SpiNorFlashTest,
+                                  public ::testing::WithParamInterface<ModifyCase> {
 protected:
     KmError modify() {
         const ModifyCase& c = GetParam();
@@ -125,10 +126,10 @@ protected:
 
 TEST_P(SpiNorFlashProtectionTest, BlocksWhileOnClearsTheLatchAndLiftsWithTheUnprotectSequence) {
     const uint32_t address = GetParam().address;
-    flash.load(address, std::vector<uint8_t>(256, 0x55).data(), 256); // neither erased nor 0
+    flash.load(address, std::vector<uint8_t>(256, 0x55).data(), 256);  // neither erased nor 0
     const std::vector<uint8_t> before = all(flash);
 
-    ASSERT_TRUE(flash.writeProtected()); // as shipped
+    ASSERT_TRUE(flash.writeProtected());  // as shipped
     ASSERT_EQ(modify(), 0);
     EXPECT_EQ(all(flash), before);
     EXPECT_FALSE(flash.writeEnabled()) << "a refused command still clears the latch";
@@ -195,14 +196,14 @@ TEST_F(SpiNorFlashTest, StatusWriteStoresOnlyTheBlockProtectionBits) {
 
 TEST_F(SpiNorFlashTest, PartialProtectionGuardsOnlyTheTopOfTheArray) {
     ASSERT_EQ(host.writeEnable(), 0);
-    ASSERT_EQ(host.commandAndEnd({0x01, 0x04}), 0); // BP = 1: the top 64 KiB
+    ASSERT_EQ(host.commandAndEnd({0x01, 0x04}), 0);  // BP = 1: the top 64 KiB
     ASSERT_EQ(host.waitForReady(), 0);
     flash.load(0x2F000, std::vector<uint8_t>(0x2000, 0x00).data(), 0x2000);
 
-    ASSERT_EQ(host.sectorErase(0x2F000), 0); // below the protected area
+    ASSERT_EQ(host.sectorErase(0x2F000), 0);  // below the protected area
     ASSERT_EQ(host.waitForReady(), 0);
     EXPECT_EQ(bytesAt(flash, 0x2F000, 0x1000), std::vector<uint8_t>(0x1000, 0xFF));
-    ASSERT_EQ(host.sectorErase(0x30000), 0); // inside it: ignored, the latch cleared
+    ASSERT_EQ(host.sectorErase(0x30000), 0);  // inside it: ignored, the latch cleared
     EXPECT_FALSE(flash.busy());
     EXPECT_FALSE(flash.writeEnabled());
     EXPECT_EQ(bytesAt(flash, 0x30000, 0x1000), std::vector<uint8_t>(0x1000, 0x00));
@@ -232,13 +233,13 @@ TEST_F(SpiNorFlashTest, EraseCoversTheAlignedBlockOrSectorContainingTheAddress) 
     unprotect();
     flash.load(0, std::vector<uint8_t>(kFlashSize, 0x00).data(), kFlashSize);
 
-    ASSERT_EQ(host.sectorErase(0x12345), 0); // sector 0x12000-0x12FFF
+    ASSERT_EQ(host.sectorErase(0x12345), 0);  // sector 0x12000-0x12FFF
     ASSERT_EQ(host.waitForReady(), 0);
     EXPECT_EQ(flash.memory().at(0x11FFF), 0x00);
     EXPECT_EQ(bytesAt(flash, 0x12000, 0x1000), std::vector<uint8_t>(0x1000, 0xFF));
     EXPECT_EQ(flash.memory().at(0x13000), 0x00);
 
-    ASSERT_EQ(host.blockErase(0x2FFFF), 0); // block 0x20000-0x2FFFF
+    ASSERT_EQ(host.blockErase(0x2FFFF), 0);  // block 0x20000-0x2FFFF
     ASSERT_EQ(host.waitForReady(), 0);
     EXPECT_EQ(flash.memory().at(0x1FFFF), 0x00);
     EXPECT_EQ(bytesAt(flash, 0x20000, 0x10000), std::vector<uint8_t>(0x10000, 0xFF));
@@ -251,7 +252,10 @@ TEST_F(SpiNorFlashTest, ProgrammingOnlyClearsBits) {
         uint8_t old;
         uint8_t data;
         uint8_t result;
-    } cases[] = {{0xF0, 0x0F, 0x00}, {0xFF, 0x5A, 0x5A}, {0x00, 0xFF, 0x00}, {0xAA, 0xFF, 0xAA},
+    } cases[] = {{0xF0, 0x0F, 0x00},
+                 {0xFF, 0x5A, 0x5A},
+                 {0x00, 0xFF, 0x00},
+                 {0xAA, 0xFF, 0xAA},
                  {0x3C, 0x96, 0x14}};
     std::vector<uint8_t> old, data, expected;
     for (const auto& c : cases) {
@@ -272,7 +276,8 @@ struct BusyCase {
     uint32_t SpiNorFlash::Timing::*period;
 };
 
-class SpiNorFlashBusyTest : public SpiNorFlashSlowTest, public ::testing::WithParamInterface<BusyCase> {
+class SpiNorFlashBusyTest : public SpiNorFlashSlowTest,
+                            public ::testing::WithParamInterface<BusyCase> {
 protected:
     void start() {
         const std::string& name = GetParam().name;
@@ -322,17 +327,18 @@ TEST_P(SpiNorFlashBusyTest, BusyForItsPeriodAndOtherCommandsIgnoredMeanwhile) {
     EXPECT_TRUE(flash.writeEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(SpiNorFlash, SpiNorFlashBusyTest,
-                         ::testing::Values(BusyCase{"PageProgram", &SpiNorFlash::Timing::pageProgramUs},
-                                           BusyCase{"SectorErase", &SpiNorFlash::Timing::sectorEraseUs},
-                                           BusyCase{"BlockErase", &SpiNorFlash::Timing::blockEraseUs},
-                                           BusyCase{"StatusWrite", &SpiNorFlash::Timing::statusWriteUs}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    SpiNorFlash, SpiNorFlashBusyTest,
+    ::testing::Values(BusyCase{"PageProgram", &SpiNorFlash::Timing::pageProgramUs},
+                      BusyCase{"SectorErase", &SpiNorFlash::Timing::sectorEraseUs},
+                      BusyCase{"BlockErase", &SpiNorFlash::Timing::blockEraseUs},
+                      BusyCase{"StatusWrite", &SpiNorFlash::Timing::statusWriteUs}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(SpiNorFlashSlowTest, WaitForReadyTimesOutWhenTheEraseOutlastsTheLimit) {
     unprotect();
     ASSERT_EQ(host.blockErase(0), 0);
-    EXPECT_EQ(host.waitForReady(1), SCREENIO_ERROR_TIMEOUT); // 1 s < 4 s
+    EXPECT_EQ(host.waitForReady(1), SCREENIO_ERROR_TIMEOUT);  // 1 s < 4 s
     EXPECT_EQ(host.waitForReady(60), 0);
 }
 
@@ -377,11 +383,11 @@ TEST_F(SpiNorFlashTest, FlipBitFaultCorruptsTheNextExecutedProgramOnly) {
     ASSERT_EQ(host.commandAndEnd(MStarHost::programCommand(0x000, {0x00})), 0);
     EXPECT_EQ(flash.memory().at(0), 0xFF);
 
-    std::vector<uint8_t> page = pattern(256, 0x40); // first byte 0x40: bit 0 clear
+    std::vector<uint8_t> page = pattern(256, 0x40);  // first byte 0x40: bit 0 clear
     ASSERT_EQ(host.writePage(0x100, page), 0);
     ASSERT_EQ(host.waitForReady(), 0);
     std::vector<uint8_t> corrupted = page;
-    corrupted[0] |= 0x01; // a flipped 0 is not programmed, so the erased 1 stays
+    corrupted[0] |= 0x01;  // a flipped 0 is not programmed, so the erased 1 stays
     EXPECT_EQ(host.readFlash(0x100, 256), corrupted);
 
     ASSERT_EQ(host.writePage(0x200, page), 0);
@@ -448,7 +454,7 @@ TEST_F(SpiNorFlashTest, AReadTakesDummyBytesAfterItsAddressAsClocksThatShiftData
     std::vector<uint8_t> image = pattern(16, 0x70);
     flash.load(0x40, image.data(), image.size());
     std::vector<uint8_t> command = addressed(0x03, 0x40);
-    command.push_back(0x00); // one dummy byte: its clock shifts out the byte at 0x40
+    command.push_back(0x00);  // one dummy byte: its clock shifts out the byte at 0x40
     ASSERT_EQ(host.command(command), 0);
     std::vector<uint8_t> got;
     ASSERT_EQ(host.readScalarData(0x1192, 4, &got), 0);
@@ -482,7 +488,7 @@ TEST_F(SpiNorFlashTest, CommandsOfTheWrongLengthAreIgnoredAndKeepTheLatch) {
         EXPECT_EQ(all(flash), before);
     }
     ASSERT_EQ(host.commandAndEnd({0x04}), 0);
-    ASSERT_EQ(host.commandAndEnd({0x06, 0x00}), 0); // write enable with an extra byte
+    ASSERT_EQ(host.commandAndEnd({0x06, 0x00}), 0);  // write enable with an extra byte
     EXPECT_FALSE(flash.writeEnabled());
 }
 
@@ -493,7 +499,8 @@ TEST_F(SpiNorFlashTest, AddressesBeyondTheFlashAreIgnoredAndReadsWrapAtItsEnd) {
     const std::vector<std::pair<std::string, std::vector<uint8_t>>> cases = {
         {"SectorErase", addressed(0x20, kFlashSize)},
         {"BlockErase", addressed(0xD8, 0xFF0000)},
-        {"PageProgram", MStarHost::programCommand(kFlashSize + 0x100, std::vector<uint8_t>(256, 0))},
+        {"PageProgram",
+         MStarHost::programCommand(kFlashSize + 0x100, std::vector<uint8_t>(256, 0))},
     };
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name);
@@ -546,15 +553,15 @@ TEST_F(SpiNorFlashTest, StuckBusyArrivingMidCommandStopsItsExecution) {
 TEST(SpiNorFlash, ReadingMidCommandIsSafe) {
     SpiNorFlash flash(0x1000, SpiNorFlash::Timing());
     uint8_t out[8];
-    flash.read(out, sizeof(out)); // not selected
+    flash.read(out, sizeof(out));  // not selected
     EXPECT_EQ(std::vector<uint8_t>(out, out + 8), std::vector<uint8_t>(8, 0xFF));
 
     flash.select();
-    flash.read(out, sizeof(out)); // no opcode yet
+    flash.read(out, sizeof(out));  // no opcode yet
     EXPECT_EQ(out[0], 0xFF);
     const uint8_t partial[] = {0x03, 0x00};
     flash.write(partial, sizeof(partial));
-    flash.read(out, sizeof(out)); // address incomplete
+    flash.read(out, sizeof(out));  // address incomplete
     EXPECT_EQ(out[7], 0xFF);
     EXPECT_EQ(flash.size(), 0x1000u);
     flash.deselect();
@@ -562,7 +569,7 @@ TEST(SpiNorFlash, ReadingMidCommandIsSafe) {
     flash.select();
     const uint8_t program[] = {0x02, 0x00, 0x00, 0x10, 0x00};
     flash.write(program, sizeof(program));
-    EXPECT_EQ(flash.memory().at(0x10), 0xFF); // nothing happens before the end
+    EXPECT_EQ(flash.memory().at(0x10), 0xFF);  // nothing happens before the end
     flash.read(out, sizeof(out));
     EXPECT_EQ(out[0], 0xFF);
     flash.write(nullptr, 4);
@@ -579,7 +586,7 @@ TEST(SpiNorFlash, AbortAndPowerCycleDropTheOpenCommand) {
     flash.write(wren, 1);
     flash.abort();
     EXPECT_FALSE(flash.writeEnabled());
-    flash.deselect(); // nothing left to execute
+    flash.deselect();  // nothing left to execute
     EXPECT_FALSE(flash.writeEnabled());
 
     flash.select();

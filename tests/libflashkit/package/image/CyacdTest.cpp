@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "libflashkit/core/ThrowsFwuException.h"
 #include "core/Exception.h"
+#include "libflashkit/core/ThrowsFwuException.h"
 #include "package/image/Cyacd.h"
 
 namespace {
@@ -26,13 +26,14 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 TEST(CyacdHex, DigitsInEitherCaseAndNothingElse) {
     const std::string digits = "0123456789abcdefABCDEF";
-    const int values[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 10, 11, 12, 13, 14, 15};
+    const int values[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                          11, 12, 13, 14, 15, 10, 11, 12, 13, 14, 15};
     for (size_t i = 0; i < digits.size(); ++i) EXPECT_EQ(cyacd::ParseHexChar(digits[i]), values[i]);
     // The neighbours of each digit range, a space and the NUL terminator.
     for (char c : {'/', ':', '@', 'G', '`', 'g', ' ', '\0', '\xff'}) {
         SCOPED_TRACE(static_cast<int>(c));
-        EXPECT_TRUE(throwsFwuException([c] { cyacd::ParseHexChar(c); },
-                                       fwu::ErrorCyacdConversion, kInvalidHex));
+        EXPECT_TRUE(throwsFwuException([c] { cyacd::ParseHexChar(c); }, fwu::ErrorCyacdConversion,
+                                       kInvalidHex));
     }
 }
 
@@ -44,8 +45,8 @@ TEST(CyacdHex, NumbersReadMostSignificantDigitFirst) {
     // A short text stops at its terminator instead of reading on.
     EXPECT_TRUE(throwsFwuException([] { cyacd::ParseUInt32String("1E9602A"); },
                                    fwu::ErrorCyacdConversion, kInvalidHex));
-    EXPECT_TRUE(throwsFwuException([] { cyacd::ParseUInt8String("A"); },
-                                   fwu::ErrorCyacdConversion, kInvalidHex));
+    EXPECT_TRUE(throwsFwuException([] { cyacd::ParseUInt8String("A"); }, fwu::ErrorCyacdConversion,
+                                   kInvalidHex));
 }
 
 TEST(CyacdHeader, FieldsAndIgnoredTail) {
@@ -61,7 +62,11 @@ TEST(CyacdHeader, FieldsAndIgnoredTail) {
     }
     // A zero byte inside the header is not a digit either.
     EXPECT_TRUE(throwsFwuException(
-        [] { cyacd::ParseHeaderString(std::string("1E9602AA\0" "000", 12)); },
+        [] {
+            cyacd::ParseHeaderString(std::string("1E9602AA\0"
+                                                 "000",
+                                                 12));
+        },
         fwu::ErrorCyacdConversion, kInvalidHex));
 }
 
@@ -90,7 +95,10 @@ TEST(CyacdRecord, Errors) {
         {":01", kInvalidChecksum},
         {":00G0", kInvalidHex},
         {":0000000002 1FD", kInvalidHex},
-        {std::string(":00\0" "0", 5), kInvalidHex},
+        {std::string(":00\0"
+                     "0",
+                     5),
+         kInvalidHex},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -142,7 +150,10 @@ TEST(BytesFromCyacd, Errors) {
         {"1E9602AA0000\n:000000000201FD\n:0\n", kRecordNotFound},
         {"1E9602AA0000\n 000000000201FD\n", kInvalidRecord},
         {"1E9602AA0000\n:000000000201FD\n:00G0\n", kInvalidHex},
-        {std::string("1E9602AA0000\n:0000\0" "0000201FD\n", 29), kInvalidHex},
+        {std::string("1E9602AA0000\n:0000\0"
+                     "0000201FD\n",
+                     29),
+         kInvalidHex},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "libflashkit/core/ThrowsFwuException.h"
 #include "core/Exception.h"
+#include "libflashkit/core/ThrowsFwuException.h"
 #include "package/image/ImageFile.h"
 #include "package/image/Srec.h"
 
@@ -37,8 +37,8 @@ TEST(EndsWithIgnoreCase, LowersTheTextButNotTheSuffix) {
         {".mot", ".mot", true},
         {"image.cyacd", ".CYACD", false},  // the suffix is taken as given
         {"image.mot.bin", ".mot", false},
-        {"mot", ".mot", false},            // longer than the text
-        {"image.mot", "", false},          // an empty suffix matches nothing
+        {"mot", ".mot", false},    // longer than the text
+        {"image.mot", "", false},  // an empty suffix matches nothing
         {"", "", false},
     };
     for (const Case& c : cases) {
@@ -98,21 +98,26 @@ TEST_F(ImageFileTest, ConversionErrorsPropagate) {
     // The S-record library does not exist on this platform, whatever the file holds.
     for (const char* name : {"image.srec", "image.SREC", "image.mot", "image.Mot"}) {
         SCOPED_TRACE(name);
-        EXPECT_TRUE(throwsFwuException(
-            [&] { file::LoadImageFile(write(name, "S00600004844521B\n")); },
-            fwu::ErrorSrecConversion, kSrecNotSupported));
+        EXPECT_TRUE(
+            throwsFwuException([&] { file::LoadImageFile(write(name, "S00600004844521B\n")); },
+                               fwu::ErrorSrecConversion, kSrecNotSupported));
     }
     EXPECT_TRUE(throwsFwuException([&] { file::LoadImageFile((m_dir / "missing.bin").string()); },
                                    fwu::ErrorFileOpen, "open failed, 0x00010001"));
 }
 
 TEST(BytesFromSrec, ReportsTheMissingLibraryAndMissingFunctions) {
-    EXPECT_TRUE(throwsFwuException([] { file::BytesFromSrec(Bytes{'S', '0'}); },
-                                   fwu::ErrorSrecConversion, kSrecNotSupported));
+    EXPECT_TRUE(throwsFwuException(
+        [] {
+            file::BytesFromSrec(Bytes{'S', '0'});
+        },
+        fwu::ErrorSrecConversion, kSrecNotSupported));
 #if defined(__GLIBC__)
     // A library that loads but is not the converter: its functions are looked up and missed.
     EXPECT_TRUE(throwsFwuException(
-        [] { file::BytesFromSrecWithLibrary(Bytes{'S', '0'}, "libc.so.6"); },
+        [] {
+            file::BytesFromSrecWithLibrary(Bytes{'S', '0'}, "libc.so.6");
+        },
         fwu::ErrorSrecConversion, "Required functions not found on syndfu.dll, 0x00060007"));
 #endif
 }

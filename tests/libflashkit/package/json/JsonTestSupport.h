@@ -50,8 +50,10 @@ public:
     SourceDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "flashkit-json-XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_dir = pattern;
-        else ADD_FAILURE() << "mkdtemp failed";
+        if (mkdtemp(pattern.data()))
+            m_dir = pattern;
+        else
+            ADD_FAILURE() << "mkdtemp failed";
     }
     ~SourceDir() {
         std::error_code ignored;

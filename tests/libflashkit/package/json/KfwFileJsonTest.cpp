@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "JsonTestSupport.h"
-#include "libflashkit/package/TestPackage.h"
-#include "libflashkit/core/ThrowsFwuException.h"
 #include "core/CriticalSectionLocker.h"
-#include "json/Value.h"
+#include "libflashkit/core/ThrowsFwuException.h"
+#include "libflashkit/package/TestPackage.h"
 #include "package/v2/KfwFile.h"
+#include "json/Value.h"
 
 namespace {
 
@@ -137,9 +137,9 @@ protected:
 
 TEST_F(FullPackageTest, WritesEveryMemberInPackageOrder) {
     const Value json = m_file.toJson();
-    EXPECT_EQ(keysOf(json), (std::set<std::string>{"kfw", "estimatedTimeMargin", "products",
-                                                   "version", "deviceProfile", "blobs", "actions",
-                                                   "bundles"}));
+    EXPECT_EQ(keysOf(json),
+              (std::set<std::string>{"kfw", "estimatedTimeMargin", "products", "version",
+                                     "deviceProfile", "blobs", "actions", "bundles"}));
     EXPECT_EQ(json["estimatedTimeMargin"], Value(90));
     EXPECT_EQ(json["products"], array({"CG2700*", "CS2400"}));
     EXPECT_EQ(json["version"], m_file.targetVersion().toJson());
@@ -164,7 +164,8 @@ TEST_F(FullPackageTest, ReadsBackIntoAFreshPackage) {
         EXPECT_EQ(fresh.blobs()[i]->virtualID(&fresh), m_file.blobs()[i]->virtualID(&m_file));
         EXPECT_TRUE(fresh.bundles()[i]->equal(m_file.bundles()[i].get()));
     }
-    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(fresh.actions()[i]->equal(m_file.actions()[i].get()));
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(fresh.actions()[i]->equal(m_file.actions()[i].get()));
     EXPECT_EQ(fresh.products(), m_file.products());
     EXPECT_EQ(fresh.estimatedTimeMargin(), 90u);
     EXPECT_TRUE(fresh.targetVersion() == m_file.targetVersion());
@@ -236,8 +237,11 @@ TEST(KfwFileJson, UpdateMonitorProducts) {
     EXPECT_TRUE(file.products().empty());
 
     // The elements before a bad one stay.
-    EXPECT_TRUE(throwsFwuException([&] { file.updateMonitorProducts(array({"A", 5, "C"})); },
-                                   fwu::ErrorJsonType, kBadType));
+    EXPECT_TRUE(throwsFwuException(
+        [&] {
+            file.updateMonitorProducts(array({"A", 5, "C"}));
+        },
+        fwu::ErrorJsonType, kBadType));
     EXPECT_EQ(file.products(), std::vector<std::string>{"A"});
     // Not an array: the list is cleared all the same.
     EXPECT_TRUE(throwsFwuException([&] { file.updateMonitorProducts(Value("A")); },
@@ -261,8 +265,7 @@ TEST(KfwFileJson, EditingOperationsTakeThePackageLock) {
     const Case cases[] = {
         {"products", [](TestPackage& f) { f.updateMonitorProducts(array({"X"})); },
          [](const TestPackage& f) { return !f.products().empty(); }},
-        {"target version",
-         [](TestPackage& f) { f.updateTargetVersion(Value(pocketjson::Array)); },
+        {"target version", [](TestPackage& f) { f.updateTargetVersion(Value(pocketjson::Array)); },
          [](const TestPackage& f) { return f.targetVersion().items().empty(); }},
         {"device profile", [](TestPackage& f) { f.updateDeviceProfile(profileJson()); },
          [](const TestPackage& f) { return !f.deviceProfile().empty(); }},

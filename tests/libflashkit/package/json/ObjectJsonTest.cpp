@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "JsonTestSupport.h"
-#include "libflashkit/package/TestPackage.h"
 #include "libflashkit/core/ThrowsFwuException.h"
-#include "json/Value.h"
+#include "libflashkit/package/TestPackage.h"
 #include "package/Action.h"
 #include "package/Blob.h"
 #include "package/Bundle.h"
@@ -21,6 +20,7 @@
 #include "package/TransferDataAction.h"
 #include "package/TransferMStarDataAction.h"
 #include "package/TransferZVDataAction.h"
+#include "json/Value.h"
 
 namespace {
 
@@ -71,12 +71,12 @@ TEST(ObjectJson, IdIsWrittenAsTextAndReadBack) {
 TEST(ObjectJson, IdTooShortOrAbsentKeepsTheCurrentOne) {
     const std::string full = fixedID(7).toString();
     const Value cases[] = {
-        Value(pocketjson::Object),                           // no "id"
-        with(Value(pocketjson::Object), "id", ""),           // empty
+        Value(pocketjson::Object),                  // no "id"
+        with(Value(pocketjson::Object), "id", ""),  // empty
         with(Value(pocketjson::Object), "id", full.substr(0, 33)),
-        with(Value(pocketjson::Object), "id", 12345),        // a number's text is short
-        with(Value(pocketjson::Object), "id", Value()),      // null reads as empty text
-        Value(pocketjson::Array),                            // no members at all
+        with(Value(pocketjson::Object), "id", 12345),    // a number's text is short
+        with(Value(pocketjson::Object), "id", Value()),  // null reads as empty text
+        Value(pocketjson::Array),                        // no members at all
     };
     for (const Value& json : cases) {
         KfwObject object;
@@ -92,8 +92,8 @@ TEST(ObjectJson, IdTooShortOrAbsentKeepsTheCurrentOne) {
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     object.fromJson(with(Value(pocketjson::Object), "id", upper));
     EXPECT_EQ(object.id(), fixedID(7));
-    EXPECT_THROW(object.fromJson(with(Value(pocketjson::Object), "id",
-                                      "zzzzzzzz-0000-0000-0000-000000000000")),
+    EXPECT_THROW(object.fromJson(
+                     with(Value(pocketjson::Object), "id", "zzzzzzzz-0000-0000-0000-000000000000")),
                  std::invalid_argument);
 }
 
@@ -176,7 +176,8 @@ TEST(ActionJson, ShapeErrors) {
         {"MStar no address", newMStar, without(mstar, "address"), kKeyNotFound},
         {"MStar address text", newMStar, with(mstar, "address", "5"), kBadType},
         {"MStar no updateFlagAddress", newMStar, without(mstar, "updateFlagAddress"), kKeyNotFound},
-        {"MStar updateFlagAddress bool", newMStar, with(mstar, "updateFlagAddress", true), kBadType},
+        {"MStar updateFlagAddress bool", newMStar, with(mstar, "updateFlagAddress", true),
+         kBadType},
         {"ZV no blob", newZV, without(zv, "blob"), kKeyNotFound},
         {"ZV no address", newZV, without(zv, "address"), kKeyNotFound},
         {"ZV address array", newZV, with(zv, "address", Value(pocketjson::Array)), kBadType},
@@ -184,8 +185,7 @@ TEST(ActionJson, ShapeErrors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const std::unique_ptr<Action> action = c.make();
-        EXPECT_TRUE(
-            throwsFwuException([&] { action->fromJson(c.json); }, codeOf(c.what), c.what));
+        EXPECT_TRUE(throwsFwuException([&] { action->fromJson(c.json); }, codeOf(c.what), c.what));
     }
 }
 
@@ -200,7 +200,7 @@ TEST(ActionJson, AddressesConvertWithRoundingAndRange) {
         {Value(int64_t{0x100000000}), 0},  // beyond 32 bits
         {Value(-1), 0},
         {Value(1.6), 2},
-        {Value(2.5), 3},                   // halves away from zero
+        {Value(2.5), 3},  // halves away from zero
         {Value(1.4), 1},
         {Value(-0.4), 0},
         {Value(4294967295.4), 0xFFFFFFFF},
@@ -226,12 +226,10 @@ TEST(ActionJson, EstimatedTimeOnlyFromAnInteger) {
         uint32_t expected;
     };
     const Case cases[] = {
-        {Value(30), 30},
-        {Value(int64_t{0xFFFFFFFF}), 0xFFFFFFFF},
-        {Value(-5), 0},                   // an integer, but out of range
-        {Value("30"), 17},                // not an integer: the previous value stays
-        {Value(30.0), 17},
-        {Value(true), 17},
+        {Value(30), 30},   {Value(int64_t{0xFFFFFFFF}), 0xFFFFFFFF},
+        {Value(-5), 0},     // an integer, but out of range
+        {Value("30"), 17},  // not an integer: the previous value stays
+        {Value(30.0), 17}, {Value(true), 17},
         {Value(), 17},
     };
     const Value base = makeTransfer(fixedID(1), "PRG000")->toJson();
@@ -311,8 +309,8 @@ TEST(BundleJson, WritesActionsConditionsAndTime) {
     const Value json = sampleBundle()->toJson();
     EXPECT_EQ(keysOf(json), (Keys{"id", "actions", "conditions", "estimatedTime"}));
     EXPECT_EQ(json["id"], Value(fixedID(0x60).toString()));
-    EXPECT_EQ(json["actions"], array({fixedID(1).toString(), fixedID(2).toString(),
-                                      fixedID(1).toString()}));
+    EXPECT_EQ(json["actions"],
+              array({fixedID(1).toString(), fixedID(2).toString(), fixedID(1).toString()}));
     EXPECT_EQ(json["estimatedTime"], Value(120));
 
     Value first(pocketjson::Object);
@@ -363,8 +361,8 @@ TEST(BundleJson, ComparisonSpellingsAndShortActionIds) {
         c.insert("comparison", comparison);
         return c;
     };
-    json = with(json, "conditions", array({condition(">="), condition("GE"), condition("=>"),
-                                           condition("lt")}));
+    json = with(json, "conditions",
+                array({condition(">="), condition("GE"), condition("=>"), condition("lt")}));
     json = with(json, "actions", array({"", fixedID(5).toString()}));
     Bundle bundle;
     bundle.fromJson(json);
@@ -392,8 +390,8 @@ TEST(BundleJson, ShapeErrors) {
         {"no conditions", without(base, "conditions"), kKeyNotFound},
         {"conditions a string", with(base, "conditions", "none"), kBadType},
         {"condition an array", with(base, "conditions", array({array({})})), kBadType},
-        {"condition without device", with(base, "conditions", array({without(condition, "device")})),
-         kKeyNotFound},
+        {"condition without device",
+         with(base, "conditions", array({without(condition, "device")})), kKeyNotFound},
         {"condition without version",
          with(base, "conditions", array({without(condition, "version")})), kKeyNotFound},
         {"condition without comparison",
@@ -408,8 +406,7 @@ TEST(BundleJson, ShapeErrors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Bundle bundle;
-        EXPECT_TRUE(
-            throwsFwuException([&] { bundle.fromJson(c.json); }, codeOf(c.what), c.what));
+        EXPECT_TRUE(throwsFwuException([&] { bundle.fromJson(c.json); }, codeOf(c.what), c.what));
     }
 }
 
@@ -436,9 +433,9 @@ TEST(BundleJson, ConditionNumbersConvertToUnsigned32) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number.toString());
         Bundle bundle;
-        bundle.fromJson(with(makeBundle({})->toJson(), "conditions",
-                             array({with(with(condition, "device", c.number), "version",
-                                         c.number)})));
+        bundle.fromJson(
+            with(makeBundle({})->toJson(), "conditions",
+                 array({with(with(condition, "device", c.number), "version", c.number)})));
         ASSERT_EQ(bundle.conditions().size(), 1u);
         EXPECT_EQ(bundle.conditions()[0].deviceVersion.deviceID, c.expected);
         EXPECT_EQ(bundle.conditions()[0].deviceVersion.version.value(), c.expected);

@@ -27,15 +27,18 @@ TEST(V1BundlePriority, ScoresByThePositionOfTheFixedDevice) {
     const Case cases[] = {
         {"first device fixed", {{0x100, 5, Version::OperatorEqual}}, 0x80000000u},
         {"second device fixed", {{0x101, 7, Version::OperatorEqual}}, 0x40000000u},
-        {"both fixed", {{0x101, 7, Version::OperatorEqual}, {0x100, 5, Version::OperatorEqual}},
+        {"both fixed",
+         {{0x101, 7, Version::OperatorEqual}, {0x100, 5, Version::OperatorEqual}},
          0xC0000000u},
         {"empty version only", {{0x100, 0, Version::OperatorEqual}}, 1u},
-        {"fixed and empty", {{0x100, 5, Version::OperatorEqual}, {0x101, 0, Version::OperatorEqual}},
+        {"fixed and empty",
+         {{0x100, 5, Version::OperatorEqual}, {0x101, 0, Version::OperatorEqual}},
          0x80000001u},
         {"device not in the list", {{0x500, 9, Version::OperatorEqual}}, 0u},
         {"no conditions", {}, 0u},
         {"wrong version", {{0x100, 6, Version::OperatorEqual}}, std::nullopt},
-        {"one of two wrong", {{0x100, 5, Version::OperatorEqual}, {0x101, 8, Version::OperatorEqual}},
+        {"one of two wrong",
+         {{0x100, 5, Version::OperatorEqual}, {0x101, 8, Version::OperatorEqual}},
          std::nullopt},
         // The stored operator does not count: the legacy selection always asks for equality.
         {"operator ignored", {{0x100, 3, Version::OperatorGreaterEqual}}, std::nullopt},
@@ -52,7 +55,8 @@ TEST(V1BundlePriority, ScoresByThePositionOfTheFixedDevice) {
 
 TEST(V1BundlePriority, EmptyMonitorVersionMatchesAnyCondition) {
     auto bundle = makeBundle({}, {{0x101, 9, Version::OperatorEqual}});
-    const auto priority = BundlePriority::evaluate(bundle.get(), makeVersions({{0x100, 5}, {0x101, 0}}));
+    const auto priority =
+        BundlePriority::evaluate(bundle.get(), makeVersions({{0x100, 5}, {0x101, 0}}));
     ASSERT_TRUE(priority.has_value());
     EXPECT_EQ(priority->score, 0x40000000u);
 }

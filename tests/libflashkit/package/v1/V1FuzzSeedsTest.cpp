@@ -65,7 +65,8 @@ std::vector<Seed> makeSeeds() {
             actions.push_back(file.registerAction(makeTransfer(blob->id(), names[i], i))->id());
         }
         file.registerBundle(makeBundle(actions, {{0x100, 10, Version::OperatorEqual}}));
-        file.registerBundle(makeBundle({actions[0], actions[4]}, {{0x600, 54, Version::OperatorEqual}}));
+        file.registerBundle(
+            makeBundle({actions[0], actions[4]}, {{0x600, 54, Version::OperatorEqual}}));
         file.registerBundle(makeBundle({}, {{0x101, 21, Version::OperatorEqual}}));
         seeds.push_back({"every-tag", writeLegacy(file), 3, 5});
     }
@@ -83,8 +84,11 @@ std::vector<Seed> makeSeeds() {
         ImageSpec spec;
         spec.fileTag = 0x0010;
         spec.product = "OLD";
-        spec.targetVersions = "00001000020000300004" "00005";
-        spec.units = {unit("00001000000000000000" "00000", {item(4, 3, {9, 9, 9})})};
+        spec.targetVersions = "00001000020000300004"
+                              "00005";
+        spec.units = {unit("00001000000000000000"
+                           "00000",
+                           {item(4, 3, {9, 9, 9})})};
         seeds.push_back({"old-file-tag", seal(plainImage(spec)), 1, 1});
     }
     return seeds;

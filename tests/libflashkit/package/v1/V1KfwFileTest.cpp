@@ -27,9 +27,12 @@ using test::throwsFwuException;
 const std::vector<uint8_t> kMainImage = {1, 2, 3, 4, 5, 6, 7, 8};
 const std::vector<uint8_t> kFontImage(1000, 0x5A);
 // Target and conditions as legacy version strings: 0x100, 0x101, 0x500, 0x400, 0x600.
-const char kTargetString[] = "00310000420000700003" "00018";
-const char kFirstUnitString[] = "00300000000000000002" "00000";
-const char kSecondUnitString[] = "00305000000000000000" "00000";
+const char kTargetString[] = "00310000420000700003"
+                             "00018";
+const char kFirstUnitString[] = "00300000000000000002"
+                                "00000";
+const char kSecondUnitString[] = "00305000000000000000"
+                                 "00000";
 
 // Two bundles sharing the main image's action; 0x500 and 0x101 carry no condition.
 std::unique_ptr<KfwFile> samplePackage() {
@@ -41,10 +44,9 @@ std::unique_ptr<KfwFile> samplePackage() {
     const Blob* font = file->registerBlob(makeBlob(kFontImage));
     const Action* mainAction = file->registerAction(makeTransfer(main->id(), "PRG000", 120));
     const Action* fontAction = file->registerAction(makeTransfer(font->id(), "AIC653", 30));
-    file->registerBundle(makeBundle({mainAction->id(), fontAction->id()},
-                                    {{0x100, 300, Version::OperatorGreaterEqual},
-                                     {0x400, 2, Version::OperatorEqual}},
-                                    90));
+    file->registerBundle(makeBundle(
+        {mainAction->id(), fontAction->id()},
+        {{0x100, 300, Version::OperatorGreaterEqual}, {0x400, 2, Version::OperatorEqual}}, 90));
     file->registerBundle(makeBundle({mainAction->id()}, {{0x100, 305, Version::OperatorEqual}}));
     return file;
 }
@@ -81,9 +83,7 @@ void expectSamplePackage(const KfwFile& file) {
     EXPECT_EQ(file.actions().size(), 2u);
 }
 
-TEST(V1KfwFile, NewPackageHasFileVersion1) {
-    EXPECT_EQ(KfwFile().version(), FileVersion(1, 0));
-}
+TEST(V1KfwFile, NewPackageHasFileVersion1) { EXPECT_EQ(KfwFile().version(), FileVersion(1, 0)); }
 
 TEST(V1RoundTrip, WrittenPackageReadsBack) {
     auto original = samplePackage();
@@ -152,7 +152,8 @@ TEST(V1RoundTrip, OnlyTransferDataActionsBecomeItems) {
         file->products().push_back("M");
         const Blob* blob = file->registerBlob(makeBlob({7, 8, 9}));
         std::vector<Uuid> actions;
-        if (withOthers) actions.push_back(file->registerAction(makeMStar(blob->id(), 0x1000, 0x2000, 5))->id());
+        if (withOthers)
+            actions.push_back(file->registerAction(makeMStar(blob->id(), 0x1000, 0x2000, 5))->id());
         actions.push_back(file->registerAction(makeTransfer(blob->id(), "PRG001", 12))->id());
         if (withOthers) {
             actions.push_back(file->registerAction(makeZV(blob->id(), 0x3000, 6))->id());
@@ -188,9 +189,13 @@ TEST(V1HandBuilt, LoadsWithEitherFileTag) {
 TEST(V1HandBuilt, ReadsEveryItemTagAndKeepsEmptyUnits) {
     ImageSpec spec;
     spec.product = "KX-1";
-    spec.targetVersions = "00001000020000300004" "00005";
-    spec.units = {unit("00000000000000000000" "00000", {}),
-                  unit("00009000080000700006" "00005",
+    spec.targetVersions = "00001000020000300004"
+                          "00005";
+    spec.units = {unit("00000000000000000000"
+                       "00000",
+                       {}),
+                  unit("00009000080000700006"
+                       "00005",
                        {item(1, 1, {0x01}), item(2, 2, {0x02}), item(3, 3, {0x03}),
                         item(4, 4, {0x04}), item(5, 5, {0x05})})};
     KfwFile loaded;
@@ -212,8 +217,8 @@ TEST(V1IsValid, AcceptsOnlyAMatchingChecksum) {
     auto original = samplePackage();
     // Over 4096 bytes, so the sum is carried across reading chunks.
     original->registerBlob(makeBlob(std::vector<uint8_t>(6000, 0x33)));
-    const Action* big = original->registerAction(
-        makeTransfer(original->blobs().back()->id(), "INP027", 1));
+    const Action* big =
+        original->registerAction(makeTransfer(original->blobs().back()->id(), "INP027", 1));
     original->registerBundle(makeBundle({big->id()}));
     const std::vector<uint8_t> good = write(*original);
     ASSERT_GT(good.size(), 8192u);
@@ -249,7 +254,9 @@ public:
     size_t byteSize() const override { return 100; }
     void seek(size_t position) override { m_position = position; }
     void skip(size_t count) override { m_position += count; }
-    void readBytes(void*, size_t) override { throw Exception("Invalid read size", ErrorStreamReadSize); }
+    void readBytes(void*, size_t) override {
+        throw Exception("Invalid read size", ErrorStreamReadSize);
+    }
 
 private:
     size_t m_position = 0;
@@ -288,7 +295,11 @@ TEST(V1ReadErrors, EachFaultHasItsMessage) {
     const char* tooSmall = "Data is too small, 0x00040004";
     const ReadFault faults[] = {
         {"empty file", [] { return std::vector<uint8_t>(); }, ErrorDataTooSmall, tooSmall},
-        {"checksum only", [] { return std::vector<uint8_t>{0, 0}; }, ErrorDataTooSmall, tooSmall},
+        {"checksum only",
+         [] {
+             return std::vector<uint8_t>{0, 0};
+         },
+         ErrorDataTooSmall, tooSmall},
         {"stored checksum off by one",
          [] {
              auto file = seal(plainImage(sampleSpec()));
@@ -314,7 +325,10 @@ TEST(V1ReadErrors, EachFaultHasItsMessage) {
          ErrorLegacyVersion, "Invalid version string, 0x00050002"},
         {"unit version differs from directory",
          [] {
-             return withSpec([](ImageSpec& s) { s.units[1].versions = "00306000000000000000" "00000"; });
+             return withSpec([](ImageSpec& s) {
+                 s.units[1].versions = "00306000000000000000"
+                                       "00000";
+             });
          },
          ErrorLegacyVersion, "Different version, 0x00050002"},
     };
@@ -334,9 +348,12 @@ struct HostileFile {
 TEST(V1ReadErrors, HostileCountsOffsetsAndSizesAreRefused) {
     const HostileFile faults[] = {
         {"header shorter than 2048 bytes",
-         [] { return seal(std::vector<uint8_t>{0x20, 0x00, 'M', 0, 0, 0, 0, 0}); }},
+         [] {
+             return seal(std::vector<uint8_t>{0x20, 0x00, 'M', 0, 0, 0, 0, 0});
+         }},
         {"unit count 0xFFFF", [] { return withPlain([](Bytes& p) { p.put16(51, 0xFFFF); }); }},
-        {"unit count 54 overruns the header", [] { return withPlain([](Bytes& p) { p.put16(51, 54); }); }},
+        {"unit count 54 overruns the header",
+         [] { return withPlain([](Bytes& p) { p.put16(51, 54); }); }},
         {"unit count beyond the data",
          [] {
              return withPlain([](Bytes& p) {
@@ -345,17 +362,22 @@ TEST(V1ReadErrors, HostileCountsOffsetsAndSizesAreRefused) {
                  p.put32(53 + 2 * 37 + 30, 256);  // a plausible entry: the units run out
              });
          }},
-        {"unit offset beyond the data", [] { return withPlain([](Bytes& p) { p.put32(53 + 26, 0x7FFFFFFF); }); }},
-        {"unit size below its header", [] { return withPlain([](Bytes& p) { p.put32(53 + 30, 10); }); }},
-        {"unit size beyond the data", [] { return withPlain([](Bytes& p) { p.put32(53 + 37 + 30, 393); }); }},
+        {"unit offset beyond the data",
+         [] { return withPlain([](Bytes& p) { p.put32(53 + 26, 0x7FFFFFFF); }); }},
+        {"unit size below its header",
+         [] { return withPlain([](Bytes& p) { p.put32(53 + 30, 10); }); }},
+        {"unit size beyond the data",
+         [] { return withPlain([](Bytes& p) { p.put32(53 + 37 + 30, 393); }); }},
         {"item count 21 overruns the unit header",
          [] { return withPlain([](Bytes& p) { p.put16(kUnit0 + 51, 21); }); }},
-        {"item count 0xFFFF", [] { return withPlain([](Bytes& p) { p.put16(kUnit1 + 51, 0xFFFF); }); }},
+        {"item count 0xFFFF",
+         [] { return withPlain([](Bytes& p) { p.put16(kUnit1 + 51, 0xFFFF); }); }},
         {"item directory size below the item header",
          [] { return withPlain([](Bytes& p) { p.put32(kUnit0 + 53 + 10 + 6, 127); }); }},
         {"item directory range beyond its unit",
          [] { return withPlain([](Bytes& p) { p.put32(kUnit0 + 53 + 10 + 2, 0xFFFFFF00); }); }},
-        {"data size 0xFFFFFFFF", [] { return withPlain([](Bytes& p) { p.put32(kUnit0Item1 + 18, 0xFFFFFFFF); }); }},
+        {"data size 0xFFFFFFFF",
+         [] { return withPlain([](Bytes& p) { p.put32(kUnit0Item1 + 18, 0xFFFFFFFF); }); }},
         {"data size one beyond the file",
          [] { return withPlain([](Bytes& p) { p.put32(kUnit1 + 256 + 18, 9); }); }},
     };
@@ -408,7 +430,9 @@ TEST(V1WriteErrors, EachFaultHasItsMessageAndNothingIsWritten) {
         {"file name of no legacy device", [](KfwFile& f) { addBundleWith(f, "KFW000"); },
          ErrorLegacyTag, "Tag is invalid, 0x00050001"},
         {"target version of 6 digits",
-         [](KfwFile& f) { f.targetVersion() = makeVersions({{0x100, 123456}}); },
+         [](KfwFile& f) {
+             f.targetVersion() = makeVersions({{0x100, 123456}});
+         },
          ErrorLegacyVersion, "Version is not 25, 0x00050002"},
         {"condition version of 6 digits",
          [](KfwFile& f) {

@@ -23,15 +23,15 @@ using VersionPairs = std::vector<std::pair<uint32_t, uint32_t>>;
 inline ::testing::AssertionResult hasVersions(const kfw::DeviceVersionList& list,
                                               const VersionPairs& expected) {
     if (list.items().size() != expected.size())
-        return ::testing::AssertionFailure() << list.items().size() << " versions, expected "
-                                             << expected.size();
+        return ::testing::AssertionFailure()
+               << list.items().size() << " versions, expected " << expected.size();
     for (size_t i = 0; i < expected.size(); ++i) {
         const auto& got = list.items()[i];
         if (got.deviceID != expected[i].first || got.version.value() != expected[i].second)
             return ::testing::AssertionFailure()
                    << "entry " << i << " is 0x" << std::hex << got.deviceID << "=" << std::dec
-                   << got.version.value() << ", expected 0x" << std::hex << expected[i].first
-                   << "=" << std::dec << expected[i].second;
+                   << got.version.value() << ", expected 0x" << std::hex << expected[i].first << "="
+                   << std::dec << expected[i].second;
     }
     return ::testing::AssertionSuccess();
 }

@@ -10,11 +10,11 @@
 
 #include "core/ErrorCode.h"
 #include "libflashkit/core/ThrowsFwuException.h"
+#include "libflashkit/package/TestPackage.h"
 #include "package/v1/Blowfish.h"
 #include "package/v1/Checksum.h"
 #include "package/v1/KfwItemTag.h"
 #include "package/v1/VersionString.h"
-#include "libflashkit/package/TestPackage.h"
 
 namespace fwu::kfw::v1 {
 namespace {
@@ -47,9 +47,9 @@ TEST(V1ItemTag, UnknownValuesMapToNone) {
     EXPECT_EQ(KfwItemTagFromProfileIndex(5), KfwItemTagNone);
     EXPECT_EQ(KfwItemTagFromProfileIndex(SIZE_MAX), KfwItemTagNone);
     // File names match exactly: case, length and embedded zero bytes count.
-    for (const std::string& name : {std::string("aic653"), std::string("PRG00"),
-                                    std::string("PRG0000"), std::string("PRG000\0", 7),
-                                    std::string()})
+    for (const std::string& name :
+         {std::string("aic653"), std::string("PRG00"), std::string("PRG0000"),
+          std::string("PRG000\0", 7), std::string()})
         EXPECT_EQ(GetKfwItemTagFromFileName(name), KfwItemTagNone) << name;
 }
 
@@ -57,22 +57,27 @@ TEST(V1VersionString, WritesFiveZeroPaddedSlicesInLegacyDeviceOrder) {
     // Out of order, with 0x600 (shown in hexadecimal elsewhere) still written in decimal.
     const auto list = test::pkg::makeVersions(
         {{0x600, 12}, {0x400, 99999}, {0x100, 1}, {0x101, 230}, {0x500, 4567}});
-    EXPECT_EQ(VersionStringFromList(list), "00001002300456799999" "00012");
+    EXPECT_EQ(VersionStringFromList(list), "00001002300456799999"
+                                           "00012");
     // Absent devices are written as 0; foreign devices are not written.
     EXPECT_EQ(VersionStringFromList(test::pkg::makeVersions({{0x101, 7}, {0x200, 3}})),
-              "00000000070000000000" "00000");
+              "00000000070000000000"
+              "00000");
 }
 
 TEST(V1VersionString, ConditionsUseTheFirstConditionOfEachDeviceAndDropTheOperator) {
-    const auto bundle = test::pkg::makeBundle(
-        {}, {{0x500, 3, Version::OperatorGreaterEqual}, {0x500, 9, Version::OperatorEqual},
-             {0x100, 42, Version::OperatorLess}});
-    EXPECT_EQ(VersionStringFromConditions(bundle->conditions()), "00042000000000300000" "00000");
+    const auto bundle = test::pkg::makeBundle({}, {{0x500, 3, Version::OperatorGreaterEqual},
+                                                   {0x500, 9, Version::OperatorEqual},
+                                                   {0x100, 42, Version::OperatorLess}});
+    EXPECT_EQ(VersionStringFromConditions(bundle->conditions()), "00042000000000300000"
+                                                                 "00000");
 }
 
 TEST(V1VersionString, MoreThanFiveDigitsIsRefused) {
     EXPECT_TRUE(throwsFwuException(
-        [] { VersionStringFromList(test::pkg::makeVersions({{0x100, 100000}})); },
+        [] {
+            VersionStringFromList(test::pkg::makeVersions({{0x100, 100000}}));
+        },
         ErrorLegacyVersion, "Version is not 25, 0x00050002"));
     const auto bundle = test::pkg::makeBundle({}, {{0x600, 123456, Version::OperatorEqual}});
     EXPECT_TRUE(throwsFwuException([&] { VersionStringFromConditions(bundle->conditions()); },
@@ -80,7 +85,8 @@ TEST(V1VersionString, MoreThanFiveDigitsIsRefused) {
 }
 
 TEST(V1VersionString, ReadsFiveSlicesIntoTheFiveLegacyDevices) {
-    const DeviceVersionList list = DeviceVersionListFromVersionString("00001002300456799999" "00012");
+    const DeviceVersionList list = DeviceVersionListFromVersionString("00001002300456799999"
+                                                                      "00012");
     const std::vector<std::pair<uint32_t, uint32_t>> expected = {
         {0x100, 1}, {0x101, 230}, {0x500, 4567}, {0x400, 99999}, {0x600, 12}};
     ASSERT_EQ(list.items().size(), expected.size());
@@ -89,7 +95,8 @@ TEST(V1VersionString, ReadsFiveSlicesIntoTheFiveLegacyDevices) {
         EXPECT_EQ(list.items()[i].version.value(), expected[i].second);
     }
     // A slice that is not a number reads as the empty version; zero versions stay in the list.
-    const DeviceVersionList odd = DeviceVersionListFromVersionString("abcde00000  12" "3+0004xxxxx");
+    const DeviceVersionList odd = DeviceVersionListFromVersionString("abcde00000  12"
+                                                                     "3+0004xxxxx");
     ASSERT_EQ(odd.items().size(), 5u);
     EXPECT_EQ(odd.items()[0].version.value(), 0u);
     EXPECT_EQ(odd.items()[1].version.value(), 0u);
@@ -161,8 +168,9 @@ TEST(V1Blowfish, MatchesPublishedVectorsWithLittleEndianHalves) {
 TEST(V1Blowfish, EncodeUsesAll37KeyBytesAndLittleEndianHalves) {
     // Reference: OpenSSL's ECB routine reads big-endian halves, so feed it swapped halves.
     BF_KEY reference;
-    BF_set_key(&reference, 37, reinterpret_cast<const unsigned char*>(
-                                   "3C9E07A2-6B1D-4F58-9E2A-71D04B6C95F3"));  // + its zero
+    BF_set_key(&reference, 37,
+               reinterpret_cast<const unsigned char*>(
+                   "3C9E07A2-6B1D-4F58-9E2A-71D04B6C95F3"));  // + its zero
     std::vector<uint8_t> data(24);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x11 * i + 5);
     std::vector<uint8_t> expected = swapHalves(data);

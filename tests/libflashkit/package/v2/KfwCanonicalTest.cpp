@@ -20,8 +20,8 @@ namespace pkg = fwu::test::pkg;
 // payload can be read directly.
 struct Canonical {
     Bytes file;
-    Bytes plain;       // digest, body, padding
-    Bytes body;        // the msgpack body alone
+    Bytes plain;  // digest, body, padding
+    Bytes body;   // the msgpack body alone
     size_t padding = 0;
     msgpack::object_handle handle;
     const msgpack::object& root() const { return handle.get(); }
@@ -33,7 +33,8 @@ Canonical decode(const fwu::kfw::KfwFile& file) {
     EXPECT_GE(c.file.size(), 64u);
     c.plain.assign(c.file.begin() + 32, c.file.end());
     size_t offset = 0;
-    c.handle = msgpack::unpack(reinterpret_cast<const char*>(c.plain.data()) + 32, c.plain.size() - 32, offset);
+    c.handle = msgpack::unpack(reinterpret_cast<const char*>(c.plain.data()) + 32,
+                               c.plain.size() - 32, offset);
     c.body.assign(c.plain.begin() + 32, c.plain.begin() + 32 + static_cast<long>(offset));
     c.padding = c.plain.size() - 32 - offset;
     return c;
@@ -42,7 +43,8 @@ Canonical decode(const fwu::kfw::KfwFile& file) {
 std::vector<std::string> keys(const msgpack::object& map) {
     EXPECT_EQ(map.type, msgpack::type::MAP);
     std::vector<std::string> out;
-    for (uint32_t i = 0; i < map.via.map.size; ++i) out.push_back(map.via.map.ptr[i].key.as<std::string>());
+    for (uint32_t i = 0; i < map.via.map.size; ++i)
+        out.push_back(map.via.map.ptr[i].key.as<std::string>());
     return out;
 }
 
@@ -70,7 +72,8 @@ std::vector<Bytes> encodedValues(const Bytes& body, const std::string& key) {
         const size_t start = static_cast<size_t>(it - body.begin()) + pattern.size();
         size_t end = start;
         msgpack::unpack(reinterpret_cast<const char*>(body.data()), body.size(), end);
-        values.emplace_back(body.begin() + static_cast<long>(start), body.begin() + static_cast<long>(end));
+        values.emplace_back(body.begin() + static_cast<long>(start),
+                            body.begin() + static_cast<long>(end));
         it = body.begin() + static_cast<long>(end);
     }
     return values;
@@ -94,9 +97,11 @@ void build(fwu::kfw::KfwFile& file, bool reverseBlobs) {
         return Uuid();
     };
     const Uuid t = file.registerAction(pkg::makeTransfer(byName("zeta.bin"), "KFW000", 5))->id();
-    const Uuid m = file.registerAction(pkg::makeMStar(byName("alpha.bin"), 0x1000, 0x2000, 6))->id();
+    const Uuid m =
+        file.registerAction(pkg::makeMStar(byName("alpha.bin"), 0x1000, 0x2000, 6))->id();
     const Uuid z = file.registerAction(pkg::makeZV(byName("alpha"), 0x3000, 7))->id();
-    file.registerBundle(pkg::makeBundle({t, m, z}, {{1, 0x0101, Version::OperatorGreaterEqual}}, 30));
+    file.registerBundle(
+        pkg::makeBundle({t, m, z}, {{1, 0x0101, Version::OperatorGreaterEqual}}, 30));
 }
 
 TEST(V2Canonical, EqualContentGivesIdenticalBytesWhateverTheIDs) {
@@ -154,31 +159,37 @@ TEST(V2Canonical, WritesKeysInOrderWithTheirEntryCounts) {
     const Canonical c = decode(file);
     const msgpack::object& root = c.root();
     EXPECT_EQ(c.body[0], 0x87);  // fixmap of 7: the profile is present
-    EXPECT_EQ(keys(root), (std::vector<std::string>{"estimatedTimeMargin", "products", "version",
-                                                    "deviceProfile", "blobs", "actions", "bundles"}));
-    EXPECT_EQ(keys(at(root, "version").via.array.ptr[0]), (std::vector<std::string>{"device", "version"}));
+    EXPECT_EQ(keys(root),
+              (std::vector<std::string>{"estimatedTimeMargin", "products", "version",
+                                        "deviceProfile", "blobs", "actions", "bundles"}));
+    EXPECT_EQ(keys(at(root, "version").via.array.ptr[0]),
+              (std::vector<std::string>{"device", "version"}));
     const msgpack::object& profile = at(root, "deviceProfile");
     EXPECT_EQ(keys(profile), (std::vector<std::string>{"devices", "displayDevices"}));
     EXPECT_EQ(keys(at(profile, "devices").via.array.ptr[1]),
               (std::vector<std::string>{"name", "fileName", "device", "versionRepresentation"}));
-    EXPECT_EQ(at(profile, "displayDevices").as<std::vector<uint32_t>>(), (std::vector<uint32_t>{4, 1}));
+    EXPECT_EQ(at(profile, "displayDevices").as<std::vector<uint32_t>>(),
+              (std::vector<uint32_t>{4, 1}));
 
     const msgpack::object& blobs = at(root, "blobs");
     ASSERT_EQ(blobs.via.array.size, 3u);
-    EXPECT_EQ(keys(blobs.via.array.ptr[0]), (std::vector<std::string>{"id", "name", "path", "data"}));
+    EXPECT_EQ(keys(blobs.via.array.ptr[0]),
+              (std::vector<std::string>{"id", "name", "path", "data"}));
 
     const msgpack::object& actions = at(root, "actions");
     ASSERT_EQ(actions.via.array.size, 3u);
     EXPECT_EQ(keys(actions.via.array.ptr[0]),
               (std::vector<std::string>{"id", "estimatedTime", "type", "blob", "fileName"}));
     EXPECT_EQ(keys(actions.via.array.ptr[1]),
-              (std::vector<std::string>{"id", "estimatedTime", "type", "blob", "address", "updateFlagAddress"}));
+              (std::vector<std::string>{"id", "estimatedTime", "type", "blob", "address",
+                                        "updateFlagAddress"}));
     EXPECT_EQ(keys(actions.via.array.ptr[2]),
               (std::vector<std::string>{"id", "estimatedTime", "type", "blob", "address"}));
     EXPECT_EQ(at(actions.via.array.ptr[1], "type").as<std::string>(), "TransferMStarData");
 
     const msgpack::object& bundle = at(root, "bundles").via.array.ptr[0];
-    EXPECT_EQ(keys(bundle), (std::vector<std::string>{"id", "actions", "conditions", "estimatedTime"}));
+    EXPECT_EQ(keys(bundle),
+              (std::vector<std::string>{"id", "actions", "conditions", "estimatedTime"}));
     EXPECT_EQ(keys(at(bundle, "conditions").via.array.ptr[0]),
               (std::vector<std::string>{"device", "version", "comparison"}));
     EXPECT_EQ(at(at(bundle, "conditions").via.array.ptr[0], "comparison").as<std::string>(), "ge");
@@ -187,8 +198,8 @@ TEST(V2Canonical, WritesKeysInOrderWithTheirEntryCounts) {
     fwu::kfw::v2::KfwFile bare;
     const Canonical d = decode(bare);
     EXPECT_EQ(d.body[0], 0x86);
-    EXPECT_EQ(keys(d.root()), (std::vector<std::string>{"estimatedTimeMargin", "products", "version",
-                                                         "blobs", "actions", "bundles"}));
+    EXPECT_EQ(keys(d.root()), (std::vector<std::string>{"estimatedTimeMargin", "products",
+                                                        "version", "blobs", "actions", "bundles"}));
 }
 
 TEST(V2Canonical, ReplacesIDsByVirtualIDsAndSortsBlobsByName) {
@@ -221,8 +232,10 @@ TEST(V2Canonical, ReplacesIDsByVirtualIDsAndSortsBlobsByName) {
         const fwu::kfw::Action& original = *file.actions()[i];
         EXPECT_EQ(uuidAt(actions.via.array.ptr[i], "id"), original.virtualID(&file));
     }
-    const auto* transfer = dynamic_cast<const fwu::kfw::TransferDataAction*>(file.actions()[0].get());
-    EXPECT_EQ(uuidAt(actions.via.array.ptr[0], "blob"), file.findBlob(transfer->blobID())->virtualID(&file));
+    const auto* transfer =
+        dynamic_cast<const fwu::kfw::TransferDataAction*>(file.actions()[0].get());
+    EXPECT_EQ(uuidAt(actions.via.array.ptr[0], "blob"),
+              file.findBlob(transfer->blobID())->virtualID(&file));
     EXPECT_EQ(uuidAt(actions.via.array.ptr[3], "blob"), dangling);  // not in the package: kept
 
     const msgpack::object& bundles = at(root, "bundles");
@@ -230,8 +243,9 @@ TEST(V2Canonical, ReplacesIDsByVirtualIDsAndSortsBlobsByName) {
     const msgpack::object& refs = at(bundles.via.array.ptr[0], "actions");
     ASSERT_EQ(refs.via.array.size, 3u);
     for (uint32_t i = 0; i < 3; ++i)
-        EXPECT_EQ(Uuid::fromBytes(reinterpret_cast<const uint8_t*>(refs.via.array.ptr[i].via.bin.ptr)),
-                  file.actions()[i]->virtualID(&file));
+        EXPECT_EQ(
+            Uuid::fromBytes(reinterpret_cast<const uint8_t*>(refs.via.array.ptr[i].via.bin.ptr)),
+            file.actions()[i]->virtualID(&file));
     const msgpack::object& danglingRef = at(bundles.via.array.ptr[1], "actions").via.array.ptr[0];
     EXPECT_EQ(Uuid::fromBytes(reinterpret_cast<const uint8_t*>(danglingRef.via.bin.ptr)), dangling);
 }
@@ -253,9 +267,13 @@ TEST(V2Canonical, UsesTheSmallestEncodings) {
     const Canonical c = decode(file);
 
     EXPECT_EQ(encodedValues(c.body, "estimatedTime"),
-              (std::vector<Bytes>{{0x7F}, {0xCC, 0x80}, {0xCE, 0xFF, 0xFF, 0xFF, 0xFF},
-                                  {0xCE, 0x00, 0x01, 0x00, 0x00}, {0x00}}));
-    EXPECT_EQ(encodedValues(c.body, "address"), (std::vector<Bytes>{{0xCE, 0x00, 0x01, 0x00, 0x00}}));
+              (std::vector<Bytes>{{0x7F},
+                                  {0xCC, 0x80},
+                                  {0xCE, 0xFF, 0xFF, 0xFF, 0xFF},
+                                  {0xCE, 0x00, 0x01, 0x00, 0x00},
+                                  {0x00}}));
+    EXPECT_EQ(encodedValues(c.body, "address"),
+              (std::vector<Bytes>{{0xCE, 0x00, 0x01, 0x00, 0x00}}));
 
     const std::vector<Bytes> ids = encodedValues(c.body, "id");
     ASSERT_EQ(ids.size(), 3u + 3u + 2u);
@@ -271,11 +289,14 @@ TEST(V2Canonical, UsesTheSmallestEncodings) {
     EXPECT_EQ(Bytes(data[2].begin(), data[2].begin() + 5), (Bytes{0xC6, 0x00, 0x01, 0x11, 0x70}));
 
     const Bytes productsValue = encodedValues(c.body, "products").at(0);
-    EXPECT_EQ(Bytes(productsValue.begin(), productsValue.begin() + 3), (Bytes{0xDC, 0x00, 17}));  // array 16
+    EXPECT_EQ(Bytes(productsValue.begin(), productsValue.begin() + 3),
+              (Bytes{0xDC, 0x00, 17}));  // array 16
     const Bytes str8{0xD9, 32, 'L'};
-    EXPECT_NE(std::search(productsValue.begin(), productsValue.end(), str8.begin(), str8.end()), productsValue.end());
+    EXPECT_NE(std::search(productsValue.begin(), productsValue.end(), str8.begin(), str8.end()),
+              productsValue.end());
     const Bytes fix31{0xBF, 'S'};
-    EXPECT_NE(std::search(productsValue.begin(), productsValue.end(), fix31.begin(), fix31.end()), productsValue.end());
+    EXPECT_NE(std::search(productsValue.begin(), productsValue.end(), fix31.begin(), fix31.end()),
+              productsValue.end());
     EXPECT_EQ(encodedValues(c.body, "blobs").at(0)[0], 0x93);  // fixarray of 3
     EXPECT_EQ(encodedValues(c.body, "actions").at(0)[0], 0x93);
 }

@@ -16,7 +16,8 @@ using Bytes = std::vector<uint8_t>;
 namespace v2 = fwu::kfw::v2;
 
 TEST(V2Keys, FixedValuesHaveTheirSizesAndDiffer) {
-    EXPECT_EQ(v2::MagicNumber(), (Bytes{'K', 'O', 'R', 'U', 'k', 'f', 'w', '2', 0x20, 0x2F, 0x2D, 0x7D}));
+    EXPECT_EQ(v2::MagicNumber(),
+              (Bytes{'K', 'O', 'R', 'U', 'k', 'f', 'w', '2', 0x20, 0x2F, 0x2D, 0x7D}));
     EXPECT_EQ(v2::GetKey().size(), 32u);
     std::set<Bytes> masks;
     for (uint32_t minor : {0u, 1u, 2u}) {
@@ -25,7 +26,8 @@ TEST(V2Keys, FixedValuesHaveTheirSizesAndDiffer) {
         masks.insert(mask);
     }
     EXPECT_EQ(masks.size(), 3u);  // a mask shared between versions would not tell them apart
-    for (const FileVersion& v : {FileVersion(2, 3), FileVersion(1, 0), FileVersion(3, 0), FileVersion(0, 0)})
+    for (const FileVersion& v :
+         {FileVersion(2, 3), FileVersion(1, 0), FileVersion(3, 0), FileVersion(0, 0)})
         EXPECT_TRUE(throwsFwuException([&] { v2::IVSource(v); }, fwu::ErrorUnsupportedFileVersion,
                                        "Unsupported file version, 0x00060000"));
 }
@@ -37,8 +39,9 @@ TEST(V2Cipher, InitialVectorMaskingIsItsOwnInverse) {
     EXPECT_NE(masked, v2::EncodeInitialVector(FileVersion(2, 0), iv));
     EXPECT_EQ(v2::DecodeInitialVector(FileVersion(2, 1), masked), iv);
     for (size_t size : {0u, 15u, 17u, 32u})
-        EXPECT_TRUE(throwsFwuException([&] { v2::EncodeInitialVector(FileVersion(2, 0), Bytes(size)); },
-                                       fwu::ErrorInvalidIv, "Invalid iv, 0x00060001"))
+        EXPECT_TRUE(
+            throwsFwuException([&] { v2::EncodeInitialVector(FileVersion(2, 0), Bytes(size)); },
+                               fwu::ErrorInvalidIv, "Invalid iv, 0x00060001"))
             << size;
 }
 

@@ -38,8 +38,8 @@ std::unique_ptr<fwu::kfw::v2::KfwFile> largePackage(uint32_t seed = 1) {
     file->products() = {"KM-32"};
     // Images before and after the large one, so that it sits neither at the start nor the end.
     file->registerBlob(makeBlob(randomBytes(700, seed), "boot.bin"));
-    const auto* large =
-        file->registerBlob(makeBlob(randomBytes(kLargeImage, seed + 1), "scaler.bin", "/src/scaler.bin"));
+    const auto* large = file->registerBlob(
+        makeBlob(randomBytes(kLargeImage, seed + 1), "scaler.bin", "/src/scaler.bin"));
     file->registerBlob(makeBlob(randomBytes(5000, seed + 2), "usb.bin"));
     file->registerAction(makeTransfer(large->id(), "KFW000", 30));
     return file;
@@ -53,11 +53,13 @@ struct Opened {
 
 Opened open(const Bytes& file) {
     Opened opened;
-    const Bytes iv = fwu::kfw::v2::DecodeInitialVector(FileVersion(file[12] | file[13] << 8, file[14] | file[15] << 8),
-                                                      Bytes(file.begin() + 16, file.begin() + 32));
+    const Bytes iv = fwu::kfw::v2::DecodeInitialVector(
+        FileVersion(file[12] | file[13] << 8, file[14] | file[15] << 8),
+        Bytes(file.begin() + 16, file.begin() + 32));
     opened.plain.assign(file.begin() + 32, file.end());
     EXPECT_TRUE(fwu::kfw::v2::DecodeBytes(opened.plain.data(), opened.plain.size(), iv));
-    const fwu::Sha256 digest = fwu::Sha256::calculate(opened.plain.data() + 32, opened.plain.size() - 32);
+    const fwu::Sha256 digest =
+        fwu::Sha256::calculate(opened.plain.data() + 32, opened.plain.size() - 32);
     opened.digestMatches = std::equal(digest.data(), digest.data() + 32, opened.plain.begin());
     return opened;
 }
@@ -71,7 +73,8 @@ Bytes readFile(const std::string& path) {
 
 void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // Every way out of the writer: a new byte stream (which takes the writer's buffer), a byte
@@ -111,7 +114,8 @@ TEST(V2LargePayload, EveryOutputHoldsTheSameVerifiablePackage) {
     const std::vector<std::pair<const char*, Bytes>> outputs = {
         {"fresh", fresh.bytes()},
         {"appended", Bytes(appended.bytes().begin() + 5, appended.bytes().end())},
-        {"overwritten", Bytes(overwritten.bytes().begin(), overwritten.bytes().begin() + fresh.byteSize())},
+        {"overwritten",
+         Bytes(overwritten.bytes().begin(), overwritten.bytes().begin() + fresh.byteSize())},
         {"file", written}};
     Bytes firstPlain;
     for (const auto& [name, bytes] : outputs) {
@@ -149,7 +153,8 @@ TEST(V2LargePayload, LoadsFromBytesAndFromFile) {
 TEST(V2LargePayload, DamageAnywhereIsAnInvalidHash) {
     const Bytes valid = write(*largePackage());
     const size_t payload = valid.size() - 32;
-    std::vector<size_t> offsets = {16, 31, 32, 40, 32 + payload / 2, valid.size() - 17, valid.size() - 1};
+    std::vector<size_t> offsets = {
+        16, 31, 32, 40, 32 + payload / 2, valid.size() - 17, valid.size() - 1};
     // Both sides of every piece the payload is decrypted and hashed in.
     for (size_t piece = 32 + (2u << 20); piece < valid.size(); piece += 2u << 20) {
         offsets.push_back(piece - 1);
@@ -158,10 +163,12 @@ TEST(V2LargePayload, DamageAnywhereIsAnInvalidHash) {
     for (size_t at : offsets) {
         Bytes damaged = valid;
         damaged[at] ^= 0x04;
-        EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
+        EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::ErrorInvalidHash,
+                                       "Hash is invalid, 0x00060002"))
             << at;
-        EXPECT_TRUE(throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
-                                       fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
+        EXPECT_TRUE(throwsFwuException(
+            [&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
+            fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
             << at;
     }
 }
@@ -215,11 +222,13 @@ TEST(V2LargePayload, BodyErrorsComeAfterTheDigest) {
 
     Bytes wrongDigest = notMsgpack;
     wrongDigest.back() ^= 0x01;
-    EXPECT_TRUE(throwsFwuException([&] { read(wrongDigest); }, fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"));
+    EXPECT_TRUE(throwsFwuException([&] { read(wrongDigest); }, fwu::ErrorInvalidHash,
+                                   "Hash is invalid, 0x00060002"));
 
     // A large image under a body that lacks the schema's first field.
     const Bytes noMargin = seal(pack(map({{"blobs", array({map({{"data", bin(junk)}})})}})));
-    EXPECT_TRUE(throwsFwuException([&] { read(noMargin); }, fwu::ErrorMsgpackKey, "Key not found, 0x00060006"));
+    EXPECT_TRUE(throwsFwuException([&] { read(noMargin); }, fwu::ErrorMsgpackKey,
+                                   "Key not found, 0x00060006"));
 }
 
 // The hasher against one-shot hashing: pieces of every size, the buffer moving between pieces,

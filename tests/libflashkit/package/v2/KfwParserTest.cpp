@@ -24,7 +24,8 @@ namespace pkg = fwu::test::pkg;
 // --- A valid crafted body, field by field, so single fields can be broken ----------------------
 
 Fields blobFields(uint8_t tag, const Bytes& data, const std::string& name) {
-    return {{"id", id(tag)}, {"name", str(name)}, {"path", str("/in/" + name)}, {"data", bin(data)}};
+    return {
+        {"id", id(tag)}, {"name", str(name)}, {"path", str("/in/" + name)}, {"data", bin(data)}};
 }
 
 Fields actionFields(const std::string& type) {
@@ -38,21 +39,30 @@ Fields actionFields(const std::string& type) {
     return f;
 }
 
-Fields conditionFields() { return {{"device", num(1)}, {"version", num(0x0105)}, {"comparison", str("ge")}}; }
+Fields conditionFields() {
+    return {{"device", num(1)}, {"version", num(0x0105)}, {"comparison", str("ge")}};
+}
 
 Fields bundleFields() {
-    return {{"id", id(0x30)}, {"actions", array({id(0x20)})}, {"conditions", array({map(conditionFields())})},
+    return {{"id", id(0x30)},
+            {"actions", array({id(0x20)})},
+            {"conditions", array({map(conditionFields())})},
             {"estimatedTime", num(40)}};
 }
 
 Fields deviceFields() {
-    return {{"name", str("Scaler")}, {"fileName", str("KFW000")}, {"device", num(1)},
+    return {{"name", str("Scaler")},
+            {"fileName", str("KFW000")},
+            {"device", num(1)},
             {"versionRepresentation", num(1)}};
 }
 
-Fields profileFields() { return {{"devices", array({map(deviceFields())})}, {"displayDevices", array({num(1)})}}; }
+Fields profileFields() {
+    return {{"devices", array({map(deviceFields())})}, {"displayDevices", array({num(1)})}};
+}
 
-Fields rootFields(const Fields& action = actionFields("TransferData"), const Fields& bundle = bundleFields(),
+Fields rootFields(const Fields& action = actionFields("TransferData"),
+                  const Fields& bundle = bundleFields(),
                   const Fields& blob = blobFields(0x10, {1, 2, 3}, "scaler.bin")) {
     return {{"estimatedTimeMargin", num(75)},
             {"products", array({str("KM-24*")})},
@@ -90,7 +100,8 @@ TEST(V2Parser, ReadsACraftedBodyIntoTheModel) {
     EXPECT_EQ(file->blobs()[0]->hash(), fwu::Sha256::calculate(file->blobs()[0]->bytes(), 3));
 
     ASSERT_EQ(file->actions().size(), 1u);
-    const auto* action = dynamic_cast<const fwu::kfw::TransferDataAction*>(file->actions()[0].get());
+    const auto* action =
+        dynamic_cast<const fwu::kfw::TransferDataAction*>(file->actions()[0].get());
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->id(), uuidOf(0x20));
     EXPECT_EQ(action->estimatedTime(), 12u);
@@ -107,12 +118,13 @@ TEST(V2Parser, ReadsACraftedBodyIntoTheModel) {
     EXPECT_EQ(bundle.conditions()[0].op, Version::OperatorGreaterEqual);
     EXPECT_EQ(bundle.estimatedTime(), 40u);
     EXPECT_EQ(file->fwu::kfw::KfwFile::version(), FileVersion(2, 0));  // as the header said
-    EXPECT_EQ(file->version(), FileVersion(2, 1));                 // what the profile needs
+    EXPECT_EQ(file->version(), FileVersion(2, 1));                     // what the profile needs
 }
 
 TEST(V2Parser, ReadsTheTransferKindsWithTheirOwnFields) {
     const auto mstar = read(sealed(rootFields(actionFields("TransferMStarData"))));
-    const auto* m = dynamic_cast<const fwu::kfw::TransferMStarDataAction*>(mstar->actions().at(0).get());
+    const auto* m =
+        dynamic_cast<const fwu::kfw::TransferMStarDataAction*>(mstar->actions().at(0).get());
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->blobID(), uuidOf(0x10));
     EXPECT_EQ(m->address(), 0x1234u);
@@ -133,8 +145,8 @@ TEST(V2Parser, ToleratesWhatTheSchemaLeavesOpen) {
     root.push_back({"comment", map({{"nested", array({num(1), str("x")})}})});
     root.push_back({"estimatedTimeMargin", num(999)});
     Fields bundle = with(bundleFields(), "estimatedTime", num(0x100000007ull));
-    bundle = with(bundle, "conditions",
-                  array({map(with(conditionFields(), "comparison", str("=>")))}));
+    bundle =
+        with(bundle, "conditions", array({map(with(conditionFields(), "comparison", str("=>")))}));
     root = with(root, "bundles", array({map(bundle)}));
     const auto file = read(seal(pack(map(root)), FileVersion(2, 1), Bytes{0xC1, 0xFF, 0x00}));
     EXPECT_EQ(file->estimatedTimeMargin(), 75u);
@@ -146,7 +158,8 @@ TEST(V2Parser, ToleratesWhatTheSchemaLeavesOpen) {
     // An operator the reader could not name is written back as the empty string.
     const Bytes canonical = write(*file, 2);
     const Bytes expected{0xAA, 'c', 'o', 'm', 'p', 'a', 'r', 'i', 's', 'o', 'n', 0xA0};
-    EXPECT_NE(std::search(canonical.begin(), canonical.end(), expected.begin(), expected.end()), canonical.end());
+    EXPECT_NE(std::search(canonical.begin(), canonical.end(), expected.begin(), expected.end()),
+              canonical.end());
 
     // Without a profile the package simply has none.
     const auto bare = read(sealed(without(rootFields(), "deviceProfile")));
@@ -157,7 +170,8 @@ TEST(V2Parser, ToleratesWhatTheSchemaLeavesOpen) {
 TEST(V2Parser, DuplicateContentCollapsesOnLoad) {
     Fields root = rootFields();
     root = with(root, "blobs",
-                array({map(blobFields(0x10, {7, 7, 7}, "first.bin")), map(blobFields(0x11, {7, 7, 7}, "second.bin")),
+                array({map(blobFields(0x10, {7, 7, 7}, "first.bin")),
+                       map(blobFields(0x11, {7, 7, 7}, "second.bin")),
                        map(blobFields(0x12, {8}, "third.bin"))}));
     const Fields action = actionFields("TransferData");
     root = with(root, "actions", array({map(action), map(with(action, "id", id(0x21)))}));
@@ -186,7 +200,10 @@ TEST(V2Parser, ManyDuplicatesCollapseAsWhenRegisteredOneByOne) {
     for (uint16_t i = 0; i < 400; ++i) {
         Bytes data(100, uint8_t(i % 3));
         data[50] = uint8_t(i % 7);  // same size and ends, different middle
-        blobs.push_back(map({{"id", bin(idBytes(i))}, {"name", str("b")}, {"path", str("p")}, {"data", bin(data)}}));
+        blobs.push_back(map({{"id", bin(idBytes(i))},
+                             {"name", str("b")},
+                             {"path", str("p")},
+                             {"data", bin(data)}}));
         auto blob = pkg::makeBlob(data, "b", "p");
         blob->setID(uuid(i));
         expected.registerBlob(std::move(blob));
@@ -194,8 +211,11 @@ TEST(V2Parser, ManyDuplicatesCollapseAsWhenRegisteredOneByOne) {
     for (uint16_t i = 0; i < 600; ++i) {
         const uint16_t blob = i % 5, time = i % 4;
         const std::string fileName = "KFW00" + std::to_string(i % 3);
-        actions.push_back(map({{"id", bin(idBytes(1000 + i))}, {"estimatedTime", num(time)}, {"type", str("TransferData")},
-                               {"blob", bin(idBytes(blob))}, {"fileName", str(fileName)}}));
+        actions.push_back(map({{"id", bin(idBytes(1000 + i))},
+                               {"estimatedTime", num(time)},
+                               {"type", str("TransferData")},
+                               {"blob", bin(idBytes(blob))},
+                               {"fileName", str(fileName)}}));
         auto action = pkg::makeTransfer(uuid(blob), fileName, time);
         action->setID(uuid(1000 + i));
         expected.registerAction(std::move(action));
@@ -205,13 +225,17 @@ TEST(V2Parser, ManyDuplicatesCollapseAsWhenRegisteredOneByOne) {
         const uint32_t device = i % 4, time = i % 2;
         bundles.push_back(map({{"id", bin(idBytes(3000 + i))},
                                {"actions", array({bin(idBytes(action))})},
-                               {"conditions", array({map({{"device", num(device)}, {"version", num(1)}, {"comparison", str("ge")}})})},
+                               {"conditions", array({map({{"device", num(device)},
+                                                          {"version", num(1)},
+                                                          {"comparison", str("ge")}})})},
                                {"estimatedTime", num(time)}}));
-        auto bundle = pkg::makeBundle({uuid(action)}, {{device, 1, Version::OperatorGreaterEqual}}, time);
+        auto bundle =
+            pkg::makeBundle({uuid(action)}, {{device, 1, Version::OperatorGreaterEqual}}, time);
         bundle->setID(uuid(3000 + i));
         expected.registerBundle(std::move(bundle));
     }
-    Fields root = with(with(with(rootFields(), "blobs", array(blobs)), "actions", array(actions)), "bundles", array(bundles));
+    Fields root = with(with(with(rootFields(), "blobs", array(blobs)), "actions", array(actions)),
+                       "bundles", array(bundles));
     const auto file = read(sealed(root));
     const auto ids = [](const auto& items) {
         std::vector<Uuid> out;
@@ -241,50 +265,83 @@ std::vector<BodyCase> bodyCases() {
     const char* typeWhat = "Invalid msgpack type, 0x00060005";
     const char* uuidWhat = "Invalid uuid, 0x00040002";
     std::vector<BodyCase> cases;
-    for (const char* k : {"estimatedTimeMargin", "products", "version", "blobs", "actions", "bundles"})
+    for (const char* k :
+         {"estimatedTimeMargin", "products", "version", "blobs", "actions", "bundles"})
         cases.push_back({k, without(rootFields(), k), key, keyWhat});
     const auto withAction = [](const Fields& a) { return rootFields(a); };
-    const auto withBundle = [](const Fields& b) { return rootFields(actionFields("TransferData"), b); };
-    const auto withBlob = [](const Fields& b) { return rootFields(actionFields("TransferData"), bundleFields(), b); };
-    const auto withProfile = [](const Fields& p) { return with(rootFields(), "deviceProfile", map(p)); };
+    const auto withBundle = [](const Fields& b) {
+        return rootFields(actionFields("TransferData"), b);
+    };
+    const auto withBlob = [](const Fields& b) {
+        return rootFields(actionFields("TransferData"), bundleFields(), b);
+    };
+    const auto withProfile = [](const Fields& p) {
+        return with(rootFields(), "deviceProfile", map(p));
+    };
     const Fields blob = blobFields(0x10, {1}, "b");
-    cases.insert(cases.end(), {
-        {"MarginAsString", with(rootFields(), "estimatedTimeMargin", str("75")), type, typeWhat},
-        {"MarginNegative", with(rootFields(), "estimatedTimeMargin", signedNum(-1)), type, typeWhat},
-        {"ProductNotString", with(rootFields(), "products", array({num(3)})), type, typeWhat},
-        {"VersionsNotArray", with(rootFields(), "version", map({})), type, typeWhat},
-        {"TargetVersionWithoutDevice", with(rootFields(), "version", array({map({{"version", num(1)}})})), key, keyWhat},
-        {"TargetVersionNotMap", with(rootFields(), "version", array({num(1)})), type, typeWhat},
-        {"ProfileNotMap", with(rootFields(), "deviceProfile", array({})), type, typeWhat},
-        {"ProfileWithoutDisplayDevices", withProfile(without(profileFields(), "displayDevices")), key, keyWhat},
-        {"DisplayDeviceNotNumber", withProfile(with(profileFields(), "displayDevices", array({str("1")}))), type, typeWhat},
-        {"DeviceWithoutRepresentation",
-         withProfile(with(profileFields(), "devices", array({map(without(deviceFields(), "versionRepresentation"))}))),
-         key, keyWhat},
-        {"BlobId15", withBlob(with(blob, "id", id(0x10, 15))), fwu::ErrorInvalidObject, uuidWhat},
-        {"BlobId17", withBlob(with(blob, "id", id(0x10, 17))), fwu::ErrorInvalidObject, uuidWhat},
-        {"BlobIdAsString", withBlob(with(blob, "id", str("0123456789abcdef"))), type, typeWhat},
-        {"BlobDataAsString", withBlob(with(blob, "data", str("abc"))), type, typeWhat},
-        {"BlobWithoutPath", withBlob(without(blob, "path")), key, keyWhat},
-        {"ActionTypeFoo", withAction(with(actionFields("TransferData"), "type", str("Foo"))),
-         fwu::ErrorInvalidAction, "Invalid action type, 0x00040003"},
-        {"ActionTypeWrongCase", withAction(with(actionFields("TransferData"), "type", str("transferData"))),
-         fwu::ErrorInvalidAction, "Invalid action type, 0x00040003"},
-        {"ActionId15", withAction(with(actionFields("TransferData"), "id", id(0x20, 15))), fwu::ErrorInvalidObject, uuidWhat},
-        {"ActionTimeNegative", withAction(with(actionFields("TransferZVData"), "estimatedTime", signedNum(-5))), type, typeWhat},
-        {"ActionTimeFloat", withAction(with(actionFields("TransferZVData"), "estimatedTime",
-                                            [](Packer& p) { p.pack_double(1.5); })), type, typeWhat},
-        {"ZVWithoutAddress", withAction(without(actionFields("TransferZVData"), "address")), key, keyWhat},
-        {"MStarWithoutUpdateFlag", withAction(without(actionFields("TransferMStarData"), "updateFlagAddress")), key, keyWhat},
-        {"TransferWithoutFileName", withAction(without(actionFields("TransferData"), "fileName")), key, keyWhat},
-        {"TransferBlob15", withAction(with(actionFields("TransferData"), "blob", id(0x10, 15))), fwu::ErrorInvalidObject, uuidWhat},
-        {"BundleActionId15", withBundle(with(bundleFields(), "actions", array({id(0x20, 15)}))), fwu::ErrorInvalidObject, uuidWhat},
-        {"BundleWithoutConditions", withBundle(without(bundleFields(), "conditions")), key, keyWhat},
-        {"ConditionComparisonNumber",
-         withBundle(with(bundleFields(), "conditions", array({map(with(conditionFields(), "comparison", num(6)))}))),
-         type, typeWhat},
-        {"BundleWithoutTime", withBundle(without(bundleFields(), "estimatedTime")), key, keyWhat},
-    });
+    cases.insert(
+        cases.end(),
+        {
+            {"MarginAsString", with(rootFields(), "estimatedTimeMargin", str("75")), type,
+             typeWhat},
+            {"MarginNegative", with(rootFields(), "estimatedTimeMargin", signedNum(-1)), type,
+             typeWhat},
+            {"ProductNotString", with(rootFields(), "products", array({num(3)})), type, typeWhat},
+            {"VersionsNotArray", with(rootFields(), "version", map({})), type, typeWhat},
+            {"TargetVersionWithoutDevice",
+             with(rootFields(), "version", array({map({{"version", num(1)}})})), key, keyWhat},
+            {"TargetVersionNotMap", with(rootFields(), "version", array({num(1)})), type, typeWhat},
+            {"ProfileNotMap", with(rootFields(), "deviceProfile", array({})), type, typeWhat},
+            {"ProfileWithoutDisplayDevices",
+             withProfile(without(profileFields(), "displayDevices")), key, keyWhat},
+            {"DisplayDeviceNotNumber",
+             withProfile(with(profileFields(), "displayDevices", array({str("1")}))), type,
+             typeWhat},
+            {"DeviceWithoutRepresentation",
+             withProfile(with(profileFields(), "devices",
+                              array({map(without(deviceFields(), "versionRepresentation"))}))),
+             key, keyWhat},
+            {"BlobId15", withBlob(with(blob, "id", id(0x10, 15))), fwu::ErrorInvalidObject,
+             uuidWhat},
+            {"BlobId17", withBlob(with(blob, "id", id(0x10, 17))), fwu::ErrorInvalidObject,
+             uuidWhat},
+            {"BlobIdAsString", withBlob(with(blob, "id", str("0123456789abcdef"))), type, typeWhat},
+            {"BlobDataAsString", withBlob(with(blob, "data", str("abc"))), type, typeWhat},
+            {"BlobWithoutPath", withBlob(without(blob, "path")), key, keyWhat},
+            {"ActionTypeFoo", withAction(with(actionFields("TransferData"), "type", str("Foo"))),
+             fwu::ErrorInvalidAction, "Invalid action type, 0x00040003"},
+            {"ActionTypeWrongCase",
+             withAction(with(actionFields("TransferData"), "type", str("transferData"))),
+             fwu::ErrorInvalidAction, "Invalid action type, 0x00040003"},
+            {"ActionId15", withAction(with(actionFields("TransferData"), "id", id(0x20, 15))),
+             fwu::ErrorInvalidObject, uuidWhat},
+            {"ActionTimeNegative",
+             withAction(with(actionFields("TransferZVData"), "estimatedTime", signedNum(-5))), type,
+             typeWhat},
+            {"ActionTimeFloat",
+             withAction(with(actionFields("TransferZVData"), "estimatedTime",
+                             [](Packer& p) { p.pack_double(1.5); })),
+             type, typeWhat},
+            {"ZVWithoutAddress", withAction(without(actionFields("TransferZVData"), "address")),
+             key, keyWhat},
+            {"MStarWithoutUpdateFlag",
+             withAction(without(actionFields("TransferMStarData"), "updateFlagAddress")), key,
+             keyWhat},
+            {"TransferWithoutFileName",
+             withAction(without(actionFields("TransferData"), "fileName")), key, keyWhat},
+            {"TransferBlob15", withAction(with(actionFields("TransferData"), "blob", id(0x10, 15))),
+             fwu::ErrorInvalidObject, uuidWhat},
+            {"BundleActionId15", withBundle(with(bundleFields(), "actions", array({id(0x20, 15)}))),
+             fwu::ErrorInvalidObject, uuidWhat},
+            {"BundleWithoutConditions", withBundle(without(bundleFields(), "conditions")), key,
+             keyWhat},
+            {"ConditionComparisonNumber",
+             withBundle(with(bundleFields(), "conditions",
+                             array({map(with(conditionFields(), "comparison", num(6)))}))),
+             type, typeWhat},
+            {"BundleWithoutTime", withBundle(without(bundleFields(), "estimatedTime")), key,
+             keyWhat},
+        });
     return cases;
 }
 
@@ -297,7 +354,9 @@ TEST_P(V2ParserBody, FailsWithTheMatchingError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, V2ParserBody, ::testing::ValuesIn(bodyCases()),
-                         [](const ::testing::TestParamInfo<BodyCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<BodyCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(V2Parser, RootMustBeAMapWithStringKeys) {
     EXPECT_TRUE(throwsFwuException([&] { read(seal(pack(array({})))); }, fwu::ErrorMsgpackType,
@@ -344,7 +403,9 @@ TEST(V2Parser, HostileSizesFailFast) {
     for (int i = 0; i < 20; ++i) nested.insert(nested.end(), {0xDD, 0x00, 0x00, 0x02, 0x00});
     nested.resize(nested.size() + 600, 0xC0);
     const std::vector<Case> cases = {
-        {"Array32Max", {0x81, 0xA8, 'p', 'r', 'o', 'd', 'u', 'c', 't', 's', 0xDD, 0xFF, 0xFF, 0xFF, 0xFF}, "array"},
+        {"Array32Max",
+         {0x81, 0xA8, 'p', 'r', 'o', 'd', 'u', 'c', 't', 's', 0xDD, 0xFF, 0xFF, 0xFF, 0xFF},
+         "array"},
         {"Map32Max", {0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xC0}, "map"},
         {"Bin32Max", {0xC6, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, "truncated"},
         {"Str32Max", {0xDB, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, "truncated"},
@@ -395,23 +456,30 @@ TEST(V2Parser, ContainerFailures) {
         return b;
     };
     std::vector<Case> cases = {
-        {"WrongMagic", patched(4, 'K'), fwu::ErrorInvalidKfwFile, "Magic number is invalid, 0x00040000"},
-        {"LastMagicByte", patched(11, 0x7E), fwu::ErrorInvalidKfwFile, "Magic number is invalid, 0x00040000"},
-        {"Minor3", patched(14, 3), fwu::ErrorUnsupportedFileVersion, "Unsupported file version, 0x00060000"},
-        {"Major1", patched(12, 1), fwu::ErrorUnsupportedFileVersion, "Unsupported file version, 0x00060000"},
-        {"MajorHighByte", patched(13, 1), fwu::ErrorUnsupportedFileVersion, "Unsupported file version, 0x00060000"},
+        {"WrongMagic", patched(4, 'K'), fwu::ErrorInvalidKfwFile,
+         "Magic number is invalid, 0x00040000"},
+        {"LastMagicByte", patched(11, 0x7E), fwu::ErrorInvalidKfwFile,
+         "Magic number is invalid, 0x00040000"},
+        {"Minor3", patched(14, 3), fwu::ErrorUnsupportedFileVersion,
+         "Unsupported file version, 0x00060000"},
+        {"Major1", patched(12, 1), fwu::ErrorUnsupportedFileVersion,
+         "Unsupported file version, 0x00060000"},
+        {"MajorHighByte", patched(13, 1), fwu::ErrorUnsupportedFileVersion,
+         "Unsupported file version, 0x00060000"},
         {"Payload40", header(40), fwu::ErrorDecode, "Decode failed, 0x00060004"},
         {"Payload16", header(16), fwu::ErrorDataTooSmall, "Data is too small, 0x00040004"},
         {"Payload0", header(0), fwu::ErrorDataTooSmall, "Data is too small, 0x00040004"},
         {"Payload32Junk", header(32), fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"},
         {"ShorterThanMagic", Bytes(valid.begin(), valid.begin() + 11), fwu::ErrorStreamReadSize,
          "Invalid read size, 0x00010005"},
-        {"NoIv", Bytes(valid.begin(), valid.begin() + 20), fwu::ErrorStreamReadSize, "Invalid read size, 0x00010005"},
+        {"NoIv", Bytes(valid.begin(), valid.begin() + 20), fwu::ErrorStreamReadSize,
+         "Invalid read size, 0x00010005"},
     };
     // Any changed byte of the IV or the payload breaks the digest.
-    for (size_t at : {size_t(16), size_t(31), size_t(32), size_t(47), size_t(48), size_t(100), valid.size() - 1})
-        cases.push_back({"Flipped", patched(at, static_cast<uint8_t>(valid[at] ^ 0x01)), fwu::ErrorInvalidHash,
-                         "Hash is invalid, 0x00060002"});
+    for (size_t at : {size_t(16), size_t(31), size_t(32), size_t(47), size_t(48), size_t(100),
+                      valid.size() - 1})
+        cases.push_back({"Flipped", patched(at, static_cast<uint8_t>(valid[at] ^ 0x01)),
+                         fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"});
     for (const Case& c : cases)
         EXPECT_TRUE(throwsFwuException([&] { read(c.bytes); }, c.code, c.what)) << c.name;
 }
@@ -426,11 +494,13 @@ TEST(V2Parser, EveryChangedByteIsRefused) {
             Bytes damaged = valid;
             damaged[at] ^= bit;
             if (at >= 16) {
-                EXPECT_TRUE(throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
-                                               fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
+                EXPECT_TRUE(throwsFwuException(
+                    [&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
+                    fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
                     << at;
             } else {
-                EXPECT_ANY_THROW(fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size())) << at;
+                EXPECT_ANY_THROW(fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()))
+                    << at;
             }
         }
     }
@@ -445,13 +515,15 @@ TEST(V2Parser, LoaderTellsTheFormatsApart) {
     other[0] = 'X';
     EXPECT_FALSE(fwu::kfw::v2::KfwParser::isValid(
         std::make_unique<fwu::InputByteStream>(other.data(), other.size()).get()));
-    EXPECT_TRUE(throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(other.data(), other.size()); },
-                                   fwu::ErrorInvalidKfwFile, "Invalid kfw file, 0x00040000"));
+    EXPECT_TRUE(
+        throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(other.data(), other.size()); },
+                           fwu::ErrorInvalidKfwFile, "Invalid kfw file, 0x00040000"));
     // A current-format file that fails deep inside still reports the current format's error.
     Bytes damaged = valid;
     damaged.back() ^= 0x80;
-    EXPECT_TRUE(throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
-                                   fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"));
+    EXPECT_TRUE(
+        throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
+                           fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"));
 }
 
 }  // namespace

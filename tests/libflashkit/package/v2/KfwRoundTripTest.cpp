@@ -71,7 +71,8 @@ TEST(V2RoundTrip, EveryWriteUsesAFreshIvButLoadsTheSame) {
     const Bytes second = write(original);
     ASSERT_EQ(first.size(), second.size());
     EXPECT_EQ(Bytes(first.begin(), first.begin() + 16), Bytes(second.begin(), second.begin() + 16));
-    EXPECT_NE(Bytes(first.begin() + 16, first.begin() + 32), Bytes(second.begin() + 16, second.begin() + 32));
+    EXPECT_NE(Bytes(first.begin() + 16, first.begin() + 32),
+              Bytes(second.begin() + 16, second.begin() + 32));
     EXPECT_NE(Bytes(first.begin() + 32, first.end()), Bytes(second.begin() + 32, second.end()));
     expectSameContent(*read(first), *read(second));
 }
@@ -108,7 +109,8 @@ TEST(V2RoundTrip, LoaderRecognisesTheCurrentFormatFromBytesAndFromAFile) {
     const std::string path = ::testing::TempDir() + "v2_roundtrip.kfw2";
     {
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     auto fromPath = fwu::kfw::LoadKfwFileFromPath(path);
     std::remove(path.c_str());
@@ -142,14 +144,15 @@ TEST(V2RoundTrip, WriterRefusesActionsItCannotRepresent) {
         uint32_t type;
         const char* what;
     };
-    for (const Case& c : {Case{1, "Invalid action, 0x00040003"}, Case{2, "Invalid action, 0x00040003"},
-                          Case{3, "Invalid action, 0x00040003"},
-                          Case{0, "Unknown action type, 0x00040003"},
-                          Case{9, "Unknown action type, 0x00040003"}}) {
+    for (const Case& c :
+         {Case{1, "Invalid action, 0x00040003"}, Case{2, "Invalid action, 0x00040003"},
+          Case{3, "Invalid action, 0x00040003"}, Case{0, "Unknown action type, 0x00040003"},
+          Case{9, "Unknown action type, 0x00040003"}}) {
         fwu::kfw::v2::KfwFile file;
         file.registerAction(std::make_unique<MislabelledAction>(static_cast<Action::Type>(c.type)));
         for (uint32_t options : {0u, 2u}) {
-            EXPECT_TRUE(throwsFwuException([&] { write(file, options); }, fwu::ErrorInvalidAction, c.what))
+            EXPECT_TRUE(
+                throwsFwuException([&] { write(file, options); }, fwu::ErrorInvalidAction, c.what))
                 << "type " << c.type << " options " << options;
         }
     }

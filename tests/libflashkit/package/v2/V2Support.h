@@ -78,7 +78,10 @@ struct Field {
 using Fields = std::vector<Field>;
 
 inline Value str(const std::string& s) {
-    return [s](Packer& p) { p.pack_str(static_cast<uint32_t>(s.size())).pack_str_body(s.data(), static_cast<uint32_t>(s.size())); };
+    return [s](Packer& p) {
+        p.pack_str(static_cast<uint32_t>(s.size()))
+            .pack_str_body(s.data(), static_cast<uint32_t>(s.size()));
+    };
 }
 inline Value num(uint64_t n) {
     return [n](Packer& p) { p.pack_uint64(n); };
@@ -222,13 +225,17 @@ inline void fill(fwu::kfw::KfwFile& file, const Shape& shape) {
     file.targetVersion().push({4, fwu::Version(0xFFFFFFFF)});
     if (shape.profile) addProfile(file);
 
-    const fwu::Uuid named = file.registerBlob(pkg::makeBlob({1, 2, 3, 4, 5}, "scaler.bin", "/src/scaler.bin"))->id();
+    const fwu::Uuid named =
+        file.registerBlob(pkg::makeBlob({1, 2, 3, 4, 5}, "scaler.bin", "/src/scaler.bin"))->id();
     const fwu::Uuid unnamed = file.registerBlob(pkg::makeBlob(Bytes(300, 0xEE)))->id();
     std::vector<fwu::Uuid> actions;
-    if (shape.transfer) actions.push_back(file.registerAction(pkg::makeTransfer(named, "KFW000", 127))->id());
+    if (shape.transfer)
+        actions.push_back(file.registerAction(pkg::makeTransfer(named, "KFW000", 127))->id());
     if (shape.mstar)
-        actions.push_back(file.registerAction(pkg::makeMStar(unnamed, 0x00123456, 0xFFFFFFFF, 128))->id());
-    if (shape.zv) actions.push_back(file.registerAction(pkg::makeZV(named, 0x8000, 0xFFFFFFFF))->id());
+        actions.push_back(
+            file.registerAction(pkg::makeMStar(unnamed, 0x00123456, 0xFFFFFFFF, 128))->id());
+    if (shape.zv)
+        actions.push_back(file.registerAction(pkg::makeZV(named, 0x8000, 0xFFFFFFFF))->id());
     file.registerBundle(pkg::makeBundle(actions,
                                         {{1, 0x0101, fwu::Version::OperatorGreaterEqual},
                                          {4, 3, fwu::Version::OperatorLess},
