@@ -33,26 +33,27 @@ std::string otherName(std::string name) {
 
 }  // namespace
 
-RecordFileProtocol::RecordFileProtocol(const MonitorSpec& spec, SimMonitorState& state)
-    : m_spec(spec), m_state(state) {}
+RecordFileProtocol::RecordFileProtocol(const MonitorDescription& description,
+                                       SimMonitorState& state)
+    : m_description(description), m_state(state) {}
 
 void RecordFileProtocol::build() {
     RecordFileSystem& files = m_state.files;
     files.clear();
-    for (const DeviceSpec& d : m_state.devices)
+    for (const DeviceDescription& d : m_state.devices)
         if (!files.find(d.fileName))
             files.addPermanent(d.fileName, d.recordSize, d.recordCount, {}, false);
-    for (const FileSpec& f : m_spec.files)
+    for (const FileDescription& f : m_description.files)
         files.addPermanent(f.name, f.recordSize, f.recordCount, f.content, false);
     regenerateDeviceFiles();
 }
 
 void RecordFileProtocol::regenerateDeviceFiles() {
-    if (m_spec.kind != MonitorKind::Files) return;
-    const std::vector<DeviceSpec>& devices = m_state.devices;
+    if (m_description.kind != MonitorKind::Files) return;
+    const std::vector<DeviceDescription>& devices = m_state.devices;
     const size_t n = devices.size();
     const uint16_t count = static_cast<uint16_t>(n);
-    const uint16_t nameSize = static_cast<uint16_t>(m_spec.deviceNameRecordSize);
+    const uint16_t nameSize = static_cast<uint16_t>(m_description.deviceNameRecordSize);
     std::vector<uint8_t> names(n * nameSize, 0), fileNames(n * 8, 0), versions(n * 4, 0),
         orders(n * 4, 0);
     for (size_t i = 0; i < n; ++i) {
@@ -124,7 +125,7 @@ KmError RecordFileProtocol::readPage(uint8_t* out, bool wrongEcho) const {
 KmError RecordFileProtocol::startCrc(const uint8_t* in) {
     const std::string name = nameAt(in);
     KmError status = m_state.files.startCrc(name, le::get32(in + 6), SimClock::nowUs(),
-                                            static_cast<int64_t>(m_spec.crcBusyMs) * 1000);
+                                            static_cast<int64_t>(m_description.crcBusyMs) * 1000);
     if (status >= 0) m_state.selection.crcFile = name;
     return status;
 }
@@ -166,7 +167,7 @@ void RecordFileProtocol::installOne(const RecordFile& temp) {
     // The boot loader refuses an image that fails its own check: the old firmware stays.
     if (image.form == SimImage::Form::Checked && !image.valid) return;
     bool matched = false;
-    for (DeviceSpec& d : m_state.devices) {
+    for (DeviceDescription& d : m_state.devices) {
         if (d.fileName != target) continue;
         matched = true;
         if (image.form != SimImage::Form::None) d.version = image.version;

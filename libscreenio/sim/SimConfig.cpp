@@ -166,12 +166,13 @@ bool HasFileSystem(MonitorKind kind) {
 
 bool HasFlash(MonitorKind kind) { return kind == MonitorKind::MStar || kind == MonitorKind::ZV; }
 
-DeviceSpec ParseDevice(const json& object, const std::string& path, const MonitorSpec& monitor) {
+DeviceDescription ParseDevice(const json& object, const std::string& path,
+                              const MonitorDescription& monitor) {
     CheckMembers(object, path,
                  {"id", "name", "fileName", "recordSize", "recordCount", "version", "displayOrder",
                   "hexVersion", "versionText", "address", "flagAddress", "updateFlagIndex",
                   "boots"});
-    DeviceSpec device;
+    DeviceDescription device;
     if (!Find(object, "id")) Fail(Member(path, "id"), "missing");
     ReadUnsigned(object, path, "id", device.id);
     ReadText(object, path, "name", device.name, 0, 255, false);
@@ -216,9 +217,9 @@ DeviceSpec ParseDevice(const json& object, const std::string& path, const Monito
     return device;
 }
 
-FileSpec ParseFile(const json& object, const std::string& path) {
+FileDescription ParseFile(const json& object, const std::string& path) {
     CheckMembers(object, path, {"name", "recordSize", "recordCount", "content"});
-    FileSpec file;
+    FileDescription file;
     ReadText(object, path, "name", file.name, 6, 6, true);
     ReadUnsigned(object, path, "recordSize", file.recordSize);
     ReadUnsigned(object, path, "recordCount", file.recordCount);
@@ -285,11 +286,11 @@ FaultRule ParseFault(const json& object, const std::string& path) {
     return rule;
 }
 
-void CheckDevices(const MonitorSpec& monitor, const std::string& path) {
+void CheckDevices(const MonitorDescription& monitor, const std::string& path) {
     std::set<uint32_t> ids;
     std::set<std::string> fileNames;
     for (size_t i = 0; i < monitor.devices.size(); ++i) {
-        const DeviceSpec& device = monitor.devices[i];
+        const DeviceDescription& device = monitor.devices[i];
         std::string where = Element(Member(path, "devices"), i);
         if (!ids.insert(device.id).second)
             Fail(Member(where, "id"), "device " + std::to_string(device.id) + " appears twice");
@@ -306,12 +307,12 @@ void CheckDevices(const MonitorSpec& monitor, const std::string& path) {
     }
 }
 
-void CheckFiles(const MonitorSpec& monitor, const std::string& path) {
+void CheckFiles(const MonitorDescription& monitor, const std::string& path) {
     if (!monitor.files.empty() && !HasFileSystem(monitor.kind))
         Fail(Member(path, "files"),
              std::string("not used by ") + KindName(monitor.kind) + " monitors");
     std::set<std::string> names;
-    for (const DeviceSpec& device : monitor.devices) names.insert(device.fileName);
+    for (const DeviceDescription& device : monitor.devices) names.insert(device.fileName);
     if (monitor.kind == MonitorKind::Files)
         for (const char* name : {"KFW000", "KFW001", "KFW002", "KFW003"}) names.insert(name);
     for (size_t i = 0; i < monitor.files.size(); ++i)
@@ -320,7 +321,7 @@ void CheckFiles(const MonitorSpec& monitor, const std::string& path) {
                  "\"" + monitor.files[i].name + "\" already exists on this monitor");
 }
 
-MonitorSpec ParseMonitor(const json& object, const std::string& path) {
+MonitorDescription ParseMonitor(const json& object, const std::string& path) {
     CheckMembers(object, path,
                  {"product",
                   "serial",
@@ -345,7 +346,7 @@ MonitorSpec ParseMonitor(const json& object, const std::string& path) {
                   "zvInfoReportLength",
                   "mstarPowerCycleMs",
                   "claim"});
-    MonitorSpec monitor;
+    MonitorDescription monitor;
     monitor.kind = ReadName<MonitorKind>(object, path, "kind",
                                          {{"files", MonitorKind::Files},
                                           {"legacy", MonitorKind::Legacy},

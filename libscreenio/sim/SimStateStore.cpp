@@ -144,7 +144,7 @@ void SimStateStore::syncLocked(bool write) {
     };
     std::vector<Written> written;
     for (Tracked& tracked : m_monitors) {
-        const std::string& serial = tracked.monitor->spec().serial;
+        const std::string& serial = tracked.monitor->description().serial;
         uint64_t change = tracked.monitor->changeCount();
         uint32_t restarts = tracked.monitor->restartCount();
         bool mine = change != tracked.writtenChange || restarts != tracked.restarts;
@@ -160,7 +160,7 @@ void SimStateStore::syncLocked(bool write) {
     for (Written& entry : written) {
         entry.tracked->writtenChange = entry.change;
         entry.tracked->restarts = entry.restarts;
-        entry.tracked->known = document["monitors"][entry.tracked->monitor->spec().serial];
+        entry.tracked->known = document["monitors"][entry.tracked->monitor->description().serial];
         entry.tracked->reportedBadState = false;
     }
     m_document = std::move(document);
@@ -218,7 +218,7 @@ json SimStateStore::readDocument() {
 void SimStateStore::loadFrom(const json& document) {
     const json& entries = document.at("monitors");
     for (Tracked& tracked : m_monitors) {
-        const std::string& serial = tracked.monitor->spec().serial;
+        const std::string& serial = tracked.monitor->description().serial;
         auto entry = entries.find(serial);
         if (entry == entries.end() || *entry == tracked.known) continue;
         // Unwritten changes of this process win over the file; they are written next.
