@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/LittleEndian.h"
+#include "LittleEndian.h"
 #include "sim/SimClock.h"
 
 namespace screenio::sim {
@@ -325,7 +325,7 @@ KmError SimMonitor::Impl::serveScaler(SimCall& call, const FaultInjector::Effect
     if (call.access == Access::SetArray) return bridge->writeData(call.in, call.length);
     KmError status = bridge->readData(call.out, call.length);
     if (status >= 0 && fx.wrongEcho)
-        le::put16(call.out, static_cast<uint16_t>(le::get16(call.out) + 1));
+        common::le::put16(call.out, static_cast<uint16_t>(common::le::get16(call.out) + 1));
     return status;
 }
 
@@ -387,13 +387,13 @@ void SimMonitor::Impl::serialProduct(uint8_t* out, uint32_t length) const {
 KmError SimMonitor::Impl::versionQuery(SimCall& call, bool wrongEcho) {
     if (!state.booting()) return SCREENIO_ERROR_REJECTED;
     if (call.access == Access::SetArray) {
-        state.selection.versionQuery = le::get16(call.in);
+        state.selection.versionQuery = common::le::get16(call.in);
         return 0;
     }
     const std::optional<uint16_t>& asked = state.selection.versionQuery;
     if (!asked) return SCREENIO_ERROR_REJECTED;
     std::fill_n(call.out, 18, 0);
-    le::put16(call.out, wrongEcho ? static_cast<uint16_t>(*asked ^ 1u) : *asked);
+    common::le::put16(call.out, wrongEcho ? static_cast<uint16_t>(*asked ^ 1u) : *asked);
     if (const DeviceDescription* d = device(*asked)) putText(call.out + 2, 16, versionText(*d));
     return 0;
 }
@@ -424,9 +424,9 @@ KmError SimMonitor::Impl::zvInfoGet(uint8_t* out, bool wrongEcho) {
     const DeviceDescription& d = state.devices[index];
     out[1] = static_cast<uint8_t>(wrongEcho ? index + 1 : index);
     out[2] = d.updateFlagIndex;
-    le::put16(out + 3, static_cast<uint16_t>(d.id));
+    common::le::put16(out + 3, static_cast<uint16_t>(d.id));
     out[5] = static_cast<uint8_t>(d.displayOrder);
-    le::put32(out + 6, d.address);
+    common::le::put32(out + 6, d.address);
     putText(out + 11, length - 11, d.name);
     return 0;
 }

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 #include "sim/FileLock.h"
 
 namespace screenio::sim {
@@ -168,7 +168,7 @@ void SimStateStore::syncLocked(bool write) {
 }
 
 json SimStateStore::readDocument() {
-    UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    common::UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
     m_seen = stat();
     if (!fd.valid()) {
         if (errno != ENOENT)
@@ -244,7 +244,7 @@ bool SimStateStore::writeDocument(const json& document) {
     std::string text = document.dump();
     text += '\n';
     std::string temporary = m_path + ".XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    common::UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid()) {
         report(m_reportedWrite, "cannot create a temporary file beside state file " + m_path +
                                     ": " + std::strerror(errno) + "; changes stay in this process");
@@ -265,7 +265,7 @@ bool SimStateStore::writeDocument(const json& document) {
         return false;
     }
     // The rename itself is durable only once the folder is.
-    UniqueFd folder(::open(Folder(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    common::UniqueFd folder(::open(Folder(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid()) ::fsync(folder.get());
     m_reportedWrite = false;
     return true;

@@ -15,8 +15,8 @@
 #include "screenio/screenio.h"
 #include "sim/SimBackend.h"
 #include "sim/SimClock.h"
-#include "sim/SimHidTransport.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidTransport.h"
 
 namespace fwu::test {
 

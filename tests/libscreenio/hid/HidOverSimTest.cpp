@@ -18,8 +18,8 @@
 #include "sim/SimBackend.h"
 #include "sim/SimClock.h"
 #include "sim/SimConfig.h"
-#include "sim/SimHidTransport.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidTransport.h"
 
 namespace screenio::hid {
 namespace {

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "api/BackendFromEnvironment.h"
 #include "core/BackendRegistry.h"
 #include "hid/HidBackend.h"
 #include "screenio/screenio.h"

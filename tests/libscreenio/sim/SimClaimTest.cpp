@@ -11,7 +11,7 @@
 #include "screenio/screenio.h"
 #include "sim/SimBackend.h"
 #include "sim/SimConfig.h"
-#include "sim/SimHidTransport.h"
+#include "support/SimHidTransport.h"
 
 namespace screenio::sim {
 namespace {

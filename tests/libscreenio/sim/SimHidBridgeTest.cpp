@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "hid/HidDescriptor.h"
-#include "sim/SimHidBridge.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidBridge.h"
 
 namespace screenio::sim {
 namespace {

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sim/SimHidTransport.h"
+#include "support/SimHidTransport.h"
 
 #include <cerrno>
 #include <mutex>
 #include <stdexcept>
 
 #include "sim/SimBackend.h"
-#include "sim/SimHidBridge.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidBridge.h"
 
 namespace screenio::sim {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sim/SimHidBridge.h"
+#include "support/SimHidBridge.h"
 
 #include <algorithm>
 #include <cerrno>
