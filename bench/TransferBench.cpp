@@ -31,7 +31,7 @@
 #include "engine/MStarUpdate.h"
 #include "flashkit/flashkit.h"
 #include "screenio/screenio.h"
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 #include "sim/SimBackend.h"
 #include "sim/SimClock.h"
 #include "sim/SimConfig.h"
@@ -40,9 +40,9 @@
 namespace {
 
 using screenio::Access;
-using screenio::sim::DeviceSpec;
+using screenio::sim::DeviceDescription;
+using screenio::sim::MonitorDescription;
 using screenio::sim::MonitorKind;
-using screenio::sim::MonitorSpec;
 
 constexpr size_t kMiB = size_t(1) << 20;
 constexpr uint32_t kTargetVersion = 0x0300;
@@ -198,9 +198,9 @@ private:
 // One simulated monitor installed as the process's backend for as long as the rig lives.
 class SimRig {
 public:
-    explicit SimRig(MonitorSpec spec) {
+    explicit SimRig(MonitorDescription description) {
         screenio::sim::SimConfig config;
-        config.monitors.push_back(std::move(spec));
+        config.monitors.push_back(std::move(description));
         m_backend = std::make_shared<screenio::sim::SimBackend>(std::move(config));
         screenio::BackendRegistry::instance().set(std::make_shared<CountingBackend>(m_backend));
         KmRelease();
@@ -254,12 +254,12 @@ void CountedSleep(uint32_t milliseconds) {
 }
 
 // A record-file monitor whose one device's firmware file holds exactly `size` bytes.
-MonitorSpec FilesMonitor(size_t size, uint32_t latencyUs) {
-    MonitorSpec spec;
-    spec.product = "BENCHPANEL 27";
-    spec.serial = "B0000001";
-    spec.kind = MonitorKind::Files;
-    DeviceSpec device;
+MonitorDescription FilesMonitor(size_t size, uint32_t latencyUs) {
+    MonitorDescription description;
+    description.product = "BENCHPANEL 27";
+    description.serial = "B0000001";
+    description.kind = MonitorKind::Files;
+    DeviceDescription device;
     device.id = 0;
     device.name = "Scaler";
     device.fileName = "PRG000";
@@ -267,61 +267,61 @@ MonitorSpec FilesMonitor(size_t size, uint32_t latencyUs) {
     device.recordCount = uint16_t(size / device.recordSize);
     device.version = 0x0102;
     device.displayOrder = 1;
-    spec.devices = {device};
-    spec.latencyUs = latencyUs;
-    return spec;
+    description.devices = {device};
+    description.latencyUs = latencyUs;
+    return description;
 }
 
 // A ZV monitor with one device at flash address 0 and room for the image.
-MonitorSpec ZvMonitor(size_t size, uint32_t latencyUs) {
-    MonitorSpec spec;
-    spec.product = "BENCHZV 32";
-    spec.serial = "Z0000001";
-    spec.kind = MonitorKind::ZV;
-    DeviceSpec device;
+MonitorDescription ZvMonitor(size_t size, uint32_t latencyUs) {
+    MonitorDescription description;
+    description.product = "BENCHZV 32";
+    description.serial = "Z0000001";
+    description.kind = MonitorKind::ZV;
+    DeviceDescription device;
     device.id = 0x10;
     device.name = "Main";
     device.address = 0;
     device.updateFlagIndex = 0;
     device.displayOrder = 1;
     device.version = 0x0110;
-    spec.devices = {device};
-    spec.flashSize = uint32_t(2 * size);
-    spec.latencyUs = latencyUs;
-    return spec;
+    description.devices = {device};
+    description.flashSize = uint32_t(2 * size);
+    description.latencyUs = latencyUs;
+    return description;
 }
 
 // A scaler monitor with one device at flash address 0 and its marker near the flash's end. Every
 // request takes `requestTimeUs` of simulated link time, which the flash's busy periods see.
-MonitorSpec ScalerMonitor(size_t size, uint32_t latencyUs) {
-    MonitorSpec spec;
-    spec.product = "BENCHSCALER";
-    spec.serial = "M0000001";
-    spec.kind = MonitorKind::MStar;
-    DeviceSpec device;
+MonitorDescription ScalerMonitor(size_t size, uint32_t latencyUs) {
+    MonitorDescription description;
+    description.product = "BENCHSCALER";
+    description.serial = "M0000001";
+    description.kind = MonitorKind::MStar;
+    DeviceDescription device;
     device.id = 0x100;
     device.name = "Scaler";
     device.address = 0;
     device.flagAddress = uint32_t(2 * size - 0x1000);
     device.version = 0x0110;
-    spec.devices = {device};
-    spec.flashSize = uint32_t(2 * size);
-    spec.latencyUs = latencyUs;
-    spec.requestTimeUs = kLatencyUs;
-    return spec;
+    description.devices = {device};
+    description.flashSize = uint32_t(2 * size);
+    description.latencyUs = latencyUs;
+    description.requestTimeUs = kLatencyUs;
+    return description;
 }
 
 struct Setup {
-    MonitorSpec spec;
+    MonitorDescription description;
     std::unique_ptr<Package> package;
 };
 
 Setup Make(bool zv, size_t size, uint32_t latencyUs) {
     Setup setup{zv ? ZvMonitor(size, latencyUs) : FilesMonitor(size, latencyUs),
                 std::make_unique<Package>()};
-    const DeviceSpec& device = setup.spec.devices.at(0);
-    setup.package->build(setup.spec.product, device.id, Package::Image(kTargetVersion, size), zv,
-                         device.fileName, device.address);
+    const DeviceDescription& device = setup.description.devices.at(0);
+    setup.package->build(setup.description.product, device.id, Package::Image(kTargetVersion, size),
+                         zv, device.fileName, device.address);
     return setup;
 }
 
@@ -373,10 +373,10 @@ void Replay(const SimRig& rig, const std::vector<screenio::sim::SimRequest>& req
 }
 
 // The requests of one transfer, recorded on a monitor of the same description without latency.
-std::vector<screenio::sim::SimRequest> Record(MonitorSpec spec, const Package& package,
-                                              KmError* status) {
-    spec.latencyUs = 0;
-    SimRig rig(std::move(spec));
+std::vector<screenio::sim::SimRequest> Record(MonitorDescription description,
+                                              const Package& package, KmError* status) {
+    description.latencyUs = 0;
+    SimRig rig(std::move(description));
     SleepOverride sleep(&SimulatedSleep);
     rig.monitor().setRecording(true);
     *status = Transfer(rig, package);
@@ -397,7 +397,7 @@ void CpuCounters(benchmark::State& state, size_t size, uint64_t requests) {
 void BM_Cpu(benchmark::State& state, bool zv) {
     const size_t size = size_t(state.range(0)) * kMiB;
     Setup setup = Make(zv, size, 0);
-    SimRig rig(setup.spec);
+    SimRig rig(setup.description);
     SleepOverride sleep(&SimulatedSleep);
     uint64_t requests = 0;
     for (auto _ : state) {
@@ -418,12 +418,12 @@ void BM_SimOnly(benchmark::State& state, bool zv) {
     Setup setup = Make(zv, size, 0);
     KmError status = 0;
     const std::vector<screenio::sim::SimRequest> requests =
-        Record(setup.spec, *setup.package, &status);
+        Record(setup.description, *setup.package, &status);
     if (status < 0) {
         state.SkipWithError(Failure("recording transfer", status).c_str());
         return;
     }
-    SimRig rig(setup.spec);
+    SimRig rig(setup.description);
     for (auto _ : state) Replay(rig, requests);
     CpuCounters(state, size, requests.size());
 }
@@ -435,12 +435,12 @@ void BM_Link(benchmark::State& state, bool zv) {
     Setup setup = Make(zv, size, kLatencyUs);
     // Recorded first: the recording rig replaces the process's backend while it lives.
     KmError status = 0;
-    const auto recorded = Record(setup.spec, *setup.package, &status);
+    const auto recorded = Record(setup.description, *setup.package, &status);
     if (status < 0) {
         state.SkipWithError(Failure("recording transfer", status).c_str());
         return;
     }
-    SimRig rig(setup.spec);
+    SimRig rig(setup.description);
     SleepOverride sleep(&CountedSleep);
     double wall = 0, minimum = 0, waits = 0, slept = 0, requests = 0, replay = 0;
     for (auto _ : state) {
@@ -508,9 +508,9 @@ ScalerRun UpdateScaler(benchmark::State& state, const SimRig& rig, const Package
 
 Setup MakeScaler(size_t size, uint32_t latencyUs) {
     Setup setup{ScalerMonitor(size, latencyUs), std::make_unique<Package>()};
-    const DeviceSpec& device = setup.spec.devices.at(0);
-    setup.package->build(setup.spec.product, device.id, Package::Image(kTargetVersion, size), false,
-                         "", device.address, device.flagAddress);
+    const DeviceDescription& device = setup.description.devices.at(0);
+    setup.package->build(setup.description.product, device.id, Package::Image(kTargetVersion, size),
+                         false, "", device.address, device.flagAddress);
     return setup;
 }
 
@@ -524,7 +524,7 @@ void BM_ScalerModel(benchmark::State& state) {
     const size_t size = kMiB;
     Setup setup = MakeScaler(size, 0);
     fwu::internal::SetMStarReadinessPolls(state.range(0) != 0);
-    SimRig rig(setup.spec);
+    SimRig rig(setup.description);
     SleepOverride sleep(&CountedSimulatedSleep);
     ScalerRun run;
     for (auto _ : state) run = UpdateScaler(state, rig, *setup.package);
@@ -539,7 +539,7 @@ void BM_LinkScaler(benchmark::State& state) {
     const size_t size = kMiB;
     Setup setup = MakeScaler(size, kLatencyUs);
     fwu::internal::SetMStarReadinessPolls(state.range(0) != 0);
-    SimRig rig(setup.spec);
+    SimRig rig(setup.description);
     SleepOverride sleep(&CountedSleep);
     ScalerRun run;
     double wall = 0;

@@ -1,4 +1,4 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "flashkit/flashkit.h"
 
-extern "C" FW_EXPORT uint32_t FWLibraryVersion(void) { return 0x04020101u; }
+extern "C" FW_EXPORT uint32_t FWLibraryVersion(void) { return FLASHKIT_LIBRARY_VERSION_NUMBER; }

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr uint32_t kLibraryVersion = 0x01010001u;
+constexpr uint32_t kLibraryVersion = KIPC_LIBRARY_VERSION_NUMBER;
 constexpr uint32_t kCountUnknown = 0xFFFFFFFFu;
 
 template <typename Result, typename Body> Result Guard(Result onFailure, Body&& body) noexcept {

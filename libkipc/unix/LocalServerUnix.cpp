@@ -31,7 +31,7 @@ LocalServerUnix::~LocalServerUnix() { LocalServerUnix::close(); }
 
 bool LocalServerUnix::listen() {
     if (m_sock.valid()) return false;
-    UniqueFd sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    common::UniqueFd sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!sock.valid()) return false;
     m_sock = std::move(sock);
     // A socket file left by an earlier server must not block the name.
@@ -73,7 +73,7 @@ IPC_LocalSocket* LocalServerUnix::accept() {
     if (!m_sock.valid()) return nullptr;
     if (!waitForNewConnection(-1, nullptr)) return nullptr;
     // Accepted sockets stay blocking, so reads on them wait for the peer.
-    UniqueFd accepted(::accept4(m_sock.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    common::UniqueFd accepted(::accept4(m_sock.get(), nullptr, nullptr, SOCK_CLOEXEC));
     if (!accepted.valid()) {
         close();
         return nullptr;

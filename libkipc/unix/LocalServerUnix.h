@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "UniqueFd.h"
 #include "core/LocalServer.h"
-#include "unix/UniqueFd.h"
 
 namespace kipc {
 
@@ -23,7 +23,7 @@ public:
 
 private:
     std::string m_path;
-    UniqueFd m_sock;
+    common::UniqueFd m_sock;
 };
 
 }  // namespace kipc

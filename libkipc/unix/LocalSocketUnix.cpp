@@ -28,7 +28,7 @@ LocalSocketUnix::LocalSocketUnix(std::string name)
 
 bool LocalSocketUnix::connectToServer() {
     if (m_fd.valid()) return false;
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    common::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd.valid()) return false;
     m_fd = std::move(fd);
     return connectToSocket();
@@ -108,7 +108,7 @@ uint32_t LocalSocketUnix::bytesAvaiable() {
     return static_cast<uint32_t>(count);
 }
 
-void LocalSocketUnix::setSocketInfo(UniqueFd descriptor, IPC_LocalServer* server) {
+void LocalSocketUnix::setSocketInfo(common::UniqueFd descriptor, IPC_LocalServer* server) {
     m_fd = std::move(descriptor);
     setServer(server);
 }

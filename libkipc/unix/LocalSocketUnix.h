@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "UniqueFd.h"
 #include "core/LocalSocket.h"
-#include "unix/UniqueFd.h"
 
 namespace kipc {
 
@@ -23,14 +23,14 @@ public:
     bool isConnected() const override { return m_fd.valid(); }
 
     // Gives an accepted descriptor and the server that accepted it to this socket.
-    void setSocketInfo(UniqueFd descriptor, IPC_LocalServer* server);
+    void setSocketInfo(common::UniqueFd descriptor, IPC_LocalServer* server);
     const std::string& path() const { return m_path; }
 
 private:
     bool connectToSocket();
 
     std::string m_path;
-    UniqueFd m_fd;
+    common::UniqueFd m_fd;
 };
 
 }  // namespace kipc

@@ -60,7 +60,7 @@ KSysSnapshot* processSnapshot(bool withCommandLines) noexcept {
 
 extern "C" {
 
-KSYS_EXPORT uint32_t KSysVersion(void) { return 0x01080103u; }
+KSYS_EXPORT uint32_t KSysVersion(void) { return KSYS_LIBRARY_VERSION_NUMBER; }
 
 KSYS_EXPORT int KSysGetOSKind(void) { return KSYS_OS_KIND_LINUX; }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "api/BackendFromEnvironment.h"
 #include "core/BackendRegistry.h"
 #include "core/HandleTable.h"
 #include "core/Trace.h"
@@ -15,6 +16,11 @@ using screenio::HandleTable;
 using screenio::Trace;
 
 namespace {
+
+// The backend a test set, else the one the environment asks for.
+std::shared_ptr<screenio::Backend> CurrentBackend() {
+    return screenio::BackendRegistry::instance().backend(screenio::BackendFromEnvironment);
+}
 
 template <typename Body> KmError Guard(Body&& body) noexcept {
     try {
@@ -45,7 +51,7 @@ extern "C" {
 SCREENIO_EXPORT KmError KmRelease(void) {
     return Guard([] {
         HandleTable::instance().clear();
-        if (auto backend = screenio::BackendRegistry::instance().backend()) backend->release();
+        if (auto backend = CurrentBackend()) backend->release();
         if (Trace::enabled()) Trace::call("KmRelease", 0, 0);
         return KmError(0);
     });
@@ -54,8 +60,7 @@ SCREENIO_EXPORT KmError KmRelease(void) {
 SCREENIO_EXPORT KmError KmFind(void) {
     return Guard([] {
         std::vector<std::shared_ptr<Device>> devices;
-        if (auto backend = screenio::BackendRegistry::instance().backend())
-            devices = backend->find();
+        if (auto backend = CurrentBackend()) devices = backend->find();
         HandleTable::instance().replace(std::move(devices));
         KmError count = KmError(HandleTable::instance().size());
         if (Trace::enabled()) Trace::call("KmFind", 0, count);

@@ -8,10 +8,10 @@ BackendRegistry& BackendRegistry::instance() {
     return registry;
 }
 
-std::shared_ptr<Backend> BackendRegistry::backend() {
+std::shared_ptr<Backend> BackendRegistry::backend(Chooser choose) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_chosen) {
-        m_backend = BackendFromEnvironment();
+        m_backend = choose();
         m_chosen = true;
     }
     return m_backend;

@@ -7,13 +7,16 @@
 
 namespace screenio {
 
-// The process's backend: chosen from the environment at first use, or set by a test.
+// The process's backend: chosen at first use, or set by a test.
 class BackendRegistry {
 public:
+    using Chooser = std::shared_ptr<Backend> (*)();
+
     static BackendRegistry& instance();
 
-    std::shared_ptr<Backend> backend();
-    // Replaces the backend (null: choose from the environment again at next use).
+    // The backend; the first call after start or after set(nullptr) asks `choose` for it.
+    std::shared_ptr<Backend> backend(Chooser choose);
+    // Replaces the backend (null: choose again at next use).
     void set(std::shared_ptr<Backend> backend);
 
 private:
@@ -21,10 +24,5 @@ private:
     std::shared_ptr<Backend> m_backend;
     bool m_chosen = false;
 };
-
-// The backend that SCREENIO_SIM asks for: the hidraw nodes of USB monitors when unset, the demo
-// set, or a description file.
-// A description that cannot be used is reported on standard error and gives no monitors.
-std::shared_ptr<Backend> BackendFromEnvironment();
 
 }  // namespace screenio

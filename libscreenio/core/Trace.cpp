@@ -13,7 +13,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 
 namespace screenio {
 namespace {
@@ -24,7 +24,7 @@ struct TraceFile {
     std::mutex mutex;
     std::atomic<bool> opened{false};  // SCREENIO_TRACE has been looked at
     std::atomic<bool> on{false};
-    UniqueFd fd;
+    common::UniqueFd fd;
 };
 
 TraceFile& File() {
@@ -36,7 +36,7 @@ void OpenLocked(TraceFile& file) {
     if (file.opened.load()) return;
     const char* path = std::getenv("SCREENIO_TRACE");
     if (path && *path) {
-        file.fd = UniqueFd(::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        file.fd = common::UniqueFd(::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
         if (file.fd.valid())
             file.on = true;
         else

@@ -155,6 +155,14 @@ KmError HidDevice::targetFor(uint16_t page, uint16_t usage, Target* target) {
     return target->field ? 0 : SCREENIO_ERROR_NOT_OFFERED;
 }
 
+KmError HidDevice::arrayTargetFor(uint16_t page, uint16_t usage, bool hasBuffer, uint32_t length,
+                                  Target* target) {
+    if (KmError status = targetFor(page, usage, target); status < 0) return status;
+    if (length != FieldBytes(*target->field)) return SCREENIO_ERROR_LENGTH;
+    if (!hasBuffer && length > 0) return SCREENIO_ERROR_INVALID_ARGUMENT;
+    return 0;
+}
+
 KmError HidDevice::readReport(const Target& target, std::vector<uint8_t>* report) {
     if (KmError status = acquireLocked(); status < 0) return status;
     const HidField& field = *target.field;
@@ -239,10 +247,10 @@ KmError HidDevice::setValue(uint16_t page, uint16_t usage, int64_t value) {
 KmError HidDevice::getArray(uint16_t page, uint16_t usage, uint8_t* buffer, uint32_t length) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Target target;
-    if (KmError status = targetFor(page, usage, &target); status < 0) return status;
+    if (KmError status = arrayTargetFor(page, usage, buffer != nullptr, length, &target);
+        status < 0)
+        return status;
     const HidField* field = target.field;
-    if (length != FieldBytes(*field)) return SCREENIO_ERROR_LENGTH;
-    if (!buffer && length > 0) return SCREENIO_ERROR_INVALID_ARGUMENT;
     std::vector<uint8_t> report;
     if (KmError status = readReport(target, &report); status < 0) return status;
     // The caller's buffer changes only when the whole field has arrived.
@@ -255,10 +263,10 @@ KmError HidDevice::getArray(uint16_t page, uint16_t usage, uint8_t* buffer, uint
 KmError HidDevice::setArray(uint16_t page, uint16_t usage, const uint8_t* buffer, uint32_t length) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Target target;
-    if (KmError status = targetFor(page, usage, &target); status < 0) return status;
+    if (KmError status = arrayTargetFor(page, usage, buffer != nullptr, length, &target);
+        status < 0)
+        return status;
     const HidField* field = target.field;
-    if (length != FieldBytes(*field)) return SCREENIO_ERROR_LENGTH;
-    if (!buffer && length > 0) return SCREENIO_ERROR_INVALID_ARGUMENT;
     std::vector<uint8_t> report;
     if (KmError status = reportForWrite(target, &report); status < 0) return status;
     if (!CopyIn(*field, report, buffer, length)) return SCREENIO_ERROR_IO;

@@ -91,6 +91,10 @@ private:
     Target find(uint16_t page, uint16_t usage);
     // The target of a usage, with the checks every request makes first.
     KmError targetFor(uint16_t page, uint16_t usage, Target* target);
+    // The same for an array request, whose `length` must be the field's whole size and whose
+    // buffer (`hasBuffer`) may only be missing when that size is 0.
+    KmError arrayTargetFor(uint16_t page, uint16_t usage, bool hasBuffer, uint32_t length,
+                           Target* target);
     // Both open the nodes first when no claim was made yet (a caller of the class itself;
     // handles come from KmRetrieve, which claims).
     KmError readReport(const Target& target, std::vector<uint8_t>* report);

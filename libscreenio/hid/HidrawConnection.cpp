@@ -24,7 +24,7 @@ int Ioctl(int fd, unsigned long request, uint8_t* buffer) {
 
 const size_t HidrawConnection::kMaxDataBytes = _IOC_SIZEMASK - 1;
 
-HidrawConnection::HidrawConnection(UniqueFd node, UniqueFd monitorLock)
+HidrawConnection::HidrawConnection(common::UniqueFd node, common::UniqueFd monitorLock)
     : m_node(std::move(node)), m_monitorLock(std::move(monitorLock)) {}
 
 // hidraw's feature ioctls carry the report ID in byte 0 of the buffer (0 when the device uses

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 #include "hid/HidTransport.h"
 
 namespace screenio::hid {
@@ -15,14 +15,14 @@ public:
     // The largest data length the feature ioctls can encode (their size field, less the ID byte).
     static const size_t kMaxDataBytes;
 
-    HidrawConnection(UniqueFd node, UniqueFd monitorLock);
+    HidrawConnection(common::UniqueFd node, common::UniqueFd monitorLock);
 
     int getFeature(uint8_t reportId, uint8_t* data, size_t length) override;
     int setFeature(uint8_t reportId, const uint8_t* data, size_t length) override;
 
 private:
-    UniqueFd m_node;
-    UniqueFd m_monitorLock;
+    common::UniqueFd m_node;
+    common::UniqueFd m_monitorLock;
 };
 
 }  // namespace screenio::hid

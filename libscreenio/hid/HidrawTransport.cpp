@@ -40,7 +40,7 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
 // Reads a whole file into `*out`: 0, an errno value, or EFBIG when it holds more than `cap`.
 // Blocking reads on purpose: sysfs never blocks, and nothing else should be read at all.
 int ReadCapped(const std::string& path, size_t cap, std::string* out) {
-    UniqueFd fd(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    common::UniqueFd fd(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!fd.valid()) return errno;
     out->clear();
     char chunk[4096];
@@ -273,7 +273,7 @@ std::optional<HidNodeInfo> HidrawTransport::describe(const std::string& name, ui
 std::unique_ptr<HidConnection> HidrawTransport::open(const HidNodeInfo& node, int* error) {
     int ignored = 0;
     if (!error) error = &ignored;
-    UniqueFd fd(OpenRetrying(node.node.c_str(), O_RDWR | O_CLOEXEC));
+    common::UniqueFd fd(OpenRetrying(node.node.c_str(), O_RDWR | O_CLOEXEC));
     if (!fd.valid()) {
         *error = errno;
         return nullptr;
@@ -289,7 +289,7 @@ std::unique_ptr<HidConnection> HidrawTransport::open(const HidNodeInfo& node, in
     }
     // After a restart the same monitor can come back as another node, and another user's
     // program may reach it too, so the node's lock alone does not keep two programs apart.
-    UniqueFd monitorLock;
+    common::UniqueFd monitorLock;
     if (!node.lockName.empty()) {
         if (const int lockError = MonitorLock::take(node.lockName, &monitorLock)) {
             *error = lockError;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 #include "hid/HidTransport.h"
 
 namespace screenio::hid {

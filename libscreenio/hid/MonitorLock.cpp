@@ -58,8 +58,8 @@ std::string MonitorLock::SocketName(const std::string& name) {
     return socketName + tail;
 }
 
-int MonitorLock::take(const std::string& name, UniqueFd* lock) {
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+int MonitorLock::take(const std::string& name, common::UniqueFd* lock) {
+    common::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.valid()) return ENOLCK;
     const std::string socketName = SocketName(name);
     sockaddr_un address{};

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 
 namespace screenio::hid {
 
@@ -18,7 +18,7 @@ public:
     // Takes the lock `name` (a serial number, perhaps with the monitor's place on the bus) into
     // `*lock`: 0, EBUSY when another socket holds it, or ENOLCK when no socket can be made or
     // bound (a sandbox, the limit of open files).
-    static int take(const std::string& name, UniqueFd* lock);
+    static int take(const std::string& name, common::UniqueFd* lock);
 
     // The socket name of a lock: "screenio/monitor/" and the name with anything outside
     // [A-Za-z0-9._-] as %XX, so distinct names stay distinct; a name too long for a socket is

@@ -8,10 +8,10 @@
 namespace screenio::sim {
 namespace {
 
-DeviceSpec FileDevice(uint32_t id, const char* name, const char* fileName, uint16_t recordSize,
-                      uint16_t recordCount, uint32_t version, uint32_t displayOrder,
-                      bool hexVersion = false) {
-    DeviceSpec device;
+DeviceDescription FileDevice(uint32_t id, const char* name, const char* fileName,
+                             uint16_t recordSize, uint16_t recordCount, uint32_t version,
+                             uint32_t displayOrder, bool hexVersion = false) {
+    DeviceDescription device;
     device.id = id;
     device.name = name;
     device.fileName = fileName;
@@ -23,9 +23,10 @@ DeviceSpec FileDevice(uint32_t id, const char* name, const char* fileName, uint1
     return device;
 }
 
-DeviceSpec FlashDevice(uint32_t id, const char* name, uint32_t version, uint32_t address,
-                       uint32_t flagAddress, uint8_t updateFlagIndex, uint32_t displayOrder) {
-    DeviceSpec device;
+DeviceDescription FlashDevice(uint32_t id, const char* name, uint32_t version, uint32_t address,
+                              uint32_t flagAddress, uint8_t updateFlagIndex,
+                              uint32_t displayOrder) {
+    DeviceDescription device;
     device.id = id;
     device.name = name;
     device.version = version;
@@ -37,8 +38,8 @@ DeviceSpec FlashDevice(uint32_t id, const char* name, uint32_t version, uint32_t
 }
 
 // Record-file monitor with the device files; two of its devices are not shown to users.
-MonitorSpec FilesMonitor() {
-    MonitorSpec monitor;
+MonitorDescription FilesMonitor() {
+    MonitorDescription monitor;
     monitor.product = "Demo V27Q";
     monitor.serial = "V27Q0001";
     monitor.kind = MonitorKind::Files;
@@ -55,8 +56,8 @@ MonitorSpec FilesMonitor() {
 
 // Record-file monitor without device files: the five legacy devices, versions through the
 // older version query (the FPGA reports its version in hexadecimal).
-MonitorSpec LegacyMonitor() {
-    MonitorSpec monitor;
+MonitorDescription LegacyMonitor() {
+    MonitorDescription monitor;
     monitor.product = "Demo V24F";
     monitor.serial = "V24F0002";
     monitor.kind = MonitorKind::Legacy;
@@ -74,8 +75,8 @@ MonitorSpec LegacyMonitor() {
 
 // Scaler flash through the ISP bridge. It power-cycles by itself after an update, so the demo
 // needs no one to press the power button.
-MonitorSpec MStarMonitor() {
-    MonitorSpec monitor;
+MonitorDescription MStarMonitor() {
+    MonitorDescription monitor;
     monitor.product = "Demo V32U";
     monitor.serial = "V32U0003";
     monitor.kind = MonitorKind::MStar;
@@ -92,8 +93,8 @@ MonitorSpec MStarMonitor() {
 // A scaler monitor whose last update was cut short: the scaler's image region was erased and
 // never rewritten, so it starts in its boot loader (MCU ISP MODE) until a recovery package
 // writes a complete image. Its OSD font is intact.
-MonitorSpec RecoveryMonitor() {
-    MonitorSpec monitor;
+MonitorDescription RecoveryMonitor() {
+    MonitorDescription monitor;
     monitor.product = "Demo V32R";
     monitor.serial = "V32R0005";
     monitor.kind = MonitorKind::MStar;
@@ -109,8 +110,8 @@ MonitorSpec RecoveryMonitor() {
 }
 
 // Raw flash through the ZV commands, with update flags.
-MonitorSpec ZvMonitor() {
-    MonitorSpec monitor;
+MonitorDescription ZvMonitor() {
+    MonitorDescription monitor;
     monitor.product = "Demo V34W";
     monitor.serial = "V34W0004";
     monitor.kind = MonitorKind::ZV;

@@ -6,7 +6,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "core/Device.h"
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 
 namespace screenio::sim {
 

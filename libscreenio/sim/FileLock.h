@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 
 namespace screenio::sim {
 
@@ -18,7 +18,7 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
 private:
-    UniqueFd m_fd;
+    common::UniqueFd m_fd;
 };
 
 }  // namespace screenio::sim

@@ -23,18 +23,18 @@ SimImage::Check inspectAt(const SparseMemory& memory, uint32_t address, uint32_t
 
 }  // namespace
 
-FlashBootLoader::FlashBootLoader(const MonitorSpec& spec, SimMonitorState& state)
-    : m_spec(spec), m_state(state) {}
+FlashBootLoader::FlashBootLoader(const MonitorDescription& description, SimMonitorState& state)
+    : m_description(description), m_state(state) {}
 
 void FlashBootLoader::layout() {
-    const std::vector<DeviceSpec>& devices = m_state.devices;
-    m_regionEnd.assign(devices.size(), m_spec.flashSize);
+    const std::vector<DeviceDescription>& devices = m_state.devices;
+    m_regionEnd.assign(devices.size(), m_description.flashSize);
     for (size_t i = 0; i < devices.size(); ++i) {
         uint32_t& end = m_regionEnd[i];
-        for (const DeviceSpec& other : devices) {
+        for (const DeviceDescription& other : devices) {
             if (other.address > devices[i].address) end = std::min(end, other.address);
             const uint32_t markerSector = other.flagAddress - other.flagAddress % kSectorSize;
-            if (m_spec.kind == MonitorKind::MStar && markerSector > devices[i].address)
+            if (m_description.kind == MonitorKind::MStar && markerSector > devices[i].address)
                 end = std::min(end, markerSector);
         }
     }
@@ -46,7 +46,7 @@ void FlashBootLoader::noteChange(uint32_t begin, uint32_t end) {
             m_state.boot[i].imageInFlash = true;
 }
 
-bool FlashBootLoader::markerSet(const SparseMemory& memory, const DeviceSpec& device) const {
+bool FlashBootLoader::markerSet(const SparseMemory& memory, const DeviceDescription& device) const {
     if (device.flagAddress > memory.size() || memory.size() - device.flagAddress < kMarkerLength)
         return false;
     for (uint32_t i = 0; i < kMarkerLength; ++i)
@@ -56,13 +56,13 @@ bool FlashBootLoader::markerSet(const SparseMemory& memory, const DeviceSpec& de
 
 bool FlashBootLoader::anyMarkerSet(const SparseMemory& memory) const {
     return std::any_of(m_state.devices.begin(), m_state.devices.end(),
-                       [&](const DeviceSpec& d) { return markerSet(memory, d); });
+                       [&](const DeviceDescription& d) { return markerSet(memory, d); });
 }
 
 void FlashBootLoader::bootScaler(SpiNorFlash& flash) {
     const uint8_t erased[kMarkerLength] = {0xFF, 0xFF, 0xFF, 0xFF};
     for (size_t i = 0; i < m_state.devices.size(); ++i) {
-        DeviceSpec& device = m_state.devices[i];
+        DeviceDescription& device = m_state.devices[i];
         SimDeviceBoot& boot = m_state.boot[i];
         const bool marker = markerSet(flash.memory(), device);
         if (!boot.imageInFlash) {
@@ -79,7 +79,7 @@ void FlashBootLoader::bootScaler(SpiNorFlash& flash) {
 
 void FlashBootLoader::bootZv(const ZvFlashEngine& zv) {
     for (size_t i = 0; i < m_state.devices.size(); ++i) {
-        DeviceSpec& device = m_state.devices[i];
+        DeviceDescription& device = m_state.devices[i];
         if (device.updateFlagIndex >= 32 || !(m_state.zvFlags >> device.updateFlagIndex & 1u))
             continue;
         const SimImage::Check image = inspectAt(zv.memory(), device.address, m_regionEnd[i]);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 #include "sim/SimMonitorState.h"
 #include "sim/SparseMemory.h"
 
@@ -31,7 +31,7 @@ public:
     static constexpr uint8_t kMarkerByte = 0xA5;
     static constexpr uint32_t kMarkerLength = 4;
 
-    FlashBootLoader(const MonitorSpec& spec, SimMonitorState& state);
+    FlashBootLoader(const MonitorDescription& description, SimMonitorState& state);
     // Works out the devices' regions; again whenever the devices are replaced.
     void layout();
 
@@ -43,9 +43,9 @@ public:
     bool anyMarkerSet(const SparseMemory& memory) const;
 
 private:
-    bool markerSet(const SparseMemory& memory, const DeviceSpec& device) const;
+    bool markerSet(const SparseMemory& memory, const DeviceDescription& device) const;
 
-    const MonitorSpec& m_spec;
+    const MonitorDescription& m_description;
     SimMonitorState& m_state;
     std::vector<uint32_t> m_regionEnd;  // per device
 };

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "LittleEndian.h"
+
 namespace screenio::sim {
 namespace {
 
@@ -30,8 +32,8 @@ KmError MStarBridge::setAddress(const uint8_t* report, uint32_t length) {
     if (length != kAddressReportLength) return SCREENIO_ERROR_LENGTH;
     // Whatever happens next, an earlier target no longer applies.
     m_haveTarget = false;
-    const uint16_t target = uint16_t(report[0] | (report[1] << 8));
-    const uint16_t dataLength = uint16_t(report[2] | (report[3] << 8));
+    const uint16_t target = common::le::get16(report);
+    const uint16_t dataLength = common::le::get16(report + 2);
     if (!isKnownTarget(target)) return SCREENIO_ERROR_REJECTED;
     if (isFlashTarget(target) && !m_isp) return SCREENIO_ERROR_REJECTED;
     // The address report takes any length; only a data report can be too long to carry it.
@@ -81,8 +83,7 @@ KmError MStarBridge::readData(uint8_t* report, uint32_t length) {
     if (!m_isp) return SCREENIO_ERROR_REJECTED;
     if (m_length > kMaxDataLength) return SCREENIO_ERROR_LENGTH;
     std::memset(report, 0, length);
-    report[0] = uint8_t(m_length & 0xFF);
-    report[1] = uint8_t(m_length >> 8);
+    common::le::put16(report, m_length);
     if (m_commandOpen) {
         m_flash.read(report + 2, m_length);
     } else {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "sim/LittleEndian.h"
+#include "LittleEndian.h"
 #include "sim/SimClock.h"
 #include "sim/SimImage.h"
 
@@ -33,33 +33,34 @@ std::string otherName(std::string name) {
 
 }  // namespace
 
-RecordFileProtocol::RecordFileProtocol(const MonitorSpec& spec, SimMonitorState& state)
-    : m_spec(spec), m_state(state) {}
+RecordFileProtocol::RecordFileProtocol(const MonitorDescription& description,
+                                       SimMonitorState& state)
+    : m_description(description), m_state(state) {}
 
 void RecordFileProtocol::build() {
     RecordFileSystem& files = m_state.files;
     files.clear();
-    for (const DeviceSpec& d : m_state.devices)
+    for (const DeviceDescription& d : m_state.devices)
         if (!files.find(d.fileName))
             files.addPermanent(d.fileName, d.recordSize, d.recordCount, {}, false);
-    for (const FileSpec& f : m_spec.files)
+    for (const FileDescription& f : m_description.files)
         files.addPermanent(f.name, f.recordSize, f.recordCount, f.content, false);
     regenerateDeviceFiles();
 }
 
 void RecordFileProtocol::regenerateDeviceFiles() {
-    if (m_spec.kind != MonitorKind::Files) return;
-    const std::vector<DeviceSpec>& devices = m_state.devices;
+    if (m_description.kind != MonitorKind::Files) return;
+    const std::vector<DeviceDescription>& devices = m_state.devices;
     const size_t n = devices.size();
     const uint16_t count = static_cast<uint16_t>(n);
-    const uint16_t nameSize = static_cast<uint16_t>(m_spec.deviceNameRecordSize);
+    const uint16_t nameSize = static_cast<uint16_t>(m_description.deviceNameRecordSize);
     std::vector<uint8_t> names(n * nameSize, 0), fileNames(n * 8, 0), versions(n * 4, 0),
         orders(n * 4, 0);
     for (size_t i = 0; i < n; ++i) {
         putText(&names[i * nameSize], nameSize, devices[i].name);
         putText(&fileNames[i * 8], 8, devices[i].fileName);
-        le::put32(&versions[i * 4], devices[i].version);
-        le::put32(&orders[i * 4], devices[i].displayOrder);
+        common::le::put32(&versions[i * 4], devices[i].version);
+        common::le::put32(&orders[i * 4], devices[i].displayOrder);
     }
     m_state.files.addPermanent("KFW000", nameSize, count, names, true);
     m_state.files.addPermanent("KFW001", 8, count, fileNames, true);
@@ -75,16 +76,16 @@ KmError RecordFileProtocol::property(uint8_t* out, bool wrongEcho) const {
     const std::string& name = *m_state.selection.file;
     putText(out, kNameLength, wrongEcho ? otherName(name) : name);
     if (const RecordFile* file = m_state.files.find(name)) {
-        le::put16(out + 6, file->recordSize);
-        le::put16(out + 8, file->recordCount);
+        common::le::put16(out + 6, file->recordSize);
+        common::le::put16(out + 8, file->recordCount);
     }
     return 0;
 }
 
 KmError RecordFileProtocol::createTemporary(const uint8_t* in) {
     const std::string name = nameAt(in);
-    const uint16_t recordSize = le::get16(in + 6);
-    const uint16_t recordCount = le::get16(in + 8);
+    const uint16_t recordSize = common::le::get16(in + 6);
+    const uint16_t recordCount = common::le::get16(in + 8);
     // The monitor reserves the copy next to the firmware it replaces and has no room for more:
     // refusing now tells the host at once, where a file too large to install would only show
     // as a version unchanged after the restart.
@@ -96,11 +97,13 @@ KmError RecordFileProtocol::createTemporary(const uint8_t* in) {
 }
 
 KmError RecordFileProtocol::writePage(const uint8_t* in) {
-    return m_state.files.writePage(nameAt(in), le::get16(in + 6), le::get16(in + 8), in + 10);
+    return m_state.files.writePage(nameAt(in), common::le::get16(in + 6), common::le::get16(in + 8),
+                                   in + 10);
 }
 
 KmError RecordFileProtocol::requestPage(const uint8_t* in) {
-    if (KmError status = m_state.files.checkPage(nameAt(in), le::get16(in + 6), le::get16(in + 8));
+    if (KmError status = m_state.files.checkPage(nameAt(in), common::le::get16(in + 6),
+                                                 common::le::get16(in + 8));
         status < 0)
         return status;
     std::array<uint8_t, 10> head{};
@@ -113,18 +116,19 @@ KmError RecordFileProtocol::readPage(uint8_t* out, bool wrongEcho) const {
     if (!m_state.selection.pageRead) return SCREENIO_ERROR_REJECTED;
     const std::array<uint8_t, 10>& head = *m_state.selection.pageRead;
     std::fill_n(out, kReportLength, 0);
-    KmError status = m_state.files.readPage(nameAt(head.data()), le::get16(&head[6]),
-                                            le::get16(&head[8]), out + 10);
+    KmError status = m_state.files.readPage(nameAt(head.data()), common::le::get16(&head[6]),
+                                            common::le::get16(&head[8]), out + 10);
     if (status < 0) return status;
     std::copy(head.begin(), head.end(), out);
-    if (wrongEcho) le::put16(out + 8, static_cast<uint16_t>(le::get16(&head[8]) + 1));
+    if (wrongEcho)
+        common::le::put16(out + 8, static_cast<uint16_t>(common::le::get16(&head[8]) + 1));
     return 0;
 }
 
 KmError RecordFileProtocol::startCrc(const uint8_t* in) {
     const std::string name = nameAt(in);
-    KmError status = m_state.files.startCrc(name, le::get32(in + 6), SimClock::nowUs(),
-                                            static_cast<int64_t>(m_spec.crcBusyMs) * 1000);
+    KmError status = m_state.files.startCrc(name, common::le::get32(in + 6), SimClock::nowUs(),
+                                            static_cast<int64_t>(m_description.crcBusyMs) * 1000);
     if (status >= 0) m_state.selection.crcFile = name;
     return status;
 }
@@ -135,10 +139,10 @@ KmError RecordFileProtocol::crc(uint8_t* out, bool wrongEcho, bool stayBusy, boo
     if (!file || !file->crcStarted) return SCREENIO_ERROR_REJECTED;
     std::fill_n(out, 15, 0);
     putText(out, kNameLength, wrongEcho ? otherName(file->name) : file->name);
-    le::put32(out + 6, file->byteSize());
+    common::le::put32(out + 6, file->byteSize());
     const bool busy = stayBusy || RecordFileSystem::crcBusy(*file, SimClock::nowUs());
     out[10] = busy ? 1 : 0;
-    if (!busy) le::put32(out + 11, corrupt ? file->crcValue ^ 1u : file->crcValue);
+    if (!busy) common::le::put32(out + 11, corrupt ? file->crcValue ^ 1u : file->crcValue);
     return 0;
 }
 
@@ -166,7 +170,7 @@ void RecordFileProtocol::installOne(const RecordFile& temp) {
     // The boot loader refuses an image that fails its own check: the old firmware stays.
     if (image.form == SimImage::Form::Checked && !image.valid) return;
     bool matched = false;
-    for (DeviceSpec& d : m_state.devices) {
+    for (DeviceDescription& d : m_state.devices) {
         if (d.fileName != target) continue;
         matched = true;
         if (image.form != SimImage::Form::None) d.version = image.version;

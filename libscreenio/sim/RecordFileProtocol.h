@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "screenio/screenio.h"
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 #include "sim/SimMonitorState.h"
 
 namespace screenio::sim {
@@ -14,7 +14,7 @@ namespace screenio::sim {
 // state; the caller holds the monitor's lock and has checked the report lengths.
 class RecordFileProtocol {
 public:
-    RecordFileProtocol(const MonitorSpec& spec, SimMonitorState& state);
+    RecordFileProtocol(const MonitorDescription& description, SimMonitorState& state);
 
     // The files of a monitor as built from its description.
     void build();
@@ -41,7 +41,7 @@ public:
 private:
     void installOne(const RecordFile& temp);
 
-    const MonitorSpec& m_spec;
+    const MonitorDescription& m_description;
     SimMonitorState& m_state;
 };
 

@@ -8,8 +8,8 @@
 namespace screenio::sim {
 
 SimBackend::SimBackend(SimConfig config) : m_stateFile(std::move(config.stateFile)) {
-    for (MonitorSpec& spec : config.monitors)
-        m_monitors.push_back(std::make_shared<SimMonitor>(std::move(spec)));
+    for (MonitorDescription& description : config.monitors)
+        m_monitors.push_back(std::make_shared<SimMonitor>(std::move(description)));
     if (!m_stateFile.empty()) m_store = std::make_shared<SimStateStore>(m_stateFile, m_monitors);
 }
 
@@ -34,7 +34,7 @@ void SimBackend::release() {
 
 std::shared_ptr<SimMonitor> SimBackend::monitor(const std::string& serial) const {
     for (const auto& monitor : m_monitors)
-        if (monitor->spec().serial == serial) return monitor;
+        if (monitor->description().serial == serial) return monitor;
     return nullptr;
 }
 

@@ -166,12 +166,13 @@ bool HasFileSystem(MonitorKind kind) {
 
 bool HasFlash(MonitorKind kind) { return kind == MonitorKind::MStar || kind == MonitorKind::ZV; }
 
-DeviceSpec ParseDevice(const json& object, const std::string& path, const MonitorSpec& monitor) {
+DeviceDescription ParseDevice(const json& object, const std::string& path,
+                              const MonitorDescription& monitor) {
     CheckMembers(object, path,
                  {"id", "name", "fileName", "recordSize", "recordCount", "version", "displayOrder",
                   "hexVersion", "versionText", "address", "flagAddress", "updateFlagIndex",
                   "boots"});
-    DeviceSpec device;
+    DeviceDescription device;
     if (!Find(object, "id")) Fail(Member(path, "id"), "missing");
     ReadUnsigned(object, path, "id", device.id);
     ReadText(object, path, "name", device.name, 0, 255, false);
@@ -216,9 +217,9 @@ DeviceSpec ParseDevice(const json& object, const std::string& path, const Monito
     return device;
 }
 
-FileSpec ParseFile(const json& object, const std::string& path) {
+FileDescription ParseFile(const json& object, const std::string& path) {
     CheckMembers(object, path, {"name", "recordSize", "recordCount", "content"});
-    FileSpec file;
+    FileDescription file;
     ReadText(object, path, "name", file.name, 6, 6, true);
     ReadUnsigned(object, path, "recordSize", file.recordSize);
     ReadUnsigned(object, path, "recordCount", file.recordCount);
@@ -285,11 +286,11 @@ FaultRule ParseFault(const json& object, const std::string& path) {
     return rule;
 }
 
-void CheckDevices(const MonitorSpec& monitor, const std::string& path) {
+void CheckDevices(const MonitorDescription& monitor, const std::string& path) {
     std::set<uint32_t> ids;
     std::set<std::string> fileNames;
     for (size_t i = 0; i < monitor.devices.size(); ++i) {
-        const DeviceSpec& device = monitor.devices[i];
+        const DeviceDescription& device = monitor.devices[i];
         std::string where = Element(Member(path, "devices"), i);
         if (!ids.insert(device.id).second)
             Fail(Member(where, "id"), "device " + std::to_string(device.id) + " appears twice");
@@ -306,12 +307,12 @@ void CheckDevices(const MonitorSpec& monitor, const std::string& path) {
     }
 }
 
-void CheckFiles(const MonitorSpec& monitor, const std::string& path) {
+void CheckFiles(const MonitorDescription& monitor, const std::string& path) {
     if (!monitor.files.empty() && !HasFileSystem(monitor.kind))
         Fail(Member(path, "files"),
              std::string("not used by ") + KindName(monitor.kind) + " monitors");
     std::set<std::string> names;
-    for (const DeviceSpec& device : monitor.devices) names.insert(device.fileName);
+    for (const DeviceDescription& device : monitor.devices) names.insert(device.fileName);
     if (monitor.kind == MonitorKind::Files)
         for (const char* name : {"KFW000", "KFW001", "KFW002", "KFW003"}) names.insert(name);
     for (size_t i = 0; i < monitor.files.size(); ++i)
@@ -320,7 +321,72 @@ void CheckFiles(const MonitorSpec& monitor, const std::string& path) {
                  "\"" + monitor.files[i].name + "\" already exists on this monitor");
 }
 
-MonitorSpec ParseMonitor(const json& object, const std::string& path) {
+// The monitor's timings and report sizes, each where its description gives one.
+void ReadNumbers(const json& object, const std::string& path, MonitorDescription& monitor) {
+    ReadUnsigned(object, path, "serialReportLength", monitor.serialReportLength);
+    ReadUnsigned(object, path, "latencyUs", monitor.latencyUs);
+    ReadUnsigned(object, path, "requestTimeUs", monitor.requestTimeUs);
+    ReadUnsigned(object, path, "restartMs", monitor.restartMs);
+    ReadUnsigned(object, path, "crcBusyMs", monitor.crcBusyMs);
+    ReadUnsigned(object, path, "deviceNameRecordSize", monitor.deviceNameRecordSize);
+    ReadUnsigned(object, path, "flashSize", monitor.flashSize);
+    ReadUnsigned(object, path, "pageProgramUs", monitor.pageProgramUs);
+    ReadUnsigned(object, path, "sectorEraseMs", monitor.sectorEraseMs);
+    ReadUnsigned(object, path, "blockEraseMs", monitor.blockEraseMs);
+    ReadUnsigned(object, path, "statusWriteMs", monitor.statusWriteMs);
+    ReadUnsigned(object, path, "zvEraseMs", monitor.zvEraseMs);
+    ReadUnsigned(object, path, "zvChecksumMsPerBlock", monitor.zvChecksumMsPerBlock);
+    ReadUnsigned(object, path, "zvInfoReportLength", monitor.zvInfoReportLength);
+    ReadUnsigned(object, path, "mstarPowerCycleMs", monitor.mstarPowerCycleMs);
+}
+
+// Sizes that travel in 16 bits or shape the flash: refused before anything is allocated for them.
+void CheckNumbers(const MonitorDescription& monitor, const std::string& path) {
+    for (auto [key, value] :
+         {std::pair<const char*, uint32_t>{"serialReportLength", monitor.serialReportLength},
+          {"deviceNameRecordSize", monitor.deviceNameRecordSize},
+          {"zvInfoReportLength", monitor.zvInfoReportLength}})
+        if (value > 0xFFFF) Fail(Member(path, key), "expected at most 65535");
+    if (monitor.deviceNameRecordSize == 0)
+        Fail(Member(path, "deviceNameRecordSize"), "expected 1 or more");
+    if (HasFlash(monitor.kind) && (monitor.flashSize < 0x10000 || monitor.flashSize > 0x1000000 ||
+                                   monitor.flashSize % 0x10000 != 0))
+        Fail(Member(path, "flashSize"), "expected a multiple of 65536 from 65536 to 16777216");
+}
+
+// The serial number, and the product name in the room the serial-number report leaves.
+void ReadNames(const json& object, const std::string& path, MonitorDescription& monitor) {
+    ReadText(object, path, "serial", monitor.serial, 1, 8, true);
+    size_t productRoom = monitor.serialReportLength > 8 ? monitor.serialReportLength - 8 : 0;
+    if (productRoom == 0)
+        Fail(Member(path, "serialReportLength"), "expected at least 9 to hold a product name");
+    ReadText(object, path, "product", monitor.product, 1, productRoom, true);
+}
+
+// Its devices, record files, left-out usages and fault rules.
+void ReadLists(const json& object, const std::string& path, MonitorDescription& monitor) {
+    const json& devices = ReadArray(object, path, "devices");
+    for (size_t i = 0; i < devices.size(); ++i)
+        monitor.devices.push_back(
+            ParseDevice(devices[i], Element(Member(path, "devices"), i), monitor));
+    CheckDevices(monitor, path);
+
+    const json& files = ReadArray(object, path, "files");
+    for (size_t i = 0; i < files.size(); ++i)
+        monitor.files.push_back(ParseFile(files[i], Element(Member(path, "files"), i)));
+    CheckFiles(monitor, path);
+
+    const json& without = ReadArray(object, path, "withoutUsages");
+    for (size_t i = 0; i < without.size(); ++i)
+        monitor.withoutUsages.push_back(
+            ParseUsage(without[i], Element(Member(path, "withoutUsages"), i)));
+
+    const json& faults = ReadArray(object, path, "faults");
+    for (size_t i = 0; i < faults.size(); ++i)
+        monitor.faults.push_back(ParseFault(faults[i], Element(Member(path, "faults"), i)));
+}
+
+MonitorDescription ParseMonitor(const json& object, const std::string& path) {
     CheckMembers(object, path,
                  {"product",
                   "serial",
@@ -345,71 +411,22 @@ MonitorSpec ParseMonitor(const json& object, const std::string& path) {
                   "zvInfoReportLength",
                   "mstarPowerCycleMs",
                   "claim"});
-    MonitorSpec monitor;
+    MonitorDescription monitor;
     monitor.kind = ReadName<MonitorKind>(object, path, "kind",
                                          {{"files", MonitorKind::Files},
                                           {"legacy", MonitorKind::Legacy},
                                           {"mstar", MonitorKind::MStar},
                                           {"zv", MonitorKind::ZV}},
                                          monitor.kind);
-    ReadUnsigned(object, path, "serialReportLength", monitor.serialReportLength);
-    ReadUnsigned(object, path, "latencyUs", monitor.latencyUs);
-    ReadUnsigned(object, path, "requestTimeUs", monitor.requestTimeUs);
-    ReadUnsigned(object, path, "restartMs", monitor.restartMs);
-    ReadUnsigned(object, path, "crcBusyMs", monitor.crcBusyMs);
-    ReadUnsigned(object, path, "deviceNameRecordSize", monitor.deviceNameRecordSize);
-    ReadUnsigned(object, path, "flashSize", monitor.flashSize);
-    ReadUnsigned(object, path, "pageProgramUs", monitor.pageProgramUs);
-    ReadUnsigned(object, path, "sectorEraseMs", monitor.sectorEraseMs);
-    ReadUnsigned(object, path, "blockEraseMs", monitor.blockEraseMs);
-    ReadUnsigned(object, path, "statusWriteMs", monitor.statusWriteMs);
-    ReadUnsigned(object, path, "zvEraseMs", monitor.zvEraseMs);
-    ReadUnsigned(object, path, "zvChecksumMsPerBlock", monitor.zvChecksumMsPerBlock);
-    ReadUnsigned(object, path, "zvInfoReportLength", monitor.zvInfoReportLength);
-    ReadUnsigned(object, path, "mstarPowerCycleMs", monitor.mstarPowerCycleMs);
+    ReadNumbers(object, path, monitor);
     monitor.claim = ReadName<MonitorClaim>(object, path, "claim",
                                            {{"free", MonitorClaim::Free},
                                             {"busy", MonitorClaim::Busy},
                                             {"denied", MonitorClaim::Denied}},
                                            monitor.claim);
-
-    // Report and record sizes travel in 16 bits; larger values would only allocate memory.
-    for (auto [key, value] :
-         {std::pair<const char*, uint32_t>{"serialReportLength", monitor.serialReportLength},
-          {"deviceNameRecordSize", monitor.deviceNameRecordSize},
-          {"zvInfoReportLength", monitor.zvInfoReportLength}})
-        if (value > 0xFFFF) Fail(Member(path, key), "expected at most 65535");
-    if (monitor.deviceNameRecordSize == 0)
-        Fail(Member(path, "deviceNameRecordSize"), "expected 1 or more");
-    if (HasFlash(monitor.kind) && (monitor.flashSize < 0x10000 || monitor.flashSize > 0x1000000 ||
-                                   monitor.flashSize % 0x10000 != 0))
-        Fail(Member(path, "flashSize"), "expected a multiple of 65536 from 65536 to 16777216");
-
-    ReadText(object, path, "serial", monitor.serial, 1, 8, true);
-    size_t productRoom = monitor.serialReportLength > 8 ? monitor.serialReportLength - 8 : 0;
-    if (productRoom == 0)
-        Fail(Member(path, "serialReportLength"), "expected at least 9 to hold a product name");
-    ReadText(object, path, "product", monitor.product, 1, productRoom, true);
-
-    const json& devices = ReadArray(object, path, "devices");
-    for (size_t i = 0; i < devices.size(); ++i)
-        monitor.devices.push_back(
-            ParseDevice(devices[i], Element(Member(path, "devices"), i), monitor));
-    CheckDevices(monitor, path);
-
-    const json& files = ReadArray(object, path, "files");
-    for (size_t i = 0; i < files.size(); ++i)
-        monitor.files.push_back(ParseFile(files[i], Element(Member(path, "files"), i)));
-    CheckFiles(monitor, path);
-
-    const json& without = ReadArray(object, path, "withoutUsages");
-    for (size_t i = 0; i < without.size(); ++i)
-        monitor.withoutUsages.push_back(
-            ParseUsage(without[i], Element(Member(path, "withoutUsages"), i)));
-
-    const json& faults = ReadArray(object, path, "faults");
-    for (size_t i = 0; i < faults.size(); ++i)
-        monitor.faults.push_back(ParseFault(faults[i], Element(Member(path, "faults"), i)));
+    CheckNumbers(monitor, path);
+    ReadNames(object, path, monitor);
+    ReadLists(object, path, monitor);
     return monitor;
 }
 

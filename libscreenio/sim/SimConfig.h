@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 
 namespace screenio::sim {
 
 // A description of simulated monitors, as read from a JSON file (schema in docs/simulator.md).
 struct SimConfig {
-    std::vector<MonitorSpec> monitors;
+    std::vector<MonitorDescription> monitors;
     std::string stateFile;  // empty: state lives in this process only
 
     // Parses and checks a description. `folder` resolves a relative "stateFile". Throws

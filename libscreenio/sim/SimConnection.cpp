@@ -18,7 +18,7 @@ template <typename Request> KmError SimConnection::run(Request&& request) {
 }
 
 KmError SimConnection::acquire() {
-    switch (m_monitor->spec().claim) {
+    switch (m_monitor->description().claim) {
     case MonitorClaim::Busy: return SCREENIO_ERROR_BUSY;
     case MonitorClaim::Denied: return SCREENIO_ERROR_ACCESS;
     case MonitorClaim::Free: break;
@@ -47,6 +47,6 @@ KmError SimConnection::setArray(uint16_t page, uint16_t usage, const uint8_t* bu
     return run([&] { return m_monitor->setArray(m_connection, page, usage, buffer, length); });
 }
 
-std::string SimConnection::describe() const { return m_monitor->spec().serial; }
+std::string SimConnection::describe() const { return m_monitor->description().serial; }
 
 }  // namespace screenio::sim

@@ -14,11 +14,12 @@ namespace screenio::sim {
 
 // ---- SimMonitor ----
 
-SimMonitor::SimMonitor(MonitorSpec spec) : m_impl(std::make_unique<Impl>(std::move(spec))) {}
+SimMonitor::SimMonitor(MonitorDescription description)
+    : m_impl(std::make_unique<Impl>(std::move(description))) {}
 
 SimMonitor::~SimMonitor() = default;
 
-const MonitorSpec& SimMonitor::spec() const { return m_impl->spec; }
+const MonitorDescription& SimMonitor::description() const { return m_impl->description; }
 
 std::vector<SimUsage> SimMonitor::usages() const {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
@@ -41,15 +42,15 @@ namespace {
 
 // The link's round trip, outside the monitor's lock so other requests are not held up: the
 // simulated time every request takes, and optionally a real delay too.
-void linkDelay(const MonitorSpec& spec) {
-    SimClock::addLinkTime(spec.requestTimeUs);
-    if (spec.latencyUs == 0) return;
+void linkDelay(const MonitorDescription& description) {
+    SimClock::addLinkTime(description.requestTimeUs);
+    if (description.latencyUs == 0) return;
     // A sleep alone overshoots by a tenth of a millisecond or more, which over thousands of
     // requests would make the link slower than asked: sleep most of it, then wait out the rest.
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::microseconds(spec.latencyUs);
+    const auto deadline = Clock::now() + std::chrono::microseconds(description.latencyUs);
     constexpr auto kFinish = std::chrono::microseconds(200);
-    if (std::chrono::microseconds(spec.latencyUs) > kFinish)
+    if (std::chrono::microseconds(description.latencyUs) > kFinish)
         std::this_thread::sleep_until(deadline - kFinish);
     while (Clock::now() < deadline) std::this_thread::yield();
 }
@@ -57,7 +58,7 @@ void linkDelay(const MonitorSpec& spec) {
 }  // namespace
 
 KmError SimMonitor::Impl::deliver(uint64_t connection, SimCall call) {
-    linkDelay(spec);
+    linkDelay(description);
     std::lock_guard<std::mutex> lock(mutex);
     tick();
     return request(connection, call);
@@ -138,7 +139,7 @@ void SimMonitor::clearHistory() {
 uint32_t SimMonitor::deviceVersion(uint32_t deviceId) const {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     m_impl->tick();
-    const DeviceSpec* d = m_impl->device(deviceId);
+    const DeviceDescription* d = m_impl->device(deviceId);
     return d ? d->version : 0;
 }
 

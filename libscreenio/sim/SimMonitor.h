@@ -9,7 +9,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "core/Device.h"
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 
 namespace screenio::sim {
 
@@ -55,12 +55,12 @@ struct SimUsage {
 // SCREENIO_ERROR_GONE, as a real device's stale handle would.
 class SimMonitor {
 public:
-    explicit SimMonitor(MonitorSpec spec);
+    explicit SimMonitor(MonitorDescription description);
     ~SimMonitor();
     SimMonitor(const SimMonitor&) = delete;
     SimMonitor& operator=(const SimMonitor&) = delete;
 
-    const MonitorSpec& spec() const;
+    const MonitorDescription& description() const;
     // The usages of the monitor's kind, ordered by page then usage; fixed from construction on.
     // In MCU ISP MODE the version usages stay listed but refuse their requests.
     std::vector<SimUsage> usages() const;

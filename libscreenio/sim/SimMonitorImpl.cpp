@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/LittleEndian.h"
+#include "LittleEndian.h"
 #include "sim/SimClock.h"
 
 namespace screenio::sim {
@@ -36,7 +36,7 @@ const char* kindName(MonitorKind kind) {
     return "?";
 }
 
-std::vector<DeviceSpec> legacyDevices() {
+std::vector<DeviceDescription> legacyDevices() {
     struct Row {
         const char* name;
         const char* fileName;
@@ -48,9 +48,9 @@ std::vector<DeviceSpec> legacyDevices() {
         {"DP/FrontEnd", "INP027", 0x500, false}, {"Font", "AIC653", 0x400, false},
         {"FPGA", "AIC904", 0x600, true},
     };
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceDescription> devices;
     for (const Row& row : rows) {
-        DeviceSpec device;
+        DeviceDescription device;
         device.id = row.id;
         device.name = row.name;
         device.fileName = row.fileName;
@@ -62,7 +62,7 @@ std::vector<DeviceSpec> legacyDevices() {
 
 // The version text of the older version query: the number with a "." before its last two
 // digits, so 105 reads "1.05" and 0x10A (hexadecimal devices) "1.0A".
-std::string versionText(const DeviceSpec& device) {
+std::string versionText(const DeviceDescription& device) {
     if (!device.versionText.empty()) return device.versionText;
     std::string digits;
     uint32_t value = device.version;
@@ -86,63 +86,67 @@ bool sixPrintable(const std::string& name) {
            std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-void checkSpec(const MonitorSpec& spec, const std::vector<DeviceSpec>& devices) {
-    const bool hasFlash = spec.kind == MonitorKind::MStar || spec.kind == MonitorKind::ZV;
-    for (const DeviceSpec& d : devices) {
-        if (hasFiles(spec.kind) && !sixPrintable(d.fileName))
+void checkDescription(const MonitorDescription& description,
+                      const std::vector<DeviceDescription>& devices) {
+    const bool hasFlash =
+        description.kind == MonitorKind::MStar || description.kind == MonitorKind::ZV;
+    for (const DeviceDescription& d : devices) {
+        if (hasFiles(description.kind) && !sixPrintable(d.fileName))
             throw std::invalid_argument("device '" + d.name + "': file name '" + d.fileName +
                                         "' is not six printable characters");
-        if (spec.kind == MonitorKind::ZV && d.updateFlagIndex >= 32)
+        if (description.kind == MonitorKind::ZV && d.updateFlagIndex >= 32)
             throw std::invalid_argument("device '" + d.name + "': update flag index above 31");
         if (!d.boots && !hasFlash)
             throw std::invalid_argument("device '" + d.name +
                                         "': only flash monitors start without firmware");
     }
-    for (const FileSpec& f : spec.files)
+    for (const FileDescription& f : description.files)
         if (!sixPrintable(f.name))
             throw std::invalid_argument("file name '" + f.name +
                                         "' is not six printable characters");
-    if (hasFlash && spec.flashSize == 0) throw std::invalid_argument("flash size 0");
-    if (spec.kind == MonitorKind::Files && devices.size() > 0xFFFF)
+    if (hasFlash && description.flashSize == 0) throw std::invalid_argument("flash size 0");
+    if (description.kind == MonitorKind::Files && devices.size() > 0xFFFF)
         throw std::invalid_argument("more devices than the device files can hold");
 }
 
 }  // namespace
 
-SimMonitor::Impl::Impl(MonitorSpec monitorSpec)
-    : spec(std::move(monitorSpec)), usages(spec), files(spec, state), bootLoader(spec, state) {
-    state.devices = spec.devices;
-    if (spec.kind == MonitorKind::Legacy && state.devices.empty()) state.devices = legacyDevices();
-    checkSpec(spec, state.devices);
-    for (const DeviceSpec& d : state.devices)
+SimMonitor::Impl::Impl(MonitorDescription monitorDescription)
+    : description(std::move(monitorDescription)), usages(description), files(description, state),
+      bootLoader(description, state) {
+    state.devices = description.devices;
+    if (description.kind == MonitorKind::Legacy && state.devices.empty())
+        state.devices = legacyDevices();
+    checkDescription(description, state.devices);
+    for (const DeviceDescription& d : state.devices)
         state.boot.push_back(SimDeviceBoot{d.boots, !d.boots});
-    if (hasFiles(spec.kind)) files.build();
+    if (hasFiles(description.kind)) files.build();
     buildFlash();
     bootLoader.layout();
-    for (const FaultRule& rule : spec.faults) faults.add(rule);
+    for (const FaultRule& rule : description.faults) faults.add(rule);
     fresh = state;
 }
 
 void SimMonitor::Impl::buildFlash() {
-    if (spec.kind == MonitorKind::MStar) {
+    if (description.kind == MonitorKind::MStar) {
         SpiNorFlash::Timing timing;
-        timing.pageProgramUs = spec.pageProgramUs;
-        timing.sectorEraseUs = spec.sectorEraseMs * 1000;
-        timing.blockEraseUs = spec.blockEraseMs * 1000;
-        timing.statusWriteUs = spec.statusWriteMs * 1000;
-        flash = std::make_unique<SpiNorFlash>(spec.flashSize, timing);
+        timing.pageProgramUs = description.pageProgramUs;
+        timing.sectorEraseUs = description.sectorEraseMs * 1000;
+        timing.blockEraseUs = description.blockEraseMs * 1000;
+        timing.statusWriteUs = description.statusWriteMs * 1000;
+        flash = std::make_unique<SpiNorFlash>(description.flashSize, timing);
         bridge = std::make_unique<MStarBridge>(*flash);
         flash->onChange(
             [this](uint32_t begin, uint32_t end) { bootLoader.noteChange(begin, end); });
         flash->onStatusWrite([this](uint8_t byte) { statusWritten(byte); });
     }
-    if (spec.kind == MonitorKind::ZV)
-        zv = std::make_unique<ZvFlashEngine>(spec.flashSize, spec.zvEraseMs,
-                                             spec.zvChecksumMsPerBlock);
+    if (description.kind == MonitorKind::ZV)
+        zv = std::make_unique<ZvFlashEngine>(description.flashSize, description.zvEraseMs,
+                                             description.zvChecksumMsPerBlock);
 }
 
-const DeviceSpec* SimMonitor::Impl::device(uint32_t id) const {
-    for (const DeviceSpec& d : state.devices)
+const DeviceDescription* SimMonitor::Impl::device(uint32_t id) const {
+    for (const DeviceDescription& d : state.devices)
         if (d.id == id) return &d;
     return nullptr;
 }
@@ -150,7 +154,7 @@ const DeviceSpec* SimMonitor::Impl::device(uint32_t id) const {
 SimBootState SimMonitor::Impl::bootState() const {
     SimBootState result;
     result.boots = state.booting();
-    result.product = result.boots ? spec.product : kIspProduct;
+    result.product = result.boots ? description.product : kIspProduct;
     for (size_t i = 0; i < state.devices.size(); ++i)
         if (!state.boot[i].boots) result.notBooting.push_back(state.devices[i].id);
     return result;
@@ -177,15 +181,15 @@ void SimMonitor::Impl::tick() {
 // The scaler power-cycles by itself once the host's closing status write (the protection
 // request; an unprotect writes 0) finds update markers set, whatever the byte protects.
 void SimMonitor::Impl::statusWritten(uint8_t byte) {
-    if (byte != 0 && spec.mstarPowerCycleMs > 0 && state.powerCycleAtWallMs == 0 &&
+    if (byte != 0 && description.mstarPowerCycleMs > 0 && state.powerCycleAtWallMs == 0 &&
         bootLoader.anyMarkerSet(flash->memory()))
-        state.powerCycleAtWallMs = SimClock::wallMs() + spec.mstarPowerCycleMs;
+        state.powerCycleAtWallMs = SimClock::wallMs() + description.mstarPowerCycleMs;
 }
 
 // The boot loader's decision. The scaler only boots anew when its power is cycled; the other
 // kinds also at a restart of their main processor.
 void SimMonitor::Impl::boot(bool powerCycled) {
-    switch (spec.kind) {
+    switch (description.kind) {
     case MonitorKind::Files:
     case MonitorKind::Legacy: files.install(); break;
     case MonitorKind::ZV:
@@ -214,7 +218,7 @@ void SimMonitor::Impl::restartMain() {
     resetVolatile();
     boot(false);
     ++state.restartCount;
-    leaveBus(SimClock::wallMs() + spec.restartMs);
+    leaveBus(SimClock::wallMs() + description.restartMs);
 }
 
 void SimMonitor::Impl::powerCycle(int64_t atWallMs) {
@@ -224,7 +228,7 @@ void SimMonitor::Impl::powerCycle(int64_t atWallMs) {
     state.restartOnReturn = false;
     state.powerCycleAtWallMs = 0;
     ++state.restartCount;
-    leaveBus(atWallMs + spec.restartMs);
+    leaveBus(atWallMs + description.restartMs);
 }
 
 void SimMonitor::Impl::dropOff(uint32_t absentMs) {
@@ -321,7 +325,7 @@ KmError SimMonitor::Impl::serveScaler(SimCall& call, const FaultInjector::Effect
     if (call.access == Access::SetArray) return bridge->writeData(call.in, call.length);
     KmError status = bridge->readData(call.out, call.length);
     if (status >= 0 && fx.wrongEcho)
-        le::put16(call.out, static_cast<uint16_t>(le::get16(call.out) + 1));
+        common::le::put16(call.out, static_cast<uint16_t>(common::le::get16(call.out) + 1));
     return status;
 }
 
@@ -374,22 +378,23 @@ KmError SimMonitor::Impl::dispatch(SimCall& call, const FaultInjector::Effects& 
 
 void SimMonitor::Impl::serialProduct(uint8_t* out, uint32_t length) const {
     std::fill_n(out, length, 0);
-    putText(out, std::min<uint32_t>(8, length), spec.serial);
-    if (length > 8) putText(out + 8, length - 8, state.booting() ? spec.product : kIspProduct);
+    putText(out, std::min<uint32_t>(8, length), description.serial);
+    if (length > 8)
+        putText(out + 8, length - 8, state.booting() ? description.product : kIspProduct);
 }
 
 // A boot loader knows no device versions: in MCU ISP MODE the query is refused.
 KmError SimMonitor::Impl::versionQuery(SimCall& call, bool wrongEcho) {
     if (!state.booting()) return SCREENIO_ERROR_REJECTED;
     if (call.access == Access::SetArray) {
-        state.selection.versionQuery = le::get16(call.in);
+        state.selection.versionQuery = common::le::get16(call.in);
         return 0;
     }
     const std::optional<uint16_t>& asked = state.selection.versionQuery;
     if (!asked) return SCREENIO_ERROR_REJECTED;
     std::fill_n(call.out, 18, 0);
-    le::put16(call.out, wrongEcho ? static_cast<uint16_t>(*asked ^ 1u) : *asked);
-    if (const DeviceSpec* d = device(*asked)) putText(call.out + 2, 16, versionText(*d));
+    common::le::put16(call.out, wrongEcho ? static_cast<uint16_t>(*asked ^ 1u) : *asked);
+    if (const DeviceDescription* d = device(*asked)) putText(call.out + 2, 16, versionText(*d));
     return 0;
 }
 
@@ -411,17 +416,17 @@ KmError SimMonitor::Impl::zvInfoSet(const uint8_t* in) {
 }
 
 KmError SimMonitor::Impl::zvInfoGet(uint8_t* out, bool wrongEcho) {
-    const uint32_t length = spec.zvInfoReportLength;
+    const uint32_t length = description.zvInfoReportLength;
     const uint8_t index = state.selection.zvInfoIndex;
     std::fill_n(out, length, 0);
     out[0] = static_cast<uint8_t>(state.devices.size());
     if (index >= state.devices.size() || length < 11) return 0;
-    const DeviceSpec& d = state.devices[index];
+    const DeviceDescription& d = state.devices[index];
     out[1] = static_cast<uint8_t>(wrongEcho ? index + 1 : index);
     out[2] = d.updateFlagIndex;
-    le::put16(out + 3, static_cast<uint16_t>(d.id));
+    common::le::put16(out + 3, static_cast<uint16_t>(d.id));
     out[5] = static_cast<uint8_t>(d.displayOrder);
-    le::put32(out + 6, d.address);
+    common::le::put32(out + 6, d.address);
     putText(out + 11, length - 11, d.name);
     return 0;
 }
@@ -445,7 +450,7 @@ void SimMonitor::Impl::writeFlash(uint32_t address, const std::vector<uint8_t>& 
             throw std::out_of_range("bytes outside the ZV flash");
         zv->load(address, bytes);
     } else {
-        throw std::logic_error("a monitor of kind " + std::string(kindName(spec.kind)) +
+        throw std::logic_error("a monitor of kind " + std::string(kindName(description.kind)) +
                                " has no flash");
     }
     ++changes;
@@ -461,7 +466,7 @@ std::vector<uint8_t> SimMonitor::Impl::readFlash(uint32_t address, uint32_t leng
 
 nlohmann::json SimMonitor::Impl::save() const {
     nlohmann::json saved = state.save(SimClock::nowUs());
-    saved["kind"] = kindName(spec.kind);
+    saved["kind"] = kindName(description.kind);
     if (zv) saved["zv"] = zv->save();
     if (flash) {
         saved["mstar"] = {{"size", flash->size()},
@@ -479,9 +484,9 @@ void SimMonitor::Impl::load(const nlohmann::json& saved) {
     try {
         if (!saved.is_object()) throw std::runtime_error("not a JSON object");
         const std::string kind = saved.at("kind").get<std::string>();
-        if (kind != kindName(spec.kind))
+        if (kind != kindName(description.kind))
             throw std::runtime_error("state of a " + kind + " monitor for a " +
-                                     kindName(spec.kind) + " monitor");
+                                     kindName(description.kind) + " monitor");
         SimMonitorState next = SimMonitorState::load(saved, fresh, SimClock::nowUs());
 
         std::unique_ptr<ZvFlashEngine> newZv;
@@ -520,8 +525,8 @@ void SimMonitor::Impl::load(const nlohmann::json& saved) {
     } catch (const nlohmann::json::exception& e) {
         throw std::runtime_error(std::string("monitor state is malformed: ") + e.what());
     } catch (const std::runtime_error& e) {
-        throw std::runtime_error(std::string("monitor state does not fit monitor ") + spec.serial +
-                                 ": " + e.what());
+        throw std::runtime_error(std::string("monitor state does not fit monitor ") +
+                                 description.serial + ": " + e.what());
     }
 }
 

@@ -45,7 +45,7 @@ inline SimCall makeCall(Access access, uint16_t page, uint16_t usage) {
 // boot loader. SimMonitor takes the lock and lets time-driven events happen before each call.
 class SimMonitor::Impl {
 public:
-    explicit Impl(MonitorSpec monitorSpec);
+    explicit Impl(MonitorDescription monitorDescription);
 
     // A request as it arrives: the link's time outside the lock, then the answer under it.
     KmError deliver(uint64_t connection, SimCall call);
@@ -60,11 +60,11 @@ public:
 
     void writeFlash(uint32_t address, const std::vector<uint8_t>& bytes);
     std::vector<uint8_t> readFlash(uint32_t address, uint32_t length) const;
-    const DeviceSpec* device(uint32_t id) const;
+    const DeviceDescription* device(uint32_t id) const;
     SimBootState bootState() const;
 
     mutable std::mutex mutex;
-    MonitorSpec spec;
+    MonitorDescription description;
     SimUsageTable usages;
     SimMonitorState state;
     SimMonitorState fresh;  // as built from the description, for loading saved states

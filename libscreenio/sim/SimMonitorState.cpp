@@ -61,7 +61,7 @@ void loadDevices(const nlohmann::json& list, SimMonitorState& next) {
     for (const nlohmann::json& entry : list) {
         const uint32_t id = entry.at("id").get<uint32_t>();
         auto d = std::find_if(next.devices.begin(), next.devices.end(),
-                              [&](const DeviceSpec& s) { return s.id == id; });
+                              [&](const DeviceDescription& s) { return s.id == id; });
         if (d == next.devices.end())
             throw std::runtime_error("unknown device " + std::to_string(id));
         d->version = entry.at("version").get<uint32_t>();

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 #include "sim/RecordFileSystem.h"
 
 namespace screenio::sim {
@@ -34,9 +34,9 @@ struct SimDeviceBoot {
 // the fault counters, which the flash models and the fault injector keep and save themselves.
 // The state file carries it between processes.
 struct SimMonitorState {
-    std::vector<DeviceSpec> devices;  // `version` is the running version
-    std::vector<SimDeviceBoot> boot;  // one per device
-    RecordFileSystem files;           // Files and Legacy
+    std::vector<DeviceDescription> devices;  // `version` is the running version
+    std::vector<SimDeviceBoot> boot;         // one per device
+    RecordFileSystem files;                  // Files and Legacy
     SimSelection selection;
 
     uint32_t transferState = 0;

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 #include "sim/FileLock.h"
 
 namespace screenio::sim {
@@ -144,7 +144,7 @@ void SimStateStore::syncLocked(bool write) {
     };
     std::vector<Written> written;
     for (Tracked& tracked : m_monitors) {
-        const std::string& serial = tracked.monitor->spec().serial;
+        const std::string& serial = tracked.monitor->description().serial;
         uint64_t change = tracked.monitor->changeCount();
         uint32_t restarts = tracked.monitor->restartCount();
         bool mine = change != tracked.writtenChange || restarts != tracked.restarts;
@@ -160,7 +160,7 @@ void SimStateStore::syncLocked(bool write) {
     for (Written& entry : written) {
         entry.tracked->writtenChange = entry.change;
         entry.tracked->restarts = entry.restarts;
-        entry.tracked->known = document["monitors"][entry.tracked->monitor->spec().serial];
+        entry.tracked->known = document["monitors"][entry.tracked->monitor->description().serial];
         entry.tracked->reportedBadState = false;
     }
     m_document = std::move(document);
@@ -168,7 +168,7 @@ void SimStateStore::syncLocked(bool write) {
 }
 
 json SimStateStore::readDocument() {
-    UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    common::UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
     m_seen = stat();
     if (!fd.valid()) {
         if (errno != ENOENT)
@@ -218,7 +218,7 @@ json SimStateStore::readDocument() {
 void SimStateStore::loadFrom(const json& document) {
     const json& entries = document.at("monitors");
     for (Tracked& tracked : m_monitors) {
-        const std::string& serial = tracked.monitor->spec().serial;
+        const std::string& serial = tracked.monitor->description().serial;
         auto entry = entries.find(serial);
         if (entry == entries.end() || *entry == tracked.known) continue;
         // Unwritten changes of this process win over the file; they are written next.
@@ -244,7 +244,7 @@ bool SimStateStore::writeDocument(const json& document) {
     std::string text = document.dump();
     text += '\n';
     std::string temporary = m_path + ".XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    common::UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid()) {
         report(m_reportedWrite, "cannot create a temporary file beside state file " + m_path +
                                     ": " + std::strerror(errno) + "; changes stay in this process");
@@ -265,7 +265,7 @@ bool SimStateStore::writeDocument(const json& document) {
         return false;
     }
     // The rename itself is durable only once the folder is.
-    UniqueFd folder(::open(Folder(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    common::UniqueFd folder(::open(Folder(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid()) ::fsync(folder.get());
     m_reportedWrite = false;
     return true;

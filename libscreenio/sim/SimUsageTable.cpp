@@ -31,11 +31,12 @@ unsigned accessBit(Access access) {
 
 }  // namespace
 
-SimUsageTable::SimUsageTable(const MonitorSpec& spec) {
-    const bool files = spec.kind == MonitorKind::Files || spec.kind == MonitorKind::Legacy;
+SimUsageTable::SimUsageTable(const MonitorDescription& description) {
+    const bool files =
+        description.kind == MonitorKind::Files || description.kind == MonitorKind::Legacy;
     add(kPageGeneral, kOsd, 0, kGetValue | kSetValue);
-    add(kPageGeneral, kSerialProduct, spec.serialReportLength, kGetArray);
-    if (spec.kind != MonitorKind::Files)
+    add(kPageGeneral, kSerialProduct, description.serialReportLength, kGetArray);
+    if (description.kind != MonitorKind::Files)
         add(kPageGeneral, kVersionQuery, 18, kGetArray | kSetArray);
     if (files) {
         add(kPageFiles, kPropertySelect, 10, kSetArray);
@@ -44,21 +45,21 @@ SimUsageTable::SimUsageTable(const MonitorSpec& spec) {
         add(kPageFiles, kPageRead, RecordFileProtocol::kReportLength, kGetArray | kSetArray);
         add(kPageFiles, kPageWrite, RecordFileProtocol::kReportLength, kSetArray);
     }
-    if (spec.kind != MonitorKind::MStar) {
+    if (description.kind != MonitorKind::MStar) {
         add(kPageFiles, kRestart, 0, kSetValue);
         add(kPageFiles, kTransferState, 0, kGetValue | kSetValue);
     }
-    if (spec.kind == MonitorKind::MStar) {
+    if (description.kind == MonitorKind::MStar) {
         add(kPageScaler, kScalerAddress, 4, kSetArray);
         add(kPageScaler, kScalerData, MStarBridge::kDataReportLength, kGetArray | kSetArray);
     }
-    if (spec.kind == MonitorKind::ZV) {
+    if (description.kind == MonitorKind::ZV) {
         add(kPageZv, kZvCommand, 9, kSetArray);
         add(kPageZv, kZvData, ZvFlashEngine::kPageSize, kGetArray | kSetArray);
-        add(kPageZv, kZvInfo, spec.zvInfoReportLength, kGetArray | kSetArray);
+        add(kPageZv, kZvInfo, description.zvInfoReportLength, kGetArray | kSetArray);
         add(kPageFiles, kZvFlag, 3, kSetArray);
     }
-    for (const UsageId& removed : spec.withoutUsages)
+    for (const UsageId& removed : description.withoutUsages)
         m_entries.erase(key(removed.page, removed.usage));
 }
 

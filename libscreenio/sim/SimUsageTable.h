@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/Device.h"
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 
 namespace screenio::sim {
 
@@ -42,7 +42,7 @@ constexpr uint32_t key(uint16_t page, uint16_t usage) { return uint32_t(page) <<
 // report lengths and the requests each answers. Fixed from construction on.
 class SimUsageTable {
 public:
-    explicit SimUsageTable(const MonitorSpec& spec);
+    explicit SimUsageTable(const MonitorDescription& description);
 
     bool offered(uint16_t page, uint16_t usage) const;
     uint32_t count(uint16_t page, uint16_t usage) const;  // 0 when not offered or a value usage

@@ -8,12 +8,12 @@
 
 #include "device/Monitor.h"
 #include "flashkit/flashkit.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/SimulatedMonitors.h"
 
 namespace {
 
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 
 struct Released {
     void operator()(FWKfwFile* file) const { FWKfwFileRelease(file); }
@@ -32,11 +32,11 @@ std::string ProfileJson(FWDeviceProfile* profile) {
 class MonitorApi : public fwu::test::SimulatedMonitors {};
 
 TEST_F(MonitorApi, UpdateTypeAndSupportByKind) {
-    MonitorSpec noCrc = fwu::test::FilesMonitorSpec();
+    MonitorDescription noCrc = fwu::test::FilesMonitorDescription();
     noCrc.serial = "F0000002";
     noCrc.withoutUsages = {{0xFF02, 0xFC}};
-    install({fwu::test::FilesMonitorSpec(), fwu::test::LegacyMonitorSpec(),
-             fwu::test::ZvMonitorSpec(), fwu::test::MStarMonitorSpec(), noCrc});
+    install({fwu::test::FilesMonitorDescription(), fwu::test::LegacyMonitorDescription(),
+             fwu::test::ZvMonitorDescription(), fwu::test::MStarMonitorDescription(), noCrc});
     struct Case {
         FWFirmwareUpdateType type;
         bool supports, v4;
@@ -61,7 +61,7 @@ TEST_F(MonitorApi, UpdateTypeAndSupportByKind) {
 }
 
 TEST_F(MonitorApi, NullOutputsAreRefusedWithoutTouchingTheMonitor) {
-    install({fwu::test::LegacyMonitorSpec()});
+    install({fwu::test::LegacyMonitorDescription()});
     record();
     char serial[9], product[17];
     EXPECT_EQ(FWMonitorGetSerialProduct(handle(), nullptr, product), KmErrorInvalidArgument);
@@ -82,7 +82,7 @@ TEST_F(MonitorApi, NullOutputsAreRefusedWithoutTouchingTheMonitor) {
 }
 
 TEST_F(MonitorApi, IdentityVersionsAndRegisters) {
-    install({fwu::test::LegacyMonitorSpec(), fwu::test::FilesMonitorSpec()});
+    install({fwu::test::LegacyMonitorDescription(), fwu::test::FilesMonitorDescription()});
     char serial[9], product[17];
     ASSERT_GE(FWMonitorGetSerialProduct(handle(0), serial, product), 0);
     EXPECT_STREQ(serial, "L0000001");
@@ -121,7 +121,7 @@ TEST_F(MonitorApi, IdentityVersionsAndRegisters) {
 }
 
 TEST_F(MonitorApi, DeviceProfileFromTheMonitor) {
-    install({fwu::test::FilesMonitorSpec(), fwu::test::LegacyMonitorSpec()});
+    install({fwu::test::FilesMonitorDescription(), fwu::test::LegacyMonitorDescription()});
     FWDeviceProfile* raw = nullptr;
     ASSERT_GE(FWDeviceProfileCreateFromMonitor(handle(0), &raw), 0);
     Profile profile(raw);
@@ -167,14 +167,14 @@ TEST_F(MonitorApi, DeviceProfileFromTheMonitor) {
 }
 
 TEST_F(MonitorApi, FailedProfileReadHandsOutNothing) {
-    MonitorSpec spec = fwu::test::FilesMonitorSpec();
+    MonitorDescription description = fwu::test::FilesMonitorDescription();
     screenio::sim::FaultRule rule;
     rule.page = 0xFF02;
     rule.usage = 0xC2;
     rule.first = 3;
     rule.count = 0;
-    spec.faults = {rule};
-    install({spec});
+    description.faults = {rule};
+    install({description});
     FWDeviceProfile* sentinel = reinterpret_cast<FWDeviceProfile*>(0x1);
     FWDeviceProfile* out = sentinel;
     EXPECT_EQ(FWDeviceProfileCreateFromMonitor(handle(), &out), SCREENIO_ERROR_IO);
@@ -182,7 +182,7 @@ TEST_F(MonitorApi, FailedProfileReadHandsOutNothing) {
 }
 
 TEST_F(MonitorApi, PackageProfileIsCopiedWithoutReadingTheMonitor) {
-    install({fwu::test::FilesMonitorSpec()});
+    install({fwu::test::FilesMonitorDescription()});
     Package package(FWKfwFileCreateEmpty(false));
     const char* json =
         R"({"devices":[{"name":"Scaler","fileName":"PRG000","device":256,"versionRepresentation":0,"address":0,"updateFlagIndex":0}],"displayDevices":[256]})";

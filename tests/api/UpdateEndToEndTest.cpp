@@ -8,7 +8,7 @@
 #include <string>
 
 #include "flashkit/flashkit.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/PackageBuilder.h"
 #include "support/SimulatedMonitors.h"
 
@@ -64,7 +64,7 @@ protected:
 };
 
 TEST_F(UpdateEndToEnd, RecordFileMonitor) {
-    install({fwu::test::FilesMonitorSpec()});
+    install({fwu::test::FilesMonitorDescription()});
     PackageBuilder package;
     package.products({"TESTPANEL 27"}).target(0, 0x0200).target(1, 8);
     const auto scaler = PackageBuilder::Image(0x0200, 2048, 3),
@@ -99,7 +99,7 @@ TEST_F(UpdateEndToEnd, RecordFileMonitor) {
 }
 
 TEST_F(UpdateEndToEnd, LegacyRecordFileMonitorInOneCall) {
-    install({fwu::test::LegacyMonitorSpec()});
+    install({fwu::test::LegacyMonitorDescription()});
     PackageBuilder package;
     // The legacy devices' files hold 8 records of 512 bytes.
     package.products({"OLDPANEL 24"}).target(0x100, 210).target(0x600, 0x10B);
@@ -122,7 +122,7 @@ TEST_F(UpdateEndToEnd, LegacyRecordFileMonitorInOneCall) {
 }
 
 TEST_F(UpdateEndToEnd, ZvMonitor) {
-    install({fwu::test::ZvMonitorSpec()});
+    install({fwu::test::ZvMonitorDescription()});
     PackageBuilder package;
     package.products({"ZVPANEL 32"}).target(0x10, 0x300).target(0x12, 0x301);
     const auto main = PackageBuilder::Image(0x300, 100000, 7),
@@ -149,7 +149,7 @@ TEST_F(UpdateEndToEnd, ZvMonitor) {
 }
 
 TEST_F(UpdateEndToEnd, ScalerMonitorInOneCall) {
-    install({fwu::test::MStarMonitorSpec()});
+    install({fwu::test::MStarMonitorDescription()});
     PackageBuilder package;
     package.products({"SCALERPANEL"}).target(0x100, 0x400);
     const auto image = PackageBuilder::Image(0x400, 70000, 11);
@@ -181,9 +181,9 @@ TEST_F(UpdateEndToEnd, ScalerMonitorInOneCall) {
 }
 
 TEST_F(UpdateEndToEnd, MonitorWithoutAnUpdateProtocolIsNotWrittenTo) {
-    screenio::sim::MonitorSpec spec = fwu::test::FilesMonitorSpec();
-    spec.withoutUsages = {{0xFF02, 0xFE}};
-    install({spec});
+    screenio::sim::MonitorDescription description = fwu::test::FilesMonitorDescription();
+    description.withoutUsages = {{0xFF02, 0xFE}};
+    install({description});
     record();
     PackageBuilder package;
     package.products({"TESTPANEL 27"}).target(0, 0x200);

@@ -10,7 +10,7 @@
 #include "flashkit/flashkit.h"
 #include "sim/SimImage.h"
 #include "support/Faults.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/PackageBuilder.h"
 #include "support/SimulatedMonitors.h"
 
@@ -20,7 +20,7 @@ using fwu::test::PackageBuilder;
 using screenio::Access;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 using screenio::sim::SimMonitor;
 
 enum class Kind { Files, ZV, Scaler };
@@ -130,7 +130,7 @@ class UpdateFaultMatrix : public fwu::test::SimulatedMonitors {
 protected:
     // A package that lists "MCU ISP MODE" brings the scaler back with the new firmware.
     void recoverScaler(Variant variant) {
-        screenio::sim::SimClock::advance(int64_t(sim().spec().restartMs + 1000) * 1000);
+        screenio::sim::SimClock::advance(int64_t(sim().description().restartMs + 1000) * 1000);
         search();
         PackageBuilder package;
         BuildPackage(Kind::Scaler, variant, package);
@@ -441,10 +441,11 @@ TEST_F(UpdateFaultMatrix, EveryFailureHasItsStatusAndLeavesTheMonitorSafe) {
 
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        MonitorSpec spec = row.kind == Kind::Files ? fwu::test::FilesMonitorSpec()
-                           : row.kind == Kind::ZV  ? fwu::test::ZvMonitorSpec()
-                                                   : fwu::test::MStarMonitorSpec();
-        install({spec});
+        MonitorDescription description =
+            row.kind == Kind::Files ? fwu::test::FilesMonitorDescription()
+            : row.kind == Kind::ZV  ? fwu::test::ZvMonitorDescription()
+                                    : fwu::test::MStarMonitorDescription();
+        install({description});
         record();
         PackageBuilder package;
         BuildPackage(row.kind, row.variant, package);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 
 namespace kerneltest {
 
@@ -35,7 +35,7 @@ public:
     int setFeature(const std::vector<uint8_t>& report);
 
 private:
-    screenio::UniqueFd m_fd;
+    common::UniqueFd m_fd;
 };
 
 }  // namespace kerneltest

@@ -13,8 +13,8 @@ namespace kerneltest {
 MonitorServer::MonitorServer(std::shared_ptr<screenio::sim::SimMonitor> monitor, uint16_t vendor,
                              uint16_t product, uint16_t bus)
     : m_monitor(std::move(monitor)), m_bridge(m_monitor) {
-    m_identity.name = m_monitor->spec().product;
-    m_identity.uniq = m_monitor->spec().serial;
+    m_identity.name = m_monitor->description().product;
+    m_identity.uniq = m_monitor->description().serial;
     m_identity.bus = bus;
     m_identity.vendor = vendor;
     m_identity.product = product;

@@ -7,7 +7,7 @@
 
 #include "ServingThread.h"
 #include "UhidDevice.h"
-#include "sim/SimHidBridge.h"
+#include "support/SimHidBridge.h"
 
 namespace screenio::sim {
 class SimMonitor;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 
 namespace kerneltest {
 
@@ -81,8 +81,8 @@ private:
     void serveOne(Handler& handler);
     void write(const void* event, size_t size);
 
-    screenio::UniqueFd m_fd;
-    screenio::UniqueFd m_stop;  // an eventfd: readable once stop() was called
+    common::UniqueFd m_fd;
+    common::UniqueFd m_stop;  // an eventfd: readable once stop() was called
     bool m_created = false;
     std::atomic<unsigned> m_start{0}, m_stopEvents{0}, m_open{0}, m_close{0}, m_get{0}, m_set{0},
         m_output{0}, m_creates{0}, m_destroys{0};

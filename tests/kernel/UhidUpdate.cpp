@@ -19,7 +19,7 @@
 #include "screenio/screenio.h"
 #include "sim/SimMonitor.h"
 #include "support/Faults.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/PackageBuilder.h"
 
 namespace kerneltest {
@@ -41,11 +41,11 @@ constexpr uint16_t kBusUsb = 0x03;
 constexpr uint16_t kBusBluetooth = 0x05;
 
 // Short restarts and small images: the kernel runs under software emulation.
-screenio::sim::MonitorSpec QuickFilesMonitor(const char* serial) {
-    screenio::sim::MonitorSpec spec = fwu::test::FilesMonitorSpec();
-    spec.serial = serial;
-    spec.restartMs = 300;
-    return spec;
+screenio::sim::MonitorDescription QuickFilesMonitor(const char* serial) {
+    screenio::sim::MonitorDescription description = fwu::test::FilesMonitorDescription();
+    description.serial = serial;
+    description.restartMs = 300;
+    return description;
 }
 
 struct Progress {
@@ -91,12 +91,12 @@ protected:
 
     void TearDown() override { KmRelease(); }
 
-    std::unique_ptr<MonitorServer> serve(const screenio::sim::MonitorSpec& spec,
+    std::unique_ptr<MonitorServer> serve(const screenio::sim::MonitorDescription& description,
                                          uint16_t vendor = kVendor, uint16_t bus = kBusUsb) {
-        auto server = std::make_unique<MonitorServer>(std::make_shared<SimMonitor>(spec), vendor,
-                                                      kProduct, bus);
-        EXPECT_TRUE(HidrawNode::find(bus, vendor, kProduct, spec.serial, 10000))
-            << "no hidraw node for " << spec.serial;
+        auto server = std::make_unique<MonitorServer>(std::make_shared<SimMonitor>(description),
+                                                      vendor, kProduct, bus);
+        EXPECT_TRUE(HidrawNode::find(bus, vendor, kProduct, description.serial, 10000))
+            << "no hidraw node for " << description.serial;
         return server;
     }
 
@@ -208,9 +208,9 @@ class KernelUpdateFailure : public KernelUpdate,
 
 TEST_P(KernelUpdateFailure, IsReportedAndLeavesTheMonitorAsItWas) {
     const FailureRow& row = GetParam();
-    screenio::sim::MonitorSpec spec = QuickFilesMonitor("F0000001");
-    spec.faults = {row.fault};
-    const auto server = serve(spec);
+    screenio::sim::MonitorDescription description = QuickFilesMonitor("F0000001");
+    description.faults = {row.fault};
+    const auto server = serve(description);
     void* monitor = findMonitor("F0000001", 10000);
     ASSERT_NE(monitor, nullptr);
     PackageBuilder package;

@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "UniqueFd.h"
 #include "libkipc/Handles.h"
 #include "libkipc/KipcFixture.h"
-#include "unix/UniqueFd.h"
 
 namespace fs = std::filesystem;
 using namespace kipctest;
@@ -226,13 +226,13 @@ TEST_F(KipcServerLifecycle, StaleFilesNeitherConnectNorBlockANewServer) {
         SCOPED_TRACE(c.name);
         const std::string path = dir() + "/" + c.name;
         if (c.socketFile) {
-            kipc::UniqueFd raw(::socket(AF_UNIX, SOCK_STREAM, 0));
+            common::UniqueFd raw(::socket(AF_UNIX, SOCK_STREAM, 0));
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
             std::strcpy(address.sun_path, path.c_str());
             ASSERT_EQ(::bind(raw.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         } else {
-            kipc::UniqueFd file(::open(path.c_str(), O_CREAT | O_WRONLY, 0600));
+            common::UniqueFd file(::open(path.c_str(), O_CREAT | O_WRONLY, 0600));
             ASSERT_TRUE(file.valid());
         }
         ASSERT_TRUE(fs::exists(path));
@@ -386,10 +386,10 @@ TEST_F(KipcServerLifecycle, DescriptorBeyondTheWaitSetIsNeverReady) {
 
     Server server = MakeServer("high");
     ASSERT_TRUE(server);
-    std::vector<kipc::UniqueFd> filler;
+    std::vector<common::UniqueFd> filler;
     // Fill every lower number, so the client's socket gets FD_SETSIZE itself.
     for (;;) {
-        kipc::UniqueFd fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        common::UniqueFd fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
         ASSERT_TRUE(fd.valid());
         if (fd.get() >= FD_SETSIZE) break;
         filler.push_back(std::move(fd));

@@ -15,7 +15,7 @@
 #include "safety/MatrixTable.h"
 #include "sim/SimClock.h"
 #include "sim/SimImage.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/PackageBuilder.h"
 #include "support/SimulatedMonitors.h"
 
@@ -25,7 +25,7 @@ namespace {
 using screenio::Access;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 using screenio::sim::SimClock;
 using screenio::sim::SimImage;
 using screenio::sim::SimMonitor;
@@ -37,7 +37,7 @@ struct Target {
 };
 
 struct KindSetup {
-    MonitorSpec spec;
+    MonitorDescription description;
     std::vector<Target> targets;
     uint32_t firstImageSize;
 };
@@ -48,36 +48,36 @@ std::vector<uint8_t> Checked(uint32_t version, size_t size, uint8_t seed) {
     return SimImage::make(version, payload);
 }
 
-MonitorSpec ScalerSpec() {
-    MonitorSpec spec = MStarMonitorSpec();
-    spec.restartMs = 500;
-    screenio::sim::DeviceSpec font;
+MonitorDescription ScalerDescription() {
+    MonitorDescription description = MStarMonitorDescription();
+    description.restartMs = 500;
+    screenio::sim::DeviceDescription font;
     font.id = 0x400;
     font.name = "OSD Font";
     font.version = 4;
     font.address = 0x60000;
     font.flagAddress = 0xF1000;
-    spec.devices.push_back(font);
-    return spec;
+    description.devices.push_back(font);
+    return description;
 }
 
 KindSetup SetupFor(Kind kind) {
     switch (kind) {
     case Kind::Files: {
-        MonitorSpec spec = FilesMonitorSpec();
-        spec.restartMs = 500;
-        return {spec, {{0, 0x0102, 0x0200}, {1, 7, 8}}, 2048};
+        MonitorDescription description = FilesMonitorDescription();
+        description.restartMs = 500;
+        return {description, {{0, 0x0102, 0x0200}, {1, 7, 8}}, 2048};
     }
     case Kind::Legacy: {
-        MonitorSpec spec = LegacyMonitorSpec();
-        spec.restartMs = 500;
-        return {spec, {{0x100, 105, 106}, {0x101, 103, 104}}, 4096};
+        MonitorDescription description = LegacyMonitorDescription();
+        description.restartMs = 500;
+        return {description, {{0x100, 105, 106}, {0x101, 103, 104}}, 4096};
     }
-    case Kind::Scaler: return {ScalerSpec(), {{0x100, 105, 0x400}, {0x400, 4, 5}}, 70000};
+    case Kind::Scaler: return {ScalerDescription(), {{0x100, 105, 0x400}, {0x400, 4, 5}}, 70000};
     case Kind::ZV: {
-        MonitorSpec spec = ZvMonitorSpec();
-        spec.restartMs = 500;
-        return {spec, {{0x10, 116, 0x300}, {0x12, 118, 0x301}}, 100000};
+        MonitorDescription description = ZvMonitorDescription();
+        description.restartMs = 500;
+        return {description, {{0x10, 116, 0x300}, {0x12, 118, 0x301}}, 100000};
     }
     }
     return {};
@@ -279,8 +279,8 @@ Boots Classify(SimMonitor& monitor, const std::vector<Target>& targets) {
 class InterruptionMatrix : public SimulatedMonitors {
 protected:
     // Waits out a restart and searches again.
-    void comeBack(const MonitorSpec& spec) {
-        SimClock::advance(int64_t(spec.restartMs + 1000) * 1000);
+    void comeBack(const MonitorDescription& description) {
+        SimClock::advance(int64_t(description.restartMs + 1000) * 1000);
         search();
     }
 
@@ -296,7 +296,7 @@ protected:
 
     CleanRun clean(Kind kind) {
         const KindSetup setup = SetupFor(kind);
-        install({setup.spec});
+        install({setup.description});
         Recorder recorder;
         recorder.count = kind == Kind::Scaler || kind == Kind::ZV ? Recorder::Count::ImageEnds
                                                                   : Recorder::Count::Every;
@@ -311,7 +311,7 @@ protected:
     // After the interrupted call: what the caller learns once the monitor is back, whether the
     // update can be called finished.
     bool finishedAfterRestart(Kind kind, const KindSetup& setup) {
-        comeBack(setup.spec);
+        comeBack(setup.description);
         if (KmFind() <= 0) return false;
         search();
         PackageBuilder package;
@@ -320,7 +320,7 @@ protected:
     }
 
     void recover(Kind kind, const KindSetup& setup) {
-        comeBack(setup.spec);
+        comeBack(setup.description);
         ASSERT_EQ(sim().bootState().product, "MCU ISP MODE");
         PackageBuilder package;
         BuildPackage(kind, setup, package);
@@ -328,7 +328,7 @@ protected:
         ASSERT_EQ(FWMonitorUpdateFirmware(handle(), package.get(), nullptr, nullptr, 0), 0);
         sim().powerCycle();
         EXPECT_TRUE(sim().bootState().boots);
-        EXPECT_EQ(sim().bootState().product, setup.spec.product);
+        EXPECT_EQ(sim().bootState().product, setup.description.product);
         EXPECT_EQ(Classify(sim(), setup.targets), Boots::New);
     }
 };
@@ -352,7 +352,7 @@ TEST_F(InterruptionMatrix, EveryInterruptionLeavesAMonitorThatBootsOrIsRecovered
         SCOPED_TRACE(RowName(row));
         const KindSetup setup = SetupFor(row.kind);
         const CleanRun& cleanRun = cleanRuns[size_t(row.kind)];
-        install({setup.spec});
+        install({setup.description});
 
         Recorder recorder;
         FaultRule fault;

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "sim/MonitorSpec.h"
+#include "sim/MonitorDescription.h"
 
 namespace fwu::test {
 

@@ -15,8 +15,8 @@
 #include "screenio/screenio.h"
 #include "sim/SimBackend.h"
 #include "sim/SimClock.h"
-#include "sim/SimHidTransport.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidTransport.h"
 
 namespace fwu::test {
 
@@ -33,9 +33,9 @@ protected:
         internal::SetSleepFunction(nullptr);
     }
 
-    void install(std::vector<screenio::sim::MonitorSpec> specs) {
+    void install(std::vector<screenio::sim::MonitorDescription> descriptions) {
         screenio::sim::SimConfig config;
-        config.monitors = std::move(specs);
+        config.monitors = std::move(descriptions);
         m_backend = std::make_shared<screenio::sim::SimBackend>(std::move(config));
         if (OverHid())
             screenio::BackendRegistry::instance().set(std::make_shared<screenio::hid::HidBackend>(

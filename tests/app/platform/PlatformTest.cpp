@@ -95,26 +95,6 @@ private slots:
                  QStringLiteral("/tmp/PanelFlasher-%1.lock").arg(getuid()));
     }
 
-    void vendorIdText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<std::optional<uint16_t>>("vendor");
-        QTest::newRow("prefixed") << "0x1A2B" << std::optional<uint16_t>(0x1a2b);
-        QTest::newRow("upper-case prefix") << "0X00ff" << std::optional<uint16_t>(0xff);
-        QTest::newRow("bare hexadecimal") << "1a2b" << std::optional<uint16_t>(0x1a2b);
-        QTest::newRow("bare digits are hexadecimal") << "10" << std::optional<uint16_t>(0x10);
-        QTest::newRow("largest") << "ffff" << std::optional<uint16_t>(0xffff);
-        QTest::newRow("too large") << "0x10000" << std::optional<uint16_t>();
-        QTest::newRow("negative") << "-1" << std::optional<uint16_t>();
-        QTest::newRow("prefix only") << "0x" << std::optional<uint16_t>();
-        QTest::newRow("trailing text") << "12 " << std::optional<uint16_t>();
-        QTest::newRow("not hexadecimal") << "xyz" << std::optional<uint16_t>();
-        QTest::newRow("empty") << "" << std::optional<uint16_t>();
-    }
-    void vendorIdText() {
-        QFETCH(QString, text);
-        QTEST(ParseVendorId(text), "vendor");
-    }
-
     void theEnvironmentOverridesTheBuiltVendorId() {
         {
             const ScopedEnv env("SCREENIO_USB_VENDOR_ID", QByteArray(), false);

@@ -9,7 +9,7 @@
 #include "core/Crc32.h"
 #include "device/Monitor.h"
 #include "support/Faults.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/SimulatedMonitors.h"
 
 namespace fwu::dev {
@@ -18,9 +18,9 @@ namespace {
 using screenio::Access;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
-using screenio::sim::FileSpec;
-using screenio::sim::MonitorSpec;
-using test::FilesMonitorSpec;
+using screenio::sim::FileDescription;
+using screenio::sim::MonitorDescription;
+using test::FilesMonitorDescription;
 using test::Requests;
 
 FaultRule Rule(uint16_t usage, Access access, FaultEffect effect, uint32_t first, uint32_t count) {
@@ -35,11 +35,11 @@ std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
 
 class MonitorFiles : public test::SimulatedMonitors {
 protected:
-    void installWith(std::vector<FaultRule> faults = {}, std::vector<FileSpec> files = {}) {
-        MonitorSpec spec = FilesMonitorSpec();
-        spec.faults = std::move(faults);
-        spec.files = std::move(files);
-        install({spec});
+    void installWith(std::vector<FaultRule> faults = {}, std::vector<FileDescription> files = {}) {
+        MonitorDescription description = FilesMonitorDescription();
+        description.faults = std::move(faults);
+        description.files = std::move(files);
+        install({description});
         record();
     }
     Monitor monitor() { return Monitor(handle()); }
@@ -93,7 +93,7 @@ TEST_F(MonitorFiles, PageReadRetriesBadEchoesWithoutPausingAndFailedRequestsWith
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.fault.effect) * 100 + int(c.fault.count));
         const std::vector<uint8_t> content = Pattern(2048, 9);
-        installWith({}, {FileSpec{"DATA01", 1024, 2, content}});
+        installWith({}, {FileDescription{"DATA01", 1024, 2, content}});
         sim().addFault(c.fault);
         std::vector<uint8_t> page(512, 0);
         const KmError status =
@@ -113,7 +113,7 @@ TEST_F(MonitorFiles, RecordsAreWrittenAndReadInPagesWithProgressAfterEachPage) {
     } cases[] = {{512, {512}}, {513, {512, 1}}, {1100, {512, 512, 76}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.recordSize);
-        installWith({}, {FileSpec{"DATA01", c.recordSize, 3, {}}});
+        installWith({}, {FileDescription{"DATA01", c.recordSize, 3, {}}});
         const std::vector<uint8_t> data = Pattern(c.recordSize, 3);
         std::vector<uint32_t> seen;
         auto callback = [](FWTransferProgress progress, void* user) -> int8_t {
@@ -251,11 +251,11 @@ TEST_F(MonitorFiles, SerialReportRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.length);
-        MonitorSpec spec = FilesMonitorSpec();
-        spec.serialReportLength = c.length;
-        spec.serial = c.serial;
-        spec.product = c.product;
-        install({spec});
+        MonitorDescription description = FilesMonitorDescription();
+        description.serialReportLength = c.length;
+        description.serial = c.serial;
+        description.product = c.product;
+        install({description});
         std::string serial = "x", product = "y";
         const KmError status = monitor().getSerialProduct(&serial, &product);
         EXPECT_EQ(status >= 0 ? 0 : status, c.status);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "device/Monitor.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/SimulatedMonitors.h"
 
 namespace fwu::dev {
@@ -13,7 +13,7 @@ namespace {
 using screenio::Access;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 using screenio::sim::SimRequest;
 using test::Requests;
 
@@ -59,7 +59,7 @@ constexpr uint16_t kCmd = 0x1092, kRead = 0x1192, kEnd = 0x1292;
 class MonitorMStar : public test::SimulatedMonitors {
 protected:
     void SetUp() override {
-        install({test::MStarMonitorSpec()});
+        install({test::MStarMonitorDescription()});
         record();
     }
     Monitor monitor() { return Monitor(handle()); }
@@ -206,10 +206,10 @@ TEST_F(MonitorMStar, EraseProgramAndReadBackThroughTheBridge) {
 }
 
 TEST_F(MonitorMStar, OnlyAReportOfExactly262BytesMakesAScalerMonitor) {
-    MonitorSpec noBridge = test::MStarMonitorSpec();
+    MonitorDescription noBridge = test::MStarMonitorDescription();
     noBridge.serial = "M0000002";
     noBridge.withoutUsages = {{0xFF30, 0x11}};
-    install({test::MStarMonitorSpec(), noBridge, test::FilesMonitorSpec()});
+    install({test::MStarMonitorDescription(), noBridge, test::FilesMonitorDescription()});
     EXPECT_TRUE(Monitor(handle(0)).supportsFirmwareUpdateMStar());
     uint32_t count = 0;
     EXPECT_TRUE(Monitor(handle(0)).supports_scalar_update(&count));

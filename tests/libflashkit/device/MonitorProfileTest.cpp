@@ -6,17 +6,17 @@
 #include "device/Monitor.h"
 #include "profile/DeviceProfileList.h"
 #include "profile/DeviceVersionList.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/SimulatedMonitors.h"
 
 namespace fwu::dev {
 namespace {
 
 using screenio::Access;
-using screenio::sim::DeviceSpec;
+using screenio::sim::DeviceDescription;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 
 std::vector<uint32_t> Devices(const DeviceProfileList& list) {
     std::vector<uint32_t> ids;
@@ -30,7 +30,7 @@ protected:
 };
 
 TEST_F(MonitorProfile, FromDeviceFilesInDisplayOrderWithHiddenDevicesKept) {
-    install({test::FilesMonitorSpec()});
+    install({test::FilesMonitorDescription()});
     DeviceProfileList list;
     list.setDisplayDeviceIDs({42});
     ASSERT_GE(monitor().getDeviceProfile(&list), 0);
@@ -43,9 +43,9 @@ TEST_F(MonitorProfile, FromDeviceFilesInDisplayOrderWithHiddenDevicesKept) {
 }
 
 TEST_F(MonitorProfile, NoShownDeviceGivesAnEmptyDisplayList) {
-    MonitorSpec spec = test::FilesMonitorSpec();
-    for (DeviceSpec& d : spec.devices) d.displayOrder = 0;
-    install({spec});
+    MonitorDescription description = test::FilesMonitorDescription();
+    for (DeviceDescription& d : description.devices) d.displayOrder = 0;
+    install({description});
     DeviceProfileList list;
     ASSERT_GE(monitor().getDeviceProfile(&list), 0);
     EXPECT_EQ(list.items().size(), 4u);
@@ -53,22 +53,22 @@ TEST_F(MonitorProfile, NoShownDeviceGivesAnEmptyDisplayList) {
 }
 
 TEST_F(MonitorProfile, AFailedRecordReadStopsWithTheProfilesReadSoFar) {
-    MonitorSpec spec = test::FilesMonitorSpec();
+    MonitorDescription description = test::FilesMonitorDescription();
     // Property selects: KFW000 once, then three per device; the sixth is device 1's KFW001.
     FaultRule rule;
     rule.page = 0xFF02;
     rule.usage = 0xC2;
     rule.first = 6;
     rule.status = SCREENIO_ERROR_TIMEOUT;
-    spec.faults = {rule};
-    install({spec});
+    description.faults = {rule};
+    install({description});
     DeviceProfileList list;
     EXPECT_EQ(monitor().getDeviceProfile(&list), SCREENIO_ERROR_TIMEOUT);
     EXPECT_EQ(Devices(list), (std::vector<uint32_t>{0}));
 }
 
 TEST_F(MonitorProfile, FromTheZvReport) {
-    install({test::ZvMonitorSpec()});
+    install({test::ZvMonitorDescription()});
     DeviceProfileList list;
     ASSERT_GE(monitor().getDeviceProfile(&list), 0);
     EXPECT_EQ(Devices(list), (std::vector<uint32_t>{0x10, 0x11, 0x12}));
@@ -81,12 +81,12 @@ TEST_F(MonitorProfile, FromTheZvReport) {
 }
 
 TEST_F(MonitorProfile, ZvReportThatIsShortEmptyOrUnreadableIsNotSupported) {
-    MonitorSpec shortReport = test::ZvMonitorSpec();
+    MonitorDescription shortReport = test::ZvMonitorDescription();
     shortReport.zvInfoReportLength = 11;
-    MonitorSpec empty = test::ZvMonitorSpec();
+    MonitorDescription empty = test::ZvMonitorDescription();
     empty.serial = "Z0000002";
     empty.devices.clear();
-    MonitorSpec unreadable = test::ZvMonitorSpec();
+    MonitorDescription unreadable = test::ZvMonitorDescription();
     unreadable.serial = "Z0000003";
     FaultRule rule;
     rule.page = 0xFF01;
@@ -102,7 +102,7 @@ TEST_F(MonitorProfile, ZvReportThatIsShortEmptyOrUnreadableIsNotSupported) {
 }
 
 TEST_F(MonitorProfile, MonitorsWithoutDeviceFilesOrZvGetTheLegacyProfile) {
-    install({test::LegacyMonitorSpec(), test::MStarMonitorSpec()});
+    install({test::LegacyMonitorDescription(), test::MStarMonitorDescription()});
     for (size_t i = 0; i < 2; ++i) {
         DeviceProfileList list;
         EXPECT_EQ(Monitor(handle(i)).getDeviceProfile(&list), 0);
@@ -114,7 +114,7 @@ TEST_F(MonitorProfile, MonitorsWithoutDeviceFilesOrZvGetTheLegacyProfile) {
 }
 
 TEST_F(MonitorProfile, VersionsFromTheDeviceFiles) {
-    install({test::FilesMonitorSpec()});
+    install({test::FilesMonitorDescription()});
     FWDeviceVersion version{0, 0};
     ASSERT_GE(monitor().getDeviceVersion(2, &version), 0);
     EXPECT_EQ(version.deviceID, 2u);
@@ -136,7 +136,7 @@ TEST_F(MonitorProfile, VersionsFromTheDeviceFiles) {
 
 TEST_F(MonitorProfile, VersionsFromTheOlderQuery) {
     auto device = [](uint32_t id, uint32_t version, bool hex, const char* text) {
-        DeviceSpec d;
+        DeviceDescription d;
         d.id = id;
         d.version = version;
         d.hexVersion = hex;
@@ -144,11 +144,11 @@ TEST_F(MonitorProfile, VersionsFromTheOlderQuery) {
         d.fileName = "DEV" + std::to_string(id % 1000 + 100);
         return d;
     };
-    MonitorSpec spec = test::LegacyMonitorSpec();
-    spec.devices = {device(0x200, 105, false, ""), device(0x600, 0x10A, true, ""),
-                    device(0x100, 0, false, "1.2.3"), device(0x101, 0, false, "beta"),
-                    device(0x500, 0, false, "-4")};
-    install({spec});
+    MonitorDescription description = test::LegacyMonitorDescription();
+    description.devices = {device(0x200, 105, false, ""), device(0x600, 0x10A, true, ""),
+                           device(0x100, 0, false, "1.2.3"), device(0x101, 0, false, "beta"),
+                           device(0x500, 0, false, "-4")};
+    install({description});
     struct Case {
         uint32_t device;
         uint32_t callerValue;
@@ -172,15 +172,15 @@ TEST_F(MonitorProfile, VersionsFromTheOlderQuery) {
 }
 
 TEST_F(MonitorProfile, VersionReplyAboutAnotherDeviceGivesZero) {
-    MonitorSpec spec = test::LegacyMonitorSpec();
+    MonitorDescription description = test::LegacyMonitorDescription();
     FaultRule rule;
     rule.page = 0xFF00;
     rule.usage = 0xD8;
     rule.anyAccess = false;
     rule.access = Access::GetArray;
     rule.effect = FaultEffect::WrongEcho;
-    spec.faults = {rule};
-    install({spec});
+    description.faults = {rule};
+    install({description});
     FWDeviceVersion version{0, 55};
     EXPECT_GE(monitor().getDeviceVersion(0x100, &version), 0);
     EXPECT_EQ(version.version, 0u);

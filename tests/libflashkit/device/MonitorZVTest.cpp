@@ -7,7 +7,7 @@
 
 #include "device/Monitor.h"
 #include "support/Faults.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/SimulatedMonitors.h"
 
 namespace fwu::dev {
@@ -16,7 +16,7 @@ namespace {
 using screenio::Access;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 using test::Requests;
 
 FaultRule StatusFault(FaultEffect effect, uint32_t count) {
@@ -26,7 +26,7 @@ FaultRule StatusFault(FaultEffect effect, uint32_t count) {
 class MonitorZV : public test::SimulatedMonitors {
 protected:
     void SetUp() override {
-        install({test::ZvMonitorSpec()});
+        install({test::ZvMonitorDescription()});
         record();
     }
     Monitor monitor() { return Monitor(handle()); }
@@ -82,9 +82,9 @@ TEST_F(MonitorZV, UnreadableOrFailedStatusIsAGeneralFailure) {
 }
 
 TEST_F(MonitorZV, ChecksumWaitsASecondPerBlockAndComplementsTheByteSum) {
-    MonitorSpec spec = test::ZvMonitorSpec();
-    spec.zvChecksumMsPerBlock = 50;  // long enough to be seen busy without a wait
-    install({spec});
+    MonitorDescription description = test::ZvMonitorDescription();
+    description.zvChecksumMsPerBlock = 50;  // long enough to be seen busy without a wait
+    install({description});
     ASSERT_EQ(monitor().zvBlockErase(0), 0);
     std::vector<uint8_t> page(256);
     std::iota(page.begin(), page.end(), uint8_t(0));
@@ -136,10 +136,10 @@ TEST_F(MonitorZV, UpdateFlagsAndCapability) {
     EXPECT_EQ(flags[0].data, (std::vector<uint8_t>{0, 5, 1}));
     EXPECT_EQ(flags[2].data, (std::vector<uint8_t>{0, 1, 0}));
 
-    MonitorSpec noFlag = test::ZvMonitorSpec();
+    MonitorDescription noFlag = test::ZvMonitorDescription();
     noFlag.serial = "Z0000009";
     noFlag.withoutUsages = {{0xFF02, 0x110}};
-    install({test::ZvMonitorSpec(), noFlag});
+    install({test::ZvMonitorDescription(), noFlag});
     EXPECT_TRUE(Monitor(handle(0)).supportsFirmwareUpdateZV());
     EXPECT_FALSE(Monitor(handle(1)).supportsFirmwareUpdateZV());
 }

@@ -6,7 +6,7 @@
 #include "api/PackageHandle.h"
 #include "device/Monitor.h"
 #include "engine/Compatibility.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/PackageBuilder.h"
 #include "support/SimulatedMonitors.h"
 
@@ -14,7 +14,7 @@ namespace fwu {
 namespace {
 
 using screenio::Access;
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 using test::PackageBuilder;
 
 class Compatibility : public test::SimulatedMonitors {
@@ -27,7 +27,7 @@ protected:
 
 // The files monitor's devices 0 to 3 report 0x0102, 7, 21 and 4.
 TEST_F(Compatibility, VerdictsOnAFilesMonitor) {
-    install({test::FilesMonitorSpec()});
+    install({test::FilesMonitorDescription()});
     struct Case {
         const char* name;
         std::vector<std::string> products;
@@ -89,8 +89,9 @@ TEST_F(Compatibility, VerdictsOnAFilesMonitor) {
 }
 
 TEST_F(Compatibility, FileVersionMustFitTheProtocol) {
-    MonitorSpec legacy = test::LegacyMonitorSpec();
-    install({test::FilesMonitorSpec(), test::ZvMonitorSpec(), test::MStarMonitorSpec(), legacy});
+    MonitorDescription legacy = test::LegacyMonitorDescription();
+    install({test::FilesMonitorDescription(), test::ZvMonitorDescription(),
+             test::MStarMonitorDescription(), legacy});
     auto scalerPackage = [](PackageBuilder& p, const char* product) {
         p.products({product}).target(0x100, 999);
         p.bundle({p.mstarTransfer(p.blob("s", PackageBuilder::Image(999, 100)), 0x20000, 0xF0000)});
@@ -120,9 +121,9 @@ TEST_F(Compatibility, FileVersionMustFitTheProtocol) {
 }
 
 TEST_F(Compatibility, MonitorInIspModeFitsWithoutReadingDevices) {
-    MonitorSpec spec = test::FilesMonitorSpec();
-    spec.product = "MCU ISP MODE";
-    install({spec});
+    MonitorDescription description = test::FilesMonitorDescription();
+    description.product = "MCU ISP MODE";
+    install({description});
     record();
     PackageBuilder package;
     package.products({"MCU ISP MODE"}).target(0, 0x200);
@@ -135,7 +136,7 @@ TEST_F(Compatibility, MonitorInIspModeFitsWithoutReadingDevices) {
 }
 
 TEST_F(Compatibility, EstimatedTimeFromTheBundleOrItsActionsPlusTheMargin) {
-    install({test::FilesMonitorSpec()});
+    install({test::FilesMonitorDescription()});
     struct Case {
         uint32_t bundleSeconds;
         uint32_t options;

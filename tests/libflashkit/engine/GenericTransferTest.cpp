@@ -8,7 +8,7 @@
 #include "engine/Compatibility.h"
 #include "engine/GenericTransfer.h"
 #include "support/Faults.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/PackageBuilder.h"
 #include "support/SimulatedMonitors.h"
 
@@ -18,7 +18,7 @@ namespace {
 using screenio::Access;
 using screenio::sim::FaultEffect;
 using screenio::sim::FaultRule;
-using screenio::sim::MonitorSpec;
+using screenio::sim::MonitorDescription;
 using screenio::sim::SimClock;
 using test::PackageBuilder;
 using test::Requests;
@@ -41,7 +41,7 @@ FaultRule Rule(uint16_t usage, Access access, FaultEffect effect, uint32_t first
 class GenericTransfer : public test::SimulatedMonitors {
 protected:
     void SetUp() override {
-        install({test::FilesMonitorSpec()});
+        install({test::FilesMonitorDescription()});
         // Two images: a whole file (2 records) for device 0 and one record of device 1's file.
         m_package.products({"TESTPANEL 27"}).target(0, 0x0200).target(1, 8);
         const FWUuid first = m_package.blob("scaler", PackageBuilder::Image(0x0200, 2048, 3));
@@ -159,9 +159,9 @@ TEST_F(GenericTransfer, FailuresAndCancels) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MonitorSpec spec = test::FilesMonitorSpec();
-        spec.faults = c.faults;
-        install({spec});
+        MonitorDescription description = test::FilesMonitorDescription();
+        description.faults = c.faults;
+        install({description});
         record();
         ProgressLog log;
         log.cancelAt = c.cancelAt;
@@ -199,7 +199,7 @@ TEST_F(GenericTransfer, WhatIsSentDependsOnVersionsSizesAndOptions) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        install({test::FilesMonitorSpec()});
+        install({test::FilesMonitorDescription()});
         PackageBuilder package;
         package.products({"TESTPANEL*"}).target(0, c.target0);
         const FWUuid blob = package.blob("scaler", PackageBuilder::Image(0x0200, c.blobSize));
@@ -248,14 +248,14 @@ TEST_F(GenericTransfer, UnsafeSecondImageIsRefusedBeforeAnythingChanges) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MonitorSpec spec = test::FilesMonitorSpec();
-        screenio::sim::FileSpec digits;
+        MonitorDescription description = test::FilesMonitorDescription();
+        screenio::sim::FileDescription digits;
         digits.name = "123456";
         digits.recordSize = 1024;
         digits.recordCount = 2;
         digits.content.assign(2048, 0x42);
-        spec.files.push_back(digits);
-        install({spec});
+        description.files.push_back(digits);
+        install({description});
         PackageBuilder package;
         package.products({"TESTPANEL 27"}).target(0, 0x0200).target(1, 8);
         const FWUuid first = package.blob("scaler", PackageBuilder::Image(0x0200, 2048, 3));

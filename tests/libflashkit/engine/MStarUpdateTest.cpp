@@ -13,7 +13,7 @@
 #include "engine/MStarUpdate.h"
 #include "libflashkit/package/TestPackage.h"
 #include "sim/SimImage.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/SimulatedMonitors.h"
 
 bool operator==(const FWTransferProgress& a, const FWTransferProgress& b) {
@@ -119,17 +119,17 @@ KmError RunUpdate(dev::Monitor& monitor, const kfw::KfwFile& file, ProgressLog* 
 class MStarUpdate : public test::SimulatedMonitors {
 protected:
     void SetUp() override {
-        auto spec = test::MStarMonitorSpec();
-        screenio::sim::DeviceSpec font;
+        auto description = test::MStarMonitorDescription();
+        screenio::sim::DeviceDescription font;
         font.id = kFont;
         font.name = "OSD Font";
         font.version = 4;
         font.address = kFontAddress;
         font.flagAddress = kFontFlag;
-        spec.devices.push_back(font);
-        install({spec});
+        description.devices.push_back(font);
+        install({description});
         m_package.setFileVersion(kfw::FileVersion(2, 1));
-        m_package.products().push_back(spec.product);
+        m_package.products().push_back(description.product);
     }
 
 public:
@@ -502,7 +502,7 @@ TEST_P(MStarFailure, StopsBeforeAnyMarker) {
     // The scaler image was erased and not rewritten: the scaler does not start, and the
     // monitor comes back as its boot loader until an update recovers it.
     EXPECT_FALSE(sim().bootState().boots);
-    screenio::sim::SimClock::advance(int64_t(sim().spec().restartMs + 1000) * 1000);
+    screenio::sim::SimClock::advance(int64_t(sim().description().restartMs + 1000) * 1000);
     search();
     EXPECT_EQ(sim().bootState().product, "MCU ISP MODE");
     m_package.products().push_back("MCU ISP MODE");
@@ -622,14 +622,14 @@ TEST_F(MStarTwoImages, CancelAfterLastImageStillCancels) {
 // enable, which the busy flash would ignore, dropping that page.
 TEST_F(MStarTwoImages, SlowFlashIsWaitedForBeforeEveryPage) {
     install([] {
-        auto spec = test::MStarMonitorSpec();
-        spec.pageProgramUs = 5000;
-        screenio::sim::DeviceSpec font;
+        auto description = test::MStarMonitorDescription();
+        description.pageProgramUs = 5000;
+        screenio::sim::DeviceDescription font;
         font.id = kFont;
         font.address = kFontAddress;
         font.flagAddress = kFontFlag;
-        spec.devices.push_back(font);
-        return std::vector<screenio::sim::MonitorSpec>{spec};
+        description.devices.push_back(font);
+        return std::vector<screenio::sim::MonitorDescription>{description};
     }());
     dev::Monitor m = monitor();
 

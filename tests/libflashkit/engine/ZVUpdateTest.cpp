@@ -18,7 +18,7 @@
 #include "package/v2/KfwFile.h"
 #include "profile/DeviceProfileList.h"
 #include "sim/SimClock.h"
-#include "support/MonitorSpecs.h"
+#include "support/MonitorDescriptions.h"
 #include "support/SimulatedMonitors.h"
 
 namespace fwu {
@@ -34,8 +34,8 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kBlock = 0x10000;
 constexpr uint32_t kPage = 256;
 
-// The simulated monitor's devices (ZvMonitorSpec): ID, image address, update flag index; each
-// reports version 100 + ID.
+// The simulated monitor's devices (ZvMonitorDescription): ID, image address, update flag index;
+// each reports version 100 + ID.
 constexpr uint32_t kMain = 0x10, kMainAddress = 0x00000, kMainFlag = 0;
 constexpr uint32_t kSub = 0x11, kSubAddress = 0x40000;
 constexpr uint32_t kTouch = 0x12, kTouchAddress = 0x80000, kTouchFlag = 5;
@@ -63,7 +63,7 @@ Bytes Erased(size_t size) { return Bytes(size, 0xFF); }
 class ZvPackage {
 public:
     ZvPackage() : m_file(std::make_unique<kfw::v2::KfwFile>()) {
-        m_file->products() = {test::ZvMonitorSpec().product};
+        m_file->products() = {test::ZvMonitorDescription().product};
     }
     ZvPackage& product(const std::string& name) {
         m_file->products() = {name};
@@ -131,7 +131,7 @@ FaultRule Fault(uint16_t page, uint16_t usage, Access access, FaultEffect effect
 class ZVUpdateFlow : public test::SimulatedMonitors {
 protected:
     void SetUp() override {
-        install({test::ZvMonitorSpec()});
+        install({test::ZvMonitorDescription()});
         m_main = SimvImage(200, kBlock + 300, 1);  // two blocks, the second mostly fill
         m_touch = SimvImage(300, 1000, 2);
     }
@@ -221,7 +221,7 @@ TEST_F(ZVUpdateFlow, TransfersFlagsAndInstallsAtTheRestart) {
     EXPECT_EQ(sim().restartCount(), 1u);
     EXPECT_FALSE(sim().present());
 
-    screenio::sim::SimClock::advance(int64_t(test::ZvMonitorSpec().restartMs + 1) * 1000);
+    screenio::sim::SimClock::advance(int64_t(test::ZvMonitorDescription().restartMs + 1) * 1000);
     search();
     dev::Monitor back(handle());
     const std::vector<std::pair<uint32_t, uint32_t>> installed{
@@ -462,7 +462,7 @@ TEST_F(ZVUpdateFlow, RefusesBeforeWriting) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        install({test::ZvMonitorSpec()});
+        install({test::ZvMonitorDescription()});
         auto file = c.package();
         record();
         ProgressLog log;
@@ -507,7 +507,7 @@ TEST_F(ZVUpdateFlow, MonitorFailuresPassThrough) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        install({test::ZvMonitorSpec()});
+        install({test::ZvMonitorDescription()});
         auto file = standardPackage().build();
         sim().addFault(c.fault);
         EXPECT_EQ(transfer(file.get()), c.expected);
@@ -547,7 +547,7 @@ TEST_F(ZVUpdateFlow, CancelCompletesTheImageBeingWrittenWithoutFlags) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        install({test::ZvMonitorSpec()});
+        install({test::ZvMonitorDescription()});
         auto file = standardPackage().build();
         record();
         ProgressLog log;
@@ -608,7 +608,7 @@ TEST_F(ZVUpdateFlow, EmptyImageIsNeitherWrittenNorFlagged) {
 TEST_F(ZVUpdateFlow, TriggerOnlyFromTheTransferringState) {
     for (uint32_t state : {0u, 2u}) {
         SCOPED_TRACE(state);
-        install({test::ZvMonitorSpec()});
+        install({test::ZvMonitorDescription()});
         dev::Monitor monitor(handle());
         ASSERT_GE(monitor.setTransferState(state), 0);
         record();
@@ -635,7 +635,7 @@ TEST_F(ZVUpdateFlow, TriggerPassesMonitorFailuresOnWithoutRestart) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        install({test::ZvMonitorSpec()});
+        install({test::ZvMonitorDescription()});
         dev::Monitor monitor(handle());
         ASSERT_GE(monitor.setTransferState(1), 0);
         sim().addFault(c.fault);

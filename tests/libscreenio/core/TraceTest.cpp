@@ -24,12 +24,13 @@ class TraceTest : public test::TracedTest {};
 const std::string kTime = R"(\d+\.\d{6} )";
 
 TEST_F(TraceTest, OneLinePerCallWithUsageLengthStatusAndData) {
-    sim::MonitorSpec spec;
-    spec.product = "Traced";
-    spec.serial = "TRC00001";
-    spec.devices.resize(1);
-    spec.devices[0].fileName = "SCL000";
-    BackendRegistry::instance().set(std::make_shared<sim::SimBackend>(sim::SimConfig{{spec}, ""}));
+    sim::MonitorDescription description;
+    description.product = "Traced";
+    description.serial = "TRC00001";
+    description.devices.resize(1);
+    description.devices[0].fileName = "SCL000";
+    BackendRegistry::instance().set(
+        std::make_shared<sim::SimBackend>(sim::SimConfig{{description}, ""}));
 
     ASSERT_EQ(KmFind(), 1);
     void* handle = nullptr;

@@ -18,8 +18,8 @@
 #include "sim/SimBackend.h"
 #include "sim/SimClock.h"
 #include "sim/SimConfig.h"
-#include "sim/SimHidTransport.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidTransport.h"
 
 namespace screenio::hid {
 namespace {
@@ -36,19 +36,19 @@ constexpr uint16_t kSerialProduct = 0x35;
 constexpr uint16_t kTransferState = 0xFB;
 const std::string kSerial = "HS000001";
 
-sim::MonitorSpec FilesMonitor(const std::string& serial) {
-    sim::MonitorSpec spec;
-    spec.product = "Hid Bench";
-    spec.serial = serial;
-    spec.kind = sim::MonitorKind::Files;
-    sim::DeviceSpec device;
+sim::MonitorDescription FilesMonitor(const std::string& serial) {
+    sim::MonitorDescription description;
+    description.product = "Hid Bench";
+    description.serial = serial;
+    description.kind = sim::MonitorKind::Files;
+    sim::DeviceDescription device;
     device.id = 0;
     device.name = "Scaler";
     device.fileName = "SCL000";
     device.version = 105;
     device.displayOrder = 1;
-    spec.devices = {device};
-    return spec;
+    description.devices = {device};
+    return description;
 }
 
 class HidOverSimTest : public testing::Test {
@@ -275,7 +275,7 @@ TEST_F(HidOverSimTest, AMonitorThatLeftTheBusIsGoneOnItsOldConnection) {
     EXPECT_EQ(KmGetFeatureValue(m_handle, kPageFiles, kTransferState, &value), SCREENIO_ERROR_GONE);
     // Restarting, it is not on the bus; back, it is found and answers on a new connection.
     EXPECT_EQ(KmFind(), 0);
-    sim::SimClock::advance(int64_t(monitor().spec().restartMs + 1) * 1000);
+    sim::SimClock::advance(int64_t(monitor().description().restartMs + 1) * 1000);
     search();
     EXPECT_EQ(KmGetFeatureValue(m_handle, kPageFiles, kTransferState, &value), 0);
 }

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 #include "hid/HidDescriptor.h"
 #include "hid/HidrawConnection.h"
 #include "hid/HidrawTransport.h"
@@ -330,7 +330,7 @@ TEST_F(HidrawEnumerateTest, TheInterfaceSearchStopsAtTheSysfsRoot) {
 bool ReleaseReaders(const std::vector<fs::path>& fifos) {
     bool any = false;
     for (const fs::path& fifo : fifos) {
-        UniqueFd writer(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        common::UniqueFd writer(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
         any = any || writer.valid();
     }
     return any;

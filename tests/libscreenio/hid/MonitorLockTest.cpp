@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 #include "hid/MonitorLock.h"
 
 namespace screenio::hid {
@@ -30,13 +30,13 @@ int InChild(const std::function<int()>& body) {
 }
 
 int TakeAndDrop(const std::string& name) {
-    UniqueFd lock;
+    common::UniqueFd lock;
     return MonitorLock::take(name, &lock);
 }
 
 TEST(MonitorLockTest, IsHeldAgainstOtherProcessesAndOtherUsersUntilReleased) {
     const std::string name = Unique("SN-HELD");
-    UniqueFd held;
+    common::UniqueFd held;
     ASSERT_EQ(MonitorLock::take(name, &held), 0);
     EXPECT_TRUE(held.valid());
     EXPECT_EQ(TakeAndDrop(name), EBUSY) << "this process again";
@@ -58,7 +58,7 @@ TEST(MonitorLockTest, ADeadHolderLeavesNothingBehind) {
     const std::string name = Unique("SN-DEAD");
     // The child ends without releasing anything: the kernel frees the name.
     EXPECT_EQ(InChild([&] {
-                  UniqueFd lock;
+                  common::UniqueFd lock;
                   const int error = MonitorLock::take(name, &lock);
                   ::_exit(error);
                   return error;
@@ -76,7 +76,7 @@ TEST(MonitorLockTest, NamesStayApartAndFitASocket) {
         "..",   "../../escape", "a/b",    "a%2Fb",  ".",      "a b",     std::string("a\0b", 3),
         "a\nb", "\xFF",         "SN@1-2", "SN@1-3", longName, longOther, std::string(64, '\xFF')};
     std::set<std::string> socketNames;
-    std::vector<UniqueFd> held;
+    std::vector<common::UniqueFd> held;
     for (const std::string& name : names) {
         const std::string socketName = MonitorLock::SocketName(name);
         SCOPED_TRACE(socketName);

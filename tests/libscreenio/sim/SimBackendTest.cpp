@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "api/BackendFromEnvironment.h"
 #include "core/BackendRegistry.h"
 #include "hid/HidBackend.h"
 #include "screenio/screenio.h"
@@ -35,20 +36,20 @@ constexpr uint16_t kTransferState = 0xFB;
 constexpr uint16_t kRestart = 0xF4;
 constexpr uint32_t kRestartMs = 2000;
 
-MonitorSpec FilesMonitor(const std::string& serial) {
-    MonitorSpec spec;
-    spec.product = "Bench " + serial;
-    spec.serial = serial;
-    spec.kind = MonitorKind::Files;
-    DeviceSpec device;
+MonitorDescription FilesMonitor(const std::string& serial) {
+    MonitorDescription description;
+    description.product = "Bench " + serial;
+    description.serial = serial;
+    description.kind = MonitorKind::Files;
+    DeviceDescription device;
     device.id = 0;
     device.name = "Scaler";
     device.fileName = "SCL000";
     device.version = 105;
     device.displayOrder = 1;
-    spec.devices = {device};
-    spec.restartMs = kRestartMs;
-    return spec;
+    description.devices = {device};
+    description.restartMs = kRestartMs;
+    return description;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -202,7 +203,7 @@ TEST_F(SimBackendTest, RestartedMonitorIsAbsentForItsRestartTimeThenBack) {
     EXPECT_EQ(FoundSerials(), (std::vector<std::string>{"S2"}));
     SimClock::advance(int64_t(600) * 1000);
     EXPECT_EQ(FoundSerials(), (std::vector<std::string>{"S1", "S2"}));
-    EXPECT_EQ(backend->monitor("S1")->spec().product, "Bench S1");
+    EXPECT_EQ(backend->monitor("S1")->description().product, "Bench S1");
     EXPECT_EQ(backend->monitor("nope"), nullptr);
 }
 
@@ -356,7 +357,8 @@ TEST_F(SimBackendTest, StateThatDoesNotFitItsMonitorIsReportedAndIgnored) {
 
 TEST_F(SimBackendTest, ConcurrentProcessesKeepAValidFileWithBothTheirChanges) {
     SimConfig config = Config(true);
-    for (MonitorSpec& spec : config.monitors) spec.latencyUs = 500;  // let the writers overlap
+    for (MonitorDescription& description : config.monitors)
+        description.latencyUs = 500;  // let the writers overlap
     constexpr int kRequests = 400;
     auto writer = [&](const std::string& serial, int64_t base) -> int {
         SimBackend backend(config);

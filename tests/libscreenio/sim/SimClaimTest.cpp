@@ -11,21 +11,21 @@
 #include "screenio/screenio.h"
 #include "sim/SimBackend.h"
 #include "sim/SimConfig.h"
-#include "sim/SimHidTransport.h"
+#include "support/SimHidTransport.h"
 
 namespace screenio::sim {
 namespace {
 
-MonitorSpec Monitor(const std::string& serial, MonitorClaim claim) {
-    MonitorSpec spec;
-    spec.product = "Claim " + serial;
-    spec.serial = serial;
-    spec.claim = claim;
-    DeviceSpec device;
+MonitorDescription Monitor(const std::string& serial, MonitorClaim claim) {
+    MonitorDescription description;
+    description.product = "Claim " + serial;
+    description.serial = serial;
+    description.claim = claim;
+    DeviceDescription device;
     device.name = "Scaler";
     device.fileName = "SCL000";
-    spec.devices = {device};
-    return spec;
+    description.devices = {device};
+    return description;
 }
 
 std::shared_ptr<SimBackend> ThreeMonitors() {

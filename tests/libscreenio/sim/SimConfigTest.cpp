@@ -204,7 +204,7 @@ TEST(SimConfig, TextThatIsNotAUsableDocumentIsRefused) {
         std::string::npos);
 }
 
-TEST(SimConfig, EveryMemberReachesTheSpec) {
+TEST(SimConfig, EveryJsonMemberIsReadIntoTheMonitor) {
     json description = json::parse(R"({
       "stateFile": "state/monitors.json",
       "monitors": [
@@ -230,7 +230,7 @@ TEST(SimConfig, EveryMemberReachesTheSpec) {
     SimConfig config = SimConfig::parse(description.dump(), "/lab");
     EXPECT_EQ(config.stateFile, "/lab/state/monitors.json");
     ASSERT_EQ(config.monitors.size(), 1u);
-    const MonitorSpec& m = config.monitors[0];
+    const MonitorDescription& m = config.monitors[0];
     EXPECT_EQ(m.product, "Every Member");
     EXPECT_EQ(m.serial, "ALL00001");
     EXPECT_EQ(m.kind, MonitorKind::Legacy);
@@ -250,7 +250,7 @@ TEST(SimConfig, EveryMemberReachesTheSpec) {
     EXPECT_EQ(m.mstarPowerCycleMs, 22u);
 
     ASSERT_EQ(m.devices.size(), 1u);
-    const DeviceSpec& d = m.devices[0];
+    const DeviceDescription& d = m.devices[0];
     EXPECT_EQ(d.id, 1536u);
     EXPECT_EQ(d.name, "FPGA");
     EXPECT_EQ(d.fileName, "AIC904");
@@ -298,14 +298,14 @@ TEST(SimConfig, EveryMemberReachesTheSpec) {
 }
 
 // A scaler that starts without bootable firmware, and a power cut counted over every request.
-TEST(SimConfig, RecoveryMembersReachTheSpec) {
+TEST(SimConfig, BootAndPowerCutMembersAreRead) {
     SimConfig config = SimConfig::parse(R"({ "monitors": [
         { "product": "Scaler", "serial": "S1", "kind": "mstar",
           "devices": [ { "id": 256, "address": 0, "flagAddress": 1040384, "boots": false },
                        { "id": 1024, "address": 524288 } ],
           "faults": [ { "usage": "*", "first": 700, "effect": "power-cut" } ] } ] })",
                                         "/lab");
-    const MonitorSpec& m = config.monitors.at(0);
+    const MonitorDescription& m = config.monitors.at(0);
     EXPECT_FALSE(m.devices.at(0).boots);
     EXPECT_TRUE(m.devices.at(1).boots);
     ASSERT_EQ(m.faults.size(), 1u);
@@ -314,21 +314,21 @@ TEST(SimConfig, RecoveryMembersReachTheSpec) {
     EXPECT_EQ(m.faults[0].effect, FaultEffect::PowerCut);
 }
 
-TEST(SimConfig, AbsentMembersTakeTheSpecDefaults) {
+TEST(SimConfig, AbsentMembersTakeTheDefaultsOfAFreshDescription) {
     SimConfig config = SimConfig::parse(
         R"({ "monitors": [ { "product": "Minimal", "serial": "MIN1",
                              "devices": [ { "id": 0, "fileName": "SCL000" } ] } ] })",
         "/lab");
     EXPECT_TRUE(config.stateFile.empty());
-    const MonitorSpec& m = config.monitors.at(0);
-    const MonitorSpec defaults;
+    const MonitorDescription& m = config.monitors.at(0);
+    const MonitorDescription defaults;
     EXPECT_EQ(m.kind, defaults.kind);
     EXPECT_EQ(m.serialReportLength, defaults.serialReportLength);
     EXPECT_EQ(m.restartMs, defaults.restartMs);
     EXPECT_EQ(m.flashSize, defaults.flashSize);
     EXPECT_EQ(m.mstarPowerCycleMs, defaults.mstarPowerCycleMs);
     EXPECT_EQ(m.zvInfoReportLength, defaults.zvInfoReportLength);
-    const DeviceSpec device;
+    const DeviceDescription device;
     EXPECT_EQ(m.devices.at(0).recordSize, device.recordSize);
     EXPECT_EQ(m.devices.at(0).recordCount, device.recordCount);
     EXPECT_EQ(m.devices.at(0).displayOrder, device.displayOrder);
@@ -357,7 +357,7 @@ TEST(SimConfig, DocumentedExampleParsesAndIsTheOneInTheDocument) {
     EXPECT_EQ(config.stateFile, docs + "/lab-monitors.state.json");
     ASSERT_EQ(config.monitors.size(), 4u);
     std::set<MonitorKind> kinds;
-    for (const MonitorSpec& monitor : config.monitors) kinds.insert(monitor.kind);
+    for (const MonitorDescription& monitor : config.monitors) kinds.insert(monitor.kind);
     EXPECT_EQ(kinds.size(), 4u);
 }
 
@@ -383,7 +383,7 @@ TEST(SimConfigDemoSet, OffersOneUsableMonitorOfEachKind) {
     ASSERT_GE(config.monitors.size(), 4u);
     std::set<std::string> products, serials;
     std::set<MonitorKind> kinds;
-    for (const MonitorSpec& monitor : config.monitors) {
+    for (const MonitorDescription& monitor : config.monitors) {
         SCOPED_TRACE(monitor.serial);
         products.insert(monitor.product);
         serials.insert(monitor.serial);
@@ -395,7 +395,7 @@ TEST(SimConfigDemoSet, OffersOneUsableMonitorOfEachKind) {
         EXPECT_FALSE(monitor.devices.empty());
         if (monitor.kind == MonitorKind::MStar || monitor.kind == MonitorKind::ZV) {
             EXPECT_GE(monitor.flashSize, 0x100000u);
-            for (const DeviceSpec& device : monitor.devices) {
+            for (const DeviceDescription& device : monitor.devices) {
                 EXPECT_EQ(device.address % 0x10000, 0u) << device.name;
                 EXPECT_LT(device.address, monitor.flashSize) << device.name;
             }
@@ -404,7 +404,7 @@ TEST(SimConfigDemoSet, OffersOneUsableMonitorOfEachKind) {
             EXPECT_GT(monitor.mstarPowerCycleMs, 0u);
         }
         if (monitor.kind == MonitorKind::Files || monitor.kind == MonitorKind::Legacy) {
-            for (const DeviceSpec& device : monitor.devices) {
+            for (const DeviceDescription& device : monitor.devices) {
                 EXPECT_EQ(device.fileName.size(), 6u) << device.name;
                 EXPECT_GE(device.recordSize, 512) << device.name;
                 EXPECT_LE(device.recordSize, 4096) << device.name;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "hid/HidDescriptor.h"
-#include "sim/SimHidBridge.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidBridge.h"
 
 namespace screenio::sim {
 namespace {
@@ -20,12 +20,12 @@ constexpr uint16_t kOsd = 0x0F;
 constexpr uint16_t kSerialProduct = 0x35;
 constexpr uint16_t kTransferState = 0xFB;
 
-MonitorSpec Spec(MonitorKind kind) {
-    MonitorSpec spec;
-    spec.product = "Bridge";
-    spec.serial = "BR000001";
-    spec.kind = kind;
-    DeviceSpec device;
+MonitorDescription DescriptionOf(MonitorKind kind) {
+    MonitorDescription description;
+    description.product = "Bridge";
+    description.serial = "BR000001";
+    description.kind = kind;
+    DeviceDescription device;
     device.id = 0;
     device.name = "Scaler";
     device.fileName = "SCL000";
@@ -33,8 +33,8 @@ MonitorSpec Spec(MonitorKind kind) {
     device.displayOrder = 1;
     device.address = 0x10000;
     device.flagAddress = 0xF0000;
-    spec.devices = {device};
-    return spec;
+    description.devices = {device};
+    return description;
 }
 
 hid::HidDescriptor Parse(const SimHidBridge& bridge) {
@@ -52,7 +52,7 @@ TEST(SimHidBridgeTest, DescriptorDeclaresEveryOfferedUsage) {
     for (MonitorKind kind :
          {MonitorKind::Files, MonitorKind::Legacy, MonitorKind::MStar, MonitorKind::ZV}) {
         SCOPED_TRACE(int(kind));
-        auto monitor = std::make_shared<SimMonitor>(Spec(kind));
+        auto monitor = std::make_shared<SimMonitor>(DescriptionOf(kind));
         SimHidBridge bridge(monitor);
         const hid::HidDescriptor d = Parse(bridge);
         std::set<uint16_t> pages;
@@ -85,7 +85,7 @@ TEST(SimHidBridgeTest, DescriptorDeclaresEveryOfferedUsage) {
 }
 
 TEST(SimHidBridgeTest, ValueFieldsHaveRealisticWidths) {
-    auto monitor = std::make_shared<SimMonitor>(Spec(MonitorKind::Files));
+    auto monitor = std::make_shared<SimMonitor>(DescriptionOf(MonitorKind::Files));
     SimHidBridge bridge(monitor);
     const hid::HidDescriptor d = Parse(bridge);
     const hid::HidField* osd = d.feature(kPageGeneral, kOsd);
@@ -102,7 +102,7 @@ TEST(SimHidBridgeTest, ValueFieldsHaveRealisticWidths) {
 }
 
 TEST(SimHidBridgeTest, ValuesTravelAfterThePaddingByteWithTheirSign) {
-    auto monitor = std::make_shared<SimMonitor>(Spec(MonitorKind::Files));
+    auto monitor = std::make_shared<SimMonitor>(DescriptionOf(MonitorKind::Files));
     SimHidBridge bridge(monitor);
     const uint64_t c = monitor->connection();
     const uint8_t osd = ReportOf(bridge, kPageGeneral, kOsd);
@@ -118,7 +118,7 @@ TEST(SimHidBridgeTest, ValuesTravelAfterThePaddingByteWithTheirSign) {
 }
 
 TEST(SimHidBridgeTest, ArraysAreServedByTheMonitor) {
-    auto monitor = std::make_shared<SimMonitor>(Spec(MonitorKind::Files));
+    auto monitor = std::make_shared<SimMonitor>(DescriptionOf(MonitorKind::Files));
     SimHidBridge bridge(monitor);
     const uint64_t c = monitor->connection();
     const uint8_t id = ReportOf(bridge, kPageGeneral, kSerialProduct);
@@ -133,7 +133,7 @@ TEST(SimHidBridgeTest, ArraysAreServedByTheMonitor) {
 }
 
 TEST(SimHidBridgeTest, RequestsTheDeviceCannotTakeGiveEinval) {
-    auto monitor = std::make_shared<SimMonitor>(Spec(MonitorKind::Files));
+    auto monitor = std::make_shared<SimMonitor>(DescriptionOf(MonitorKind::Files));
     SimHidBridge bridge(monitor);
     const uint64_t c = monitor->connection();
     monitor->setRecording(true);
@@ -158,7 +158,7 @@ TEST(SimHidBridgeTest, MonitorFailuresBecomeErrnoValues) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.status);
         EXPECT_EQ(SimHidBridge::ErrnoFor(k.status), k.error);
-        auto monitor = std::make_shared<SimMonitor>(Spec(MonitorKind::Files));
+        auto monitor = std::make_shared<SimMonitor>(DescriptionOf(MonitorKind::Files));
         SimHidBridge bridge(monitor);
         FaultRule rule;
         rule.page = kPageFiles;
@@ -172,7 +172,7 @@ TEST(SimHidBridgeTest, MonitorFailuresBecomeErrnoValues) {
 }
 
 TEST(SimHidBridgeTest, AnOldConnectionGetsEnodevOnceTheMonitorLeftTheBus) {
-    auto monitor = std::make_shared<SimMonitor>(Spec(MonitorKind::Files));
+    auto monitor = std::make_shared<SimMonitor>(DescriptionOf(MonitorKind::Files));
     SimHidBridge bridge(monitor);
     const uint64_t before = monitor->connection();
     const uint8_t id = ReportOf(bridge, kPageFiles, kTransferState);

@@ -83,12 +83,12 @@ TEST(SimImage, InspectAcceptsWhatABootLoaderWouldRun) {
 
 // The demo's fifth monitor is there to be recovered; the other four boot.
 TEST(SimMonitorBoot, DemoSetStartsOneScalerInIspMode) {
-    for (const MonitorSpec& spec : DemoSet::config().monitors) {
-        SimMonitor monitor(spec);
-        const bool recovery = spec.serial == "V32R0005";
-        EXPECT_EQ(monitor.bootState().boots, !recovery) << spec.serial;
+    for (const MonitorDescription& description : DemoSet::config().monitors) {
+        SimMonitor monitor(description);
+        const bool recovery = description.serial == "V32R0005";
+        EXPECT_EQ(monitor.bootState().boots, !recovery) << description.serial;
         if (recovery) {
-            EXPECT_EQ(spec.kind, MonitorKind::MStar);
+            EXPECT_EQ(description.kind, MonitorKind::MStar);
             EXPECT_EQ(monitor.bootState().product, "MCU ISP MODE");
         }
     }
@@ -96,21 +96,21 @@ TEST(SimMonitorBoot, DemoSetStartsOneScalerInIspMode) {
 
 // ---- the scaler ----
 
-MonitorSpec scalerSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::MStar;
-    spec.product = "Scaler 27";
-    spec.serial = "MS000001";
-    spec.flashSize = 0x80000;
-    spec.restartMs = 200;
-    DeviceSpec scaler;
+MonitorDescription scalerDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::MStar;
+    description.product = "Scaler 27";
+    description.serial = "MS000001";
+    description.flashSize = 0x80000;
+    description.restartMs = 200;
+    DeviceDescription scaler;
     scaler.id = 0x100;
     scaler.name = "Scaler";
     scaler.version = 105;
     scaler.address = kScalerAddress;
     scaler.flagAddress = kMarkerAddress;
-    spec.devices = {scaler};
-    return spec;
+    description.devices = {scaler};
+    return description;
 }
 
 // The scaler flow's requests: ISP entry and unprotect, then the image block by block (erase,
@@ -160,7 +160,7 @@ void expectIspMode(SimMonitor& monitor, SimHost& host) {
     EXPECT_EQ(boot.product, "MCU ISP MODE");
     EXPECT_EQ(boot.notBooting, std::vector<uint32_t>{0x100});
     std::vector<uint8_t> serial;
-    ASSERT_EQ(host.get(0xFF00, 0x35, &serial, monitor.spec().serialReportLength), 0);
+    ASSERT_EQ(host.get(0xFF00, 0x35, &serial, monitor.description().serialReportLength), 0);
     EXPECT_EQ(textAt(serial, 0).substr(0, 8), "MS000001");
     EXPECT_EQ(textAt(serial, 8), "MCU ISP MODE");
     std::vector<uint8_t> version;
@@ -214,7 +214,7 @@ TEST(SimMonitorBoot, ScalerBootsFromWhatItsFlashHolds) {
     };
     for (const ScalerCase& c : cases) {
         SCOPED_TRACE(c.name);
-        SimMonitor monitor(scalerSpec());
+        SimMonitor monitor(scalerDescription());
         SimHost host(monitor);
         c.act(monitor, host);
         EXPECT_EQ(monitor.deviceVersion(0x100), 105u) << "versions change only at a boot";
@@ -235,9 +235,9 @@ TEST(SimMonitorBoot, ScalerBootsFromWhatItsFlashHolds) {
 }
 
 TEST(SimMonitorBoot, ScalerInIspModeIsRecoveredByACompleteUpdateAndStaysRecovered) {
-    MonitorSpec spec = scalerSpec();
-    spec.devices[0].boots = false;  // starts with an erased region
-    SimMonitor monitor(spec);
+    MonitorDescription description = scalerDescription();
+    description.devices[0].boots = false;  // starts with an erased region
+    SimMonitor monitor(description);
     SimHost host(monitor);
     expectIspMode(monitor, host);
     monitor.powerCycle();
@@ -246,7 +246,7 @@ TEST(SimMonitorBoot, ScalerInIspModeIsRecoveredByACompleteUpdateAndStaysRecovere
     EXPECT_FALSE(monitor.bootState().boots) << "a power cycle alone does not help";
 
     // A state file keeps the outcome.
-    SimMonitor copy(spec);
+    SimMonitor copy(description);
     copy.loadState(monitor.saveState());
     EXPECT_FALSE(copy.bootState().boots);
 
@@ -267,7 +267,7 @@ TEST(SimMonitorBoot, ScalerInIspModeIsRecoveredByACompleteUpdateAndStaysRecovere
 // State files written before the boot check and the status register were modelled.
 TEST(SimMonitorBoot, OlderStateFilesStillLoad) {
     for (bool wasProtected : {true, false}) {
-        SimMonitor monitor(scalerSpec());
+        SimMonitor monitor(scalerDescription());
         monitor.writeFlash(kScalerAddress, test::versionedImage(0x0300, 64));
         nlohmann::json state = monitor.saveState();
         for (nlohmann::json& device : state["devices"]) {
@@ -277,7 +277,7 @@ TEST(SimMonitorBoot, OlderStateFilesStillLoad) {
         state.erase("changingRequests");
         state["mstar"].erase("status");
         state["mstar"]["protected"] = wasProtected;
-        SimMonitor loaded(scalerSpec());
+        SimMonitor loaded(scalerDescription());
         ASSERT_NO_THROW(loaded.loadState(state));
         EXPECT_TRUE(loaded.bootState().boots);
         EXPECT_EQ(loaded.flashStatus(), wasProtected ? 0x1C : 0x00);
@@ -289,25 +289,25 @@ TEST(SimMonitorBoot, OlderStateFilesStillLoad) {
 
 // ---- ZV ----
 
-MonitorSpec zvSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::ZV;
-    spec.product = "ZV 34";
-    spec.serial = "ZV000001";
-    spec.flashSize = 0x40000;
-    spec.restartMs = 100;
-    DeviceSpec main;
+MonitorDescription zvDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::ZV;
+    description.product = "ZV 34";
+    description.serial = "ZV000001";
+    description.flashSize = 0x40000;
+    description.restartMs = 100;
+    DeviceDescription main;
     main.id = 0x100;
     main.version = 100;
     main.address = 0;
     main.updateFlagIndex = 0;
-    DeviceSpec sub;
+    DeviceDescription sub;
     sub.id = 0x200;
     sub.version = 7;
     sub.address = 0x20000;
     sub.updateFlagIndex = 3;
-    spec.devices = {main, sub};
-    return spec;
+    description.devices = {main, sub};
+    return description;
 }
 
 void restart(SimMonitor& monitor, SimHost& host) {
@@ -336,7 +336,7 @@ TEST(SimMonitorBoot, ZvInstallsFlaggedImagesOnlyWhenTheyPassTheirCheck) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SimMonitor monitor(zvSpec());
+        SimMonitor monitor(zvDescription());
         SimHost host(monitor);
         if (!c.staged.empty()) monitor.writeFlash(0, c.staged);
         if (c.flagged) {
@@ -366,13 +366,13 @@ TEST(SimMonitorBoot, ZvInstallsFlaggedImagesOnlyWhenTheyPassTheirCheck) {
 // ---- power cut ----
 
 TEST(SimMonitorBoot, PowerCutAtARequestRestartsAtOnceAndKeepsTheFlash) {
-    MonitorSpec spec = scalerSpec();
+    MonitorDescription description = scalerDescription();
     FaultRule cut;
     cut.anyUsage = true;  // counts every request
     cut.first = 3000;     // in the second block
     cut.effect = FaultEffect::PowerCut;
-    spec.faults = {cut};
-    SimMonitor monitor(spec);
+    description.faults = {cut};
+    SimMonitor monitor(description);
     SimHost host(monitor);
     monitor.setRecording(true);
     const std::vector<uint8_t> image = SimImage::make(0x0207, payload(0x18000, 5));
@@ -394,23 +394,23 @@ TEST(SimMonitorBoot, PowerCutAtARequestRestartsAtOnceAndKeepsTheFlash) {
 }
 
 TEST(SimMonitorBoot, PowerCutDuringAFileTransferLeavesTheOldFirmware) {
-    MonitorSpec spec;
-    spec.serial = "FILES001";
-    spec.product = "Files 27";
-    spec.restartMs = 100;
-    DeviceSpec scaler;
+    MonitorDescription description;
+    description.serial = "FILES001";
+    description.product = "Files 27";
+    description.restartMs = 100;
+    DeviceDescription scaler;
     scaler.fileName = "SCL000";
     scaler.recordSize = 512;
     scaler.recordCount = 4;
     scaler.version = 5;
-    spec.devices = {scaler};
+    description.devices = {scaler};
     FaultRule cut;
     cut.page = 0xFF02;
     cut.usage = 0xFE;
     cut.first = 3;
     cut.effect = FaultEffect::PowerCut;
-    spec.faults = {cut};
-    SimMonitor monitor(spec);
+    description.faults = {cut};
+    SimMonitor monitor(description);
     SimHost host(monitor);
     const std::vector<uint8_t> image = SimImage::make(6, payload(2048 - 20, 1));
     ASSERT_EQ(host.create("scl000", 512, 4), 0);
@@ -426,23 +426,23 @@ TEST(SimMonitorBoot, PowerCutDuringAFileTransferLeavesTheOldFirmware) {
 // ---- record files ----
 
 TEST(SimMonitorBoot, RecordFileImageThatFailsItsOwnCheckIsNotInstalled) {
-    MonitorSpec spec;
-    spec.serial = "FILES001";
-    spec.product = "Files 27";
-    spec.restartMs = 100;
-    DeviceSpec scaler;
+    MonitorDescription description;
+    description.serial = "FILES001";
+    description.product = "Files 27";
+    description.restartMs = 100;
+    DeviceDescription scaler;
     scaler.fileName = "SCL000";
     scaler.recordSize = 512;
     scaler.recordCount = 2;
     scaler.version = 5;
-    spec.devices = {scaler};
+    description.devices = {scaler};
     for (bool corrupt : {true, false}) {
         SCOPED_TRACE(corrupt ? "corrupt" : "sound");
-        SimMonitor monitor(spec);
+        SimMonitor monitor(description);
         SimHost host(monitor);
         std::vector<uint8_t> image = SimImage::make(6, payload(1024 - 20, 2));
         if (corrupt) image[700] ^= 0x80;
-        host.transfer("scl000", 512, image, spec.crcBusyMs);
+        host.transfer("scl000", 512, image, description.crcBusyMs);
         ASSERT_EQ(host.setValue(0xFF02, 0xFB, 2), 0);
         ASSERT_EQ(host.setValue(0xFF02, 0xF4, 0), 0);
         EXPECT_EQ(monitor.deviceVersion(0), corrupt ? 5u : 6u);
@@ -452,15 +452,15 @@ TEST(SimMonitorBoot, RecordFileImageThatFailsItsOwnCheckIsNotInstalled) {
 }
 
 TEST(SimMonitorBoot, TemporaryFileLargerThanTheFirmwareAreaIsRefusedAtOnce) {
-    MonitorSpec spec;
-    spec.serial = "FILES001";
-    spec.product = "Files 27";
-    DeviceSpec scaler;
+    MonitorDescription description;
+    description.serial = "FILES001";
+    description.product = "Files 27";
+    DeviceDescription scaler;
     scaler.fileName = "SCL000";
     scaler.recordSize = 512;
     scaler.recordCount = 4;
-    spec.devices = {scaler};
-    SimMonitor monitor(spec);
+    description.devices = {scaler};
+    SimMonitor monitor(description);
     SimHost host(monitor);
     EXPECT_EQ(host.create("scl000", 512, 5), SCREENIO_ERROR_REJECTED);
     EXPECT_EQ(host.create("scl000", 2049, 1), SCREENIO_ERROR_REJECTED);
@@ -472,7 +472,7 @@ TEST(SimMonitorBoot, TemporaryFileLargerThanTheFirmwareAreaIsRefusedAtOnce) {
 // ---- what a request changes ----
 
 TEST(SimMonitorBoot, HistoryMarksTheRequestsThatChangeTheMonitor) {
-    SimMonitor monitor(scalerSpec());
+    SimMonitor monitor(scalerDescription());
     SimHost host(monitor);
     monitor.setRecording(true);
     std::vector<uint8_t> reply;
@@ -504,7 +504,7 @@ TEST(SimMonitorBoot, HistoryMarksTheRequestsThatChangeTheMonitor) {
 }
 
 TEST(SimMonitorBoot, ZvChecksumAndSelectionsDoNotCountAsChanges) {
-    SimMonitor monitor(zvSpec());
+    SimMonitor monitor(zvDescription());
     SimHost host(monitor);
     ASSERT_EQ(host.set(0xFF01, 0x124, std::vector<uint8_t>(32, 0)), 0);
     ASSERT_EQ(host.zvCommand(0, 0x10000, 3), 0);

@@ -16,43 +16,43 @@ using test::get32;
 using test::nameOf;
 using test::SimHost;
 
-MonitorSpec filesSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::Files;
-    spec.serial = "FT000001";
-    spec.restartMs = 50;
-    DeviceSpec main;
+MonitorDescription filesDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::Files;
+    description.serial = "FT000001";
+    description.restartMs = 50;
+    DeviceDescription main;
     main.id = 0;
     main.name = "Main";
     main.fileName = "PRG000";
     main.recordSize = 512;
     main.recordCount = 2;
     main.version = 1;
-    spec.devices = {main};
-    return spec;
+    description.devices = {main};
+    return description;
 }
 
-MonitorSpec zvSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::ZV;
-    spec.flashSize = 0x20000;
-    DeviceSpec d;
+MonitorDescription zvDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::ZV;
+    description.flashSize = 0x20000;
+    DeviceDescription d;
     d.id = 0x42;
     d.name = "Scaler";
-    spec.devices = {d};
-    return spec;
+    description.devices = {d};
+    return description;
 }
 
-MonitorSpec mstarSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::MStar;
-    spec.flashSize = 0x20000;
-    DeviceSpec d;
+MonitorDescription mstarDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::MStar;
+    description.flashSize = 0x20000;
+    DeviceDescription d;
     d.id = 0x100;
     d.name = "Scaler";
     d.flagAddress = 0x1000;
-    spec.devices = {d};
-    return spec;
+    description.devices = {d};
+    return description;
 }
 
 FaultRule rule(uint16_t page, uint16_t usage, FaultEffect effect, uint32_t first = 1,
@@ -78,7 +78,7 @@ TEST(SimMonitorFaults, FailAffectsExactlyTheNumberedRequestsAndDoesNotCarryThemO
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "first " << c.first << " count " << c.count);
-        SimMonitor monitor(filesSpec());
+        SimMonitor monitor(filesDescription());
         SimHost host(monitor);
         FaultRule r = rule(0xFF00, 0x0F, FaultEffect::Fail, c.first, c.count);
         r.status = SCREENIO_ERROR_TIMEOUT;
@@ -98,7 +98,7 @@ TEST(SimMonitorFaults, FailAffectsExactlyTheNumberedRequestsAndDoesNotCarryThemO
 }
 
 TEST(SimMonitorFaults, RuleLimitedToOneAccessCountsOnlyThatAccess) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     FaultRule r = rule(0xFF02, 0xFC, FaultEffect::Fail, 1, 1);
     r.anyAccess = false;
@@ -114,20 +114,20 @@ TEST(SimMonitorFaults, RuleLimitedToOneAccessCountsOnlyThatAccess) {
 TEST(SimMonitorFaults, WrongEchoNamesAnotherThingInEachReply) {
     struct EchoCase {
         const char* what;
-        std::function<MonitorSpec()> spec;
+        std::function<MonitorDescription()> description;
         FaultRule fault;
         std::function<void(SimHost&)> prepare;
         std::function<void(SimHost&, bool wrong)> check;
     };
     const std::vector<EchoCase> cases = {
-        {"property name", filesSpec, rule(0xFF02, 0xC3, FaultEffect::WrongEcho),
+        {"property name", filesDescription, rule(0xFF02, 0xC3, FaultEffect::WrongEcho),
          [](SimHost& h) { ASSERT_EQ(h.selectFile("PRG000"), 0); },
          [](SimHost& h, bool wrong) {
              std::vector<uint8_t> r;
              ASSERT_EQ(h.property(&r), 0);
              EXPECT_EQ(nameOf(r) == "PRG000", !wrong);
          }},
-        {"page index", filesSpec, rule(0xFF02, 0xFD, FaultEffect::WrongEcho, 2),
+        {"page index", filesDescription, rule(0xFF02, 0xFD, FaultEffect::WrongEcho, 2),
          [](SimHost& h) { ASSERT_EQ(h.requestPage("PRG000", 1, 0), 0); },
          [](SimHost& h, bool wrong) {
              std::vector<uint8_t> r;
@@ -135,14 +135,14 @@ TEST(SimMonitorFaults, WrongEchoNamesAnotherThingInEachReply) {
              EXPECT_EQ(get16(r, 6), 1u);
              EXPECT_EQ(get16(r, 8) == 0, !wrong);
          }},
-        {"CRC name", filesSpec, rule(0xFF02, 0xFC, FaultEffect::WrongEcho, 2),
+        {"CRC name", filesDescription, rule(0xFF02, 0xFC, FaultEffect::WrongEcho, 2),
          [](SimHost& h) { ASSERT_EQ(h.triggerCrc("PRG000", 0), 0); },
          [](SimHost& h, bool wrong) {
              std::vector<uint8_t> r;
              ASSERT_EQ(h.crcResult(&r), 0);
              EXPECT_EQ(nameOf(r) == "PRG000", !wrong);
          }},
-        {"device ID", zvSpec, rule(0xFF00, 0xD8, FaultEffect::WrongEcho, 2),
+        {"device ID", zvDescription, rule(0xFF00, 0xD8, FaultEffect::WrongEcho, 2),
          [](SimHost& h) {
              ASSERT_EQ(h.set(0xFF00, 0xD8,
                              std::vector<uint8_t>{0x42, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -154,13 +154,14 @@ TEST(SimMonitorFaults, WrongEchoNamesAnotherThingInEachReply) {
              ASSERT_EQ(h.get(0xFF00, 0xD8, &r, 18), 0);
              EXPECT_EQ(get16(r, 0) == 0x42, !wrong);
          }},
-        {"ZV info index", zvSpec, rule(0xFF01, 0x124, FaultEffect::WrongEcho), [](SimHost&) {},
+        {"ZV info index", zvDescription, rule(0xFF01, 0x124, FaultEffect::WrongEcho),
+         [](SimHost&) {},
          [](SimHost& h, bool wrong) {
              std::vector<uint8_t> r;
              ASSERT_EQ(h.get(0xFF01, 0x124, &r, 32), 0);
              EXPECT_EQ(r[1] == 0, !wrong);
          }},
-        {"scaler data length", mstarSpec, rule(0xFF30, 0x11, FaultEffect::WrongEcho, 3),
+        {"scaler data length", mstarDescription, rule(0xFF30, 0x11, FaultEffect::WrongEcho, 3),
          [](SimHost& h) { ASSERT_EQ(h.enterIsp(), 0); },
          [](SimHost& h, bool wrong) {
              std::vector<uint8_t> out;
@@ -171,7 +172,7 @@ TEST(SimMonitorFaults, WrongEchoNamesAnotherThingInEachReply) {
     };
     for (const EchoCase& c : cases) {
         SCOPED_TRACE(c.what);
-        SimMonitor monitor(c.spec());
+        SimMonitor monitor(c.description());
         SimHost host(monitor);
         monitor.addFault(c.fault);
         c.prepare(host);
@@ -181,7 +182,7 @@ TEST(SimMonitorFaults, WrongEchoNamesAnotherThingInEachReply) {
 }
 
 TEST(SimMonitorFaults, CorruptCrcFlipsTheLowBitOfTheReportedCrc) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     monitor.addFault(rule(0xFF02, 0xFC, FaultEffect::CorruptCrc, 2));
     ASSERT_EQ(host.triggerCrc("PRG000", 0xFEEDBEEF), 0);
@@ -195,7 +196,7 @@ TEST(SimMonitorFaults, CorruptCrcFlipsTheLowBitOfTheReportedCrc) {
 }
 
 TEST(SimMonitorFaults, CorruptChecksumAddsOneToTheZvChecksum) {
-    SimMonitor monitor(zvSpec());
+    SimMonitor monitor(zvDescription());
     SimHost host(monitor);
     monitor.addFault(
         rule(0xFF01, 0x123, FaultEffect::CorruptChecksum, 2));  // after the execute request
@@ -211,7 +212,7 @@ TEST(SimMonitorFaults, CorruptChecksumAddsOneToTheZvChecksum) {
 }
 
 TEST(SimMonitorFaults, StayBusyKeepsTheCrcAndTheZvCommandBusyWhileActive) {
-    SimMonitor files(filesSpec());
+    SimMonitor files(filesDescription());
     SimHost filesHost(files);
     files.addFault(rule(0xFF02, 0xFC, FaultEffect::StayBusy, 2, 3));
     ASSERT_EQ(filesHost.triggerCrc("PRG000", 0), 0);
@@ -225,7 +226,7 @@ TEST(SimMonitorFaults, StayBusyKeepsTheCrcAndTheZvCommandBusyWhileActive) {
     ASSERT_EQ(filesHost.crcResult(&reply), 0);
     EXPECT_EQ(reply[10], 0);
 
-    SimMonitor zv(zvSpec());
+    SimMonitor zv(zvDescription());
     SimHost zvHost(zv);
     FaultRule r = rule(0xFF01, 0x123, FaultEffect::StayBusy, 1, 0);
     r.anyAccess = false;
@@ -241,7 +242,7 @@ TEST(SimMonitorFaults, StayBusyKeepsTheCrcAndTheZvCommandBusyWhileActive) {
 }
 
 TEST(SimMonitorFaults, StayBusyOnTheBridgeKeepsTheFlashBusyUntilTheRuleEnds) {
-    SimMonitor monitor(mstarSpec());
+    SimMonitor monitor(mstarDescription());
     SimHost host(monitor);
     ASSERT_EQ(host.enterIsp(), 0);
     // FF30/11 requests 1 to 5 span two status reads (three data reports each); the flash is
@@ -257,7 +258,7 @@ TEST(SimMonitorFaults, StayBusyOnTheBridgeKeepsTheFlashBusyUntilTheRuleEnds) {
 }
 
 TEST(SimMonitorFaults, DropOffLeavesTheBusForItsTimeThenRestarts) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     FaultRule r = rule(0xFF02, 0xFE, FaultEffect::DropOff, 2);
     r.absentMs = 500;
@@ -281,7 +282,7 @@ TEST(SimMonitorFaults, DropOffLeavesTheBusForItsTimeThenRestarts) {
 }
 
 TEST(SimMonitorFaults, DropOffWithoutTimeLastsUntilAPowerCycle) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     monitor.addFault(rule(0xFF00, 0x0F, FaultEffect::DropOff));
     EXPECT_EQ(host.setValue(0xFF00, 0x0F, 5), SCREENIO_ERROR_GONE);
@@ -296,7 +297,7 @@ TEST(SimMonitorFaults, DropOffWithoutTimeLastsUntilAPowerCycle) {
 }
 
 TEST(SimMonitorFaults, FlipBitCorruptsTheProgrammedPage) {
-    SimMonitor zv(zvSpec());
+    SimMonitor zv(zvDescription());
     SimHost zvHost(zv);
     FaultRule r = rule(0xFF01, 0x123, FaultEffect::FlipBit, 1, 1);
     zv.addFault(r);
@@ -305,7 +306,7 @@ TEST(SimMonitorFaults, FlipBitCorruptsTheProgrammedPage) {
     EXPECT_EQ(zv.readFlash(0x100, 2), (std::vector<uint8_t>{0x11, 0x10}));
     EXPECT_EQ(zv.readFlash(0x200, 1), std::vector<uint8_t>{0x10});
 
-    SimMonitor mstar(mstarSpec());
+    SimMonitor mstar(mstarDescription());
     SimHost mstarHost(mstar);
     ASSERT_EQ(mstarHost.enterIsp(), 0);
     ASSERT_EQ(mstarHost.setProtection(false), 0);
@@ -319,15 +320,15 @@ TEST(SimMonitorFaults, FlipBitCorruptsTheProgrammedPage) {
 }
 
 TEST(SimMonitorFaults, CountersTravelWithTheState) {
-    MonitorSpec spec = filesSpec();
-    spec.faults = {rule(0xFF00, 0x0F, FaultEffect::Fail, 3, 1)};
-    SimMonitor first(spec);
+    MonitorDescription description = filesDescription();
+    description.faults = {rule(0xFF00, 0x0F, FaultEffect::Fail, 3, 1)};
+    SimMonitor first(description);
     SimHost host(first);
     EXPECT_EQ(host.setValue(0xFF00, 0x0F, 1), 0);
     EXPECT_EQ(host.setValue(0xFF00, 0x0F, 2), 0);
     nlohmann::json state = first.saveState();
 
-    SimMonitor second(spec);
+    SimMonitor second(description);
     second.loadState(state);
     SimHost again(second);
     EXPECT_EQ(again.setValue(0xFF00, 0x0F, 3), SCREENIO_ERROR_IO);

@@ -10,20 +10,20 @@ namespace {
 using test::SimHost;
 using test::textAt;
 
-MonitorSpec mstarSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::MStar;
-    spec.serial = "MS000001";
-    spec.flashSize = 0x80000;
-    spec.restartMs = 200;
-    DeviceSpec scaler;
+MonitorDescription mstarDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::MStar;
+    description.serial = "MS000001";
+    description.flashSize = 0x80000;
+    description.restartMs = 200;
+    DeviceDescription scaler;
     scaler.id = 0x100;
     scaler.name = "Scaler";
     scaler.version = 105;
     scaler.address = 0x10000;
     scaler.flagAddress = 0x7FFC;
-    spec.devices = {scaler};
-    return spec;
+    description.devices = {scaler};
+    return description;
 }
 
 // The whole update as the host runs it: ISP entry, unprotect, erase, program and read back one
@@ -65,7 +65,7 @@ void update(SimHost& host, const std::vector<uint8_t>& image) {
 }
 
 TEST(SimMonitorMStar, FullUpdateThroughTheBridgeInstallsAtThePowerCycle) {
-    SimMonitor monitor(mstarSpec());
+    SimMonitor monitor(mstarDescription());
     SimHost host(monitor);
     host.setLinkTime(400);
     EXPECT_TRUE(monitor.flashWriteProtected());
@@ -99,7 +99,7 @@ TEST(SimMonitorMStar, FullUpdateThroughTheBridgeInstallsAtThePowerCycle) {
 
 // The scaler runs in place: without a marker it still runs what its region holds.
 TEST(SimMonitorMStar, PowerCycleRunsTheImageInPlaceWithOrWithoutMarker) {
-    SimMonitor monitor(mstarSpec());
+    SimMonitor monitor(mstarDescription());
     monitor.powerCycle();
     EXPECT_EQ(monitor.deviceVersion(0x100), 105u) << "the factory image";
     monitor.writeFlash(0x10000, test::versionedImage(999, 16));
@@ -111,9 +111,9 @@ TEST(SimMonitorMStar, PowerCycleRunsTheImageInPlaceWithOrWithoutMarker) {
 }
 
 TEST(SimMonitorMStar, MonitorPowerCyclesByItselfAfterProtectingWithAMarkerSet) {
-    MonitorSpec spec = mstarSpec();
-    spec.mstarPowerCycleMs = 3000;
-    SimMonitor monitor(spec);
+    MonitorDescription description = mstarDescription();
+    description.mstarPowerCycleMs = 3000;
+    SimMonitor monitor(description);
     SimHost host(monitor);
     host.setLinkTime(400);
     update(host, test::versionedImage(0x0300, 64));
@@ -141,7 +141,7 @@ TEST(SimMonitorMStar, MonitorPowerCyclesByItselfAfterProtectingWithAMarkerSet) {
 }
 
 TEST(SimMonitorMStar, ScalerReportsHaveFixedLengths) {
-    SimMonitor monitor(mstarSpec());
+    SimMonitor monitor(mstarDescription());
     SimHost host(monitor);
     EXPECT_EQ(host.set(0xFF30, 0x10, std::vector<uint8_t>(5, 0)), SCREENIO_ERROR_LENGTH);
     EXPECT_EQ(host.set(0xFF30, 0x11, std::vector<uint8_t>(261, 0)), SCREENIO_ERROR_LENGTH);

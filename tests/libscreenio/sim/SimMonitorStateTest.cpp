@@ -12,31 +12,31 @@ namespace {
 using test::get32;
 using test::SimHost;
 
-MonitorSpec filesSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::Files;
-    spec.serial = "ST000001";
-    spec.restartMs = 1000;
-    DeviceSpec main;
+MonitorDescription filesDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::Files;
+    description.serial = "ST000001";
+    description.restartMs = 1000;
+    DeviceDescription main;
     main.id = 0;
     main.name = "Main";
     main.fileName = "PRG000";
     main.recordSize = 512;
     main.recordCount = 2;
     main.version = 10;
-    DeviceSpec sub;
+    DeviceDescription sub;
     sub.id = 1;
     sub.name = "Sub";
     sub.fileName = "PRG001";
     sub.recordSize = 16;
     sub.recordCount = 1;
     sub.version = 20;
-    spec.devices = {main, sub};
-    return spec;
+    description.devices = {main, sub};
+    return description;
 }
 
 TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance) {
-    SimMonitor first(filesSpec());
+    SimMonitor first(filesDescription());
     SimHost host(first);
     std::vector<uint8_t> image = test::versionedImage(77, 1024);
     ASSERT_EQ(host.setValue(0xFF02, 0xFB, 1), 0);
@@ -46,7 +46,7 @@ TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance)
     ASSERT_EQ(host.selectFile("PRG001"), 0);
     const nlohmann::json state = first.saveState();
 
-    SimMonitor second(filesSpec());
+    SimMonitor second(filesDescription());
     second.loadState(state);
     EXPECT_EQ(second.connection(), first.connection());
     EXPECT_EQ(second.transferState(), 1u);
@@ -61,7 +61,7 @@ TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance)
     ASSERT_EQ(resumed.writePage("prg000", 1, 0, image.data() + 512, 512), 0);
     ASSERT_EQ(resumed.triggerCrc("prg000", 0xFEEDBEEF), 0);
     const nlohmann::json busyState = second.saveState();
-    SimMonitor third(filesSpec());
+    SimMonitor third(filesDescription());
     third.loadState(busyState);  // the CRC's busy time is carried as time left
     SimHost last(third);
     ASSERT_EQ(last.crcResult(&reply), 0);
@@ -74,7 +74,7 @@ TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance)
     EXPECT_EQ(third.deviceVersion(0), 77u);
 
     // A restart deadline and the new version survive another round trip.
-    SimMonitor fourth(filesSpec());
+    SimMonitor fourth(filesDescription());
     fourth.loadState(third.saveState());
     EXPECT_FALSE(fourth.present());
     EXPECT_EQ(fourth.restartCount(), 1u);
@@ -89,22 +89,22 @@ TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance)
 }
 
 TEST(SimMonitorState, ZvFlashFlagsAndCommandStateRoundTrip) {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::ZV;
-    spec.flashSize = 0x30000;
-    DeviceSpec d;
+    MonitorDescription description;
+    description.kind = MonitorKind::ZV;
+    description.flashSize = 0x30000;
+    DeviceDescription d;
     d.id = 5;
     d.address = 0x10000;
     d.updateFlagIndex = 3;
-    spec.devices = {d};
-    SimMonitor first(spec);
+    description.devices = {d};
+    SimMonitor first(description);
     SimHost host(first);
     ASSERT_EQ(host.zvWrite(0x10000, test::versionedImage(900, 256)), 0);
     ASSERT_EQ(host.zvFlag(3, 1), 0);
     ASSERT_EQ(host.zvCommand(0x10000, 256, 3), 0);
     ASSERT_EQ(host.zvExecute(), 0);
 
-    SimMonitor second(spec);
+    SimMonitor second(description);
     second.loadState(first.saveState());
     EXPECT_EQ(second.readFlash(0x10000, 256), first.readFlash(0x10000, 256));
     EXPECT_EQ(second.readFlash(0x2FFFF, 1), std::vector<uint8_t>{0xFF});
@@ -120,15 +120,15 @@ TEST(SimMonitorState, ZvFlashFlagsAndCommandStateRoundTrip) {
 }
 
 TEST(SimMonitorState, MStarFlashIsSavedSparselyWithItsProtection) {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::MStar;
-    spec.flashSize = 0x100000;
-    DeviceSpec d;
+    MonitorDescription description;
+    description.kind = MonitorKind::MStar;
+    description.flashSize = 0x100000;
+    DeviceDescription d;
     d.id = 1;
     d.address = 0x20000;
     d.flagAddress = 0x5000;
-    spec.devices = {d};
-    SimMonitor first(spec);
+    description.devices = {d};
+    SimMonitor first(description);
     SimHost host(first);
     ASSERT_EQ(host.enterIsp(), 0);
     ASSERT_EQ(host.setProtection(false), 0);
@@ -138,7 +138,7 @@ TEST(SimMonitorState, MStarFlashIsSavedSparselyWithItsProtection) {
 
     nlohmann::json state = first.saveState();
     EXPECT_EQ(state.at("mstar").at("sectors").size(), 2u);
-    SimMonitor second(spec);
+    SimMonitor second(description);
     second.loadState(state);
     EXPECT_FALSE(second.flashWriteProtected());
     EXPECT_EQ(second.readFlash(0x20000, 64), first.readFlash(0x20000, 64));
@@ -147,17 +147,17 @@ TEST(SimMonitorState, MStarFlashIsSavedSparselyWithItsProtection) {
 }
 
 TEST(SimMonitorState, StatesThatDoNotFitAreRefusedAndChangeNothing) {
-    MonitorSpec zvSpec;
-    zvSpec.kind = MonitorKind::ZV;
-    zvSpec.flashSize = 0x20000;
-    DeviceSpec d;
+    MonitorDescription zvDescription;
+    zvDescription.kind = MonitorKind::ZV;
+    zvDescription.flashSize = 0x20000;
+    DeviceDescription d;
     d.id = 9;
     d.version = 3;
-    zvSpec.devices = {d};
-    SimMonitor zv(zvSpec);
+    zvDescription.devices = {d};
+    SimMonitor zv(zvDescription);
     const nlohmann::json good = zv.saveState();
 
-    MonitorSpec biggerFlash = zvSpec;
+    MonitorDescription biggerFlash = zvDescription;
     biggerFlash.flashSize = 0x40000;
     SimMonitor other(biggerFlash);
     EXPECT_THROW(other.loadState(good), std::runtime_error);
@@ -172,7 +172,7 @@ TEST(SimMonitorState, StatesThatDoNotFitAreRefusedAndChangeNothing) {
     EXPECT_THROW(zv.loadState(truncated), std::runtime_error);
     EXPECT_THROW(zv.loadState(nlohmann::json::array()), std::runtime_error);
 
-    SimMonitor files(filesSpec());
+    SimMonitor files(filesDescription());
     EXPECT_THROW(files.loadState(good), std::runtime_error);  // another kind
     nlohmann::json filesState = files.saveState();
     for (auto& file : filesState["files"])
@@ -184,7 +184,7 @@ TEST(SimMonitorState, StatesThatDoNotFitAreRefusedAndChangeNothing) {
 }
 
 TEST(SimMonitorState, ChangeCountGrowsWithEveryChangeOfTheState) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     uint64_t last = monitor.changeCount();
     auto grew = [&] {

@@ -18,12 +18,12 @@ using test::nameOf;
 using test::SimHost;
 using test::textAt;
 
-MonitorSpec filesSpec() {
-    MonitorSpec spec;
-    spec.product = "Test Monitor";
-    spec.serial = "SN000001";
-    spec.kind = MonitorKind::Files;
-    DeviceSpec main;
+MonitorDescription filesDescription() {
+    MonitorDescription description;
+    description.product = "Test Monitor";
+    description.serial = "SN000001";
+    description.kind = MonitorKind::Files;
+    DeviceDescription main;
     main.id = 0;
     main.name = "Main";
     main.fileName = "PRG000";
@@ -31,7 +31,7 @@ MonitorSpec filesSpec() {
     main.recordCount = 2;
     main.version = 100;
     main.displayOrder = 2;
-    DeviceSpec sub;
+    DeviceDescription sub;
     sub.id = 1;
     sub.name = "Sub controller";
     sub.fileName = "PRG001";
@@ -39,14 +39,14 @@ MonitorSpec filesSpec() {
     sub.recordCount = 3;
     sub.version = 0x01020304;
     sub.displayOrder = 1;
-    spec.devices = {main, sub};
-    FileSpec extra;
+    description.devices = {main, sub};
+    FileDescription extra;
     extra.name = "DATA01";
     extra.recordSize = 4;
     extra.recordCount = 2;
     extra.content = {1, 2, 3, 4, 5};
-    spec.files = {extra};
-    return spec;
+    description.files = {extra};
+    return description;
 }
 
 // ---- usages ----
@@ -95,9 +95,9 @@ TEST(SimMonitorUsages, EachKindOffersItsOwnUsagesWithTheirReportCounts) {
     for (const UsageCase& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << "kind " << int(c.kind) << " " << std::hex << c.page << "/" << c.usage);
-        MonitorSpec spec;
-        spec.kind = c.kind;
-        SimMonitor monitor(spec);
+        MonitorDescription description;
+        description.kind = c.kind;
+        SimMonitor monitor(description);
         SimHost host(monitor);
         bool offered = !c.offered;
         uint32_t count = 99;
@@ -115,13 +115,13 @@ TEST(SimMonitorUsages, EachKindOffersItsOwnUsagesWithTheirReportCounts) {
     }
 }
 
-TEST(SimMonitorUsages, LeftOutUsagesAreNotOfferedAndCountsFollowTheSpec) {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::ZV;
-    spec.withoutUsages = {{0xFF02, 0x110}};
-    spec.serialReportLength = 40;
-    spec.zvInfoReportLength = 48;
-    SimMonitor monitor(spec);
+TEST(SimMonitorUsages, LeftOutUsagesAreNotOfferedAndCountsFollowTheReportLengths) {
+    MonitorDescription description;
+    description.kind = MonitorKind::ZV;
+    description.withoutUsages = {{0xFF02, 0x110}};
+    description.serialReportLength = 40;
+    description.zvInfoReportLength = 48;
+    SimMonitor monitor(description);
     SimHost host(monitor);
     bool offered = true;
     uint32_t count = 7;
@@ -134,7 +134,7 @@ TEST(SimMonitorUsages, LeftOutUsagesAreNotOfferedAndCountsFollowTheSpec) {
 }
 
 TEST(SimMonitorUsages, RequestsOfAnotherLengthThanTheReportAreRefused) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     const struct {
         uint16_t usage;
@@ -165,11 +165,11 @@ TEST(SimMonitorReports, SerialAndProductAreWrittenVerbatimAndCutToTheReport) {
         {"ABCDEFGH", "A product name too long", 20, "ABCDEFGH", "A product na"},
     };
     for (const auto& c : cases) {
-        MonitorSpec spec = filesSpec();
-        spec.serial = c.serial;
-        spec.product = c.product;
-        spec.serialReportLength = c.length;
-        SimMonitor monitor(spec);
+        MonitorDescription description = filesDescription();
+        description.serial = c.serial;
+        description.product = c.product;
+        description.serialReportLength = c.length;
+        SimMonitor monitor(description);
         SimHost host(monitor);
         std::vector<uint8_t> reply;
         ASSERT_EQ(host.get(0xFF00, 0x35, &reply, c.length), 0);
@@ -181,7 +181,7 @@ TEST(SimMonitorReports, SerialAndProductAreWrittenVerbatimAndCutToTheReport) {
 }
 
 TEST(SimMonitorReports, TransferStateAndOsdAreStoredValues) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     int64_t value = -1;
     EXPECT_EQ(host.getValue(0xFF02, 0xFB, &value), 0);
@@ -213,15 +213,15 @@ TEST(SimMonitorReports, VersionQueryFormatsTheVersionWithAPointBeforeTheLastTwoD
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
-        MonitorSpec spec;
-        spec.kind = MonitorKind::ZV;
-        DeviceSpec d;
+        MonitorDescription description;
+        description.kind = MonitorKind::ZV;
+        DeviceDescription d;
         d.id = 0x200;
         d.version = c.version;
         d.hexVersion = c.hex;
         d.versionText = c.text;
-        spec.devices = {d};
-        SimMonitor monitor(spec);
+        description.devices = {d};
+        SimMonitor monitor(description);
         SimHost host(monitor);
         std::vector<uint8_t> reply;
         ASSERT_EQ(host.queryVersion(0x200, &reply), 0);
@@ -231,9 +231,9 @@ TEST(SimMonitorReports, VersionQueryFormatsTheVersionWithAPointBeforeTheLastTwoD
 }
 
 TEST(SimMonitorReports, VersionQueryOfLegacyDefaultsUnknownDevicesAndWithoutRequest) {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::Legacy;
-    SimMonitor monitor(spec);
+    MonitorDescription description;
+    description.kind = MonitorKind::Legacy;
+    SimMonitor monitor(description);
     SimHost host(monitor);
     std::vector<uint8_t> reply;
     EXPECT_EQ(host.get(0xFF00, 0xD8, &reply, 18), SCREENIO_ERROR_REJECTED);
@@ -254,7 +254,7 @@ TEST(SimMonitorReports, VersionQueryOfLegacyDefaultsUnknownDevicesAndWithoutRequ
 
 class SimMonitorFiles : public testing::Test {
 protected:
-    SimMonitor monitor{filesSpec()};
+    SimMonitor monitor{filesDescription()};
     SimHost host{monitor};
 };
 
@@ -414,7 +414,7 @@ TEST(SimMonitorRestart, TemporaryFilesAreInstalledOnlyWhenArmedCompleteAndChecke
     };
     for (const InstallCase& c : cases) {
         SCOPED_TRACE(c.what);
-        SimMonitor monitor(filesSpec());
+        SimMonitor monitor(filesDescription());
         SimHost host(monitor);
         std::vector<uint8_t> image = test::versionedImage(205, 1024);
         if (!c.versioned) image[0] = 'X';
@@ -449,7 +449,7 @@ TEST(SimMonitorRestart, TemporaryFilesAreInstalledOnlyWhenArmedCompleteAndChecke
 }
 
 TEST(SimMonitorRestart, MonitorIsAbsentForItsRestartTimeAndComesBackOnANewConnection) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     std::vector<uint8_t> image = test::versionedImage(0x0A0B0C0D, 2100);
     ASSERT_EQ(host.setValue(0xFF02, 0xFB, 1), 0);
@@ -482,7 +482,7 @@ TEST(SimMonitorRestart, MonitorIsAbsentForItsRestartTimeAndComesBackOnANewConnec
 }
 
 TEST(SimMonitorRestart, SettingTransferringDisarmsAndPowerCycleInstallsLikeARestart) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     std::vector<uint8_t> image = test::versionedImage(300, 1024);
     host.transfer("prg000", 512, image, 30);
@@ -501,10 +501,10 @@ TEST(SimMonitorRestart, SettingTransferringDisarmsAndPowerCycleInstallsLikeARest
 }
 
 TEST(SimMonitorRestart, LegacyMonitorReportsTheInstalledVersionThroughTheVersionQuery) {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::Legacy;
-    spec.restartMs = 10;
-    SimMonitor monitor(spec);
+    MonitorDescription description;
+    description.kind = MonitorKind::Legacy;
+    description.restartMs = 10;
+    SimMonitor monitor(description);
     SimHost host(monitor);
     host.transfer("aic904", 512, test::versionedImage(0x10A, 512 * 8), 30);
     ASSERT_EQ(host.setValue(0xFF02, 0xFB, 2), 0);
@@ -519,7 +519,7 @@ TEST(SimMonitorRestart, LegacyMonitorReportsTheInstalledVersionThroughTheVersion
 // ---- recording, latency, threads ----
 
 TEST(SimMonitorRecording, KeepsRequestsOnlyWhileOn) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost host(monitor);
     ASSERT_EQ(host.setValue(0xFF00, 0x0F, 1), 0);
     monitor.setRecording(true);
@@ -542,9 +542,9 @@ TEST(SimMonitorRecording, KeepsRequestsOnlyWhileOn) {
 }
 
 TEST(SimMonitorLatency, EveryRequestTakesTheLinkTime) {
-    MonitorSpec spec = filesSpec();
-    spec.latencyUs = 20000;
-    SimMonitor monitor(spec);
+    MonitorDescription description = filesDescription();
+    description.latencyUs = 20000;
+    SimMonitor monitor(description);
     SimHost host(monitor);
     auto start = std::chrono::steady_clock::now();
     int64_t value = 0;
@@ -554,7 +554,7 @@ TEST(SimMonitorLatency, EveryRequestTakesTheLinkTime) {
 }
 
 TEST(SimMonitorThreads, TwoHostsWritingAtOnceKeepTheirFilesApart) {
-    SimMonitor monitor(filesSpec());
+    SimMonitor monitor(filesDescription());
     SimHost setup(monitor);
     ASSERT_EQ(setup.create("prg000", 512, 2), 0);
     ASSERT_EQ(setup.create("prg001", 700, 3), 0);

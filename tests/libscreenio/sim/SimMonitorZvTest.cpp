@@ -12,30 +12,30 @@ using test::get32;
 using test::SimHost;
 using test::textAt;
 
-MonitorSpec zvSpec() {
-    MonitorSpec spec;
-    spec.kind = MonitorKind::ZV;
-    spec.serial = "ZV000001";
-    spec.flashSize = 0x40000;
-    spec.restartMs = 100;
+MonitorDescription zvDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::ZV;
+    description.serial = "ZV000001";
+    description.flashSize = 0x40000;
+    description.restartMs = 100;
     // Long enough that the real time a test takes does not end a busy period early.
-    spec.zvChecksumMsPerBlock = 200;
-    DeviceSpec scaler;
+    description.zvChecksumMsPerBlock = 200;
+    DeviceDescription scaler;
     scaler.id = 0x300;
     scaler.name = "Scaler";
     scaler.version = 100;
     scaler.displayOrder = 2;
     scaler.address = 0x0;
     scaler.updateFlagIndex = 0;
-    DeviceSpec usb;
+    DeviceDescription usb;
     usb.id = 0x301;
     usb.name = "USB hub controller";
     usb.version = 7;
     usb.displayOrder = 0;
     usb.address = 0x20000;
     usb.updateFlagIndex = 5;
-    spec.devices = {scaler, usb};
-    return spec;
+    description.devices = {scaler, usb};
+    return description;
 }
 
 uint8_t statusByte(SimHost& host) {
@@ -63,7 +63,7 @@ protected:
         return get32(reply, 1);
     }
 
-    SimMonitor monitor{zvSpec()};
+    SimMonitor monitor{zvDescription()};
     SimHost host{monitor};
 };
 
@@ -176,9 +176,9 @@ TEST_F(SimMonitorZv, InfoReportDescribesTheDeviceAskedFor) {
 }
 
 TEST_F(SimMonitorZv, NameLongerThanTheReportIsCut) {
-    MonitorSpec spec = zvSpec();
-    spec.zvInfoReportLength = 16;
-    SimMonitor small(spec);
+    MonitorDescription description = zvDescription();
+    description.zvInfoReportLength = 16;
+    SimMonitor small(description);
     SimHost smallHost(small);
     std::vector<uint8_t> request(16, 0);
     request[1] = 1;

@@ -16,33 +16,33 @@ namespace fwu::test::v1img {
 // Builds legacy files byte by byte from the published layout, with literal offsets, so that
 // the tests check the library's reader and writer against the layout rather than against the
 // library's own constants. Every field can be set wrong on purpose.
-struct ItemSpec {
+struct ItemDescription {
     uint16_t tag = 0;
     uint16_t directoryTag = 0;  // tag in the unit's item directory; normally the same
     uint32_t estimatedTime = 0;
     std::vector<uint8_t> data;
 };
 
-struct UnitSpec {
+struct UnitDescription {
     uint16_t tag = 0x0010;
     std::string versions;           // 25 characters
     std::string directoryVersions;  // same, in the unit directory
-    std::vector<ItemSpec> items;
+    std::vector<ItemDescription> items;
 };
 
-struct ImageSpec {
+struct ImageDescription {
     uint16_t fileTag = 0x0020;
     std::string product;
     std::string targetVersions;  // 25 characters
-    std::vector<UnitSpec> units;
+    std::vector<UnitDescription> units;
 };
 
-inline ItemSpec item(uint16_t tag, uint32_t estimatedTime, std::vector<uint8_t> data) {
-    return ItemSpec{tag, tag, estimatedTime, std::move(data)};
+inline ItemDescription item(uint16_t tag, uint32_t estimatedTime, std::vector<uint8_t> data) {
+    return ItemDescription{tag, tag, estimatedTime, std::move(data)};
 }
 
-inline UnitSpec unit(const std::string& versions, std::vector<ItemSpec> items) {
-    return UnitSpec{0x0010, versions, versions, std::move(items)};
+inline UnitDescription unit(const std::string& versions, std::vector<ItemDescription> items) {
+    return UnitDescription{0x0010, versions, versions, std::move(items)};
 }
 
 class Bytes {
@@ -67,24 +67,24 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-inline size_t unitSize(const UnitSpec& u) {
+inline size_t unitSize(const UnitDescription& u) {
     size_t size = 256;
-    for (const ItemSpec& i : u.items) size += 128 + i.data.size();
+    for (const ItemDescription& i : u.items) size += 128 + i.data.size();
     return size;
 }
 
 // The plain (deciphered) image.
-inline std::vector<uint8_t> plainImage(const ImageSpec& spec) {
+inline std::vector<uint8_t> plainImage(const ImageDescription& description) {
     size_t total = 2048;
-    for (const UnitSpec& u : spec.units) total += unitSize(u);
+    for (const UnitDescription& u : description.units) total += unitSize(u);
     Bytes image(total);
-    image.put16(0, spec.fileTag);
-    image.put(2, spec.product);
-    image.put(19, spec.targetVersions);
-    image.put16(51, static_cast<uint16_t>(spec.units.size()));
+    image.put16(0, description.fileTag);
+    image.put(2, description.product);
+    image.put(19, description.targetVersions);
+    image.put16(51, static_cast<uint16_t>(description.units.size()));
     size_t unitOffset = 0;
-    for (size_t n = 0; n < spec.units.size(); ++n) {
-        const UnitSpec& u = spec.units[n];
+    for (size_t n = 0; n < description.units.size(); ++n) {
+        const UnitDescription& u = description.units[n];
         const size_t entry = 53 + 37 * n;
         image.put(entry, u.directoryVersions);
         image.put32(entry + 26, static_cast<uint32_t>(unitOffset));
@@ -96,7 +96,7 @@ inline std::vector<uint8_t> plainImage(const ImageSpec& spec) {
         image.put16(start + 51, static_cast<uint16_t>(u.items.size()));
         size_t itemOffset = 0;
         for (size_t k = 0; k < u.items.size(); ++k) {
-            const ItemSpec& i = u.items[k];
+            const ItemDescription& i = u.items[k];
             image.put16(start + 53 + 10 * k, i.directoryTag);
             image.put32(start + 53 + 10 * k + 2, static_cast<uint32_t>(itemOffset));
             image.put32(start + 53 + 10 * k + 6, static_cast<uint32_t>(128 + i.data.size()));

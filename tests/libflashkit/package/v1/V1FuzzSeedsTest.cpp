@@ -81,15 +81,15 @@ std::vector<Seed> makeSeeds() {
         seeds.push_back({"twenty-items", writeLegacy(file), 1, 20});
     }
     {
-        ImageSpec spec;
-        spec.fileTag = 0x0010;
-        spec.product = "OLD";
-        spec.targetVersions = "00001000020000300004"
-                              "00005";
-        spec.units = {unit("00001000000000000000"
-                           "00000",
-                           {item(4, 3, {9, 9, 9})})};
-        seeds.push_back({"old-file-tag", seal(plainImage(spec)), 1, 1});
+        ImageDescription description;
+        description.fileTag = 0x0010;
+        description.product = "OLD";
+        description.targetVersions = "00001000020000300004"
+                                     "00005";
+        description.units = {unit("00001000000000000000"
+                                  "00000",
+                                  {item(4, 3, {9, 9, 9})})};
+        seeds.push_back({"old-file-tag", seal(plainImage(description)), 1, 1});
     }
     return seeds;
 }

@@ -52,13 +52,14 @@ std::unique_ptr<KfwFile> samplePackage() {
 }
 
 // The same package laid out by hand.
-ImageSpec sampleSpec() {
-    ImageSpec spec;
-    spec.product = "EV2785";
-    spec.targetVersions = kTargetString;
-    spec.units = {unit(kFirstUnitString, {item(2, 120, kMainImage), item(1, 30, kFontImage)}),
-                  unit(kSecondUnitString, {item(2, 120, kMainImage)})};
-    return spec;
+ImageDescription sampleDescription() {
+    ImageDescription description;
+    description.product = "EV2785";
+    description.targetVersions = kTargetString;
+    description.units = {
+        unit(kFirstUnitString, {item(2, 120, kMainImage), item(1, 30, kFontImage)}),
+        unit(kSecondUnitString, {item(2, 120, kMainImage)})};
+    return description;
 }
 
 std::vector<uint8_t> write(KfwFile& file) {
@@ -95,7 +96,7 @@ TEST(V1RoundTrip, WrittenPackageReadsBack) {
 
 TEST(V1RoundTrip, WriterProducesTheExactLayout) {
     auto original = samplePackage();
-    EXPECT_EQ(write(*original), seal(plainImage(sampleSpec())));
+    EXPECT_EQ(write(*original), seal(plainImage(sampleDescription())));
 }
 
 TEST(V1RoundTrip, LoaderRecognisesALegacyFile) {
@@ -178,28 +179,28 @@ TEST(V1RoundTrip, OnlyTransferDataActionsBecomeItems) {
 TEST(V1HandBuilt, LoadsWithEitherFileTag) {
     for (uint16_t fileTag : {0x0020, 0x0010}) {
         SCOPED_TRACE(fileTag);
-        ImageSpec spec = sampleSpec();
-        spec.fileTag = fileTag;
+        ImageDescription description = sampleDescription();
+        description.fileTag = fileTag;
         KfwFile loaded;
-        parse(loaded, seal(plainImage(spec)));
+        parse(loaded, seal(plainImage(description)));
         expectSamplePackage(loaded);
     }
 }
 
 TEST(V1HandBuilt, ReadsEveryItemTagAndKeepsEmptyUnits) {
-    ImageSpec spec;
-    spec.product = "KX-1";
-    spec.targetVersions = "00001000020000300004"
-                          "00005";
-    spec.units = {unit("00000000000000000000"
-                       "00000",
-                       {}),
-                  unit("00009000080000700006"
-                       "00005",
-                       {item(1, 1, {0x01}), item(2, 2, {0x02}), item(3, 3, {0x03}),
-                        item(4, 4, {0x04}), item(5, 5, {0x05})})};
+    ImageDescription description;
+    description.product = "KX-1";
+    description.targetVersions = "00001000020000300004"
+                                 "00005";
+    description.units = {unit("00000000000000000000"
+                              "00000",
+                              {}),
+                         unit("00009000080000700006"
+                              "00005",
+                              {item(1, 1, {0x01}), item(2, 2, {0x02}), item(3, 3, {0x03}),
+                               item(4, 4, {0x04}), item(5, 5, {0x05})})};
     KfwFile loaded;
-    parse(loaded, seal(plainImage(spec)));
+    parse(loaded, seal(plainImage(description)));
     EXPECT_EQ(loaded.products(), std::vector<std::string>{"KX-1"});
     EXPECT_TRUE(hasVersions(loaded.targetVersion(),
                             {{0x100, 1}, {0x101, 2}, {0x500, 3}, {0x400, 4}, {0x600, 5}}));
@@ -274,15 +275,15 @@ struct ReadFault {
     const char* what;
 };
 
-std::vector<uint8_t> withSpec(const std::function<void(ImageSpec&)>& edit) {
-    ImageSpec spec = sampleSpec();
-    edit(spec);
-    return seal(plainImage(spec));
+std::vector<uint8_t> withDescription(const std::function<void(ImageDescription&)>& edit) {
+    ImageDescription description = sampleDescription();
+    edit(description);
+    return seal(plainImage(description));
 }
 
 std::vector<uint8_t> withPlain(const std::function<void(Bytes&)>& edit) {
     Bytes plain(0);
-    plain.bytes() = plainImage(sampleSpec());
+    plain.bytes() = plainImage(sampleDescription());
     edit(plain);
     return seal(plain.bytes());
 }
@@ -302,30 +303,41 @@ TEST(V1ReadErrors, EachFaultHasItsMessage) {
          ErrorDataTooSmall, tooSmall},
         {"stored checksum off by one",
          [] {
-             auto file = seal(plainImage(sampleSpec()));
+             auto file = seal(plainImage(sampleDescription()));
              file[0] = static_cast<uint8_t>(file[0] + 1);
              return file;
          },
          ErrorLegacyChecksum, "Checksum is invalid, 0x00050000"},
-        {"file tag", [] { return withSpec([](ImageSpec& s) { s.fileTag = 0x0030; }); },
+        {"file tag",
+         [] { return withDescription([](ImageDescription& s) { s.fileTag = 0x0030; }); },
          ErrorLegacyTag, "Kfw tag is invalid, 0x00050001"},
-        {"unit tag", [] { return withSpec([](ImageSpec& s) { s.units[1].tag = 0x0020; }); },
+        {"unit tag",
+         [] { return withDescription([](ImageDescription& s) { s.units[1].tag = 0x0020; }); },
          ErrorLegacyTag, "Kfw tag is invalid, 0x00050001"},
         {"item tag differs from directory",
-         [] { return withSpec([](ImageSpec& s) { s.units[0].items[1].directoryTag = 4; }); },
+         [] {
+             return withDescription(
+                 [](ImageDescription& s) { s.units[0].items[1].directoryTag = 4; });
+         },
          ErrorLegacyTag, "Different tag, 0x00050001"},
         {"short target version string",
-         [] { return withSpec([](ImageSpec& s) { s.targetVersions = "003100004200007"; }); },
+         [] {
+             return withDescription(
+                 [](ImageDescription& s) { s.targetVersions = "003100004200007"; });
+         },
          ErrorLegacyVersion, "Invalid version string, 0x00050002"},
         {"short directory version string",
-         [] { return withSpec([](ImageSpec& s) { s.units[1].directoryVersions.resize(24); }); },
+         [] {
+             return withDescription(
+                 [](ImageDescription& s) { s.units[1].directoryVersions.resize(24); });
+         },
          ErrorLegacyVersion, "Invalid version string, 0x00050002"},
         {"short unit version string",
-         [] { return withSpec([](ImageSpec& s) { s.units[0].versions.resize(5); }); },
+         [] { return withDescription([](ImageDescription& s) { s.units[0].versions.resize(5); }); },
          ErrorLegacyVersion, "Invalid version string, 0x00050002"},
         {"unit version differs from directory",
          [] {
-             return withSpec([](ImageSpec& s) {
+             return withDescription([](ImageDescription& s) {
                  s.units[1].versions = "00306000000000000000"
                                        "00000";
              });
@@ -391,7 +403,7 @@ TEST(V1ReadErrors, HostileCountsOffsetsAndSizesAreRefused) {
 }
 
 TEST(V1ReadErrors, EveryTruncationIsRefused) {
-    const std::vector<uint8_t> plain = plainImage(sampleSpec());
+    const std::vector<uint8_t> plain = plainImage(sampleDescription());
     // A whole number of cipher blocks, so that no padding can make up for a cut.
     ASSERT_EQ(plain.size() % 8, 0u);
     for (size_t length = 0; length < plain.size(); length += 8) {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "api/BackendFromEnvironment.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
 
-#include "core/BackendRegistry.h"
 #include "hid/HidBackend.h"
 #include "hid/HidrawTransport.h"
 #include "sim/DemoSet.h"

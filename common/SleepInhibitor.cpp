@@ -2,7 +2,6 @@
 #include "SleepInhibitor.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -66,12 +65,12 @@ SleepInhibitor::SleepInhibitor() {
         return;
     }
     // The descriptor belongs to the reply, which is freed here; keep a copy of our own.
-    m_fd = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    if (m_fd < 0) m_problem = std::string("the lock cannot be kept (") + std::strerror(errno) + ")";
-}
-
-SleepInhibitor::~SleepInhibitor() {
-    if (m_fd >= 0) close(m_fd);
+    const int lock = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    if (lock < 0) {
+        m_problem = std::string("the lock cannot be kept (") + std::strerror(errno) + ")";
+        return;
+    }
+    m_lock = common::UniqueFd(lock);
 }
 
 }  // namespace flashkit

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-namespace screenio {
+namespace common {
 
 // Owns a POSIX file descriptor and closes it once.
 class UniqueFd {
@@ -16,11 +16,12 @@ public:
 
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
-    // Closes now and reports whether close succeeded (it can report a failed write-back).
+    // Closes now and reports whether close succeeded (it can report a failed write-back). The
+    // descriptor is given up either way: after EINTR it is already gone on Linux.
     bool close();
 
 private:
     int m_fd = -1;
 };
 
-}  // namespace screenio
+}  // namespace common

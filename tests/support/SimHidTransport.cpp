@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sim/SimHidTransport.h"
+#include "support/SimHidTransport.h"
 
 #include <cerrno>
 #include <mutex>
 #include <stdexcept>
 
 #include "sim/SimBackend.h"
-#include "sim/SimHidBridge.h"
 #include "sim/SimMonitor.h"
+#include "support/SimHidBridge.h"
 
 namespace screenio::sim {
 namespace {
@@ -96,10 +96,10 @@ SimHidTransport::SimHidTransport(std::shared_ptr<SimBackend> backend, uint16_t v
     : m_backend(std::move(backend)), m_vendorId(vendorId) {
     for (const std::shared_ptr<SimMonitor>& monitor : m_backend->monitors()) {
         auto node = std::make_shared<Node>();
-        node->name = NodeName(monitor->spec().serial);
+        node->name = NodeName(monitor->description().serial);
         // Serial numbers are meant to be unique; a repeated one still gets a node of its own.
         for (int n = 2; m_nodes.count(node->name) != 0; ++n)
-            node->name = NodeName(monitor->spec().serial) + "#" + std::to_string(n);
+            node->name = NodeName(monitor->description().serial) + "#" + std::to_string(n);
         node->monitor = monitor;
         node->bridge = std::make_shared<SimHidBridge>(monitor);
         m_order.push_back(node->name);
@@ -122,7 +122,7 @@ std::vector<hid::HidNodeInfo> SimHidTransport::enumerate(uint16_t vendorId) {
         info.name = node.name;
         info.vendorId = m_vendorId;
         info.productId = kProductId;
-        info.serial = node.monitor->spec().serial;
+        info.serial = node.monitor->description().serial;
         info.interfaceNumber = 0;
         info.descriptor = node.bridge->descriptor();
         found.push_back(std::move(info));
@@ -153,7 +153,7 @@ std::unique_ptr<hid::HidConnection> SimHidTransport::open(const hid::HidNodeInfo
     }
     // What the kernel transport meets when another program holds the node, or the user may
     // not open it.
-    switch (node->monitor->spec().claim) {
+    switch (node->monitor->description().claim) {
     case MonitorClaim::Busy: *error = EBUSY; return nullptr;
     case MonitorClaim::Denied: *error = EACCES; return nullptr;
     case MonitorClaim::Free: break;

@@ -28,7 +28,7 @@ enum class MonitorKind {
 };
 
 // One programmable device inside a monitor.
-struct DeviceSpec {
+struct DeviceDescription {
     uint32_t id = 0;            // device ID (Files: its record index in the device files)
     std::string name;           // shown to users (KFW000, the ZV device-information report)
     std::string fileName;       // Files and Legacy: the six-character firmware file it reads
@@ -47,7 +47,7 @@ struct DeviceSpec {
 };
 
 // An additional file on a Files or Legacy monitor, for tests of the file operations.
-struct FileSpec {
+struct FileDescription {
     std::string name;  // six characters
     uint16_t recordSize = 0;
     uint16_t recordCount = 0;
@@ -90,12 +90,12 @@ struct UsageId {
 };
 
 // Everything that describes one simulated monitor before it is used.
-struct MonitorSpec {
+struct MonitorDescription {
     std::string product;  // up to 16 characters in practice
     std::string serial;   // up to 8 characters
     MonitorKind kind = MonitorKind::Files;
-    std::vector<DeviceSpec> devices;  // Legacy: empty means the five legacy devices
-    std::vector<FileSpec> files;
+    std::vector<DeviceDescription> devices;  // Legacy: empty means the five legacy devices
+    std::vector<FileDescription> files;
     std::vector<UsageId> withoutUsages;
     std::vector<FaultRule> faults;
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sim/SimHidBridge.h"
+#include "support/SimHidBridge.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -93,7 +93,7 @@ SimHidBridge::SimHidBridge(std::shared_ptr<SimMonitor> monitor) : m_monitor(std:
             // A report without data cannot be declared; such a usage is simply not offered.
             if (report->value && !u.getValue && !u.setValue) continue;
             if (m_reports.size() == kMaxReports)
-                throw std::length_error("monitor " + m_monitor->spec().serial +
+                throw std::length_error("monitor " + m_monitor->description().serial +
                                         " offers more than " + std::to_string(kMaxReports) +
                                         " usages");
             if (!opened) {

@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+#include "UniqueFd.h"
+
 namespace flashkit {
 
 // Asks systemd-logind to block sleep and shutdown while the object lives: the lock is the file
@@ -10,16 +12,15 @@ namespace flashkit {
 class SleepInhibitor {
 public:
     SleepInhibitor();
-    ~SleepInhibitor();
     SleepInhibitor(const SleepInhibitor&) = delete;
     SleepInhibitor& operator=(const SleepInhibitor&) = delete;
 
-    bool held() const { return m_fd >= 0; }
+    bool held() const { return m_lock.valid(); }
     // Why no lock is held; empty when one is.
     const std::string& problem() const { return m_problem; }
 
 private:
-    int m_fd = -1;
+    common::UniqueFd m_lock;
     std::string m_problem;
 };
 

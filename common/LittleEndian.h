@@ -2,9 +2,9 @@
 #pragma once
 #include <cstdint>
 
-// Reports carry their integers little-endian whatever the host's byte order; these read and
-// write them byte by byte so no buffer is ever reinterpreted.
-namespace screenio::sim::le {
+// Reports and images carry their integers little-endian whatever the host's byte order; these
+// read and write them byte by byte so no buffer is ever reinterpreted.
+namespace common::le {
 
 inline uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -25,4 +25,4 @@ inline void put32(uint8_t* p, uint32_t v) {
     p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-}  // namespace screenio::sim::le
+}  // namespace common::le

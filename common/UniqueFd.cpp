@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "core/UniqueFd.h"
+#include "UniqueFd.h"
 
 #include <unistd.h>
 
 #include <utility>
 
-namespace screenio {
+namespace common {
 
 UniqueFd::~UniqueFd() { close(); }
 
@@ -21,8 +21,8 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 
 bool UniqueFd::close() {
     if (m_fd < 0) return true;
-    int fd = std::exchange(m_fd, -1);
-    return ::close(fd) == 0;
+    // Never retried: a second close could hit a descriptor another thread just opened.
+    return ::close(std::exchange(m_fd, -1)) == 0;
 }
 
-}  // namespace screenio
+}  // namespace common
