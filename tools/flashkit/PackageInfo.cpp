@@ -65,31 +65,31 @@ const char* ComparisonSymbol(const std::string& word) {
     return it == symbols.end() ? word.c_str() : it->second;
 }
 
+using DeviceNames = std::map<uint32_t, std::string>;
+
 // Device IDs with their names from the package's device profile, for the description.
-class DeviceNames {
-public:
-    explicit DeviceNames(const Json& j) {
-        if (j.contains("deviceProfile"))
-            for (const Json& device : j["deviceProfile"]["devices"])
-                m_names[Number(device["device"])] = Str(device["name"]);
-    }
-    std::string operator()(uint32_t id) const {
-        const auto it = m_names.find(id);
-        return HexDec(id) + (it == m_names.end() ? "" : " " + it->second);
-    }
+DeviceNames ReadDeviceNames(const Json& j) {
+    DeviceNames names;
+    if (j.contains("deviceProfile"))
+        for (const Json& device : j["deviceProfile"]["devices"])
+            names[Number(device["device"])] = Str(device["name"]);
+    return names;
+}
 
-private:
-    std::map<uint32_t, std::string> m_names;
-};
+// "0x100 (256) Scaler", or without the name when the profile has none for it.
+std::string DeviceText(const DeviceNames& names, uint32_t id) {
+    const auto it = names.find(id);
+    return HexDec(id) + (it == names.end() ? "" : " " + it->second);
+}
 
-void DescribeTargets(std::ostream& out, const Json& j, const DeviceNames& device) {
+void DescribeTargets(std::ostream& out, const Json& j, const DeviceNames& devices) {
     out << "Target versions:" << (j["version"].empty() ? "  (none)" : "") << '\n';
     for (const Json& target : j["version"])
-        out << "  device " << Pad(device(Number(target["device"])), 28) << "version "
+        out << "  device " << Pad(DeviceText(devices, Number(target["device"])), 28) << "version "
             << HexDec(Number(target["version"])) << '\n';
 }
 
-void DescribeProfile(std::ostream& out, const Json& j, const DeviceNames& device) {
+void DescribeProfile(std::ostream& out, const Json& j, const DeviceNames& devices) {
     if (!j.contains("deviceProfile")) {
         out << "Device profile:   (none; the monitor's own is used)\n";
         return;
@@ -108,7 +108,7 @@ void DescribeProfile(std::ostream& out, const Json& j, const DeviceNames& device
             << Pad(Hex(Number(entry["address"])), 10) << Number(entry["updateFlagIndex"]) << '\n';
     std::string shown;
     for (const Json& id : profile["displayDevices"])
-        shown += (shown.empty() ? "" : ", ") + device(Number(id));
+        shown += (shown.empty() ? "" : ", ") + DeviceText(devices, Number(id));
     out << "  shown to users: " << (shown.empty() ? "(none)" : shown) << '\n';
 }
 
@@ -156,7 +156,7 @@ std::map<std::string, std::string> DescribeActions(std::ostream& out, const Json
     return actionText;
 }
 
-void DescribeBundles(std::ostream& out, const Json& j, const DeviceNames& device,
+void DescribeBundles(std::ostream& out, const Json& j, const DeviceNames& devices,
                      const std::map<std::string, std::string>& actionText) {
     out << "Bundles (" << j["bundles"].size() << "):\n";
     size_t index = 0;
@@ -169,7 +169,7 @@ void DescribeBundles(std::ostream& out, const Json& j, const DeviceNames& device
         std::string conditions;
         for (const Json& condition : bundle["conditions"])
             conditions += std::string(conditions.empty() ? "" : " and ") + "device " +
-                          device(Number(condition["device"])) + " " +
+                          DeviceText(devices, Number(condition["device"])) + " " +
                           ComparisonSymbol(Str(condition["comparison"])) + " " +
                           HexDec(Number(condition["version"]));
         out << "      when:    " << (conditions.empty() ? "always" : conditions) << '\n';
@@ -227,7 +227,7 @@ std::vector<unsigned char> PackageInfo::blobBytes(const std::string& id) const {
 
 void PackageInfo::describe(std::ostream& out) const {
     const Json& j = m_json;
-    const DeviceNames device(j);
+    const DeviceNames devices = ReadDeviceNames(j);
     out << "Package:          " << m_path << '\n';
     out << "Format:           " << formatText() << '\n';
     std::string products;
@@ -235,12 +235,12 @@ void PackageInfo::describe(std::ostream& out) const {
         products += (products.empty() ? "" : ", ") + Str(product);
     out << "Products:         " << (products.empty() ? "(none)" : products) << '\n';
     out << "Time margin:      " << Number(j["estimatedTimeMargin"]) << " s\n";
-    DescribeTargets(out, j, device);
-    DescribeProfile(out, j, device);
+    DescribeTargets(out, j, devices);
+    DescribeProfile(out, j, devices);
     const size_t nameWidth = BlobNameWidth(j);
     DescribeBlobs(out, j, nameWidth);
     const std::map<std::string, std::string> actionText = DescribeActions(out, j, nameWidth);
-    DescribeBundles(out, j, device, actionText);
+    DescribeBundles(out, j, devices, actionText);
 }
 
 }  // namespace flashkit
