@@ -86,7 +86,7 @@ FW_EXPORT bool FWKfwFileRegisterAction(FWKfwFile* file, const char* json, FWUuid
         const pocketjson::Value value = ParseJsonArgument(json);
         const auto type = fwu::kfw::Action::toType(value["type"].toString(std::string()));
         std::unique_ptr<fwu::kfw::Action> action = fwu::kfw::Action::newAction(type);
-        if (!action) throw fwu::Exception("Invalid action type", fwu::ErrorInvalidAction);
+        if (!action) throw fwu::Exception(fwu::PackageError::kInvalidActionType);
         return registerFromJson(std::move(action), value, id,
                                 [&](auto held) { return file->registerAction(std::move(held)); });
     });

@@ -17,4 +17,7 @@ Exception::Exception(const char* message, ErrorCode code, KmError error)
     }
 }
 
+Exception::Exception(PackageError error)
+    : Exception(PackageErrorEntryOf(error).message, PackageErrorEntryOf(error).code) {}
+
 }  // namespace fwu

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "core/ErrorCatalogue.h"
 #include "core/ErrorCode.h"
 #include "core/KmError.h"
 
@@ -13,6 +14,8 @@ namespace fwu {
 class Exception : public std::exception {
 public:
     Exception(const char* message, ErrorCode code, KmError error = 0);
+    // The catalogue's code and message of `error`.
+    explicit Exception(PackageError error);
 
     ErrorCode code() const { return m_code; }
     KmError error() const { return m_error; }

@@ -16,12 +16,12 @@ OutputByteStream::OutputByteStream(Mode mode, size_t count) {
 }
 
 void OutputByteStream::seek(size_t position) {
-    if (position > m_bytes.size()) throw Exception("Bad position", ErrorStreamPosition);
+    if (position > m_bytes.size()) throw Exception(PackageError::kBadPosition);
     m_position = position;
 }
 
 void OutputByteStream::skip(size_t count) {
-    if (count > m_bytes.size() - m_position) throw Exception("Bad position", ErrorStreamPosition);
+    if (count > m_bytes.size() - m_position) throw Exception(PackageError::kBadPosition);
     seek(m_position + count);
 }
 

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-// Capabilities, generic feature access, identity and registers.
+// Capabilities, generic feature access, identity and registers; every protocol is handed to
+// its own class.
 #include "device/Monitor.h"
 
 #include <cstring>
 
 #include "device/ReportBytes.h"
-#include "screenio/screenio.h"
+#include "device/ZVCommands.h"
 
 namespace fwu::dev {
 namespace {
@@ -17,70 +18,44 @@ constexpr uint64_t kOsdEnter = 0x4000;
 
 }  // namespace
 
-bool Monitor::supports(Usage usage) {
-    uint8_t flag = 1;
-    uint32_t count = 0;
-    KmError status =
-        KmGetFixedData(m_handle, usage.page, usage.usage, nullptr, nullptr, nullptr, &flag, &count);
-    return status >= 0 && flag == 0;
-}
+bool Monitor::supports(Usage usage) { return features().supports(usage); }
 
 bool Monitor::supportsFirmwareUpdateV3() {
     return supports(usages::kPageWrite) && supports(usages::kCrc32);
 }
 
 bool Monitor::supportsFirmwareUpdateV4() {
-    if (!supportsFirmwareUpdateV3()) return false;
-    FileProperty property;
-    return getFileProperty("KFW000", &property) >= 0 && property.recordCount != 0;
+    return supportsFirmwareUpdateV3() && RecordFiles(features()).deviceFileRecords() != 0;
 }
 
 bool Monitor::supports_kfw_fs(uint32_t* count) {
-    FileProperty property;
-    const bool read = getFileProperty("KFW000", &property) >= 0;
-    const uint32_t records = read ? property.recordCount : 0;
+    const uint32_t records = RecordFiles(features()).deviceFileRecords();
     if (count) *count = records;
     return records != 0;
 }
 
 bool Monitor::supportsFirmwareUpdateMStar() {
-    return uint16_t(get_report_count(usages::kScalerData)) == kMStarDataReportLength;
+    return uint16_t(ScalerBridge(features()).dataReportLength()) == ScalerBridge::kDataReportLength;
 }
 
-bool Monitor::supportsFirmwareUpdateZV() {
-    return supports(usages::kZvCommand) && supports(usages::kZvData) &&
-           supports(usages::kZvDeviceInfo) && supports(usages::kZvUpdateFlag);
-}
+bool Monitor::supportsFirmwareUpdateZV() { return ZVCommands(features()).supported(); }
 
-uint32_t Monitor::get_report_count(Usage usage) {
-    uint8_t flag = 1;
-    uint32_t count = 0;
-    KmError status =
-        KmGetFixedData(m_handle, usage.page, usage.usage, nullptr, nullptr, nullptr, &flag, &count);
-    return status < 0 ? 0 : count;
-}
+uint32_t Monitor::get_report_count(Usage usage) { return features().reportCount(usage); }
 
 KmError Monitor::get_data(Usage usage, std::vector<uint8_t>* bytes) {
-    if (!bytes) return KmErrorInvalidArgument;
-    return KmGetFeatureArray(m_handle, usage.page, usage.usage, bytes->data(),
-                             uint32_t(bytes->size()));
+    return features().getData(usage, bytes);
 }
 
 KmError Monitor::set_data(Usage usage, const std::vector<uint8_t>& bytes) {
-    return KmSetFeatureArray(m_handle, usage.page, usage.usage, bytes.data(),
-                             uint32_t(bytes.size()));
+    return features().setData(usage, bytes);
 }
 
 KmError Monitor::get_value(Usage usage, uint64_t* value) {
-    if (!value) return KmErrorInvalidArgument;
-    int64_t cell = 0;
-    KmError status = KmGetFeatureValue(m_handle, usage.page, usage.usage, &cell);
-    *value = uint64_t(cell);
-    return status;
+    return features().getValue(usage, value);
 }
 
 KmError Monitor::set_value(Usage usage, uint64_t value) {
-    return KmSetFeatureValue(m_handle, usage.page, usage.usage, int64_t(value));
+    return features().setValue(usage, value);
 }
 
 KmError Monitor::getSerialProduct(std::string* serial, std::string* product) {
@@ -132,6 +107,141 @@ KmError Monitor::restartMPU() {
     // The monitor drops off the bus while restarting, so the request may well report failure.
     set_value(usages::kRestartMpu, 0);
     return 0;
+}
+
+// Record files.
+
+KmError Monitor::getFileProperty(const char* name, FileProperty* property) {
+    return RecordFiles(features()).getProperty(name, property);
+}
+
+KmError Monitor::createTemporaryFile(const char* name, const FileProperty& property) {
+    return RecordFiles(features()).createTemporary(name, property);
+}
+
+KmError Monitor::write_file_data_atomic_page(const char* name, uint16_t record, uint16_t page,
+                                             const uint8_t* data, uint32_t length) {
+    return RecordFiles(features()).writePage(name, record, page, data, length);
+}
+
+KmError Monitor::writeFileDataAtomic(const char* name, uint16_t record, const uint8_t* data,
+                                     uint32_t length, const FWTransferProgress& progress,
+                                     FWTransferProgressCallback callback, void* userData) {
+    return RecordFiles(features())
+        .writeRecord(name, record, data, length, progress, callback, userData);
+}
+
+KmError Monitor::read_file_data_atomic_page(const char* name, uint16_t record, uint16_t page,
+                                            uint8_t* buffer, uint32_t length) {
+    return RecordFiles(features()).readPage(name, record, page, buffer, length);
+}
+
+KmError Monitor::read_file_data_atomic(const char* name, uint16_t record,
+                                       std::vector<uint8_t>* bytes) {
+    return RecordFiles(features()).readRecord(name, record, bytes);
+}
+
+KmError Monitor::read_file_data_atomic(const char* name, uint16_t record, std::string* text) {
+    return RecordFiles(features()).readRecord(name, record, text);
+}
+
+KmError Monitor::read_file_data_atomic(const char* name, uint16_t record, uint32_t* value) {
+    return RecordFiles(features()).readRecord(name, record, value);
+}
+
+KmError Monitor::triggerCrc32Calculation(const char* name, uint32_t initial) {
+    return RecordFiles(features()).triggerCrc32(name, initial);
+}
+
+KmError Monitor::getCrc32Result(const char* name, Crc32Result* result) {
+    return RecordFiles(features()).getCrc32Result(name, result);
+}
+
+// Device profile and versions.
+
+KmError Monitor::getDeviceProfile(DeviceProfileList* list) {
+    return ProfileReader(features()).readProfile(list);
+}
+
+KmError Monitor::get_device_profile_zv(DeviceProfileList* list) {
+    return ProfileReader(features()).readZVProfile(list);
+}
+
+KmError Monitor::getDeviceVersion(uint32_t device, FWDeviceVersion* version) {
+    return ProfileReader(features()).readVersion(device, version);
+}
+
+KmError Monitor::getDeviceVersionList(kfw::DeviceVersionList* versions,
+                                      const DeviceProfileList* profiles) {
+    return ProfileReader(features()).readVersionList(versions, profiles);
+}
+
+// Scaler ISP bridge.
+
+bool Monitor::supports_scalar_update(uint32_t* count) {
+    const uint32_t length = ScalerBridge(features()).dataReportLength();
+    if (count) *count = length;
+    return length != 0;
+}
+
+KmError Monitor::set_scalar_address(uint16_t target, uint16_t length) {
+    return ScalerBridge(features()).setAddress(target, length);
+}
+
+KmError Monitor::write_scalar_data(uint16_t target, const std::vector<uint8_t>& data) {
+    return ScalerBridge(features()).writeData(target, data);
+}
+
+KmError Monitor::read_scalar_data(uint16_t target, uint16_t length, uint8_t* out) {
+    return ScalerBridge(features()).readData(target, length, out);
+}
+
+KmError Monitor::mstarSetISPMode() { return ScalerBridge(features()).setIspMode(); }
+
+KmError Monitor::mstarQuitISPMode() { return ScalerBridge(features()).quitIspMode(); }
+
+KmError Monitor::mstarReadFlashStatus(MStarFlashStatus* status) {
+    return ScalerBridge(features()).readFlashStatus(status);
+}
+
+KmError Monitor::mstarSetSWFlashWriteProtection(bool protect) {
+    return ScalerBridge(features()).setFlashWriteProtection(protect);
+}
+
+KmError Monitor::mstarBlockErase(uint32_t address) {
+    return ScalerBridge(features()).blockErase(address);
+}
+
+KmError Monitor::mstarSectorErase(uint32_t address) {
+    return ScalerBridge(features()).sectorErase(address);
+}
+
+KmError Monitor::mstarWriteData(uint32_t address, const uint8_t* data, uint32_t length) {
+    return ScalerBridge(features()).writeFlash(address, data, length);
+}
+
+KmError Monitor::mstarReadData(uint32_t address, uint8_t* out, uint32_t length) {
+    return ScalerBridge(features()).readFlash(address, out, length);
+}
+
+KmError Monitor::mstarEndCommand() { return ScalerBridge(features()).endCommand(); }
+
+// ZV flash commands.
+
+KmError Monitor::zvBlockErase(uint32_t address) {
+    return ZVCommands(features()).blockErase(address);
+}
+
+KmError Monitor::zvWriteData(uint32_t address, const uint8_t* data, uint32_t length) {
+    return ZVCommands(features()).writeData(address, data, length);
+}
+
+KmError Monitor::zvCalcChecksum(uint32_t address, uint32_t length, uint32_t* checksum) {
+    return ZVCommands(features()).calcChecksum(address, length, checksum);
+}
+
+KmError Monitor::zvSetUpdateFlag(uint8_t index, bool value) {
+    return ZVCommands(features()).setUpdateFlag(index, value);
 }
 
 }  // namespace fwu::dev

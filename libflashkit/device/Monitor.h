@@ -2,15 +2,14 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "device/FeatureAccess.h"
+#include "device/ProfileReader.h"
+#include "device/RecordFiles.h"
+#include "device/ScalerBridge.h"
 #include "device/Usage.h"
 #include "flashkit/flashkit.h"
-
-namespace fwu::kfw {
-class DeviceVersionList;
-}
 
 namespace fwu::dev {
 
@@ -18,28 +17,16 @@ class DeviceProfileList;
 
 // The one way the library talks to a monitor: features, the record-file system on the
 // monitor, device profile and versions, the scaler ISP bridge and the ZV flash commands. It
-// wraps a handle of the monitor-control library for one call and keeps nothing else; every
-// operation blocks, never throws, and returns a KmError status (negative is failure).
+// wraps a handle of the monitor-control library for one call and keeps nothing else; each
+// protocol is a class of its own that this facade hands the call to. Every operation blocks,
+// never throws, and returns a KmError status (negative is failure).
 class Monitor {
 public:
-    struct FileProperty {
-        uint16_t recordSize = 0;
-        uint16_t recordCount = 0;
-    };
-    struct Crc32Result {
-        uint32_t value = 0;  // reported by the monitor, not interpreted
-        uint32_t crc = 0;
-        bool busy = false;
-    };
-    struct MStarFlashStatus {
-        bool busy = false;
-    };
-
-    static constexpr uint32_t kPageSize = 512;
-    static constexpr uint32_t kMStarDataReportLength = 262;
+    using FileProperty = RecordFiles::Property;
+    using Crc32Result = RecordFiles::Crc32Result;
+    using MStarFlashStatus = ScalerBridge::FlashStatus;
 
     explicit Monitor(void* handle) : m_handle(handle) {}
-    virtual ~Monitor() = default;
 
     void* handle() const { return m_handle; }
 
@@ -112,18 +99,9 @@ public:
     KmError zvSetUpdateFlag(uint8_t index, bool value);
 
 private:
-    KmError mstarCommand(const std::vector<uint8_t>& bytes);
-    KmError mstarWriteEnable();
-    KmError mstarErase(uint8_t command, uint32_t address);
-    KmError zvCommand(uint32_t address, uint32_t length, uint8_t operation);
-    KmError zvExecute(uint32_t waitMilliseconds);
-    KmError zvPoll(std::vector<uint8_t>* reply);
+    FeatureAccess features() const { return FeatureAccess(m_handle); }
 
     void* m_handle;
 };
-
-// Orders (device ID, display order) pairs by display order, ascending.
-bool DeviceOrderCompare(const std::pair<uint32_t, uint32_t>& a,
-                        const std::pair<uint32_t, uint32_t>& b);
 
 }  // namespace fwu::dev

@@ -41,7 +41,6 @@ public:
     void setEstimatedTime(uint32_t seconds) { m_estimatedTime = seconds; }
 
 protected:
-    void setType(Type type) { m_type = type; }
     // The fields every transfer kind starts its virtual ID with: type name, estimated time,
     // and the virtual ID of the blob when the file has it.
     void addTransferHead(VirtualIDBuilder& builder, const KfwFile* file, const Uuid& blobID) const;

@@ -30,11 +30,8 @@ public:
     // Safe to call from several threads at once, like the other const operations.
     const Sha256& hash() const;
     const uint8_t* bytes() const { return m_data; }
-    // A copy of the image.
-    std::vector<uint8_t> byteVector() const { return {m_data, m_data + m_size}; }
     // The stored name, or the first 7 hex digits of the hash when none was given.
     std::string name() const;
-    const std::string& storedName() const { return m_name; }
     const std::string& path() const { return m_path; }
     void setName(const std::string& name) { m_name = name; }
     void setPath(const std::string& path) { m_path = path; }

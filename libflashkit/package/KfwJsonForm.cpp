@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "core/CheckJson.h"
 #include "core/CriticalSectionLocker.h"
 #include "package/Action.h"
 #include "package/Blob.h"
@@ -16,6 +15,7 @@
 #include "package/TransferMStarDataAction.h"
 #include "package/TransferZVDataAction.h"
 #include "package/image/ImageFile.h"
+#include "profile/CheckJson.h"
 #include "json/Value.h"
 
 namespace fwu::kfw {

@@ -30,7 +30,7 @@ void LoadKfwFile(std::unique_ptr<KfwFile>& out, InputStream* stream) {
     } else if (v1::KfwParser::isValid(stream)) {
         loadAs<v1::KfwFile, v1::KfwParser>(out, stream);
     } else {
-        throw Exception("Invalid kfw file", ErrorInvalidKfwFile);
+        throw Exception(PackageError::kInvalidKfwFile);
     }
 }
 

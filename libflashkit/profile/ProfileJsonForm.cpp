@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/CheckJson.h"
+#include "profile/CheckJson.h"
 #include "profile/DeviceProfileList.h"
 #include "profile/DeviceVersionList.h"
 #include "json/Value.h"

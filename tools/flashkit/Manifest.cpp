@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "Failure.h"
+#include "ManifestChecker.h"
 #include "flashkit/flashkit.h"
 
 namespace flashkit {
@@ -17,72 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-class Checker {
-public:
-    explicit Checker(std::string file) : m_file(std::move(file)) {}
-
-    [[noreturn]] void fail(const std::string& where, const std::string& what) const {
-        throw Failure(ExitPackage, "manifest " + m_file + ": " + where + ": " + what);
-    }
-
-    void onlyMembers(const json& object, const std::string& where,
-                     const std::set<std::string>& known) const {
-        for (auto it = object.begin(); it != object.end(); ++it)
-            if (!known.count(it.key()))
-                fail(where, "unknown member \"" + it.key() + "\" (known: " + List(known) + ")");
-    }
-
-    const json& member(const json& object, const std::string& where, const char* key) const {
-        const auto it = object.find(key);
-        if (it == object.end()) fail(where, std::string("member \"") + key + "\" is missing");
-        return *it;
-    }
-
-    const json& object(const json& value, const std::string& where) const {
-        if (!value.is_object()) fail(where, "must be an object");
-        return value;
-    }
-
-    const json& array(const json& value, const std::string& where) const {
-        if (!value.is_array()) fail(where, "must be an array");
-        return value;
-    }
-
-    std::string text(const json& value, const std::string& where) const {
-        if (!value.is_string() || value.get_ref<const std::string&>().empty())
-            fail(where, "must be a non-empty string");
-        return value.get<std::string>();
-    }
-
-    // Device IDs, versions and addresses read best in hexadecimal, so "0x100" is taken as well
-    // as 256.
-    uint32_t number(const json& value, const std::string& where) const {
-        if (value.is_number_unsigned() && value.get<uint64_t>() <= 0xFFFFFFFFu)
-            return uint32_t(value.get<uint64_t>());
-        if (value.is_string()) {
-            const std::string& s = value.get_ref<const std::string&>();
-            const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-            const std::string digits = hex ? s.substr(2) : s;
-            const char* allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
-            if (!digits.empty() && digits.size() <= (hex ? 8u : 10u) &&
-                digits.find_first_not_of(allowed) == std::string::npos) {
-                const unsigned long long n = std::stoull(digits, nullptr, hex ? 16 : 10);
-                if (n <= 0xFFFFFFFFu) return uint32_t(n);
-            }
-        }
-        fail(where, "must be an unsigned 32-bit number (an integer or a text like \"0x1A\")");
-    }
-
-private:
-    static std::string List(const std::set<std::string>& names) {
-        std::string list;
-        for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
-        return list;
-    }
-
-    std::string m_file;
-};
 
 std::string Where(const char* kind, size_t index) {
     return std::string(kind) + "[" + std::to_string(index) + "]";
@@ -114,10 +49,7 @@ std::string UuidText(const FWUuid& id) {
 const std::set<std::string> kComparisons = {"eq", "ne", "lt", "le", "gt", "ge",
                                             "==", "!=", "<",  "<=", ">",  ">="};
 
-}  // namespace
-
-Manifest Manifest::Load(const std::string& path) {
-    Checker check(path);
+json ReadRoot(const std::string& path, const ManifestChecker& check) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw Failure(ExitPackage, "cannot read manifest " + path + ": " + std::strerror(errno));
@@ -131,169 +63,196 @@ Manifest Manifest::Load(const std::string& path) {
     check.onlyMembers(root, "the top level",
                       {"products", "targetVersions", "deviceProfile", "estimatedTimeMargin",
                        "legacy", "blobs", "actions", "bundles"});
+    return root;
+}
 
+}  // namespace
+
+Manifest Manifest::Load(const std::string& path) {
+    const ManifestChecker check(path);
+    const json root = ReadRoot(path, check);
     Manifest manifest;
     manifest.m_path = path;
-    const fs::path folder = fs::absolute(fs::path(path)).parent_path();
+    manifest.readProducts(root, check);
+    manifest.readTargetVersions(root, check);
+    manifest.readSettings(root, check);
+    const std::string folder = fs::absolute(fs::path(path)).parent_path().string();
+    const NameIndex blobNames = manifest.readBlobs(root, check, folder);
+    const NameIndex actionNames = manifest.readActions(root, check, blobNames);
+    manifest.readBundles(root, check, actionNames);
+    return manifest;
+}
 
-    if (root.contains("products")) {
-        const json& products = check.array(root["products"], "products");
-        for (size_t i = 0; i < products.size(); ++i)
-            manifest.m_products.push_back(check.text(products[i], Where("products", i)));
+void Manifest::readProducts(const json& root, const ManifestChecker& check) {
+    if (!root.contains("products")) return;
+    const json& products = check.array(root["products"], "products");
+    for (size_t i = 0; i < products.size(); ++i)
+        m_products.push_back(check.text(products[i], Where("products", i)));
+}
+
+void Manifest::readTargetVersions(const json& root, const ManifestChecker& check) {
+    if (!root.contains("targetVersions")) return;
+    const json& targets = check.array(root["targetVersions"], "targetVersions");
+    std::set<uint32_t> devices;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        const std::string where = Where("targetVersions", i);
+        check.object(targets[i], where);
+        check.onlyMembers(targets[i], where, {"device", "version"});
+        const uint32_t device =
+            check.number(check.member(targets[i], where, "device"), where + ".device");
+        const uint32_t version =
+            check.number(check.member(targets[i], where, "version"), where + ".version");
+        if (!devices.insert(device).second)
+            check.fail(where, "device " + std::to_string(device) + " has a target version already");
+        m_targetVersions.push_back({{"device", device}, {"version", version}});
     }
-    if (root.contains("targetVersions")) {
-        const json& targets = check.array(root["targetVersions"], "targetVersions");
-        std::set<uint32_t> devices;
-        for (size_t i = 0; i < targets.size(); ++i) {
-            const std::string where = Where("targetVersions", i);
-            check.object(targets[i], where);
-            check.onlyMembers(targets[i], where, {"device", "version"});
-            const uint32_t device =
-                check.number(check.member(targets[i], where, "device"), where + ".device");
-            const uint32_t version =
-                check.number(check.member(targets[i], where, "version"), where + ".version");
-            if (!devices.insert(device).second)
-                check.fail(where,
-                           "device " + std::to_string(device) + " has a target version already");
-            manifest.m_targetVersions.push_back({{"device", device}, {"version", version}});
-        }
-    }
+}
+
+void Manifest::readSettings(const json& root, const ManifestChecker& check) {
     if (root.contains("deviceProfile"))
-        manifest.m_deviceProfile = check.object(root["deviceProfile"], "deviceProfile");
+        m_deviceProfile = check.object(root["deviceProfile"], "deviceProfile");
     if (root.contains("estimatedTimeMargin"))
-        manifest.m_options["estimatedTimeMargin"] =
+        m_options["estimatedTimeMargin"] =
             check.number(root["estimatedTimeMargin"], "estimatedTimeMargin");
     if (root.contains("legacy")) {
         if (!root["legacy"].is_boolean()) check.fail("legacy", "must be true or false");
-        manifest.m_legacy = root["legacy"].get<bool>();
+        m_legacy = root["legacy"].get<bool>();
     }
+}
 
-    std::map<std::string, size_t> blobNames;
-    if (root.contains("blobs")) {
-        const json& blobs = check.array(root["blobs"], "blobs");
-        for (size_t i = 0; i < blobs.size(); ++i) {
-            std::string where = Where("blobs", i);
-            check.object(blobs[i], where);
-            BlobEntry blob;
-            blob.name = check.text(check.member(blobs[i], where, "name"), where + ".name");
-            where = Where("blobs", i, blob.name);
-            check.onlyMembers(blobs[i], where, {"name", "path"});
-            if (!blobNames.emplace(blob.name, i).second)
-                check.fail(where, "duplicate blob name (also blobs[" +
-                                      std::to_string(blobNames[blob.name]) + "])");
-            const std::string relative =
-                check.text(check.member(blobs[i], where, "path"), where + ".path");
-            const fs::path file =
-                fs::path(relative).is_absolute() ? fs::path(relative) : folder / relative;
-            std::error_code error;
-            if (!fs::is_regular_file(file, error))
-                check.fail(where + ".path", "image file " + file.lexically_normal().string() +
-                                                (fs::exists(file, error) ? " is not a regular file"
-                                                                         : " does not exist"));
-            blob.path = file.lexically_normal().string();
-            manifest.m_blobs.push_back(blob);
-        }
+Manifest::NameIndex Manifest::readBlobs(const json& root, const ManifestChecker& check,
+                                        const std::string& folder) {
+    NameIndex names;
+    if (!root.contains("blobs")) return names;
+    const json& blobs = check.array(root["blobs"], "blobs");
+    for (size_t i = 0; i < blobs.size(); ++i) {
+        std::string where = Where("blobs", i);
+        check.object(blobs[i], where);
+        BlobEntry blob;
+        blob.name = check.text(check.member(blobs[i], where, "name"), where + ".name");
+        where = Where("blobs", i, blob.name);
+        check.onlyMembers(blobs[i], where, {"name", "path"});
+        if (!names.emplace(blob.name, i).second)
+            check.fail(where, "duplicate blob name (also blobs[" +
+                                  std::to_string(names[blob.name]) + "])");
+        const std::string relative =
+            check.text(check.member(blobs[i], where, "path"), where + ".path");
+        const fs::path file =
+            fs::path(relative).is_absolute() ? fs::path(relative) : fs::path(folder) / relative;
+        std::error_code error;
+        if (!fs::is_regular_file(file, error))
+            check.fail(where + ".path", "image file " + file.lexically_normal().string() +
+                                            (fs::exists(file, error) ? " is not a regular file"
+                                                                     : " does not exist"));
+        blob.path = file.lexically_normal().string();
+        m_blobs.push_back(blob);
     }
+    return names;
+}
 
-    std::map<std::string, size_t> actionNames;
-    if (root.contains("actions")) {
-        const json& actions = check.array(root["actions"], "actions");
-        for (size_t i = 0; i < actions.size(); ++i) {
-            std::string where = Where("actions", i);
-            check.object(actions[i], where);
-            ActionEntry action;
-            action.name = check.text(check.member(actions[i], where, "name"), where + ".name");
-            where = Where("actions", i, action.name);
-            if (!actionNames.emplace(action.name, i).second)
-                check.fail(where, "duplicate action name (also actions[" +
-                                      std::to_string(actionNames[action.name]) + "])");
-            const std::string type =
-                check.text(check.member(actions[i], where, "type"), where + ".type");
-            std::set<std::string> known = {"name", "type", "blob", "estimatedTime"};
-            action.body = {{"type", type}};
-            if (type == "TransferData") {
-                known.insert("fileName");
-                action.body["fileName"] =
-                    check.text(check.member(actions[i], where, "fileName"), where + ".fileName");
-            } else if (type == "TransferMStarData" || type == "TransferZVData") {
-                known.insert("address");
-                action.body["address"] =
-                    check.number(check.member(actions[i], where, "address"), where + ".address");
-                if (type == "TransferMStarData") {
-                    known.insert("updateFlagAddress");
-                    action.body["updateFlagAddress"] =
-                        check.number(check.member(actions[i], where, "updateFlagAddress"),
-                                     where + ".updateFlagAddress");
-                }
-            } else {
-                check.fail(where + ".type", "unknown action type \"" + type +
-                                                "\" (known: TransferData, TransferMStarData, "
-                                                "TransferZVData)");
-            }
-            check.onlyMembers(actions[i], where + " (" + type + ")", known);
-            action.body["estimatedTime"] =
-                actions[i].contains("estimatedTime")
-                    ? check.number(actions[i]["estimatedTime"], where + ".estimatedTime")
-                    : 0u;
-            action.blob = check.text(check.member(actions[i], where, "blob"), where + ".blob");
-            if (!blobNames.count(action.blob))
-                check.fail(where + ".blob", "no blob is named \"" + action.blob + "\"");
-            manifest.m_actions.push_back(action);
-        }
+Manifest::NameIndex Manifest::readActions(const json& root, const ManifestChecker& check,
+                                          const NameIndex& blobNames) {
+    NameIndex names;
+    if (!root.contains("actions")) return names;
+    const json& actions = check.array(root["actions"], "actions");
+    for (size_t i = 0; i < actions.size(); ++i) {
+        std::string where = Where("actions", i);
+        check.object(actions[i], where);
+        ActionEntry action;
+        action.name = check.text(check.member(actions[i], where, "name"), where + ".name");
+        where = Where("actions", i, action.name);
+        if (!names.emplace(action.name, i).second)
+            check.fail(where, "duplicate action name (also actions[" +
+                                  std::to_string(names[action.name]) + "])");
+        action.body = readActionBody(actions[i], where, check);
+        action.body["estimatedTime"] =
+            actions[i].contains("estimatedTime")
+                ? check.number(actions[i]["estimatedTime"], where + ".estimatedTime")
+                : 0u;
+        action.blob = check.text(check.member(actions[i], where, "blob"), where + ".blob");
+        if (!blobNames.count(action.blob))
+            check.fail(where + ".blob", "no blob is named \"" + action.blob + "\"");
+        m_actions.push_back(action);
     }
+    return names;
+}
 
-    if (root.contains("bundles")) {
-        const json& bundles = check.array(root["bundles"], "bundles");
-        std::set<std::string> bundleNames;
-        for (size_t i = 0; i < bundles.size(); ++i) {
-            std::string where = Where("bundles", i);
-            check.object(bundles[i], where);
-            BundleEntry bundle;
-            bundle.name = check.text(check.member(bundles[i], where, "name"), where + ".name");
-            where = Where("bundles", i, bundle.name);
-            check.onlyMembers(bundles[i], where,
-                              {"name", "actions", "conditions", "estimatedTime"});
-            if (!bundleNames.insert(bundle.name).second) check.fail(where, "duplicate bundle name");
-            const json& actions =
-                check.array(check.member(bundles[i], where, "actions"), where + ".actions");
-            for (size_t a = 0; a < actions.size(); ++a) {
-                const std::string name =
-                    check.text(actions[a], where + ".actions[" + std::to_string(a) + "]");
-                if (!actionNames.count(name))
-                    check.fail(where + ".actions[" + std::to_string(a) + "]",
-                               "no action is named \"" + name + "\"");
-                bundle.actions.push_back(name);
-            }
-            bundle.conditions = json::array();
-            if (bundles[i].contains("conditions")) {
-                const json& conditions =
-                    check.array(bundles[i]["conditions"], where + ".conditions");
-                for (size_t c = 0; c < conditions.size(); ++c) {
-                    const std::string at = where + ".conditions[" + std::to_string(c) + "]";
-                    check.object(conditions[c], at);
-                    check.onlyMembers(conditions[c], at, {"device", "version", "comparison"});
-                    const uint32_t device =
-                        check.number(check.member(conditions[c], at, "device"), at + ".device");
-                    const uint32_t version =
-                        check.number(check.member(conditions[c], at, "version"), at + ".version");
-                    const std::string comparison = check.text(
-                        check.member(conditions[c], at, "comparison"), at + ".comparison");
-                    if (!kComparisons.count(comparison))
-                        check.fail(
-                            at + ".comparison",
-                            "unknown comparison \"" + comparison +
-                                "\" (known: eq, ne, lt, le, gt, ge or ==, !=, <, <=, >, >=)");
-                    bundle.conditions.push_back(
-                        {{"device", device}, {"version", version}, {"comparison", comparison}});
-                }
-            }
-            if (bundles[i].contains("estimatedTime"))
-                bundle.estimatedTime =
-                    check.number(bundles[i]["estimatedTime"], where + ".estimatedTime");
-            manifest.m_bundles.push_back(bundle);
+json Manifest::readActionBody(const json& item, const std::string& where,
+                              const ManifestChecker& check) {
+    const std::string type = check.text(check.member(item, where, "type"), where + ".type");
+    std::set<std::string> known = {"name", "type", "blob", "estimatedTime"};
+    json body = {{"type", type}};
+    if (type == "TransferData") {
+        known.insert("fileName");
+        body["fileName"] = check.text(check.member(item, where, "fileName"), where + ".fileName");
+    } else if (type == "TransferMStarData" || type == "TransferZVData") {
+        known.insert("address");
+        body["address"] = check.number(check.member(item, where, "address"), where + ".address");
+        if (type == "TransferMStarData") {
+            known.insert("updateFlagAddress");
+            body["updateFlagAddress"] = check.number(check.member(item, where, "updateFlagAddress"),
+                                                     where + ".updateFlagAddress");
         }
+    } else {
+        check.fail(where + ".type", "unknown action type \"" + type +
+                                        "\" (known: TransferData, TransferMStarData, "
+                                        "TransferZVData)");
     }
-    return manifest;
+    check.onlyMembers(item, where + " (" + type + ")", known);
+    return body;
+}
+
+void Manifest::readBundles(const json& root, const ManifestChecker& check,
+                           const NameIndex& actionNames) {
+    if (!root.contains("bundles")) return;
+    const json& bundles = check.array(root["bundles"], "bundles");
+    std::set<std::string> bundleNames;
+    for (size_t i = 0; i < bundles.size(); ++i) {
+        std::string where = Where("bundles", i);
+        check.object(bundles[i], where);
+        BundleEntry bundle;
+        bundle.name = check.text(check.member(bundles[i], where, "name"), where + ".name");
+        where = Where("bundles", i, bundle.name);
+        check.onlyMembers(bundles[i], where, {"name", "actions", "conditions", "estimatedTime"});
+        if (!bundleNames.insert(bundle.name).second) check.fail(where, "duplicate bundle name");
+        const json& actions =
+            check.array(check.member(bundles[i], where, "actions"), where + ".actions");
+        for (size_t a = 0; a < actions.size(); ++a) {
+            const std::string at = where + ".actions[" + std::to_string(a) + "]";
+            const std::string name = check.text(actions[a], at);
+            if (!actionNames.count(name)) check.fail(at, "no action is named \"" + name + "\"");
+            bundle.actions.push_back(name);
+        }
+        bundle.conditions = readConditions(bundles[i], where, check);
+        if (bundles[i].contains("estimatedTime"))
+            bundle.estimatedTime =
+                check.number(bundles[i]["estimatedTime"], where + ".estimatedTime");
+        m_bundles.push_back(bundle);
+    }
+}
+
+json Manifest::readConditions(const json& bundle, const std::string& where,
+                              const ManifestChecker& check) {
+    json result = json::array();
+    if (!bundle.contains("conditions")) return result;
+    const json& conditions = check.array(bundle["conditions"], where + ".conditions");
+    for (size_t c = 0; c < conditions.size(); ++c) {
+        const std::string at = where + ".conditions[" + std::to_string(c) + "]";
+        check.object(conditions[c], at);
+        check.onlyMembers(conditions[c], at, {"device", "version", "comparison"});
+        const uint32_t device =
+            check.number(check.member(conditions[c], at, "device"), at + ".device");
+        const uint32_t version =
+            check.number(check.member(conditions[c], at, "version"), at + ".version");
+        const std::string comparison =
+            check.text(check.member(conditions[c], at, "comparison"), at + ".comparison");
+        if (!kComparisons.count(comparison))
+            check.fail(at + ".comparison",
+                       "unknown comparison \"" + comparison +
+                           "\" (known: eq, ne, lt, le, gt, ge or ==, !=, <, <=, >, >=)");
+        result.push_back({{"device", device}, {"version", version}, {"comparison", comparison}});
+    }
+    return result;
 }
 
 Package Manifest::build(bool legacy) const {

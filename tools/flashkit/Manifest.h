@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,8 @@
 #include "Handles.h"
 
 namespace flashkit {
+
+class ManifestChecker;
 
 // A package described by a manifest: the package members as JSON plus blobs, actions and
 // bundles that refer to each other by names local to the manifest. Load checks everything it
@@ -40,6 +43,23 @@ private:
         nlohmann::json conditions;
         uint32_t estimatedTime = 0;
     };
+    using NameIndex = std::map<std::string, size_t>;  // manifest name, index in its list
+
+    // The steps of Load, one per top-level member (or group of small ones).
+    void readProducts(const nlohmann::json& root, const ManifestChecker& check);
+    void readTargetVersions(const nlohmann::json& root, const ManifestChecker& check);
+    void readSettings(const nlohmann::json& root, const ManifestChecker& check);
+    NameIndex readBlobs(const nlohmann::json& root, const ManifestChecker& check,
+                        const std::string& folder);
+    NameIndex readActions(const nlohmann::json& root, const ManifestChecker& check,
+                          const NameIndex& blobNames);
+    void readBundles(const nlohmann::json& root, const ManifestChecker& check,
+                     const NameIndex& actionNames);
+    // The action's "type" and the members that type has, checked, as the library takes them.
+    static nlohmann::json readActionBody(const nlohmann::json& item, const std::string& where,
+                                         const ManifestChecker& check);
+    static nlohmann::json readConditions(const nlohmann::json& bundle, const std::string& where,
+                                         const ManifestChecker& check);
 
     std::string m_path;
     nlohmann::json m_products = nlohmann::json::array();

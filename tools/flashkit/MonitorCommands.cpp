@@ -290,6 +290,26 @@ std::vector<ShownDevice> VersionsAfter(const Checked& checked, const MonitorEntr
     return versions;
 }
 
+// Records the finished update in the history and shows the versions the monitor has now.
+void FinishUpdate(const MonitorOptions& options, const Checked& checked, UpdateRun& run,
+                  HistoryRecord& record) {
+    const std::vector<ShownDevice> versions = VersionsAfter(checked, run.monitor());
+    FinishHistoryRecord(record, "success", 0,
+                        "The update of " + run.monitor().Title() + " is finished.", versions);
+    const std::string message = "The update of " + run.monitor().Title() + " is finished.";
+    if (options.json) {
+        EmitJson({{"result", "ok"},
+                  {"exitCode", int(ExitOk)},
+                  {"message", message},
+                  {"monitor", run.monitor().Json()},
+                  {"outcome", OutcomeName(run.outcome())},
+                  {"versions", VersionsJson(versions)}});
+        return;
+    }
+    std::printf("%s\n", message.c_str());
+    PrintVersions(versions, "Before", "Now");
+}
+
 void UpdateCommand(const MonitorOptions& options) {
     SetJsonMode(options.json);
     if (options.json && !options.yes && !options.dryRun)
@@ -334,21 +354,7 @@ void UpdateCommand(const MonitorOptions& options) {
         throw;
     }
 
-    const std::vector<ShownDevice> versions = VersionsAfter(checked, run.monitor());
-    FinishHistoryRecord(record, "success", 0,
-                        "The update of " + run.monitor().Title() + " is finished.", versions);
-    const std::string message = "The update of " + run.monitor().Title() + " is finished.";
-    if (options.json) {
-        EmitJson({{"result", "ok"},
-                  {"exitCode", int(ExitOk)},
-                  {"message", message},
-                  {"monitor", run.monitor().Json()},
-                  {"outcome", OutcomeName(run.outcome())},
-                  {"versions", VersionsJson(versions)}});
-        return;
-    }
-    std::printf("%s\n", message.c_str());
-    PrintVersions(versions, "Before", "Now");
+    FinishUpdate(options, checked, run, record);
 }
 
 }  // namespace

@@ -98,8 +98,8 @@ void WriteFile(const fs::path& path, const char* data, size_t size) {
         throw Failure(ExitPackage, "cannot write " + path.string() + ": " + std::strerror(errno));
 }
 
-void RunUnpack(const UnpackOptions& options) {
-    const PackageInfo info(options.package);
+// The output folder with its images/ folder, refusing one that holds something unless forced.
+fs::path PrepareUnpackFolder(const UnpackOptions& options) {
     const fs::path folder(options.output);
     std::error_code error;
     if (fs::exists(folder, error)) {
@@ -114,37 +114,41 @@ void RunUnpack(const UnpackOptions& options) {
     if (error)
         throw Failure(ExitPackage,
                       "cannot create " + (folder / "images").string() + ": " + error.message());
+    return folder;
+}
 
-    const json& package = info.json();
-    ordered_json manifest;
-    if (info.legacy()) manifest["legacy"] = true;
-    manifest["products"] = package["products"];
-    manifest["targetVersions"] = package["version"];
-    if (package.contains("deviceProfile")) manifest["deviceProfile"] = package["deviceProfile"];
-    manifest["estimatedTimeMargin"] = package["estimatedTimeMargin"];
+using IdNames = std::map<std::string, std::string>;  // identifier text -> manifest name
 
-    // Blob names are the package's own; actions and bundles get names made up here.
-    std::map<std::string, std::string> blobNames, actionNames;
-    std::set<std::string> names, files;
-    manifest["blobs"] = ordered_json::array();
-    for (const json& blob : package["blobs"]) {
+// Writes each blob's image file and returns the manifest's blob list. Blob names are the
+// package's own, so they must be there and unique.
+ordered_json UnpackBlobs(const PackageInfo& info, const UnpackOptions& options,
+                         const fs::path& folder, IdNames* blobNames, std::set<std::string>* files) {
+    ordered_json list = ordered_json::array();
+    std::set<std::string> names;
+    for (const json& blob : info.json()["blobs"]) {
         const std::string name = blob["name"].get<std::string>();
         if (name.empty() || !names.insert(name).second)
             throw Failure(ExitPackage, "package " + options.package + " has " +
                                            (name.empty() ? "a blob without a name"
                                                          : "two blobs named \"" + name + "\"") +
                                            "; a manifest needs unique blob names");
-        const std::string file = "images/" + ImageFileName(name, files);
+        const std::string file = "images/" + ImageFileName(name, *files);
         const std::vector<unsigned char> bytes = info.blobBytes(blob["id"].get<std::string>());
         WriteFile(folder / file, reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        blobNames[blob["id"].get<std::string>()] = name;
-        manifest["blobs"].push_back({{"name", name}, {"path", file}});
+        (*blobNames)[blob["id"].get<std::string>()] = name;
+        list.push_back({{"name", name}, {"path", file}});
     }
-    manifest["actions"] = ordered_json::array();
+    return list;
+}
+
+// The manifest's action list; actions get names made up here.
+ordered_json UnpackActions(const json& package, const UnpackOptions& options,
+                           const IdNames& blobNames, IdNames* actionNames) {
+    ordered_json list = ordered_json::array();
     size_t index = 0;
     for (const json& action : package["actions"]) {
         const std::string name = "action-" + std::to_string(++index);
-        actionNames[action["id"].get<std::string>()] = name;
+        (*actionNames)[action["id"].get<std::string>()] = name;
         ordered_json entry = {{"name", name}, {"type", action["type"]}};
         const auto blob = blobNames.find(action["blob"].get<std::string>());
         if (blob == blobNames.end())
@@ -156,10 +160,15 @@ void RunUnpack(const UnpackOptions& options) {
         for (const char* key : {"fileName", "address", "updateFlagAddress"})
             if (action.contains(key)) entry[key] = action[key];
         entry["estimatedTime"] = action["estimatedTime"];
-        manifest["actions"].push_back(entry);
+        list.push_back(entry);
     }
-    manifest["bundles"] = ordered_json::array();
-    index = 0;
+    return list;
+}
+
+ordered_json UnpackBundles(const json& package, const UnpackOptions& options,
+                           const IdNames& actionNames) {
+    ordered_json list = ordered_json::array();
+    size_t index = 0;
     for (const json& bundle : package["bundles"]) {
         ordered_json entry = {{"name", "bundle-" + std::to_string(++index)}};
         entry["actions"] = ordered_json::array();
@@ -174,8 +183,26 @@ void RunUnpack(const UnpackOptions& options) {
         }
         entry["conditions"] = bundle["conditions"];
         entry["estimatedTime"] = bundle["estimatedTime"];
-        manifest["bundles"].push_back(entry);
+        list.push_back(entry);
     }
+    return list;
+}
+
+void RunUnpack(const UnpackOptions& options) {
+    const PackageInfo info(options.package);
+    const fs::path folder = PrepareUnpackFolder(options);
+    const json& package = info.json();
+    ordered_json manifest;
+    if (info.legacy()) manifest["legacy"] = true;
+    manifest["products"] = package["products"];
+    manifest["targetVersions"] = package["version"];
+    if (package.contains("deviceProfile")) manifest["deviceProfile"] = package["deviceProfile"];
+    manifest["estimatedTimeMargin"] = package["estimatedTimeMargin"];
+    IdNames blobNames, actionNames;
+    std::set<std::string> files;
+    manifest["blobs"] = UnpackBlobs(info, options, folder, &blobNames, &files);
+    manifest["actions"] = UnpackActions(package, options, blobNames, &actionNames);
+    manifest["bundles"] = UnpackBundles(package, options, actionNames);
     const std::string text = manifest.dump(2) + "\n";
     WriteFile(folder / "manifest.json", text.data(), text.size());
     std::cout << "Wrote " << (folder / "manifest.json").string() << " and " << files.size()

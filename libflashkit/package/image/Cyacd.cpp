@@ -9,7 +9,7 @@ namespace cyacd {
 
 namespace {
 
-[[noreturn]] void fail(const char* message) { throw Exception(message, ErrorCyacdConversion); }
+[[noreturn]] void fail(PackageError error) { throw Exception(error); }
 
 // Digits are consumed strictly in order, so a NUL terminator stops the parse before anything
 // beyond it is touched.
@@ -26,7 +26,7 @@ uint8_t ParseHexChar(char c) {
     if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
     if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
     if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
-    fail("Invalid hex string");
+    fail(PackageError::kCyacdInvalidHexString);
 }
 
 uint8_t ParseUInt8String(const char* text) { return parseDigits<uint8_t>(text, 2); }
@@ -45,9 +45,9 @@ Header ParseHeaderString(const std::string& line) {
 }
 
 std::vector<uint8_t> ParseRecordString(const std::string& line) {
-    if (line.empty() || line[0] != ':') fail("Invalid Cyacd record");
+    if (line.empty() || line[0] != ':') fail(PackageError::kCyacdInvalidRecord);
     const size_t digits = line.size() - 1;
-    if (digits < 2) fail("Cyacd record not found");
+    if (digits < 2) fail(PackageError::kCyacdRecordNotFound);
     // An odd trailing digit is ignored; the last pair is the checksum.
     std::vector<uint8_t> bytes(digits / 2);
     uint8_t sum = 0;
@@ -55,7 +55,7 @@ std::vector<uint8_t> ParseRecordString(const std::string& line) {
         bytes[i] = ParseUInt8String(line.c_str() + 1 + 2 * i);
         sum = static_cast<uint8_t>(sum + bytes[i]);
     }
-    if (sum != 0) fail("Invalid checksum");
+    if (sum != 0) fail(PackageError::kCyacdInvalidChecksum);
     return bytes;
 }
 
@@ -77,7 +77,7 @@ std::string LineReader::readLine() {
 std::vector<uint8_t> BytesFromCyacd(const uint8_t* text, size_t size) {
     cyacd::LineReader reader(text, size);
     const cyacd::Header header = cyacd::ParseHeaderString(reader.readLine());
-    if (header.checksumType != 0) cyacd::fail("Unsupported checksum type");
+    if (header.checksumType != 0) cyacd::fail(PackageError::kCyacdUnsupportedChecksumType);
     std::vector<uint8_t> result;
     while (!reader.atEnd()) {
         const std::string line = reader.readLine();

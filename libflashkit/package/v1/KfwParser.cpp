@@ -25,7 +25,7 @@ namespace {
 // Every count, offset and size in a legacy file is checked against the bytes that are really
 // there before it is used: a damaged or hostile file ends in this exception, never in a read
 // past the image or an allocation the file cannot back.
-[[noreturn]] void throwTooSmall() { throw Exception("Data is too small", ErrorDataTooSmall); }
+[[noreturn]] void throwTooSmall() { throw Exception(PackageError::kDataTooSmall); }
 
 size_t remaining(const InputStream& in) { return in.byteSize() - in.position(); }
 
@@ -61,7 +61,7 @@ std::vector<uint8_t> readPlainImage(InputStream* stream) {
     const uint16_t stored = stream->read<uint16_t>();
     std::vector<uint8_t> image = stream->readBytes(size - layout::kChecksumSize);
     if (CalculateChecksum(image.data(), image.size(), 0) != stored)
-        throw Exception("Checksum is invalid", ErrorLegacyChecksum);
+        throw Exception(PackageError::kLegacyChecksumInvalid);
     DecodeBytes(image);
     return image;
 }
@@ -70,7 +70,7 @@ void readHeader(KfwFile* file, InputStream& in) {
     requireRemaining(in, layout::kHeaderSize);
     const uint16_t tag = in.read<uint16_t>();
     if (tag != layout::kFileTag && tag != layout::kOldFileTag)
-        throw Exception("Kfw tag is invalid", ErrorLegacyTag);
+        throw Exception(PackageError::kLegacyKfwTagInvalid);
     file->products().push_back(in.readString(layout::kProductSize));
     in.skip(1);
     file->targetVersion() = readVersionString(in);
@@ -118,7 +118,7 @@ const Action* readItem(KfwFile* file, InputStream& in, const ItemEntry& entry) {
     const size_t itemStart = in.position();
     requireRemaining(in, layout::kItemHeaderSize);
     const uint16_t tag = in.read<uint16_t>();
-    if (tag != entry.tag) throw Exception("Different tag", ErrorLegacyTag);
+    if (tag != entry.tag) throw Exception(PackageError::kLegacyDifferentTag);
     const uint32_t estimatedTime = in.read<uint32_t>();
     in.seek(itemStart + layout::kItemDataSizeOffset);
     const uint32_t dataSize = in.read<uint32_t>();
@@ -139,9 +139,9 @@ void readUnit(KfwFile* file, InputStream& in, const UnitEntry& unit) {
     const size_t unitStart = in.position();
     requireRemaining(in, layout::kUnitHeaderSize);
     if (in.read<uint16_t>() != layout::kUnitTag)
-        throw Exception("Kfw tag is invalid", ErrorLegacyTag);
+        throw Exception(PackageError::kLegacyKfwTagInvalid);
     const DeviceVersionList versions = readVersionString(in);
-    if (versions != unit.versions) throw Exception("Different version", ErrorLegacyVersion);
+    if (versions != unit.versions) throw Exception(PackageError::kLegacyDifferentVersion);
     const std::vector<ItemEntry> items = readItemDirectory(in, unitStart, unit);
 
     in.seek(unitStart + layout::kUnitHeaderSize);
@@ -185,7 +185,7 @@ bool KfwParser::isValid(InputStream* stream) {
 }
 
 void KfwParser::parse(v1::KfwFile* file, InputStream* stream) {
-    if (!file || !stream) throw Exception("Invalid kfw file", ErrorInvalidKfwFile);
+    if (!file || !stream) throw Exception(PackageError::kInvalidKfwFile);
     CriticalSectionLocker lock(&file->mutex());
     const std::vector<uint8_t> image = readPlainImage(stream);
     InputByteStream in(image.data(), image.size());

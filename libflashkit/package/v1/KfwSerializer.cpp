@@ -35,10 +35,6 @@ struct PlannedUnit {
     size_t size = layout::kUnitHeaderSize;
 };
 
-[[noreturn]] void throwNoLegacyForm(const char* message) {
-    throw Exception(message, ErrorUnsupportedRequest);
-}
-
 // Writes little-endian fields at absolute offsets of a zero-filled image of fixed size.
 class ImageWriter {
 public:
@@ -73,21 +69,20 @@ PlannedUnit planUnit(const kfw::KfwFile& file, const Bundle& bundle) {
         const auto* action = dynamic_cast<const TransferDataAction*>(file.findAction(id));
         if (!action) continue;
         const Blob* blob = file.findBlob(action->blobID());
-        if (!blob) throw Exception("Blob is not found", ErrorInvalidObject);
+        if (!blob) throw Exception(PackageError::kBlobNotFound);
         // The data size field is 32 bits wide.
         if (blob->size() > std::numeric_limits<uint32_t>::max() - layout::kItemHeaderSize)
-            throwNoLegacyForm("Blob is too large for the legacy format");
+            throw Exception(PackageError::kLegacyBlobTooLarge);
         unit.items.push_back({action, blob});
         unit.size += unit.items.back().size();
     }
-    if (unit.items.size() > layout::kMaxItems)
-        throwNoLegacyForm("Too many items in a bundle for the legacy format");
+    if (unit.items.size() > layout::kMaxItems) throw Exception(PackageError::kLegacyTooManyItems);
     return unit;
 }
 
 std::vector<PlannedUnit> planUnits(const kfw::KfwFile& file) {
     if (file.bundles().size() > layout::kMaxUnits)
-        throwNoLegacyForm("Too many bundles for the legacy format");
+        throw Exception(PackageError::kLegacyTooManyBundles);
     std::vector<PlannedUnit> units;
     size_t offset = 0;
     for (const auto& bundle : file.bundles()) {
@@ -96,14 +91,14 @@ std::vector<PlannedUnit> planUnits(const kfw::KfwFile& file) {
         unit.offset = offset;
         // Unit offsets and sizes are 32-bit fields.
         if (unit.size > std::numeric_limits<uint32_t>::max() - offset)
-            throwNoLegacyForm("Package is too large for the legacy format");
+            throw Exception(PackageError::kLegacyPackageTooLarge);
         offset += unit.size;
     }
     // Tags are checked once every blob is known to be there.
     for (PlannedUnit& unit : units) {
         for (PlannedItem& item : unit.items) {
             item.tag = GetKfwItemTagFromFileName(item.action->fileName());
-            if (item.tag == KfwItemTagNone) throw Exception("Tag is invalid", ErrorLegacyTag);
+            if (item.tag == KfwItemTagNone) throw Exception(PackageError::kLegacyTagInvalid);
         }
     }
     return units;
@@ -135,11 +130,11 @@ void writeUnit(ImageWriter& image, const PlannedUnit& unit) {
 }  // namespace
 
 void KfwSerializer::serialize(const kfw::KfwFile* file, OutputStream* stream) {
-    if (!file || !stream) throw Exception("Invalid kfw file", ErrorInvalidKfwFile);
+    if (!file || !stream) throw Exception(PackageError::kInvalidKfwFile);
     CriticalSectionLocker lock(&file->mutex());
 
     if (file->products().empty() || file->products().front().size() > layout::kProductSize)
-        throw Exception("Product is invalid", ErrorLegacyProduct);
+        throw Exception(PackageError::kLegacyProductInvalid);
     const std::string target = VersionStringFromList(file->targetVersion());
     const std::vector<PlannedUnit> units = planUnits(*file);
 

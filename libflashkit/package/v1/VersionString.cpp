@@ -14,8 +14,7 @@ template <typename VersionOf> std::string buildString(VersionOf versionOf) {
     std::string text;
     for (const dev::LegacyDevice& device : dev::kLegacyDevices)
         text += versionOf(device.device).toString(kSliceLength, FWVersionRepresentationDecimal);
-    if (text.size() != kVersionStringLength)
-        throw Exception("Version is not 25", ErrorLegacyVersion);
+    if (text.size() != kVersionStringLength) throw Exception(PackageError::kLegacyVersionNot25);
     return text;
 }
 
@@ -38,7 +37,7 @@ std::string VersionStringFromConditions(const std::vector<DeviceVersionCondition
 
 DeviceVersionList DeviceVersionListFromVersionString(const std::string& text) {
     if (text.size() < kVersionStringLength)
-        throw Exception("Invalid version string", ErrorLegacyVersion);
+        throw Exception(PackageError::kLegacyInvalidVersionString);
     DeviceVersionList list;
     for (size_t index = 0; index < dev::kLegacyDeviceCount; ++index)
         list.push({dev::kLegacyDevices[index].device,

@@ -17,7 +17,7 @@ constexpr size_t kBlockSize = 16;
 
 std::vector<uint8_t> maskInitialVector(const FileVersion& version, const std::vector<uint8_t>& iv) {
     const std::vector<uint8_t>& mask = IVSource(version);
-    if (iv.size() != mask.size()) throw Exception("Invalid iv", ErrorInvalidIv);
+    if (iv.size() != mask.size()) throw Exception(PackageError::kInvalidIv);
     std::vector<uint8_t> out(iv.size());
     for (size_t i = 0; i < iv.size(); ++i) out[i] = iv[i] ^ mask[i];
     return out;

@@ -9,7 +9,7 @@ namespace fwu::kfw::v2 {
 FileVersion KfwFile::version() const { return RequiredFileVersion(*this); }
 
 void KfwFile::serialize(OutputStream* stream, uint32_t options) {
-    if (options & 1u) throw Exception("v1 is not supported", ErrorUnsupportedRequest);
+    if (options & 1u) throw Exception(PackageError::kV1NotSupported);
     KfwSerializer(options).serialize(this, stream);
 }
 

@@ -44,7 +44,7 @@ const std::vector<uint8_t>& IVSource(const FileVersion& version) {
         derive(0xC2185F0Du, 0x0E3u, 16),
     };
     if (version.major.value() != 2 || version.minor.value() >= 3)
-        throw Exception("Unsupported file version", ErrorUnsupportedFileVersion);
+        throw Exception(PackageError::kUnsupportedFileVersion);
     return masks[version.minor.value()];
 }
 

@@ -57,17 +57,17 @@ void decode_data(const std::vector<uint8_t>& iv, InputStream* stream, uint8_t* p
         cipher = bytes->data() + bytes->position();
         bytes->skip(size);
     }
-    if (size % kBlockSize != 0) throw Exception("Decode failed", ErrorDecode);
+    if (size % kBlockSize != 0) throw Exception(PackageError::kDecodeFailed);
     CbcCipher decrypter(iv, false);
     for (size_t done = 0; done < size;) {
         const size_t piece = size - done < kPiece ? size - done : kPiece;
         if (!cipher) stream->readBytes(plain + done, piece);
         if (!decrypter.update(cipher ? cipher + done : plain + done, plain + done, piece))
-            throw Exception("Decode failed", ErrorDecode);
+            throw Exception(PackageError::kDecodeFailed);
         done += piece;
         hasher.publish(plain, done);
     }
-    if (!decrypter.finish()) throw Exception("Decode failed", ErrorDecode);
+    if (!decrypter.finish()) throw Exception(PackageError::kDecodeFailed);
 }
 
 // The elements of an array value, for range-for.
@@ -178,7 +178,7 @@ std::unique_ptr<Action> parse_action(const msgpack::object& entry) {
         action = std::move(transfer);
         break;
     }
-    default: throw Exception("Invalid action type", ErrorInvalidAction);
+    default: throw Exception(PackageError::kInvalidActionType);
     }
     action->setID(id);
     action->setEstimatedTime(estimatedTime);
@@ -219,8 +219,7 @@ void parse_bundles(v2::KfwFile* file, const msgpack::object& root) {
 bool KfwParser::isValid(InputStream* stream) { return validate_magic_number(stream); }
 
 void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
-    if (!validate_magic_number(stream))
-        throw Exception("Magic number is invalid", ErrorInvalidKfwFile);
+    if (!validate_magic_number(stream)) throw Exception(PackageError::kInvalidMagic);
     const uint16_t major = stream->read<uint16_t>();
     const uint16_t minor = stream->read<uint16_t>();
     const FileVersion version(major, minor);
@@ -236,7 +235,7 @@ void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
     {
         PayloadHasher hasher(kDigestSize, size >= kConcurrentSize);
         decode_data(iv, stream, plain.get(), size, hasher);
-        if (size < kDigestSize) throw Exception("Data is too small", ErrorDataTooSmall);
+        if (size < kDigestSize) throw Exception(PackageError::kDataTooSmall);
 
         // The body is unpacked while the hasher finishes the digest. Nothing reaches `file`,
         // and no unpack error is reported, before the digest is checked.
@@ -247,7 +246,7 @@ void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
             unpackError = std::current_exception();
         }
         if (hasher.finish() != Sha256::fromBytes(plain.get()))
-            throw Exception("Hash is invalid", ErrorInvalidHash);
+            throw Exception(PackageError::kInvalidHash);
     }
     if (unpackError) std::rethrow_exception(unpackError);
 

@@ -272,9 +272,9 @@ private:
             if (auto* a = dynamic_cast<const TransferZVDataAction*>(&action))
                 return serialize_transfer_zv_data_action(*a);
             break;
-        default: throw Exception("Unknown action type", ErrorInvalidAction);
+        default: throw Exception(PackageError::kUnknownActionType);
         }
-        throw Exception("Invalid action", ErrorInvalidAction);
+        throw Exception(PackageError::kInvalidAction);
     }
 
     void serialize_bundle(const Bundle& bundle) {
@@ -343,7 +343,7 @@ void KfwSerializer::serialize(const kfw::KfwFile* file, OutputStream* stream) {
     BodyWriter(*file, !encrypt, buffer).serialize_msgpack();
     buffer.seal();
     if (encrypt && !EncodeBytes(buffer.payload(), buffer.payloadSize(), iv))
-        throw Exception("Encode failed", ErrorEncode);
+        throw Exception(PackageError::kEncodeFailed);
     if (sink) {
         std::vector<uint8_t>& bytes = buffer.bytes();
         if (lead) std::memcpy(bytes.data(), sink->bytes().data(), lead);

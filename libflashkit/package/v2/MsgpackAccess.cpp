@@ -27,7 +27,7 @@ const msgpack::object* findValue(const msgpack::object& map, const char* key) {
 }  // namespace
 
 void msgpack_check_type(const msgpack::object& object, msgpack::type::object_type type) {
-    if (object.type != type) throw Exception("Invalid msgpack type", ErrorMsgpackType);
+    if (object.type != type) throw Exception(PackageError::kInvalidMsgpackType);
 }
 
 std::string msgpack_string(const msgpack::object& object) {
@@ -37,7 +37,7 @@ std::string msgpack_string(const msgpack::object& object) {
 
 Uuid msgpack_uuid(const msgpack::object& object) {
     msgpack_check_type(object, msgpack::type::BIN);
-    if (object.via.bin.size != 16) throw Exception("Invalid uuid", ErrorInvalidObject);
+    if (object.via.bin.size != 16) throw Exception(PackageError::kInvalidUuid);
     return Uuid::fromBytes(reinterpret_cast<const uint8_t*>(object.via.bin.ptr));
 }
 
@@ -49,7 +49,7 @@ uint32_t msgpack_uint32(const msgpack::object& object) {
 const msgpack::object& msgpack_map_find(const msgpack::object& map, const char* key,
                                         msgpack::type::object_type type) {
     const msgpack::object* value = findValue(map, key);
-    if (!value) throw Exception("Key not found", ErrorMsgpackKey);
+    if (!value) throw Exception(PackageError::kMsgpackKeyNotFound);
     msgpack_check_type(*value, type);
     return *value;
 }

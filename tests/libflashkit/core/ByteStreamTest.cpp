@@ -15,9 +15,6 @@ namespace {
 using fwu::test::throwsFwuException;
 using Bytes = std::vector<uint8_t>;
 
-constexpr const char* kBadPosition = "Bad position, 0x00010004";
-constexpr const char* kInvalidReadSize = "Invalid read size, 0x00010005";
-
 // ---- InputByteStream ----
 
 // Ten bytes 0..9.
@@ -39,10 +36,9 @@ TEST_F(InputByteStreamTest, SeekAllowsEndButNotBeyond) {
     EXPECT_EQ(stream.readBytes(size_t(0)), Bytes());
 
     stream.seek(4);
-    EXPECT_TRUE(
-        throwsFwuException([&] { stream.seek(11); }, fwu::ErrorStreamPosition, kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { stream.seek(11); }, fwu::PackageError::kBadPosition));
     EXPECT_TRUE(throwsFwuException([&] { stream.seek(std::numeric_limits<size_t>::max()); },
-                                   fwu::ErrorStreamPosition, kBadPosition));
+                                   fwu::PackageError::kBadPosition));
     EXPECT_EQ(stream.position(), 4u);
 
     stream.seek(0);
@@ -56,29 +52,28 @@ TEST_F(InputByteStreamTest, SkipCannotPassTheEnd) {
     EXPECT_EQ(stream.position(), 3u);
     stream.skip(7);
     EXPECT_EQ(stream.position(), 10u);
-    EXPECT_TRUE(
-        throwsFwuException([&] { stream.skip(1); }, fwu::ErrorStreamPosition, kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { stream.skip(1); }, fwu::PackageError::kBadPosition));
     EXPECT_EQ(stream.position(), 10u);
 
     // A count that would wrap the position around is refused too.
     stream.seek(5);
     EXPECT_TRUE(throwsFwuException([&] { stream.skip(std::numeric_limits<size_t>::max()); },
-                                   fwu::ErrorStreamPosition, kBadPosition));
+                                   fwu::PackageError::kBadPosition));
     EXPECT_EQ(stream.position(), 5u);
 }
 
 TEST_F(InputByteStreamTest, ReadPastEndThrowsAndKeepsPosition) {
     stream.seek(8);
     uint8_t dst[3] = {0xAA, 0xAA, 0xAA};
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(dst, 3); }, fwu::ErrorStreamReadSize,
-                                   kInvalidReadSize));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readBytes(dst, 3); }, fwu::PackageError::kInvalidReadSize));
     EXPECT_EQ(stream.position(), 8u);
     EXPECT_TRUE(
         throwsFwuException([&] { stream.readBytes(dst, std::numeric_limits<size_t>::max()); },
-                           fwu::ErrorStreamReadSize, kInvalidReadSize));
+                           fwu::PackageError::kInvalidReadSize));
     EXPECT_EQ(stream.position(), 8u);
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(size_t(3)); }, fwu::ErrorStreamReadSize,
-                                   kInvalidReadSize));
+    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(size_t(3)); },
+                                   fwu::PackageError::kInvalidReadSize));
     EXPECT_EQ(stream.position(), 8u);
 
     // What is left can still be read.
@@ -115,10 +110,10 @@ TEST(InputStreamHelpers, TypedReadsAreLittleEndian) {
     EXPECT_EQ(stream.position(), 10u);
 
     // One byte left: neither width fits, and nothing is consumed.
-    EXPECT_TRUE(throwsFwuException([&] { stream.read<uint16_t>(); }, fwu::ErrorStreamReadSize,
-                                   kInvalidReadSize));
-    EXPECT_TRUE(throwsFwuException([&] { stream.read<uint32_t>(); }, fwu::ErrorStreamReadSize,
-                                   kInvalidReadSize));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.read<uint16_t>(); }, fwu::PackageError::kInvalidReadSize));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.read<uint32_t>(); }, fwu::PackageError::kInvalidReadSize));
     EXPECT_EQ(stream.position(), 10u);
 
     stream.seek(2);
@@ -149,8 +144,8 @@ TEST(InputStreamHelpers, ReadStringStopsAtFirstZeroButConsumesAll) {
     const Bytes data{'a', 'b', 'c'};
     fwu::InputByteStream stream(data.data(), data.size());
     stream.seek(1);
-    EXPECT_TRUE(throwsFwuException([&] { stream.readString(3); }, fwu::ErrorStreamReadSize,
-                                   kInvalidReadSize));
+    EXPECT_TRUE(
+        throwsFwuException([&] { stream.readString(3); }, fwu::PackageError::kInvalidReadSize));
     EXPECT_EQ(stream.position(), 1u);
 }
 
@@ -161,11 +156,11 @@ TEST(InputStreamHelpers, OverlongReadOfLargeStreamFailsAndRestoresPosition) {
     fwu::InputByteStream stream(data.data(), data.size());
     stream.seek(100);
 
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(data.size()); }, fwu::ErrorStreamReadSize,
-                                   kInvalidReadSize));
+    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(data.size()); },
+                                   fwu::PackageError::kInvalidReadSize));
     EXPECT_EQ(stream.position(), 100u);
     EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(std::numeric_limits<size_t>::max()); },
-                                   fwu::ErrorStreamReadSize, kInvalidReadSize));
+                                   fwu::PackageError::kInvalidReadSize));
     EXPECT_EQ(stream.position(), 100u);
 
     const Bytes rest = stream.readBytes(data.size() - 100);
@@ -257,8 +252,8 @@ TEST(OutputByteStream, SeekAndSkipStayWithinWrittenBytes) {
     fwu::OutputByteStream empty;
     empty.seek(0);
     EXPECT_EQ(empty.position(), 0u);
-    EXPECT_TRUE(throwsFwuException([&] { empty.seek(1); }, fwu::ErrorStreamPosition, kBadPosition));
-    EXPECT_TRUE(throwsFwuException([&] { empty.skip(1); }, fwu::ErrorStreamPosition, kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { empty.seek(1); }, fwu::PackageError::kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { empty.skip(1); }, fwu::PackageError::kBadPosition));
     EXPECT_EQ(empty.position(), 0u);
     EXPECT_EQ(empty.byteSize(), 0u);
 
@@ -267,13 +262,11 @@ TEST(OutputByteStream, SeekAndSkipStayWithinWrittenBytes) {
     EXPECT_EQ(stream.position(), 4u);
     stream.skip(6);
     EXPECT_EQ(stream.position(), 10u);
-    EXPECT_TRUE(
-        throwsFwuException([&] { stream.skip(1); }, fwu::ErrorStreamPosition, kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { stream.skip(1); }, fwu::PackageError::kBadPosition));
     stream.seek(3);
     EXPECT_TRUE(throwsFwuException([&] { stream.skip(std::numeric_limits<size_t>::max()); },
-                                   fwu::ErrorStreamPosition, kBadPosition));
-    EXPECT_TRUE(
-        throwsFwuException([&] { stream.seek(11); }, fwu::ErrorStreamPosition, kBadPosition));
+                                   fwu::PackageError::kBadPosition));
+    EXPECT_TRUE(throwsFwuException([&] { stream.seek(11); }, fwu::PackageError::kBadPosition));
     EXPECT_EQ(stream.position(), 3u);
     EXPECT_EQ(stream.byteSize(), 10u);
 }

@@ -4,88 +4,94 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
-struct ErrorCase {
-    fwu::ErrorCode code;
-    uint32_t value;
-    const char* message;
-    const char* what;
-};
+std::string ExpectedWhat(const char* message, uint32_t code) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ", 0x%08x", code);
+    return std::string(message) + suffix;
+}
 
-// Every message the library raises, with the code it is raised with.
-const ErrorCase kErrors[] = {
-    {fwu::ErrorFileStat, 0x10000, "fstat failed", "fstat failed, 0x00010000"},
-    {fwu::ErrorFileOpen, 0x10001, "open failed", "open failed, 0x00010001"},
-    {fwu::ErrorFileOpen, 0x10001, "fopen failed", "fopen failed, 0x00010001"},
-    {fwu::ErrorFileRead, 0x10002, "fread failed", "fread failed, 0x00010002"},
-    {fwu::ErrorFileWrite, 0x10003, "fwrite failed", "fwrite failed, 0x00010003"},
-    {fwu::ErrorStreamPosition, 0x10004, "fseek failed", "fseek failed, 0x00010004"},
-    {fwu::ErrorStreamPosition, 0x10004, "Bad position", "Bad position, 0x00010004"},
-    {fwu::ErrorStreamReadSize, 0x10005, "Invalid read size", "Invalid read size, 0x00010005"},
-    {fwu::ErrorJsonKeyNotFound, 0x30000, "Json key is not found",
-     "Json key is not found, 0x00030000"},
-    {fwu::ErrorJsonType, 0x30001, "Invlaid json type", "Invlaid json type, 0x00030001"},
-    {fwu::ErrorInvalidKfwFile, 0x40000, "Invalid kfw file", "Invalid kfw file, 0x00040000"},
-    {fwu::ErrorInvalidKfwFile, 0x40000, "Magic number is invalid",
-     "Magic number is invalid, 0x00040000"},
-    {fwu::ErrorUnsupportedRequest, 0x40001, "v1 is not supported",
-     "v1 is not supported, 0x00040001"},
-    {fwu::ErrorInvalidObject, 0x40002, "Invalid uuid", "Invalid uuid, 0x00040002"},
-    {fwu::ErrorInvalidObject, 0x40002, "Blob is not found", "Blob is not found, 0x00040002"},
-    {fwu::ErrorInvalidAction, 0x40003, "Invalid action type", "Invalid action type, 0x00040003"},
-    {fwu::ErrorInvalidAction, 0x40003, "Invalid action", "Invalid action, 0x00040003"},
-    {fwu::ErrorInvalidAction, 0x40003, "Unknown action type", "Unknown action type, 0x00040003"},
-    {fwu::ErrorDataTooSmall, 0x40004, "Data is too small", "Data is too small, 0x00040004"},
-    {fwu::ErrorLegacyChecksum, 0x50000, "Checksum is invalid", "Checksum is invalid, 0x00050000"},
-    {fwu::ErrorLegacyTag, 0x50001, "Kfw tag is invalid", "Kfw tag is invalid, 0x00050001"},
-    {fwu::ErrorLegacyTag, 0x50001, "Different tag", "Different tag, 0x00050001"},
-    {fwu::ErrorLegacyTag, 0x50001, "Tag is invalid", "Tag is invalid, 0x00050001"},
-    {fwu::ErrorLegacyVersion, 0x50002, "Different version", "Different version, 0x00050002"},
-    {fwu::ErrorLegacyVersion, 0x50002, "Invalid version string",
-     "Invalid version string, 0x00050002"},
-    {fwu::ErrorLegacyVersion, 0x50002, "Version is not 25", "Version is not 25, 0x00050002"},
-    {fwu::ErrorLegacyProduct, 0x50003, "Product is invalid", "Product is invalid, 0x00050003"},
-    {fwu::ErrorUnsupportedFileVersion, 0x60000, "Unsupported file version",
-     "Unsupported file version, 0x00060000"},
-    {fwu::ErrorInvalidIv, 0x60001, "Invalid iv", "Invalid iv, 0x00060001"},
-    {fwu::ErrorInvalidHash, 0x60002, "Hash is invalid", "Hash is invalid, 0x00060002"},
-    {fwu::ErrorEncode, 0x60003, "Encode failed", "Encode failed, 0x00060003"},
-    {fwu::ErrorDecode, 0x60004, "Decode failed", "Decode failed, 0x00060004"},
-    {fwu::ErrorMsgpackType, 0x60005, "Invalid msgpack type", "Invalid msgpack type, 0x00060005"},
-    {fwu::ErrorMsgpackKey, 0x60006, "Key not found", "Key not found, 0x00060006"},
-    {fwu::ErrorSrecConversion, 0x60007, "SREC file conversion not supported",
-     "SREC file conversion not supported, 0x00060007"},
-    {fwu::ErrorSrecConversion, 0x60007, "SREC file is invalid", "SREC file is invalid, 0x00060007"},
-    {fwu::ErrorSrecConversion, 0x60007, "SREC to binary conversion failed",
-     "SREC to binary conversion failed, 0x00060007"},
-    {fwu::ErrorSrecConversion, 0x60007, "Required functions not found on syndfu.dll",
-     "Required functions not found on syndfu.dll, 0x00060007"},
-    {fwu::ErrorCyacdConversion, 0x60008, "Invalid hex string", "Invalid hex string, 0x00060008"},
-    {fwu::ErrorCyacdConversion, 0x60008, "Invalid Cyacd record",
-     "Invalid Cyacd record, 0x00060008"},
-    {fwu::ErrorCyacdConversion, 0x60008, "Cyacd record not found",
-     "Cyacd record not found, 0x00060008"},
-    {fwu::ErrorCyacdConversion, 0x60008, "Invalid checksum", "Invalid checksum, 0x00060008"},
-    {fwu::ErrorCyacdConversion, 0x60008, "Unsupported checksum type",
-     "Unsupported checksum type, 0x00060008"},
-};
+TEST(ErrorCatalogue, EveryEntryRaisesItsOwnCodeAndMessage) {
+    std::set<std::string> messages;
+    for (const fwu::PackageErrorEntry& entry : fwu::PackageErrorCatalogue()) {
+        SCOPED_TRACE(entry.message);
+        EXPECT_EQ(&fwu::PackageErrorEntryOf(entry.error), &entry);
+        // A message says which failure it was; two entries with one text would hide that.
+        EXPECT_TRUE(messages.insert(entry.message).second);
+        EXPECT_NE(std::string(entry.message), "");
 
-TEST(Exception, MessageCarriesCodeAsEightHexDigits) {
-    for (const auto& c : kErrors) {
-        SCOPED_TRACE(c.message);
-        EXPECT_EQ(static_cast<uint32_t>(c.code), c.value);
-
-        const fwu::Exception e(c.message, c.code, 0);
-        EXPECT_STREQ(e.what(), c.what);
-        EXPECT_EQ(e.code(), c.code);
+        const fwu::Exception e(entry.error);
+        EXPECT_EQ(e.code(), entry.code);
+        EXPECT_EQ(e.what(), ExpectedWhat(entry.message, entry.code));
         EXPECT_EQ(e.error(), 0);
         EXPECT_FALSE(e.isKmError());
     }
+}
+
+// Pinned against literals of their own, so that a wrong catalogue entry fails here even though
+// the tests elsewhere read their expectations from the catalogue.
+TEST(ErrorCatalogue, PinnedEntries) {
+    struct Case {
+        fwu::PackageError error;
+        const char* what;
+    };
+    const Case cases[] = {
+        {fwu::PackageError::kFstatFailed, "fstat failed, 0x00010000"},
+        {fwu::PackageError::kFopenFailed, "fopen failed, 0x00010001"},
+        {fwu::PackageError::kInvalidReadSize, "Invalid read size, 0x00010005"},
+        {fwu::PackageError::kInvalidJsonType, "Invlaid json type, 0x00030001"},
+        {fwu::PackageError::kInvalidMagic, "Magic number is invalid, 0x00040000"},
+        {fwu::PackageError::kLegacyTooManyItems,
+         "Too many items in a bundle for the legacy format, 0x00040001"},
+        {fwu::PackageError::kUnknownActionType, "Unknown action type, 0x00040003"},
+        {fwu::PackageError::kLegacyVersionNot25, "Version is not 25, 0x00050002"},
+        {fwu::PackageError::kMsgpackKeyNotFound, "Key not found, 0x00060006"},
+        {fwu::PackageError::kSrecFunctionsMissing,
+         "Required functions not found on syndfu.dll, 0x00060007"},
+        {fwu::PackageError::kCyacdInvalidChecksum, "Invalid checksum, 0x00060008"},
+    };
+    for (const Case& c : cases) EXPECT_STREQ(fwu::Exception(c.error).what(), c.what);
+}
+
+TEST(ErrorCode, ValuesAreFixed) {
+    const std::pair<fwu::ErrorCode, uint32_t> codes[] = {
+        {fwu::ErrorFileStat, 0x10000},
+        {fwu::ErrorFileOpen, 0x10001},
+        {fwu::ErrorFileRead, 0x10002},
+        {fwu::ErrorFileWrite, 0x10003},
+        {fwu::ErrorStreamPosition, 0x10004},
+        {fwu::ErrorStreamReadSize, 0x10005},
+        {fwu::ErrorMonitorControl, 0x20000},
+        {fwu::ErrorJsonKeyNotFound, 0x30000},
+        {fwu::ErrorJsonType, 0x30001},
+        {fwu::ErrorInvalidKfwFile, 0x40000},
+        {fwu::ErrorUnsupportedRequest, 0x40001},
+        {fwu::ErrorInvalidObject, 0x40002},
+        {fwu::ErrorInvalidAction, 0x40003},
+        {fwu::ErrorDataTooSmall, 0x40004},
+        {fwu::ErrorLegacyChecksum, 0x50000},
+        {fwu::ErrorLegacyTag, 0x50001},
+        {fwu::ErrorLegacyVersion, 0x50002},
+        {fwu::ErrorLegacyProduct, 0x50003},
+        {fwu::ErrorUnsupportedFileVersion, 0x60000},
+        {fwu::ErrorInvalidIv, 0x60001},
+        {fwu::ErrorInvalidHash, 0x60002},
+        {fwu::ErrorEncode, 0x60003},
+        {fwu::ErrorDecode, 0x60004},
+        {fwu::ErrorMsgpackType, 0x60005},
+        {fwu::ErrorMsgpackKey, 0x60006},
+        {fwu::ErrorSrecConversion, 0x60007},
+        {fwu::ErrorCyacdConversion, 0x60008},
+    };
+    for (const auto& [code, value] : codes) EXPECT_EQ(static_cast<uint32_t>(code), value);
 }
 
 TEST(Exception, StatusIsKeptAndPrintedOnlyForMonitorControlFailures) {
@@ -119,7 +125,7 @@ TEST(Exception, StatusIsKeptAndPrintedOnlyForMonitorControlFailures) {
 
 TEST(Exception, CaughtAsStdExceptionKeepsMessage) {
     try {
-        throw fwu::Exception("Invalid kfw file", fwu::ErrorInvalidKfwFile);
+        throw fwu::Exception(fwu::PackageError::kInvalidKfwFile);
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "Invalid kfw file, 0x00040000");
         return;

@@ -18,11 +18,6 @@ namespace fs = std::filesystem;
 using fwu::test::throwsFwuException;
 using Bytes = std::vector<uint8_t>;
 
-constexpr const char* kOpenFailed = "open failed, 0x00010001";
-constexpr const char* kFopenFailed = "fopen failed, 0x00010001";
-constexpr const char* kFreadFailed = "fread failed, 0x00010002";
-constexpr const char* kFwriteFailed = "fwrite failed, 0x00010003";
-
 // Each test gets its own fresh directory, removed afterwards.
 class FileStreamTest : public testing::Test {
 protected:
@@ -76,21 +71,21 @@ protected:
 
 TEST_F(FileStreamTest, InputOpenOfMissingPathFailsAndStaysClosed) {
     fwu::InputFileStream stream;
-    EXPECT_TRUE(throwsFwuException([&] { stream.open(path("missing.bin")); }, fwu::ErrorFileOpen,
-                                   kOpenFailed));
+    EXPECT_TRUE(throwsFwuException([&] { stream.open(path("missing.bin")); },
+                                   fwu::PackageError::kOpenFailed));
     EXPECT_EQ(stream.byteSize(), 0u);
     EXPECT_EQ(stream.position(), 0u);
 
     // A failed open also drops a file that was open before.
     stream.open(tenByteFile());
     stream.seek(3);
-    EXPECT_TRUE(throwsFwuException([&] { stream.open(path("missing.bin")); }, fwu::ErrorFileOpen,
-                                   kOpenFailed));
+    EXPECT_TRUE(throwsFwuException([&] { stream.open(path("missing.bin")); },
+                                   fwu::PackageError::kOpenFailed));
     EXPECT_EQ(stream.byteSize(), 0u);
     EXPECT_EQ(stream.position(), 0u);
     uint8_t byte = 0;
     EXPECT_TRUE(
-        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::PackageError::kFreadFailed));
 }
 
 TEST_F(FileStreamTest, InputReadsSeeksAndSkips) {
@@ -123,10 +118,10 @@ TEST_F(FileStreamTest, InputReadPastEndFailsAndKeepsPosition) {
 
     uint8_t dst[3] = {};
     EXPECT_TRUE(
-        throwsFwuException([&] { stream.readBytes(dst, 3); }, fwu::ErrorFileRead, kFreadFailed));
+        throwsFwuException([&] { stream.readBytes(dst, 3); }, fwu::PackageError::kFreadFailed));
     EXPECT_EQ(stream.position(), 8u);
     EXPECT_TRUE(
-        throwsFwuException([&] { stream.read<uint32_t>(); }, fwu::ErrorFileRead, kFreadFailed));
+        throwsFwuException([&] { stream.read<uint32_t>(); }, fwu::PackageError::kFreadFailed));
     EXPECT_EQ(stream.position(), 8u);
 
     // The file position went back too: the next read starts at 8.
@@ -139,11 +134,10 @@ TEST_F(FileStreamTest, InputOverlongSizedReadFailsWithoutMoving) {
     stream.open(tenByteFile());
     stream.seek(2);
     // A size far beyond the file, as read from a damaged header.
-    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(size_t(5) << 20); }, fwu::ErrorFileRead,
-                                   kFreadFailed));
+    EXPECT_TRUE(throwsFwuException([&] { stream.readBytes(size_t(5) << 20); },
+                                   fwu::PackageError::kFreadFailed));
     EXPECT_EQ(stream.position(), 2u);
-    EXPECT_TRUE(
-        throwsFwuException([&] { stream.readString(9); }, fwu::ErrorFileRead, kFreadFailed));
+    EXPECT_TRUE(throwsFwuException([&] { stream.readString(9); }, fwu::PackageError::kFreadFailed));
     EXPECT_EQ(stream.position(), 2u);
     EXPECT_EQ(stream.readBytes(size_t(1)), Bytes{2});
 }
@@ -157,14 +151,14 @@ TEST_F(FileStreamTest, InputSeekBeyondEndSucceedsButNextReadFails) {
 
     uint8_t byte = 0;
     EXPECT_TRUE(
-        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::PackageError::kFreadFailed));
     EXPECT_EQ(stream.position(), 20u);
 
     stream.seek(9);
     stream.skip(5);
     EXPECT_EQ(stream.position(), 14u);
     EXPECT_TRUE(
-        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::PackageError::kFreadFailed));
 
     stream.seek(9);
     stream.readBytes(&byte, 1);
@@ -199,7 +193,7 @@ TEST_F(FileStreamTest, InputReopenAndClose) {
     EXPECT_EQ(stream.readBytes(size_t(0)), Bytes());
     uint8_t byte = 0;
     EXPECT_TRUE(
-        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::ErrorFileRead, kFreadFailed));
+        throwsFwuException([&] { stream.readBytes(&byte, 1); }, fwu::PackageError::kFreadFailed));
 }
 
 TEST_F(FileStreamTest, ExistsTellsWhetherPathCanBeOpened) {
@@ -214,9 +208,9 @@ TEST_F(FileStreamTest, ExistsTellsWhetherPathCanBeOpened) {
 TEST_F(FileStreamTest, OutputOpenFailsForDirectoryOrMissingParent) {
     fwu::OutputFileStream stream;
     EXPECT_TRUE(
-        throwsFwuException([&] { stream.open(m_dir.string()); }, fwu::ErrorFileOpen, kFopenFailed));
+        throwsFwuException([&] { stream.open(m_dir.string()); }, fwu::PackageError::kFopenFailed));
     EXPECT_TRUE(throwsFwuException([&] { stream.open(path("no-such-dir/out.bin")); },
-                                   fwu::ErrorFileOpen, kFopenFailed));
+                                   fwu::PackageError::kFopenFailed));
     EXPECT_EQ(stream.position(), 0u);
     EXPECT_EQ(stream.byteSize(), 0u);
 }
@@ -326,7 +320,7 @@ TEST_F(FileStreamTest, OutputFailedFinalFlushIsReported) {
     stream.writeBytes(data, sizeof data);  // only buffered so far
     EXPECT_EQ(stream.byteSize(), 4u);
 
-    EXPECT_TRUE(throwsFwuException([&] { stream.close(); }, fwu::ErrorFileWrite, kFwriteFailed));
+    EXPECT_TRUE(throwsFwuException([&] { stream.close(); }, fwu::PackageError::kFwriteFailed));
     EXPECT_EQ(stream.position(), 0u);
     EXPECT_EQ(stream.byteSize(), 0u);
     stream.close();  // already closed: nothing left to report
@@ -339,7 +333,7 @@ TEST_F(FileStreamTest, OutputFailedWriteKeepsPositionAndSize) {
     // More than a stdio buffer holds, so the write reaches the device at once.
     const Bytes big(1 << 20, 0xEE);
     EXPECT_TRUE(throwsFwuException([&] { stream.writeBytes(big.data(), big.size()); },
-                                   fwu::ErrorFileWrite, kFwriteFailed));
+                                   fwu::PackageError::kFwriteFailed));
     EXPECT_EQ(stream.position(), 0u);
     EXPECT_EQ(stream.byteSize(), 0u);
     try {

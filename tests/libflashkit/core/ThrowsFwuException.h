@@ -2,9 +2,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <exception>
 #include <ios>
 #include <string>
+#include <utility>
 
 #include "core/Exception.h"
 
@@ -29,6 +31,16 @@ template <typename Action>
         return ::testing::AssertionFailure() << "threw something that is not a std::exception";
     }
     return ::testing::AssertionFailure() << "did not throw; expected \"" << what << "\"";
+}
+
+// The same, with the code and message the error catalogue gives `error`.
+template <typename Action>
+::testing::AssertionResult throwsFwuException(Action&& action, PackageError error) {
+    const PackageErrorEntry& entry = PackageErrorEntryOf(error);
+    char code[16];
+    std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(entry.code));
+    return throwsFwuException(std::forward<Action>(action), entry.code,
+                              std::string(entry.message) + ", 0x" + code);
 }
 
 }  // namespace fwu::test

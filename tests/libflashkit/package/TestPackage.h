@@ -29,6 +29,11 @@ public:
 };
 
 // A fixed, recognisable ID: byte 0 is `tag`, the rest a constant pattern.
+// A copy of a blob's image.
+inline std::vector<uint8_t> blobBytes(const kfw::Blob& blob) {
+    return std::vector<uint8_t>(blob.bytes(), blob.bytes() + blob.size());
+}
+
 inline Uuid fixedID(uint8_t tag) {
     uint8_t bytes[16] = {tag,  0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6,
                          0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD, 0xAE};

@@ -23,9 +23,6 @@ using fwu::test::json::with;
 using fwu::test::json::without;
 using pocketjson::Value;
 
-constexpr const char* kKeyNotFound = "Json key is not found, 0x00030000";
-constexpr const char* kBadType = "Invlaid json type, 0x00030001";
-
 Value versionEntry(const Value& device, const Value& version) {
     Value entry(pocketjson::Object);
     entry.insert("device", device);
@@ -69,25 +66,24 @@ TEST(DeviceVersionListJson, ShapeErrors) {
     struct Case {
         const char* label;
         Value json;
-        fwu::ErrorCode code;
-        const char* what;
+        fwu::PackageError error;
     };
     const Case cases[] = {
-        {"an object", versionEntry(1, 2), fwu::ErrorJsonType, kBadType},
-        {"null", Value(), fwu::ErrorJsonType, kBadType},
-        {"element an integer", array({5}), fwu::ErrorJsonType, kBadType},
-        {"no device", array({without(versionEntry(1, 2), "device")}), fwu::ErrorJsonKeyNotFound,
-         kKeyNotFound},
-        {"no version", array({without(versionEntry(1, 2), "version")}), fwu::ErrorJsonKeyNotFound,
-         kKeyNotFound},
-        {"version a real", array({versionEntry(1, 2.0)}), fwu::ErrorJsonType, kBadType},
-        {"device a string", array({versionEntry("1", 2)}), fwu::ErrorJsonType, kBadType},
+        {"an object", versionEntry(1, 2), fwu::PackageError::kInvalidJsonType},
+        {"null", Value(), fwu::PackageError::kInvalidJsonType},
+        {"element an integer", array({5}), fwu::PackageError::kInvalidJsonType},
+        {"no device", array({without(versionEntry(1, 2), "device")}),
+         fwu::PackageError::kJsonKeyNotFound},
+        {"no version", array({without(versionEntry(1, 2), "version")}),
+         fwu::PackageError::kJsonKeyNotFound},
+        {"version a real", array({versionEntry(1, 2.0)}), fwu::PackageError::kInvalidJsonType},
+        {"device a string", array({versionEntry("1", 2)}), fwu::PackageError::kInvalidJsonType},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         DeviceVersionList list;
         list.push({9, Version(9)});
-        EXPECT_TRUE(throwsFwuException([&] { list.fromJson(c.json); }, c.code, c.what));
+        EXPECT_TRUE(throwsFwuException([&] { list.fromJson(c.json); }, c.error));
         EXPECT_TRUE(list.items().empty()) << "emptied before reading";
     }
     // Entries before the bad one stay.
@@ -246,38 +242,40 @@ TEST(DeviceProfileListJson, ShapeErrors) {
     struct Case {
         const char* label;
         Value json;
-        fwu::ErrorCode code;
-        const char* what;
+        fwu::PackageError error;
     };
     const Case cases[] = {
-        {"an array", devices, fwu::ErrorJsonType, kBadType},
-        {"no devices", without(profileJson(devices, none), "devices"), fwu::ErrorJsonKeyNotFound,
-         kKeyNotFound},
+        {"an array", devices, fwu::PackageError::kInvalidJsonType},
+        {"no devices", without(profileJson(devices, none), "devices"),
+         fwu::PackageError::kJsonKeyNotFound},
         {"no displayDevices", without(profileJson(devices, none), "displayDevices"),
-         fwu::ErrorJsonKeyNotFound, kKeyNotFound},
-        {"devices an object", profileJson(device, none), fwu::ErrorJsonType, kBadType},
-        {"device element a string", profileJson(array({"D"}), none), fwu::ErrorJsonType, kBadType},
-        {"no name", profileJson(array({without(device, "name")}), none), fwu::ErrorJsonKeyNotFound,
-         kKeyNotFound},
+         fwu::PackageError::kJsonKeyNotFound},
+        {"devices an object", profileJson(device, none), fwu::PackageError::kInvalidJsonType},
+        {"device element a string", profileJson(array({"D"}), none),
+         fwu::PackageError::kInvalidJsonType},
+        {"no name", profileJson(array({without(device, "name")}), none),
+         fwu::PackageError::kJsonKeyNotFound},
         {"no fileName", profileJson(array({without(device, "fileName")}), none),
-         fwu::ErrorJsonKeyNotFound, kKeyNotFound},
+         fwu::PackageError::kJsonKeyNotFound},
         {"no device", profileJson(array({without(device, "device")}), none),
-         fwu::ErrorJsonKeyNotFound, kKeyNotFound},
+         fwu::PackageError::kJsonKeyNotFound},
         {"device a real", profileJson(array({with(device, "device", 5.0)}), none),
-         fwu::ErrorJsonType, kBadType},
+         fwu::PackageError::kInvalidJsonType},
         {"address a string", profileJson(array({with(device, "address", "5")}), none),
-         fwu::ErrorJsonType, kBadType},
+         fwu::PackageError::kInvalidJsonType},
         {"updateFlagIndex null",
-         profileJson(array({with(device, "updateFlagIndex", Value())}), none), fwu::ErrorJsonType,
-         kBadType},
-        {"display ID a string", profileJson(devices, array({"256"})), fwu::ErrorJsonType, kBadType},
-        {"displayDevices a number", profileJson(devices, Value(256)), fwu::ErrorJsonType, kBadType},
+         profileJson(array({with(device, "updateFlagIndex", Value())}), none),
+         fwu::PackageError::kInvalidJsonType},
+        {"display ID a string", profileJson(devices, array({"256"})),
+         fwu::PackageError::kInvalidJsonType},
+        {"displayDevices a number", profileJson(devices, Value(256)),
+         fwu::PackageError::kInvalidJsonType},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         DeviceProfileList list;
         list.setV1Profile();
-        EXPECT_TRUE(throwsFwuException([&] { list.fromJson(c.json); }, c.code, c.what));
+        EXPECT_TRUE(throwsFwuException([&] { list.fromJson(c.json); }, c.error));
         // Both lists are emptied before reading; what was read before the failure stays.
         for (const DeviceProfile& profile : list.items()) EXPECT_EQ(profile.name, "D");
         EXPECT_TRUE(list.displayDeviceIDs().empty());

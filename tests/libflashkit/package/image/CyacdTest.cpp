@@ -16,11 +16,11 @@ using fwu::kfw::file::BytesFromCyacd;
 using fwu::test::throwsFwuException;
 using Bytes = std::vector<uint8_t>;
 
-constexpr const char* kInvalidHex = "Invalid hex string, 0x00060008";
-constexpr const char* kInvalidRecord = "Invalid Cyacd record, 0x00060008";
-constexpr const char* kRecordNotFound = "Cyacd record not found, 0x00060008";
-constexpr const char* kInvalidChecksum = "Invalid checksum, 0x00060008";
-constexpr const char* kUnsupportedChecksum = "Unsupported checksum type, 0x00060008";
+constexpr fwu::PackageError kInvalidHex = fwu::PackageError::kCyacdInvalidHexString;
+constexpr fwu::PackageError kInvalidRecord = fwu::PackageError::kCyacdInvalidRecord;
+constexpr fwu::PackageError kRecordNotFound = fwu::PackageError::kCyacdRecordNotFound;
+constexpr fwu::PackageError kInvalidChecksum = fwu::PackageError::kCyacdInvalidChecksum;
+constexpr fwu::PackageError kUnsupportedChecksum = fwu::PackageError::kCyacdUnsupportedChecksumType;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
@@ -32,8 +32,8 @@ TEST(CyacdHex, DigitsInEitherCaseAndNothingElse) {
     // The neighbours of each digit range, a space and the NUL terminator.
     for (char c : {'/', ':', '@', 'G', '`', 'g', ' ', '\0', '\xff'}) {
         SCOPED_TRACE(static_cast<int>(c));
-        EXPECT_TRUE(throwsFwuException([c] { cyacd::ParseHexChar(c); }, fwu::ErrorCyacdConversion,
-                                       kInvalidHex));
+        EXPECT_TRUE(throwsFwuException([c] { cyacd::ParseHexChar(c); },
+                                       fwu::PackageError::kCyacdInvalidHexString));
     }
 }
 
@@ -44,9 +44,9 @@ TEST(CyacdHex, NumbersReadMostSignificantDigitFirst) {
     EXPECT_EQ(cyacd::ParseUInt32String("FFFFFFFF"), 0xFFFFFFFFu);
     // A short text stops at its terminator instead of reading on.
     EXPECT_TRUE(throwsFwuException([] { cyacd::ParseUInt32String("1E9602A"); },
-                                   fwu::ErrorCyacdConversion, kInvalidHex));
-    EXPECT_TRUE(throwsFwuException([] { cyacd::ParseUInt8String("A"); }, fwu::ErrorCyacdConversion,
-                                   kInvalidHex));
+                                   fwu::PackageError::kCyacdInvalidHexString));
+    EXPECT_TRUE(throwsFwuException([] { cyacd::ParseUInt8String("A"); },
+                                   fwu::PackageError::kCyacdInvalidHexString));
 }
 
 TEST(CyacdHeader, FieldsAndIgnoredTail) {
@@ -58,7 +58,7 @@ TEST(CyacdHeader, FieldsAndIgnoredTail) {
     for (const char* shortHeader : {"", "1E9602AA", "1E9602AA000", "1E96 2AA0000"}) {
         SCOPED_TRACE(shortHeader);
         EXPECT_TRUE(throwsFwuException([&] { cyacd::ParseHeaderString(shortHeader); },
-                                       fwu::ErrorCyacdConversion, kInvalidHex));
+                                       fwu::PackageError::kCyacdInvalidHexString));
     }
     // A zero byte inside the header is not a digit either.
     EXPECT_TRUE(throwsFwuException(
@@ -67,7 +67,7 @@ TEST(CyacdHeader, FieldsAndIgnoredTail) {
                                                  "000",
                                                  12));
         },
-        fwu::ErrorCyacdConversion, kInvalidHex));
+        fwu::PackageError::kCyacdInvalidHexString));
 }
 
 TEST(CyacdRecord, BytesIncludeTheChecksum) {
@@ -83,7 +83,7 @@ TEST(CyacdRecord, BytesIncludeTheChecksum) {
 TEST(CyacdRecord, Errors) {
     struct Case {
         std::string line;
-        const char* what;
+        fwu::PackageError error;
     };
     const Case cases[] = {
         {"", kInvalidRecord},
@@ -102,8 +102,7 @@ TEST(CyacdRecord, Errors) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        EXPECT_TRUE(throwsFwuException([&] { cyacd::ParseRecordString(c.line); },
-                                       fwu::ErrorCyacdConversion, c.what));
+        EXPECT_TRUE(throwsFwuException([&] { cyacd::ParseRecordString(c.line); }, c.error));
     }
 }
 
@@ -138,7 +137,7 @@ TEST(BytesFromCyacd, RecordsInFileOrderWithoutHeader) {
 TEST(BytesFromCyacd, Errors) {
     struct Case {
         std::string file;
-        const char* what;
+        fwu::PackageError error;
     };
     const Case cases[] = {
         {"1E9602AA0000\n:0000000002AABB\n", kInvalidChecksum},
@@ -157,8 +156,7 @@ TEST(BytesFromCyacd, Errors) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        EXPECT_TRUE(throwsFwuException([&] { BytesFromCyacd(text(c.file)); },
-                                       fwu::ErrorCyacdConversion, c.what));
+        EXPECT_TRUE(throwsFwuException([&] { BytesFromCyacd(text(c.file)); }, c.error));
     }
 }
 

@@ -20,7 +20,6 @@ namespace file = fwu::kfw::file;
 using fwu::test::throwsFwuException;
 using Bytes = std::vector<uint8_t>;
 
-constexpr const char* kSrecNotSupported = "SREC file conversion not supported, 0x00060007";
 constexpr const char* kCyacdText = "1E9602AA0000\r\n:000000000201FD\r\n";
 const Bytes kCyacdImage = {0x00, 0x00, 0x00, 0x00, 0x02, 0x01, 0xFD};
 
@@ -91,19 +90,19 @@ TEST_F(ImageFileTest, ConversionFollowsTheEndingInAnyCase) {
 TEST_F(ImageFileTest, ConversionErrorsPropagate) {
     EXPECT_TRUE(throwsFwuException(
         [&] { file::LoadImageFile(write("bad.cyacd", "1E9602AA0000\n:0000000002AABB\n")); },
-        fwu::ErrorCyacdConversion, "Invalid checksum, 0x00060008"));
+        fwu::PackageError::kCyacdInvalidChecksum));
     EXPECT_TRUE(throwsFwuException(
         [&] { file::LoadImageFile(write("type1.Cyacd", "1E9602AA0001\n:000000000201FD\n")); },
-        fwu::ErrorCyacdConversion, "Unsupported checksum type, 0x00060008"));
+        fwu::PackageError::kCyacdUnsupportedChecksumType));
     // The S-record library does not exist on this platform, whatever the file holds.
     for (const char* name : {"image.srec", "image.SREC", "image.mot", "image.Mot"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(
             throwsFwuException([&] { file::LoadImageFile(write(name, "S00600004844521B\n")); },
-                               fwu::ErrorSrecConversion, kSrecNotSupported));
+                               fwu::PackageError::kSrecNotSupported));
     }
     EXPECT_TRUE(throwsFwuException([&] { file::LoadImageFile((m_dir / "missing.bin").string()); },
-                                   fwu::ErrorFileOpen, "open failed, 0x00010001"));
+                                   fwu::PackageError::kOpenFailed));
 }
 
 TEST(BytesFromSrec, ReportsTheMissingLibraryAndMissingFunctions) {
@@ -111,14 +110,14 @@ TEST(BytesFromSrec, ReportsTheMissingLibraryAndMissingFunctions) {
         [] {
             file::BytesFromSrec(Bytes{'S', '0'});
         },
-        fwu::ErrorSrecConversion, kSrecNotSupported));
+        fwu::PackageError::kSrecNotSupported));
 #if defined(__GLIBC__)
     // A library that loads but is not the converter: its functions are looked up and missed.
     EXPECT_TRUE(throwsFwuException(
         [] {
             file::BytesFromSrecWithLibrary(Bytes{'S', '0'}, "libc.so.6");
         },
-        fwu::ErrorSrecConversion, "Required functions not found on syndfu.dll, 0x00060007"));
+        fwu::PackageError::kSrecFunctionsMissing));
 #endif
 }
 

@@ -40,9 +40,6 @@ using fwu::test::pkg::TestPackage;
 using pocketjson::Value;
 using Package = fwu::kfw::v2::KfwFile;
 
-constexpr const char* kKeyNotFound = "Json key is not found, 0x00030000";
-constexpr const char* kBadType = "Invlaid json type, 0x00030001";
-
 Value profileJson() {
     Value device(pocketjson::Object);
     device.insert("name", "Main/System");
@@ -206,26 +203,25 @@ TEST_F(FullPackageTest, ReadErrors) {
     struct Case {
         const char* label;
         Value json;
-        fwu::ErrorCode code;
-        const char* what;
+        fwu::PackageError error;
     };
     const Case cases[] = {
-        {"no blobs", without(json, "blobs"), fwu::ErrorJsonKeyNotFound, kKeyNotFound},
-        {"no actions", without(json, "actions"), fwu::ErrorJsonKeyNotFound, kKeyNotFound},
-        {"no bundles", without(json, "bundles"), fwu::ErrorJsonKeyNotFound, kKeyNotFound},
-        {"bundles an object", with(json, "bundles", Value(pocketjson::Object)), fwu::ErrorJsonType,
-         kBadType},
+        {"no blobs", without(json, "blobs"), fwu::PackageError::kJsonKeyNotFound},
+        {"no actions", without(json, "actions"), fwu::PackageError::kJsonKeyNotFound},
+        {"no bundles", without(json, "bundles"), fwu::PackageError::kJsonKeyNotFound},
+        {"bundles an object", with(json, "bundles", Value(pocketjson::Object)),
+         fwu::PackageError::kInvalidJsonType},
         {"action without type", with(json, "actions", array({actionWithoutType})),
-         fwu::ErrorJsonKeyNotFound, kKeyNotFound},
+         fwu::PackageError::kJsonKeyNotFound},
         // Products and target versions go through their update operations, which need arrays.
-        {"no products", without(json, "products"), fwu::ErrorJsonType, kBadType},
-        {"no version", without(json, "version"), fwu::ErrorJsonType, kBadType},
-        {"not an object", array({}), fwu::ErrorJsonType, kBadType},
+        {"no products", without(json, "products"), fwu::PackageError::kInvalidJsonType},
+        {"no version", without(json, "version"), fwu::PackageError::kInvalidJsonType},
+        {"not an object", array({}), fwu::PackageError::kInvalidJsonType},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Package file;
-        EXPECT_TRUE(throwsFwuException([&] { file.fromJson(c.json); }, c.code, c.what));
+        EXPECT_TRUE(throwsFwuException([&] { file.fromJson(c.json); }, c.error));
     }
 }
 
@@ -241,11 +237,11 @@ TEST(KfwFileJson, UpdateMonitorProducts) {
         [&] {
             file.updateMonitorProducts(array({"A", 5, "C"}));
         },
-        fwu::ErrorJsonType, kBadType));
+        fwu::PackageError::kInvalidJsonType));
     EXPECT_EQ(file.products(), std::vector<std::string>{"A"});
     // Not an array: the list is cleared all the same.
     EXPECT_TRUE(throwsFwuException([&] { file.updateMonitorProducts(Value("A")); },
-                                   fwu::ErrorJsonType, kBadType));
+                                   fwu::PackageError::kInvalidJsonType));
     EXPECT_TRUE(file.products().empty());
 }
 

@@ -47,12 +47,8 @@ using fwu::test::pkg::makeZV;
 using pocketjson::Value;
 using Keys = std::set<std::string>;
 
-constexpr const char* kKeyNotFound = "Json key is not found, 0x00030000";
-constexpr const char* kBadType = "Invlaid json type, 0x00030001";
-
-fwu::ErrorCode codeOf(const char* what) {
-    return std::string(what) == kKeyNotFound ? fwu::ErrorJsonKeyNotFound : fwu::ErrorJsonType;
-}
+constexpr fwu::PackageError kKeyNotFound = fwu::PackageError::kJsonKeyNotFound;
+constexpr fwu::PackageError kBadType = fwu::PackageError::kInvalidJsonType;
 
 // --- "id" -----------------------------------------------------------------------------------
 
@@ -157,7 +153,7 @@ TEST(ActionJson, ShapeErrors) {
         const char* label;
         std::function<std::unique_ptr<Action>()> make;
         Value json;
-        const char* what;
+        fwu::PackageError error;
     };
     const Value data = makeTransfer(fixedID(1), "PRG000")->toJson();
     const Value mstar = makeMStar(fixedID(2), 1, 2)->toJson();
@@ -185,7 +181,7 @@ TEST(ActionJson, ShapeErrors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const std::unique_ptr<Action> action = c.make();
-        EXPECT_TRUE(throwsFwuException([&] { action->fromJson(c.json); }, codeOf(c.what), c.what));
+        EXPECT_TRUE(throwsFwuException([&] { action->fromJson(c.json); }, c.error));
     }
 }
 
@@ -285,8 +281,8 @@ TEST(ActionJson, MembersReadBeforeAFailureKeepTheirNewValues) {
     TransferMStarDataAction action;
     action.setTransferData(fixedID(1), 10, 20);
     const Value json = without(makeMStar(fixedID(2), 30, 40, 5)->toJson(), "updateFlagAddress");
-    EXPECT_TRUE(throwsFwuException([&] { action.fromJson(json); }, fwu::ErrorJsonKeyNotFound,
-                                   kKeyNotFound));
+    EXPECT_TRUE(
+        throwsFwuException([&] { action.fromJson(json); }, fwu::PackageError::kJsonKeyNotFound));
     EXPECT_EQ(action.blobID(), fixedID(2));
     EXPECT_EQ(action.address(), 30u);
     EXPECT_EQ(action.estimatedTime(), 5u);
@@ -381,7 +377,7 @@ TEST(BundleJson, ShapeErrors) {
     struct Case {
         const char* label;
         Value json;
-        const char* what;
+        fwu::PackageError error;
     };
     const Case cases[] = {
         {"no actions", without(base, "actions"), kKeyNotFound},
@@ -406,14 +402,15 @@ TEST(BundleJson, ShapeErrors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Bundle bundle;
-        EXPECT_TRUE(throwsFwuException([&] { bundle.fromJson(c.json); }, codeOf(c.what), c.what));
+        EXPECT_TRUE(throwsFwuException([&] { bundle.fromJson(c.json); }, c.error));
     }
 }
 
 TEST(BundleJson, BadConditionsLeaveTheActionsAlreadyRefilled) {
     const std::unique_ptr<Bundle> bundle = sampleBundle();
     const Value json = with(makeBundle({fixedID(8)})->toJson(), "conditions", 1);
-    EXPECT_TRUE(throwsFwuException([&] { bundle->fromJson(json); }, fwu::ErrorJsonType, kBadType));
+    EXPECT_TRUE(
+        throwsFwuException([&] { bundle->fromJson(json); }, fwu::PackageError::kInvalidJsonType));
     EXPECT_EQ(bundle->actionIDs(), std::vector<Uuid>{fixedID(8)});
     EXPECT_TRUE(bundle->conditions().empty());
     EXPECT_EQ(bundle->estimatedTime(), 120u) << "read after the conditions, so never reached";
@@ -509,41 +506,40 @@ TEST_F(BlobJsonTest, SourceConversionFollowsThePathEnding) {
     const std::string cyacd = "1E9602AA0000\n:000000000201FD\n";
     Blob converted;
     converted.fromJson(blobJson("c", m_dir.write("image.CYACD", cyacd)));
-    EXPECT_EQ(converted.byteVector(), (std::vector<uint8_t>{0, 0, 0, 0, 2, 1, 0xFD}));
+    EXPECT_EQ(fwu::test::pkg::blobBytes(converted), (std::vector<uint8_t>{0, 0, 0, 0, 2, 1, 0xFD}));
     EXPECT_EQ(converted.hash(), fwu::Sha256::calculate(converted.bytes(), converted.size()));
 
     Blob raw;
     raw.fromJson(blobJson("r", m_dir.write("image.bin", cyacd)));
-    EXPECT_EQ(raw.byteVector(), std::vector<uint8_t>(cyacd.begin(), cyacd.end()));
+    EXPECT_EQ(fwu::test::pkg::blobBytes(raw), std::vector<uint8_t>(cyacd.begin(), cyacd.end()));
 }
 
 TEST_F(BlobJsonTest, SourceErrorsPropagate) {
     struct Case {
         const char* label;
         Value json;
-        fwu::ErrorCode code;
-        const char* what;
+        fwu::PackageError error;
     };
     const Case cases[] = {
         {"srec", blobJson("s", m_dir.write("image.srec", std::string("S0030000FC\n"))),
-         fwu::ErrorSrecConversion, "SREC file conversion not supported, 0x00060007"},
+         fwu::PackageError::kSrecNotSupported},
         {"mot", blobJson("m", m_dir.write("image.Mot", std::string("S0030000FC\n"))),
-         fwu::ErrorSrecConversion, "SREC file conversion not supported, 0x00060007"},
+         fwu::PackageError::kSrecNotSupported},
         {"bad cyacd checksum",
          blobJson("c", m_dir.write("bad.cyacd", std::string("1E9602AA0000\n:0000000002AABB\n"))),
-         fwu::ErrorCyacdConversion, "Invalid checksum, 0x00060008"},
-        {"missing file", blobJson("x", m_dir.path("missing.bin")), fwu::ErrorFileOpen,
-         "open failed, 0x00010001"},
-        {"no name", without(blobJson("x", "p"), "name"), fwu::ErrorJsonKeyNotFound, kKeyNotFound},
-        {"no path", without(blobJson("x", "p"), "path"), fwu::ErrorJsonKeyNotFound, kKeyNotFound},
-        {"name a number", with(blobJson("x", "p"), "name", 3), fwu::ErrorJsonType, kBadType},
-        {"path null", with(blobJson("x", "p"), "path", Value()), fwu::ErrorJsonType, kBadType},
-        {"not an object", array({"x"}), fwu::ErrorJsonType, kBadType},
+         fwu::PackageError::kCyacdInvalidChecksum},
+        {"missing file", blobJson("x", m_dir.path("missing.bin")), fwu::PackageError::kOpenFailed},
+        {"no name", without(blobJson("x", "p"), "name"), fwu::PackageError::kJsonKeyNotFound},
+        {"no path", without(blobJson("x", "p"), "path"), fwu::PackageError::kJsonKeyNotFound},
+        {"name a number", with(blobJson("x", "p"), "name", 3), fwu::PackageError::kInvalidJsonType},
+        {"path null", with(blobJson("x", "p"), "path", Value()),
+         fwu::PackageError::kInvalidJsonType},
+        {"not an object", array({"x"}), fwu::PackageError::kInvalidJsonType},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Blob blob;
-        EXPECT_TRUE(throwsFwuException([&] { blob.fromJson(c.json); }, c.code, c.what));
+        EXPECT_TRUE(throwsFwuException([&] { blob.fromJson(c.json); }, c.error));
     }
 }
 
@@ -553,7 +549,7 @@ TEST_F(BlobJsonTest, FailedLoadKeepsTheNewNameAndPathButNotNewBytes) {
     blob.setBytes(old, sizeof old);
     const std::string missing = m_dir.path("gone.bin");
     EXPECT_TRUE(throwsFwuException([&] { blob.fromJson(blobJson("renamed", missing)); },
-                                   fwu::ErrorFileOpen, "open failed, 0x00010001"));
+                                   fwu::PackageError::kOpenFailed));
     EXPECT_EQ(blob.name(), "renamed");
     EXPECT_EQ(blob.path(), missing);
     EXPECT_EQ(blob.size(), 2u);

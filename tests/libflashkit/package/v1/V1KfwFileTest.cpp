@@ -56,9 +56,8 @@ ImageDescription sampleDescription() {
     ImageDescription description;
     description.product = "EV2785";
     description.targetVersions = kTargetString;
-    description.units = {
-        unit(kFirstUnitString, {item(2, 120, kMainImage), item(1, 30, kFontImage)}),
-        unit(kSecondUnitString, {item(2, 120, kMainImage)})};
+    description.units = {unit(kFirstUnitString, {item(2, 120, kMainImage), item(1, 30, kFontImage)}),
+                  unit(kSecondUnitString, {item(2, 120, kMainImage)})};
     return description;
 }
 
@@ -191,14 +190,14 @@ TEST(V1HandBuilt, ReadsEveryItemTagAndKeepsEmptyUnits) {
     ImageDescription description;
     description.product = "KX-1";
     description.targetVersions = "00001000020000300004"
-                                 "00005";
+                          "00005";
     description.units = {unit("00000000000000000000"
-                              "00000",
-                              {}),
-                         unit("00009000080000700006"
-                              "00005",
-                              {item(1, 1, {0x01}), item(2, 2, {0x02}), item(3, 3, {0x03}),
-                               item(4, 4, {0x04}), item(5, 5, {0x05})})};
+                       "00000",
+                       {}),
+                  unit("00009000080000700006"
+                       "00005",
+                       {item(1, 1, {0x01}), item(2, 2, {0x02}), item(3, 3, {0x03}),
+                        item(4, 4, {0x04}), item(5, 5, {0x05})})};
     KfwFile loaded;
     parse(loaded, seal(plainImage(description)));
     EXPECT_EQ(loaded.products(), std::vector<std::string>{"KX-1"});
@@ -271,8 +270,7 @@ TEST(V1IsValid, StreamErrorGivesFalse) {
 struct ReadFault {
     const char* name;
     std::function<std::vector<uint8_t>()> file;
-    ErrorCode code;
-    const char* what;
+    PackageError error;
 };
 
 std::vector<uint8_t> withDescription(const std::function<void(ImageDescription&)>& edit) {
@@ -293,48 +291,36 @@ std::vector<uint8_t> withPlain(const std::function<void(Bytes&)>& edit) {
 constexpr size_t kUnit0 = 2048, kUnit1 = 2048 + 1520, kUnit0Item1 = kUnit0 + 256 + 136;
 
 TEST(V1ReadErrors, EachFaultHasItsMessage) {
-    const char* tooSmall = "Data is too small, 0x00040004";
     const ReadFault faults[] = {
-        {"empty file", [] { return std::vector<uint8_t>(); }, ErrorDataTooSmall, tooSmall},
+        {"empty file", [] { return std::vector<uint8_t>(); }, PackageError::kDataTooSmall},
         {"checksum only",
          [] {
              return std::vector<uint8_t>{0, 0};
          },
-         ErrorDataTooSmall, tooSmall},
+         PackageError::kDataTooSmall},
         {"stored checksum off by one",
          [] {
              auto file = seal(plainImage(sampleDescription()));
              file[0] = static_cast<uint8_t>(file[0] + 1);
              return file;
          },
-         ErrorLegacyChecksum, "Checksum is invalid, 0x00050000"},
-        {"file tag",
-         [] { return withDescription([](ImageDescription& s) { s.fileTag = 0x0030; }); },
-         ErrorLegacyTag, "Kfw tag is invalid, 0x00050001"},
-        {"unit tag",
-         [] { return withDescription([](ImageDescription& s) { s.units[1].tag = 0x0020; }); },
-         ErrorLegacyTag, "Kfw tag is invalid, 0x00050001"},
+         PackageError::kLegacyChecksumInvalid},
+        {"file tag", [] { return withDescription([](ImageDescription& s) { s.fileTag = 0x0030; }); },
+         PackageError::kLegacyKfwTagInvalid},
+        {"unit tag", [] { return withDescription([](ImageDescription& s) { s.units[1].tag = 0x0020; }); },
+         PackageError::kLegacyKfwTagInvalid},
         {"item tag differs from directory",
-         [] {
-             return withDescription(
-                 [](ImageDescription& s) { s.units[0].items[1].directoryTag = 4; });
-         },
-         ErrorLegacyTag, "Different tag, 0x00050001"},
+         [] { return withDescription([](ImageDescription& s) { s.units[0].items[1].directoryTag = 4; }); },
+         PackageError::kLegacyDifferentTag},
         {"short target version string",
-         [] {
-             return withDescription(
-                 [](ImageDescription& s) { s.targetVersions = "003100004200007"; });
-         },
-         ErrorLegacyVersion, "Invalid version string, 0x00050002"},
+         [] { return withDescription([](ImageDescription& s) { s.targetVersions = "003100004200007"; }); },
+         PackageError::kLegacyInvalidVersionString},
         {"short directory version string",
-         [] {
-             return withDescription(
-                 [](ImageDescription& s) { s.units[1].directoryVersions.resize(24); });
-         },
-         ErrorLegacyVersion, "Invalid version string, 0x00050002"},
+         [] { return withDescription([](ImageDescription& s) { s.units[1].directoryVersions.resize(24); }); },
+         PackageError::kLegacyInvalidVersionString},
         {"short unit version string",
          [] { return withDescription([](ImageDescription& s) { s.units[0].versions.resize(5); }); },
-         ErrorLegacyVersion, "Invalid version string, 0x00050002"},
+         PackageError::kLegacyInvalidVersionString},
         {"unit version differs from directory",
          [] {
              return withDescription([](ImageDescription& s) {
@@ -342,13 +328,12 @@ TEST(V1ReadErrors, EachFaultHasItsMessage) {
                                        "00000";
              });
          },
-         ErrorLegacyVersion, "Different version, 0x00050002"},
+         PackageError::kLegacyDifferentVersion},
     };
     for (const ReadFault& fault : faults) {
         KfwFile file;
         const std::vector<uint8_t> bytes = fault.file();
-        EXPECT_TRUE(throwsFwuException([&] { parse(file, bytes); }, fault.code, fault.what))
-            << fault.name;
+        EXPECT_TRUE(throwsFwuException([&] { parse(file, bytes); }, fault.error)) << fault.name;
     }
 }
 
@@ -396,8 +381,7 @@ TEST(V1ReadErrors, HostileCountsOffsetsAndSizesAreRefused) {
     for (const HostileFile& fault : faults) {
         KfwFile file;
         const std::vector<uint8_t> bytes = fault.file();
-        EXPECT_TRUE(throwsFwuException([&] { parse(file, bytes); }, ErrorDataTooSmall,
-                                       "Data is too small, 0x00040004"))
+        EXPECT_TRUE(throwsFwuException([&] { parse(file, bytes); }, PackageError::kDataTooSmall))
             << fault.name;
     }
 }
@@ -410,8 +394,7 @@ TEST(V1ReadErrors, EveryTruncationIsRefused) {
         KfwFile file;
         const std::vector<uint8_t> bytes =
             seal(std::vector<uint8_t>(plain.begin(), plain.begin() + length));
-        EXPECT_TRUE(throwsFwuException([&] { parse(file, bytes); }, ErrorDataTooSmall,
-                                       "Data is too small, 0x00040004"))
+        EXPECT_TRUE(throwsFwuException([&] { parse(file, bytes); }, PackageError::kDataTooSmall))
             << length;
     }
 }
@@ -419,8 +402,7 @@ TEST(V1ReadErrors, EveryTruncationIsRefused) {
 struct WriteFault {
     const char* name;
     std::function<void(KfwFile&)> edit;
-    ErrorCode code;
-    const char* what;
+    PackageError error;
 };
 
 void addBundleWith(KfwFile& file, const std::string& fileName) {
@@ -431,45 +413,45 @@ void addBundleWith(KfwFile& file, const std::string& fileName) {
 
 TEST(V1WriteErrors, EachFaultHasItsMessageAndNothingIsWritten) {
     const WriteFault faults[] = {
-        {"no product", [](KfwFile& f) { f.products().clear(); }, ErrorLegacyProduct,
-         "Product is invalid, 0x00050003"},
+        {"no product", [](KfwFile& f) { f.products().clear(); },
+         PackageError::kLegacyProductInvalid},
         {"product of 17 characters", [](KfwFile& f) { f.products() = {"ABCDEFGHIJKLMNOPQ"}; },
-         ErrorLegacyProduct, "Product is invalid, 0x00050003"},
+         PackageError::kLegacyProductInvalid},
         {"blob missing", [](KfwFile& f) { f.unregisterBlob(f.blobs().back()->id()); },
-         ErrorInvalidObject, "Blob is not found, 0x00040002"},
-        {"lower-case file name", [](KfwFile& f) { addBundleWith(f, "aic653"); }, ErrorLegacyTag,
-         "Tag is invalid, 0x00050001"},
+         PackageError::kBlobNotFound},
+        {"lower-case file name", [](KfwFile& f) { addBundleWith(f, "aic653"); },
+         PackageError::kLegacyTagInvalid},
         {"file name of no legacy device", [](KfwFile& f) { addBundleWith(f, "KFW000"); },
-         ErrorLegacyTag, "Tag is invalid, 0x00050001"},
+         PackageError::kLegacyTagInvalid},
         {"target version of 6 digits",
          [](KfwFile& f) {
              f.targetVersion() = makeVersions({{0x100, 123456}});
          },
-         ErrorLegacyVersion, "Version is not 25, 0x00050002"},
+         PackageError::kLegacyVersionNot25},
         {"condition version of 6 digits",
          [](KfwFile& f) {
              f.registerBundle(makeBundle({}, {{0x600, 100000, Version::OperatorEqual}}));
          },
-         ErrorLegacyVersion, "Version is not 25, 0x00050002"},
+         PackageError::kLegacyVersionNot25},
         {"54 bundles",
          [](KfwFile& f) {
              for (uint32_t i = 0; f.size() < 54; ++i)
                  f.registerBundle(makeBundle({}, {{0x101, 1 + i, Version::OperatorEqual}}));
          },
-         ErrorUnsupportedRequest, "Too many bundles for the legacy format, 0x00040001"},
+         PackageError::kLegacyTooManyBundles},
         {"21 items in a bundle",
          [](KfwFile& f) {
              std::vector<Uuid> actions(21, f.actions().front()->id());
              f.registerBundle(makeBundle(actions));
          },
-         ErrorUnsupportedRequest, "Too many items in a bundle for the legacy format, 0x00040001"},
+         PackageError::kLegacyTooManyItems},
     };
     for (const WriteFault& fault : faults) {
         auto file = samplePackage();
         fault.edit(*file);
         OutputByteStream out;
         EXPECT_TRUE(throwsFwuException([&] { file->serialize(&out, FWSerializeOptionLegacy); },
-                                       fault.code, fault.what))
+                                       fault.error))
             << fault.name;
         EXPECT_EQ(out.byteSize(), 0u) << fault.name;
     }

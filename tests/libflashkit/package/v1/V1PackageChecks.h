@@ -60,7 +60,8 @@ inline void expectLegacyBundle(const kfw::KfwFile& file, size_t index,
         EXPECT_EQ(action->estimatedTime(), items[i].estimatedTime) << "item " << i;
         const kfw::Blob* blob = file.findBlob(action->blobID());
         ASSERT_NE(blob, nullptr) << "item " << i;
-        EXPECT_EQ(blob->byteVector(), items[i].bytes) << "item " << i;
+        EXPECT_EQ(std::vector<uint8_t>(blob->bytes(), blob->bytes() + blob->size()), items[i].bytes)
+            << "item " << i;
     }
 }
 

@@ -78,10 +78,10 @@ TEST(V1VersionString, MoreThanFiveDigitsIsRefused) {
         [] {
             VersionStringFromList(test::pkg::makeVersions({{0x100, 100000}}));
         },
-        ErrorLegacyVersion, "Version is not 25, 0x00050002"));
+        PackageError::kLegacyVersionNot25));
     const auto bundle = test::pkg::makeBundle({}, {{0x600, 123456, Version::OperatorEqual}});
     EXPECT_TRUE(throwsFwuException([&] { VersionStringFromConditions(bundle->conditions()); },
-                                   ErrorLegacyVersion, "Version is not 25, 0x00050002"));
+                                   PackageError::kLegacyVersionNot25));
 }
 
 TEST(V1VersionString, ReadsFiveSlicesIntoTheFiveLegacyDevices) {
@@ -105,7 +105,7 @@ TEST(V1VersionString, ReadsFiveSlicesIntoTheFiveLegacyDevices) {
     EXPECT_EQ(odd.items()[4].version.value(), 0u);
 
     EXPECT_TRUE(throwsFwuException([] { DeviceVersionListFromVersionString(std::string(24, '1')); },
-                                   ErrorLegacyVersion, "Invalid version string, 0x00050002"));
+                                   PackageError::kLegacyInvalidVersionString));
 }
 
 TEST(V1Checksum, SubtractsEveryByteFromTheStartValue) {

@@ -28,8 +28,8 @@ TEST(V2Keys, FixedValuesHaveTheirSizesAndDiffer) {
     EXPECT_EQ(masks.size(), 3u);  // a mask shared between versions would not tell them apart
     for (const FileVersion& v :
          {FileVersion(2, 3), FileVersion(1, 0), FileVersion(3, 0), FileVersion(0, 0)})
-        EXPECT_TRUE(throwsFwuException([&] { v2::IVSource(v); }, fwu::ErrorUnsupportedFileVersion,
-                                       "Unsupported file version, 0x00060000"));
+        EXPECT_TRUE(throwsFwuException([&] { v2::IVSource(v); },
+                                       fwu::PackageError::kUnsupportedFileVersion));
 }
 
 TEST(V2Cipher, InitialVectorMaskingIsItsOwnInverse) {
@@ -41,7 +41,7 @@ TEST(V2Cipher, InitialVectorMaskingIsItsOwnInverse) {
     for (size_t size : {0u, 15u, 17u, 32u})
         EXPECT_TRUE(
             throwsFwuException([&] { v2::EncodeInitialVector(FileVersion(2, 0), Bytes(size)); },
-                               fwu::ErrorInvalidIv, "Invalid iv, 0x00060001"))
+                               fwu::PackageError::kInvalidIv))
             << size;
 }
 

@@ -163,12 +163,11 @@ TEST(V2LargePayload, DamageAnywhereIsAnInvalidHash) {
     for (size_t at : offsets) {
         Bytes damaged = valid;
         damaged[at] ^= 0x04;
-        EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::ErrorInvalidHash,
-                                       "Hash is invalid, 0x00060002"))
+        EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::PackageError::kInvalidHash))
             << at;
         EXPECT_TRUE(throwsFwuException(
             [&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
-            fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
+            fwu::PackageError::kInvalidHash))
             << at;
     }
 }
@@ -188,8 +187,7 @@ TEST(V2LargePayload, ReusedPayloadMemoryHoldsOnlyTheNewPackage) {
         expectSameContent(*first, *kept);
         kept.reset();
         expectSameContent(*second, *read(secondFile));  // reuses what `kept` released
-        EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::ErrorInvalidHash,
-                                       "Hash is invalid, 0x00060002"));
+        EXPECT_TRUE(throwsFwuException([&] { read(damaged); }, fwu::PackageError::kInvalidHash));
         expectSameContent(*first, *read(firstFile));
     }
 }
@@ -207,10 +205,10 @@ TEST(V2LargePayload, ImagesOfALoadedPackageHaveTheirOwnDigests) {
     }
     // The large image, unregistered from the package, stays readable while its blob lives.
     const fwu::kfw::Blob* large = loaded->blobs()[1].get();
-    const Bytes expected = original->blobs()[1]->byteVector();
+    const Bytes expected = fwu::test::pkg::blobBytes(*original->blobs()[1]);
     const fwu::Uuid others[] = {loaded->blobs()[0]->id(), loaded->blobs()[2]->id()};
     for (const fwu::Uuid& id : others) EXPECT_TRUE(loaded->unregisterBlob(id));
-    EXPECT_TRUE(large->byteVector() == expected);
+    EXPECT_TRUE(fwu::test::pkg::blobBytes(*large) == expected);
 }
 
 // A large payload with a correct digest but a body that is not msgpack, or not the schema, fails
@@ -222,13 +220,12 @@ TEST(V2LargePayload, BodyErrorsComeAfterTheDigest) {
 
     Bytes wrongDigest = notMsgpack;
     wrongDigest.back() ^= 0x01;
-    EXPECT_TRUE(throwsFwuException([&] { read(wrongDigest); }, fwu::ErrorInvalidHash,
-                                   "Hash is invalid, 0x00060002"));
+    EXPECT_TRUE(throwsFwuException([&] { read(wrongDigest); }, fwu::PackageError::kInvalidHash));
 
     // A large image under a body that lacks the schema's first field.
     const Bytes noMargin = seal(pack(map({{"blobs", array({map({{"data", bin(junk)}})})}})));
-    EXPECT_TRUE(throwsFwuException([&] { read(noMargin); }, fwu::ErrorMsgpackKey,
-                                   "Key not found, 0x00060006"));
+    EXPECT_TRUE(
+        throwsFwuException([&] { read(noMargin); }, fwu::PackageError::kMsgpackKeyNotFound));
 }
 
 // The hasher against one-shot hashing: pieces of every size, the buffer moving between pieces,

@@ -13,6 +13,7 @@
 namespace {
 
 using fwu::ErrorCode;
+using fwu::PackageError;
 using fwu::Uuid;
 using fwu::Version;
 using fwu::kfw::Action;
@@ -94,9 +95,9 @@ TEST(V2Parser, ReadsACraftedBodyIntoTheModel) {
 
     ASSERT_EQ(file->blobs().size(), 1u);
     EXPECT_EQ(file->blobs()[0]->id(), uuidOf(0x10));
-    EXPECT_EQ(file->blobs()[0]->storedName(), "scaler.bin");
+    EXPECT_EQ(file->blobs()[0]->name(), "scaler.bin");
     EXPECT_EQ(file->blobs()[0]->path(), "/in/scaler.bin");
-    EXPECT_EQ(file->blobs()[0]->byteVector(), (Bytes{1, 2, 3}));
+    EXPECT_EQ(fwu::test::pkg::blobBytes(*file->blobs()[0]), (Bytes{1, 2, 3}));
     EXPECT_EQ(file->blobs()[0]->hash(), fwu::Sha256::calculate(file->blobs()[0]->bytes(), 3));
 
     ASSERT_EQ(file->actions().size(), 1u);
@@ -178,7 +179,7 @@ TEST(V2Parser, DuplicateContentCollapsesOnLoad) {
     const auto file = read(sealed(root));
     ASSERT_EQ(file->blobs().size(), 2u);
     EXPECT_EQ(file->blobs()[0]->id(), uuidOf(0x10));
-    EXPECT_EQ(file->blobs()[0]->storedName(), "first.bin");
+    EXPECT_EQ(file->blobs()[0]->name(), "first.bin");
     EXPECT_EQ(file->blobs()[1]->id(), uuidOf(0x12));
     ASSERT_EQ(file->actions().size(), 1u);
     EXPECT_EQ(file->actions()[0]->id(), uuidOf(0x20));
@@ -255,19 +256,17 @@ TEST(V2Parser, ManyDuplicatesCollapseAsWhenRegisteredOneByOne) {
 struct BodyCase {
     const char* name;
     Fields root;
-    ErrorCode code;
-    const char* what;
+    PackageError error;
 };
 
 std::vector<BodyCase> bodyCases() {
-    const ErrorCode key = fwu::ErrorMsgpackKey, type = fwu::ErrorMsgpackType;
-    const char* keyWhat = "Key not found, 0x00060006";
-    const char* typeWhat = "Invalid msgpack type, 0x00060005";
-    const char* uuidWhat = "Invalid uuid, 0x00040002";
+    const PackageError key = PackageError::kMsgpackKeyNotFound;
+    const PackageError type = PackageError::kInvalidMsgpackType;
+    const PackageError uuid = PackageError::kInvalidUuid;
     std::vector<BodyCase> cases;
     for (const char* k :
          {"estimatedTimeMargin", "products", "version", "blobs", "actions", "bundles"})
-        cases.push_back({k, without(rootFields(), k), key, keyWhat});
+        cases.push_back({k, without(rootFields(), k), key});
     const auto withAction = [](const Fields& a) { return rootFields(a); };
     const auto withBundle = [](const Fields& b) {
         return rootFields(actionFields("TransferData"), b);
@@ -282,65 +281,57 @@ std::vector<BodyCase> bodyCases() {
     cases.insert(
         cases.end(),
         {
-            {"MarginAsString", with(rootFields(), "estimatedTimeMargin", str("75")), type,
-             typeWhat},
-            {"MarginNegative", with(rootFields(), "estimatedTimeMargin", signedNum(-1)), type,
-             typeWhat},
-            {"ProductNotString", with(rootFields(), "products", array({num(3)})), type, typeWhat},
-            {"VersionsNotArray", with(rootFields(), "version", map({})), type, typeWhat},
+            {"MarginAsString", with(rootFields(), "estimatedTimeMargin", str("75")), type},
+            {"MarginNegative", with(rootFields(), "estimatedTimeMargin", signedNum(-1)), type},
+            {"ProductNotString", with(rootFields(), "products", array({num(3)})), type},
+            {"VersionsNotArray", with(rootFields(), "version", map({})), type},
             {"TargetVersionWithoutDevice",
-             with(rootFields(), "version", array({map({{"version", num(1)}})})), key, keyWhat},
-            {"TargetVersionNotMap", with(rootFields(), "version", array({num(1)})), type, typeWhat},
-            {"ProfileNotMap", with(rootFields(), "deviceProfile", array({})), type, typeWhat},
+             with(rootFields(), "version", array({map({{"version", num(1)}})})), key},
+            {"TargetVersionNotMap", with(rootFields(), "version", array({num(1)})), type},
+            {"ProfileNotMap", with(rootFields(), "deviceProfile", array({})), type},
             {"ProfileWithoutDisplayDevices",
-             withProfile(without(profileFields(), "displayDevices")), key, keyWhat},
+             withProfile(without(profileFields(), "displayDevices")), key},
             {"DisplayDeviceNotNumber",
-             withProfile(with(profileFields(), "displayDevices", array({str("1")}))), type,
-             typeWhat},
+             withProfile(with(profileFields(), "displayDevices", array({str("1")}))), type},
             {"DeviceWithoutRepresentation",
              withProfile(with(profileFields(), "devices",
                               array({map(without(deviceFields(), "versionRepresentation"))}))),
-             key, keyWhat},
-            {"BlobId15", withBlob(with(blob, "id", id(0x10, 15))), fwu::ErrorInvalidObject,
-             uuidWhat},
-            {"BlobId17", withBlob(with(blob, "id", id(0x10, 17))), fwu::ErrorInvalidObject,
-             uuidWhat},
-            {"BlobIdAsString", withBlob(with(blob, "id", str("0123456789abcdef"))), type, typeWhat},
-            {"BlobDataAsString", withBlob(with(blob, "data", str("abc"))), type, typeWhat},
-            {"BlobWithoutPath", withBlob(without(blob, "path")), key, keyWhat},
+             key},
+            {"BlobId15", withBlob(with(blob, "id", id(0x10, 15))), uuid},
+            {"BlobId17", withBlob(with(blob, "id", id(0x10, 17))), uuid},
+            {"BlobIdAsString", withBlob(with(blob, "id", str("0123456789abcdef"))), type},
+            {"BlobDataAsString", withBlob(with(blob, "data", str("abc"))), type},
+            {"BlobWithoutPath", withBlob(without(blob, "path")), key},
             {"ActionTypeFoo", withAction(with(actionFields("TransferData"), "type", str("Foo"))),
-             fwu::ErrorInvalidAction, "Invalid action type, 0x00040003"},
+             fwu::PackageError::kInvalidActionType},
             {"ActionTypeWrongCase",
              withAction(with(actionFields("TransferData"), "type", str("transferData"))),
-             fwu::ErrorInvalidAction, "Invalid action type, 0x00040003"},
+             fwu::PackageError::kInvalidActionType},
             {"ActionId15", withAction(with(actionFields("TransferData"), "id", id(0x20, 15))),
-             fwu::ErrorInvalidObject, uuidWhat},
+             uuid},
             {"ActionTimeNegative",
-             withAction(with(actionFields("TransferZVData"), "estimatedTime", signedNum(-5))), type,
-             typeWhat},
+             withAction(with(actionFields("TransferZVData"), "estimatedTime", signedNum(-5))),
+             type},
             {"ActionTimeFloat",
              withAction(with(actionFields("TransferZVData"), "estimatedTime",
                              [](Packer& p) { p.pack_double(1.5); })),
-             type, typeWhat},
+             type},
             {"ZVWithoutAddress", withAction(without(actionFields("TransferZVData"), "address")),
-             key, keyWhat},
+             key},
             {"MStarWithoutUpdateFlag",
-             withAction(without(actionFields("TransferMStarData"), "updateFlagAddress")), key,
-             keyWhat},
+             withAction(without(actionFields("TransferMStarData"), "updateFlagAddress")), key},
             {"TransferWithoutFileName",
-             withAction(without(actionFields("TransferData"), "fileName")), key, keyWhat},
+             withAction(without(actionFields("TransferData"), "fileName")), key},
             {"TransferBlob15", withAction(with(actionFields("TransferData"), "blob", id(0x10, 15))),
-             fwu::ErrorInvalidObject, uuidWhat},
+             uuid},
             {"BundleActionId15", withBundle(with(bundleFields(), "actions", array({id(0x20, 15)}))),
-             fwu::ErrorInvalidObject, uuidWhat},
-            {"BundleWithoutConditions", withBundle(without(bundleFields(), "conditions")), key,
-             keyWhat},
+             uuid},
+            {"BundleWithoutConditions", withBundle(without(bundleFields(), "conditions")), key},
             {"ConditionComparisonNumber",
              withBundle(with(bundleFields(), "conditions",
                              array({map(with(conditionFields(), "comparison", num(6)))}))),
-             type, typeWhat},
-            {"BundleWithoutTime", withBundle(without(bundleFields(), "estimatedTime")), key,
-             keyWhat},
+             type},
+            {"BundleWithoutTime", withBundle(without(bundleFields(), "estimatedTime")), key},
         });
     return cases;
 }
@@ -350,7 +341,7 @@ class V2ParserBody : public ::testing::TestWithParam<BodyCase> {};
 TEST_P(V2ParserBody, FailsWithTheMatchingError) {
     const BodyCase& c = GetParam();
     const Bytes bytes = sealed(c.root);
-    EXPECT_TRUE(throwsFwuException([&] { read(bytes); }, c.code, c.what));
+    EXPECT_TRUE(throwsFwuException([&] { read(bytes); }, c.error));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, V2ParserBody, ::testing::ValuesIn(bodyCases()),
@@ -359,15 +350,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, V2ParserBody, ::testing::ValuesIn(bodyCases()),
                          });
 
 TEST(V2Parser, RootMustBeAMapWithStringKeys) {
-    EXPECT_TRUE(throwsFwuException([&] { read(seal(pack(array({})))); }, fwu::ErrorMsgpackType,
-                                   "Invalid msgpack type, 0x00060005"));
+    EXPECT_TRUE(throwsFwuException([&] { read(seal(pack(array({})))); },
+                                   fwu::PackageError::kInvalidMsgpackType));
     const Value intKey = [](Packer& p) {
         p.pack_map(1);
         p.pack_uint32(1);
         p.pack_uint32(2);
     };
-    EXPECT_TRUE(throwsFwuException([&] { read(seal(pack(intKey))); }, fwu::ErrorMsgpackType,
-                                   "Invalid msgpack type, 0x00060005"));
+    EXPECT_TRUE(throwsFwuException([&] { read(seal(pack(intKey))); },
+                                   fwu::PackageError::kInvalidMsgpackType));
 }
 
 // Which msgpack failure a load ended in; "none" when it did not fail that way.
@@ -424,8 +415,8 @@ TEST(V2Parser, HostileSizesFailFast) {
     // Nesting up to the limit itself is fine for the unpacker (the body then fails as a non-map).
     Bytes deep(fwu::kfw::v2::kMaxBodyDepth, 0x91);
     deep.push_back(0xC0);
-    EXPECT_TRUE(throwsFwuException([&] { read(seal(deep)); }, fwu::ErrorMsgpackType,
-                                   "Invalid msgpack type, 0x00060005"));
+    EXPECT_TRUE(
+        throwsFwuException([&] { read(seal(deep)); }, fwu::PackageError::kInvalidMsgpackType));
 }
 
 // --- Container failures --------------------------------------------------------------------------
@@ -442,8 +433,7 @@ TEST(V2Parser, ContainerFailures) {
     struct Case {
         const char* name;
         Bytes bytes;
-        ErrorCode code;
-        const char* what;
+        PackageError error;
     };
     auto header = [&](size_t payload) {
         Bytes b(valid.begin(), valid.begin() + 32);
@@ -456,32 +446,26 @@ TEST(V2Parser, ContainerFailures) {
         return b;
     };
     std::vector<Case> cases = {
-        {"WrongMagic", patched(4, 'K'), fwu::ErrorInvalidKfwFile,
-         "Magic number is invalid, 0x00040000"},
-        {"LastMagicByte", patched(11, 0x7E), fwu::ErrorInvalidKfwFile,
-         "Magic number is invalid, 0x00040000"},
-        {"Minor3", patched(14, 3), fwu::ErrorUnsupportedFileVersion,
-         "Unsupported file version, 0x00060000"},
-        {"Major1", patched(12, 1), fwu::ErrorUnsupportedFileVersion,
-         "Unsupported file version, 0x00060000"},
-        {"MajorHighByte", patched(13, 1), fwu::ErrorUnsupportedFileVersion,
-         "Unsupported file version, 0x00060000"},
-        {"Payload40", header(40), fwu::ErrorDecode, "Decode failed, 0x00060004"},
-        {"Payload16", header(16), fwu::ErrorDataTooSmall, "Data is too small, 0x00040004"},
-        {"Payload0", header(0), fwu::ErrorDataTooSmall, "Data is too small, 0x00040004"},
-        {"Payload32Junk", header(32), fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"},
-        {"ShorterThanMagic", Bytes(valid.begin(), valid.begin() + 11), fwu::ErrorStreamReadSize,
-         "Invalid read size, 0x00010005"},
-        {"NoIv", Bytes(valid.begin(), valid.begin() + 20), fwu::ErrorStreamReadSize,
-         "Invalid read size, 0x00010005"},
+        {"WrongMagic", patched(4, 'K'), fwu::PackageError::kInvalidMagic},
+        {"LastMagicByte", patched(11, 0x7E), fwu::PackageError::kInvalidMagic},
+        {"Minor3", patched(14, 3), fwu::PackageError::kUnsupportedFileVersion},
+        {"Major1", patched(12, 1), fwu::PackageError::kUnsupportedFileVersion},
+        {"MajorHighByte", patched(13, 1), fwu::PackageError::kUnsupportedFileVersion},
+        {"Payload40", header(40), fwu::PackageError::kDecodeFailed},
+        {"Payload16", header(16), fwu::PackageError::kDataTooSmall},
+        {"Payload0", header(0), fwu::PackageError::kDataTooSmall},
+        {"Payload32Junk", header(32), fwu::PackageError::kInvalidHash},
+        {"ShorterThanMagic", Bytes(valid.begin(), valid.begin() + 11),
+         fwu::PackageError::kInvalidReadSize},
+        {"NoIv", Bytes(valid.begin(), valid.begin() + 20), fwu::PackageError::kInvalidReadSize},
     };
     // Any changed byte of the IV or the payload breaks the digest.
     for (size_t at : {size_t(16), size_t(31), size_t(32), size_t(47), size_t(48), size_t(100),
                       valid.size() - 1})
         cases.push_back({"Flipped", patched(at, static_cast<uint8_t>(valid[at] ^ 0x01)),
-                         fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"});
+                         fwu::PackageError::kInvalidHash});
     for (const Case& c : cases)
-        EXPECT_TRUE(throwsFwuException([&] { read(c.bytes); }, c.code, c.what)) << c.name;
+        EXPECT_TRUE(throwsFwuException([&] { read(c.bytes); }, c.error)) << c.name;
 }
 
 // Every single changed bit, at every offset of a whole file, is refused: before the IV by the
@@ -496,7 +480,7 @@ TEST(V2Parser, EveryChangedByteIsRefused) {
             if (at >= 16) {
                 EXPECT_TRUE(throwsFwuException(
                     [&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
-                    fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"))
+                    fwu::PackageError::kInvalidHash))
                     << at;
             } else {
                 EXPECT_ANY_THROW(fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()))
@@ -517,13 +501,13 @@ TEST(V2Parser, LoaderTellsTheFormatsApart) {
         std::make_unique<fwu::InputByteStream>(other.data(), other.size()).get()));
     EXPECT_TRUE(
         throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(other.data(), other.size()); },
-                           fwu::ErrorInvalidKfwFile, "Invalid kfw file, 0x00040000"));
+                           fwu::PackageError::kInvalidKfwFile));
     // A current-format file that fails deep inside still reports the current format's error.
     Bytes damaged = valid;
     damaged.back() ^= 0x80;
     EXPECT_TRUE(
         throwsFwuException([&] { fwu::kfw::LoadKfwFileFromBytes(damaged.data(), damaged.size()); },
-                           fwu::ErrorInvalidHash, "Hash is invalid, 0x00060002"));
+                           fwu::PackageError::kInvalidHash));
 }
 
 }  // namespace

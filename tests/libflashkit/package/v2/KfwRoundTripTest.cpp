@@ -14,6 +14,7 @@ namespace {
 using fwu::Uuid;
 using fwu::Version;
 using fwu::kfw::Action;
+using fwu::kfw::Blob;
 using fwu::kfw::FileVersion;
 using fwu::test::throwsFwuException;
 using fwu::test::pkg::makeBlob;
@@ -45,8 +46,14 @@ TEST_P(V2RoundTrip, WritesTheRequiredVersionAndReadsBackEveryField) {
     EXPECT_EQ(loaded->fwu::kfw::KfwFile::version(), shape.expected);
     EXPECT_EQ(loaded->version(), shape.expected);
     // The unnamed blob comes back named with its hash prefix.
-    EXPECT_EQ(loaded->blobs()[1]->storedName(), original.blobs()[1]->name());
-    EXPECT_EQ(loaded->blobs()[1]->storedName().size(), 7u);
+    // Stored, not a fallback: the virtual ID is that of a blob given this name.
+    const Blob& unnamed = *loaded->blobs()[1];
+    EXPECT_EQ(unnamed.name(), original.blobs()[1]->name());
+    Blob named;
+    named.setName(original.blobs()[1]->name());
+    named.setBytes(unnamed.bytes(), unnamed.size());
+    EXPECT_EQ(unnamed.virtualID(loaded.get()), named.virtualID(loaded.get()));
+    EXPECT_NE(unnamed.virtualID(loaded.get()), original.blobs()[1]->virtualID(&original));
     ASSERT_EQ(loaded->bundles()[0]->conditions().size(), 3u);
     EXPECT_EQ(loaded->bundles()[0]->conditions()[0].op, Version::OperatorGreaterEqual);
     EXPECT_EQ(loaded->bundles()[0]->conditions()[1].op, Version::OperatorLess);
@@ -124,8 +131,7 @@ TEST(V2RoundTrip, PackageSerializeRefusesTheLegacyFormatAndWritesOtherwise) {
     for (uint32_t options : {1u, 3u}) {
         fwu::OutputByteStream out;
         EXPECT_TRUE(throwsFwuException([&] { file.serialize(&out, options); },
-                                       fwu::ErrorUnsupportedRequest,
-                                       "v1 is not supported, 0x00040001"));
+                                       fwu::PackageError::kV1NotSupported));
         EXPECT_EQ(out.byteSize(), 0u);
     }
     fwu::OutputByteStream out;
@@ -142,17 +148,17 @@ public:
 TEST(V2RoundTrip, WriterRefusesActionsItCannotRepresent) {
     struct Case {
         uint32_t type;
-        const char* what;
+        fwu::PackageError error;
     };
     for (const Case& c :
-         {Case{1, "Invalid action, 0x00040003"}, Case{2, "Invalid action, 0x00040003"},
-          Case{3, "Invalid action, 0x00040003"}, Case{0, "Unknown action type, 0x00040003"},
-          Case{9, "Unknown action type, 0x00040003"}}) {
+         {Case{1, fwu::PackageError::kInvalidAction}, Case{2, fwu::PackageError::kInvalidAction},
+          Case{3, fwu::PackageError::kInvalidAction},
+          Case{0, fwu::PackageError::kUnknownActionType},
+          Case{9, fwu::PackageError::kUnknownActionType}}) {
         fwu::kfw::v2::KfwFile file;
         file.registerAction(std::make_unique<MislabelledAction>(static_cast<Action::Type>(c.type)));
         for (uint32_t options : {0u, 2u}) {
-            EXPECT_TRUE(
-                throwsFwuException([&] { write(file, options); }, fwu::ErrorInvalidAction, c.what))
+            EXPECT_TRUE(throwsFwuException([&] { write(file, options); }, c.error))
                 << "type " << c.type << " options " << options;
         }
     }

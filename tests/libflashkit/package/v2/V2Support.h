@@ -170,7 +170,7 @@ inline void expectSameContent(const kfw::KfwFile& a, const kfw::KfwFile& b) {
         EXPECT_EQ(x.id(), y.id());
         EXPECT_EQ(x.name(), y.name());
         EXPECT_EQ(x.path(), y.path());
-        EXPECT_EQ(x.byteVector(), y.byteVector());
+        EXPECT_EQ(fwu::test::pkg::blobBytes(x), fwu::test::pkg::blobBytes(y));
         EXPECT_EQ(x.hash(), y.hash());
     }
     ASSERT_EQ(a.actions().size(), b.actions().size());

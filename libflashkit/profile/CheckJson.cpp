@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "core/CheckJson.h"
+#include "profile/CheckJson.h"
 
 #include "core/Exception.h"
 
@@ -7,14 +7,14 @@ namespace fwu {
 
 void CheckJson(const pocketjson::Value& value, pocketjson::Type types) {
     // The misspelling is part of the message callers match on.
-    if ((value.type() & types) == 0) throw Exception("Invlaid json type", ErrorJsonType);
+    if ((value.type() & types) == 0) throw Exception(PackageError::kInvalidJsonType);
 }
 
 const pocketjson::Value& CheckJson(const pocketjson::Value& object, const char* key,
                                    pocketjson::Type types) {
     CheckJson(object, pocketjson::Object);
     const pocketjson::Value* member = object.find(key);
-    if (!member) throw Exception("Json key is not found", ErrorJsonKeyNotFound);
+    if (!member) throw Exception(PackageError::kJsonKeyNotFound);
     CheckJson(*member, types);
     return *member;
 }

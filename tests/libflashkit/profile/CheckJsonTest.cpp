@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
-#include "ThrowsFwuException.h"
-#include "core/CheckJson.h"
+#include "libflashkit/core/ThrowsFwuException.h"
+#include "profile/CheckJson.h"
 #include "json/Value.h"
 
 namespace {
@@ -11,9 +11,6 @@ using fwu::CheckJson;
 using fwu::test::throwsFwuException;
 using pocketjson::Type;
 using pocketjson::Value;
-
-constexpr const char* kKeyNotFound = "Json key is not found, 0x00030000";
-constexpr const char* kBadType = "Invlaid json type, 0x00030001";
 
 TEST(CheckJson, AcceptsExactlyTheKindsInTheMask) {
     struct Case {
@@ -39,8 +36,8 @@ TEST(CheckJson, AcceptsExactlyTheKindsInTheMask) {
         if (c.accepted) {
             EXPECT_NO_THROW(CheckJson(c.value, c.mask));
         } else {
-            EXPECT_TRUE(throwsFwuException([&] { CheckJson(c.value, c.mask); }, fwu::ErrorJsonType,
-                                           kBadType));
+            EXPECT_TRUE(throwsFwuException([&] { CheckJson(c.value, c.mask); },
+                                           fwu::PackageError::kInvalidJsonType));
         }
     }
 }
@@ -52,17 +49,17 @@ TEST(CheckJson, MemberLookupTellsMissingFromMistyped) {
 
     EXPECT_EQ(&CheckJson(object, "n", pocketjson::Integer), object.find("n"));
     EXPECT_TRUE(throwsFwuException([&] { CheckJson(object, "absent", pocketjson::Integer); },
-                                   fwu::ErrorJsonKeyNotFound, kKeyNotFound));
+                                   fwu::PackageError::kJsonKeyNotFound));
     EXPECT_TRUE(throwsFwuException([&] { CheckJson(object, "n", pocketjson::String); },
-                                   fwu::ErrorJsonType, kBadType));
+                                   fwu::PackageError::kInvalidJsonType));
     // A member that is present but null is mistyped, not missing.
     EXPECT_TRUE(throwsFwuException([&] { CheckJson(object, "nothing", pocketjson::String); },
-                                   fwu::ErrorJsonType, kBadType));
+                                   fwu::PackageError::kInvalidJsonType));
     // Something that is not an object is a type error even for a key it could never hold.
     Value array(pocketjson::Array);
     array.push_back(1);
     EXPECT_TRUE(throwsFwuException([&] { CheckJson(array, "n", pocketjson::Integer); },
-                                   fwu::ErrorJsonType, kBadType));
+                                   fwu::PackageError::kInvalidJsonType));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// ZV flash commands: block erase, page writes, the monitor's checksum and the update flags.
+#include "device/ZVCommands.h"
+
 #include <algorithm>
 
-#include "device/Monitor.h"
 #include "device/ReportBytes.h"
 #include "device/Sleep.h"
 
@@ -25,71 +25,76 @@ constexpr int kPollRereads = 602;
 
 }  // namespace
 
-KmError Monitor::zvCommand(uint32_t address, uint32_t length, uint8_t operation) {
-    std::vector<uint8_t> command(kCommandLength, 0);
-    report::PutU32(command, 0, address);
-    report::PutU32(command, 4, length);
-    command[8] = operation;
-    return set_data(usages::kZvCommand, command);
+bool ZVCommands::supported() const {
+    return m_features.supports(usages::kZvCommand) && m_features.supports(usages::kZvData) &&
+           m_features.supports(usages::kZvDeviceInfo) && m_features.supports(usages::kZvUpdateFlag);
 }
 
-KmError Monitor::zvExecute(uint32_t waitMilliseconds) {
+KmError ZVCommands::command(uint32_t address, uint32_t length, uint8_t operation) const {
+    std::vector<uint8_t> request(kCommandLength, 0);
+    report::PutU32(request, 0, address);
+    report::PutU32(request, 4, length);
+    request[8] = operation;
+    return m_features.setData(usages::kZvCommand, request);
+}
+
+KmError ZVCommands::execute(uint32_t waitMilliseconds) const {
     std::vector<uint8_t> request(kDataLength, 0);
     request[0] = kExecute;
-    KmError status = set_data(usages::kZvData, request);
+    KmError status = m_features.setData(usages::kZvData, request);
     // The monitor may have started even when the request reports failure: wait either way.
     if (waitMilliseconds) internal::SleepMilliseconds(waitMilliseconds);
     return status;
 }
 
-KmError Monitor::zvPoll(std::vector<uint8_t>* reply) {
+KmError ZVCommands::poll(std::vector<uint8_t>* reply) const {
     reply->assign(kDataLength, 0);
-    KmError status = get_data(usages::kZvData, reply);
+    KmError status = m_features.getData(usages::kZvData, reply);
     if (status < 0) return KmErrorFailed;
     for (int rereads = 0; (*reply)[0] == kStatusBusy;) {
         internal::SleepMilliseconds(kPollIntervalMs);
-        status = get_data(usages::kZvData, reply);
+        status = m_features.getData(usages::kZvData, reply);
         if (status < 0) return KmErrorFailed;
         if (++rereads == kPollRereads) return KmErrorTimeout;
     }
     return (*reply)[0] == kStatusDone ? status : KmErrorFailed;
 }
 
-KmError Monitor::zvBlockErase(uint32_t address) {
-    KmError status = zvCommand(address, kBlockSize, kOperationErase);
+KmError ZVCommands::blockErase(uint32_t address) const {
+    KmError status = command(address, kBlockSize, kOperationErase);
     if (status < 0) return status;
-    if ((status = zvExecute(kEraseWaitMs)) < 0) return status;
+    if ((status = execute(kEraseWaitMs)) < 0) return status;
     std::vector<uint8_t> reply;
-    status = zvPoll(&reply);
+    status = poll(&reply);
     return status < 0 ? status : 0;
 }
 
-KmError Monitor::zvWriteData(uint32_t address, const uint8_t* data, uint32_t length) {
+KmError ZVCommands::writeData(uint32_t address, const uint8_t* data, uint32_t length) const {
     if (!data && length) return KmErrorInvalidArgument;
-    KmError status = zvCommand(address, kDataLength, kOperationWrite);
+    KmError status = command(address, kDataLength, kOperationWrite);
     if (status < 0) return status;
     std::vector<uint8_t> page(kDataLength, 0);
     std::copy_n(data, std::min<size_t>(length, kDataLength), page.begin());
-    return set_data(usages::kZvData, page);
+    return m_features.setData(usages::kZvData, page);
 }
 
-KmError Monitor::zvCalcChecksum(uint32_t address, uint32_t length, uint32_t* checksum) {
-    KmError status = zvCommand(address, length, kOperationChecksum);
+KmError ZVCommands::calcChecksum(uint32_t address, uint32_t length, uint32_t* checksum) const {
+    KmError status = command(address, length, kOperationChecksum);
     if (status < 0) return status;
     // About a second per 64 KiB before the monitor is worth asking.
-    if ((status = zvExecute((length / kBlockSize) * 1000)) < 0) return status;
+    if ((status = execute((length / kBlockSize) * 1000)) < 0) return status;
     std::vector<uint8_t> reply;
-    status = zvPoll(&reply);
+    status = poll(&reply);
     if (status < 0) return status;
     if (checksum) *checksum = report::GetU32(reply, 1);
     return status;
 }
 
-KmError Monitor::zvSetUpdateFlag(uint8_t index, bool value) {
+KmError ZVCommands::setUpdateFlag(uint8_t index, bool value) const {
     std::vector<uint8_t> request(kFlagLength, 0);
     request[1] = index;
     request[2] = value ? 1 : 0;
-    return set_data(usages::kZvUpdateFlag, request);
+    return m_features.setData(usages::kZvUpdateFlag, request);
 }
 
 }  // namespace fwu::dev

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
-// Device profile and device versions: from the device files, from the ZV device-information
-// report, or the fixed legacy profile; versions from the device files or the older query.
+#include "device/ProfileReader.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
-#include "device/Monitor.h"
+#include "device/RecordFiles.h"
 #include "device/ReportBytes.h"
+#include "device/ZVCommands.h"
 #include "profile/DeviceProfileList.h"
 #include "profile/DeviceVersionList.h"
 
@@ -45,48 +48,49 @@ void ParseVersionText(std::string text, uint32_t device, uint32_t* version) {
 
 bool DeviceOrderCompare(const OrderPair& a, const OrderPair& b) { return a.second < b.second; }
 
-KmError Monitor::getDeviceProfile(DeviceProfileList* list) {
+KmError ProfileReader::readProfile(DeviceProfileList* list) const {
     if (!list) return KmErrorInvalidArgument;
     list->items().clear();
-    FileProperty property;
-    if (getFileProperty("KFW000", &property) >= 0 && property.recordCount != 0) {
-        std::vector<OrderPair> shown;
-        KmError status = 0;
-        for (uint32_t i = 0; i < property.recordCount; ++i) {
-            DeviceProfile profile;
-            profile.device = i;
-            uint32_t order = 0;
-            const uint16_t record = uint16_t(i);
-            if ((status = read_file_data_atomic("KFW000", record, &profile.name)) < 0)
-                return status;
-            if ((status = read_file_data_atomic("KFW001", record, &profile.fileName)) < 0)
-                return status;
-            if ((status = read_file_data_atomic("KFW003", record, &order)) < 0) return status;
-            if (order != 0) shown.emplace_back(i, order);
-            list->push(profile);
-        }
-        list->setDisplayDeviceIDs(DisplayOrder(std::move(shown)));
-        return status;
-    }
-    if (supportsFirmwareUpdateZV()) return get_device_profile_zv(list);
+    const uint16_t records = RecordFiles(m_features).deviceFileRecords();
+    if (records != 0) return readFileProfile(records, list);
+    if (ZVCommands(m_features).supported()) return readZVProfile(list);
     list->setV1Profile();
     return 0;
 }
 
-KmError Monitor::get_device_profile_zv(DeviceProfileList* list) {
+KmError ProfileReader::readFileProfile(uint16_t records, DeviceProfileList* list) const {
+    const RecordFiles files(m_features);
+    std::vector<OrderPair> shown;
+    KmError status = 0;
+    for (uint32_t i = 0; i < records; ++i) {
+        DeviceProfile profile;
+        profile.device = i;
+        uint32_t order = 0;
+        const uint16_t record = uint16_t(i);
+        if ((status = files.readRecord("KFW000", record, &profile.name)) < 0) return status;
+        if ((status = files.readRecord("KFW001", record, &profile.fileName)) < 0) return status;
+        if ((status = files.readRecord("KFW003", record, &order)) < 0) return status;
+        if (order != 0) shown.emplace_back(i, order);
+        list->push(profile);
+    }
+    list->setDisplayDeviceIDs(DisplayOrder(std::move(shown)));
+    return status;
+}
+
+KmError ProfileReader::readZVProfile(DeviceProfileList* list) const {
     if (!list) return KmErrorInvalidArgument;
-    const uint32_t length = get_report_count(usages::kZvDeviceInfo);
+    const uint32_t length = m_features.reportCount(usages::kZvDeviceInfo);
     if (length < kZvInfoMinimum) return KmErrorNotSupported;
     std::vector<uint8_t> buffer(length, 0);
-    KmError status = get_data(usages::kZvDeviceInfo, &buffer);
+    KmError status = m_features.getData(usages::kZvDeviceInfo, &buffer);
     if (status < 0 || buffer[0] == 0) return KmErrorNotSupported;
     const uint8_t count = buffer[0];
     std::vector<OrderPair> shown;
     for (uint32_t index = 0; index < count; ++index) {
         // The request echoes the last reply with only the index changed.
         buffer[1] = uint8_t(index);
-        if ((status = set_data(usages::kZvDeviceInfo, buffer)) < 0) return status;
-        if ((status = get_data(usages::kZvDeviceInfo, &buffer)) < 0) return status;
+        if ((status = m_features.setData(usages::kZvDeviceInfo, buffer)) < 0) return status;
+        if ((status = m_features.getData(usages::kZvDeviceInfo, &buffer)) < 0) return status;
         DeviceProfile profile;
         profile.updateFlagIndex = buffer[2];
         profile.device = report::GetU16(buffer, 3);
@@ -99,19 +103,22 @@ KmError Monitor::get_device_profile_zv(DeviceProfileList* list) {
     return status;
 }
 
-KmError Monitor::getDeviceVersion(uint32_t device, FWDeviceVersion* version) {
+KmError ProfileReader::readVersion(uint32_t device, FWDeviceVersion* version) const {
     if (!version) return KmErrorInvalidArgument;
     version->deviceID = device;
-    FileProperty property;
-    if (getFileProperty("KFW000", &property) >= 0 && property.recordCount != 0)
-        return read_file_data_atomic("KFW002", uint16_t(device), &version->version);
+    const RecordFiles files(m_features);
+    if (files.deviceFileRecords() != 0)
+        return files.readRecord("KFW002", uint16_t(device), &version->version);
+    return queryVersion(device, version);
+}
 
+KmError ProfileReader::queryVersion(uint32_t device, FWDeviceVersion* version) const {
     std::vector<uint8_t> request(kVersionQueryLength, 0);
     report::PutU16(request, 0, uint16_t(device));
-    KmError status = set_data(usages::kDeviceVersionQuery, request);
+    KmError status = m_features.setData(usages::kDeviceVersionQuery, request);
     if (status < 0) return status;
     std::vector<uint8_t> reply(kVersionQueryLength, 0);
-    status = get_data(usages::kDeviceVersionQuery, &reply);
+    status = m_features.getData(usages::kDeviceVersionQuery, &reply);
     if (status < 0) return status;
     // A reply about another device (or a device ID that 16 bits cannot carry) tells nothing.
     if (report::GetU16(reply, 0) != device) {
@@ -123,14 +130,14 @@ KmError Monitor::getDeviceVersion(uint32_t device, FWDeviceVersion* version) {
     return status;
 }
 
-KmError Monitor::getDeviceVersionList(kfw::DeviceVersionList* versions,
-                                      const DeviceProfileList* profiles) {
+KmError ProfileReader::readVersionList(kfw::DeviceVersionList* versions,
+                                       const DeviceProfileList* profiles) const {
     if (!versions) return KmErrorInvalidArgument;
     if (!profiles || profiles->items().empty()) return KmErrorFailed;
     KmError status = 0;
     for (const DeviceProfile& profile : profiles->items()) {
         FWDeviceVersion version{profile.device, 0};
-        status = getDeviceVersion(profile.device, &version);
+        status = readVersion(profile.device, &version);
         if (status < 0) return status;
         versions->push(kfw::DeviceVersion{version.deviceID, Version(version.version)});
     }
