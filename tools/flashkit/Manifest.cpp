@@ -117,14 +117,21 @@ const std::set<std::string> kComparisons = {"eq", "ne", "lt", "le", "gt", "ge",
 }  // namespace
 
 Manifest Manifest::Load(const std::string& path) {
-    Checker check(path);
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw Failure(ExitPackage, "cannot read manifest " + path + ": " + std::strerror(errno));
+    std::ostringstream text;
+    text << in.rdbuf();
+    return fromText(text.str(), path);
+}
+
+Manifest Manifest::fromText(const std::string& text, const std::string& path) {
+    Checker check(path);
     json root;
     try {
-        root = json::parse(in);
-    } catch (const json::parse_error& error) {
+        root = json::parse(text);
+    } catch (const json::exception& error) {
+        // Not only syntax: a number beyond a double is refused as out of range.
         throw Failure(ExitPackage, "manifest " + path + " is not valid JSON: " + error.what());
     }
     check.object(root, "the top level");
