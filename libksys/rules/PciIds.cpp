@@ -48,7 +48,8 @@ long parseSysfsNumber(const std::string& text, int base) {
     const long value = std::strtol(text.c_str(), &end, base);
     if (errno != 0 || end == text.c_str() || value < 0) return -1;
     while (*end == '\n' || *end == ' ') ++end;
-    return *end == '\0' ? value : -1;
+    // A NUL byte inside the text would otherwise end it early.
+    return end == text.c_str() + text.size() ? value : -1;
 }
 
 }  // namespace ksys

@@ -19,6 +19,7 @@
 #include "hid/HidrawConnection.h"
 #include "hid/HidrawIdentity.h"
 #include "hid/MonitorLock.h"
+#include "hid/UeventText.h"
 
 namespace screenio::hid {
 namespace {
@@ -51,81 +52,6 @@ int ReadCapped(const std::string& path, size_t cap, std::string* out) {
         if (n == 0) return 0;
         if (out->size() + size_t(n) > cap) return EFBIG;
         out->append(chunk, size_t(n));
-    }
-}
-
-std::string_view WithoutNewline(std::string_view text) {
-    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-    return text;
-}
-
-// The value of `KEY=value` in a uevent file; the first line with the key wins.
-std::optional<std::string> UeventValue(std::string_view text, std::string_view key) {
-    while (!text.empty()) {
-        const size_t end = std::min(text.find('\n'), text.size());
-        const std::string_view line = text.substr(0, end);
-        if (line.size() > key.size() && line.substr(0, key.size()) == key &&
-            line[key.size()] == '=')
-            return std::string(line.substr(key.size() + 1));
-        text.remove_prefix(std::min(end + 1, text.size()));
-    }
-    return std::nullopt;
-}
-
-bool ParseNumber(std::string_view text, unsigned base, size_t maxDigits, uint32_t* value) {
-    if (text.empty() || text.size() > maxDigits) return false;
-    uint64_t result = 0;
-    for (char c : text) {
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = unsigned(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = unsigned(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = unsigned(c - 'A' + 10);
-        else
-            return false;
-        result = result * base + digit;
-        if (result > UINT32_MAX) return false;
-    }
-    *value = uint32_t(result);
-    return true;
-}
-
-// "a:b" or "a:b:c" split at every colon.
-std::vector<std::string_view> SplitColons(std::string_view text) {
-    std::vector<std::string_view> parts;
-    for (;;) {
-        const size_t colon = text.find(':');
-        parts.push_back(text.substr(0, colon));
-        if (colon == std::string_view::npos) return parts;
-        text.remove_prefix(colon + 1);
-    }
-}
-
-struct HidId {
-    uint32_t bus = 0;
-    uint32_t vendor = 0;
-    uint32_t product = 0;
-};
-
-// HID_ID=BBBB:VVVVVVVV:PPPPPPPP, hexadecimal as the kernel prints it.
-bool ParseHidId(std::string_view text, HidId* id) {
-    const std::vector<std::string_view> parts = SplitColons(text);
-    return parts.size() == 3 && ParseNumber(parts[0], 16, 8, &id->bus) &&
-           ParseNumber(parts[1], 16, 8, &id->vendor) && ParseNumber(parts[2], 16, 8, &id->product);
-}
-
-// A DEVNAME is relative to the dev root and must stay below it.
-bool IsSafeDevName(std::string_view name) {
-    if (name.empty() || name.front() == '/' || name.find('\0') != std::string_view::npos)
-        return false;
-    for (;;) {
-        const size_t slash = name.find('/');
-        const std::string_view part = name.substr(0, slash);
-        if (part.empty() || part == "." || part == "..") return false;
-        if (slash == std::string_view::npos) return true;
-        name.remove_prefix(slash + 1);
     }
 }
 
@@ -249,12 +175,9 @@ std::optional<HidNodeInfo> HidrawTransport::describe(const std::string& name, ui
     const int devError = ReadCapped(entry + "/dev", kMaxTextBytes, &dev);
     if (devError != 0 && devError != ENOENT) return std::nullopt;
     if (devError == 0) {
-        const std::vector<std::string_view> parts = SplitColons(WithoutNewline(dev));
         uint32_t major = 0;
         uint32_t minor = 0;
-        if (parts.size() != 2 || !ParseNumber(parts[0], 10, 10, &major) ||
-            !ParseNumber(parts[1], 10, 10, &minor))
-            return std::nullopt;
+        if (!ParseDeviceNumbers(dev, &major, &minor)) return std::nullopt;
         info.deviceNumber = makedev(major, minor);
     }
 

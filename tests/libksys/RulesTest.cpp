@@ -307,6 +307,9 @@ TEST(PciIds, SysfsNumbers) {
     EXPECT_EQ(parseSysfsNumber("", 16), -1);
     EXPECT_EQ(parseSysfsNumber("zz", 16), -1);
     EXPECT_EQ(parseSysfsNumber("12 extra", 10), -1);
+    // The whole text counts, not only what comes before a NUL byte.
+    EXPECT_EQ(parseSysfsNumber(std::string("12\0garbage", 10), 10), -1);
+    EXPECT_EQ(parseSysfsNumber(std::string("0x10\n\0", 6), 16), -1);
 }
 
 }  // namespace

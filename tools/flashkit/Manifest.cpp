@@ -49,14 +49,12 @@ std::string UuidText(const FWUuid& id) {
 const std::set<std::string> kComparisons = {"eq", "ne", "lt", "le", "gt", "ge",
                                             "==", "!=", "<",  "<=", ">",  ">="};
 
-json ReadRoot(const std::string& path, const ManifestChecker& check) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Failure(ExitPackage, "cannot read manifest " + path + ": " + std::strerror(errno));
+json ParseRoot(const std::string& text, const std::string& path, const ManifestChecker& check) {
     json root;
     try {
-        root = json::parse(in);
-    } catch (const json::parse_error& error) {
+        root = json::parse(text);
+    } catch (const json::exception& error) {
+        // Not only syntax: a number beyond a double is refused as out of range.
         throw Failure(ExitPackage, "manifest " + path + " is not valid JSON: " + error.what());
     }
     check.object(root, "the top level");
@@ -69,8 +67,17 @@ json ReadRoot(const std::string& path, const ManifestChecker& check) {
 }  // namespace
 
 Manifest Manifest::Load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Failure(ExitPackage, "cannot read manifest " + path + ": " + std::strerror(errno));
+    std::ostringstream text;
+    text << in.rdbuf();
+    return fromText(text.str(), path);
+}
+
+Manifest Manifest::fromText(const std::string& text, const std::string& path) {
     const ManifestChecker check(path);
-    const json root = ReadRoot(path, check);
+    const json root = ParseRoot(text, path, check);
     Manifest manifest;
     manifest.m_path = path;
     manifest.readProducts(root, check);

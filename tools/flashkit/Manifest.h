@@ -20,6 +20,8 @@ class Manifest {
 public:
     // Reads and checks the manifest at `path`; throws Failure(ExitPackage) naming the member.
     static Manifest Load(const std::string& path);
+    // The same for the manifest's text; `path` names it in messages and locates the images.
+    static Manifest fromText(const std::string& text, const std::string& path);
 
     // Whether the manifest asks for the legacy format ("legacy": true).
     bool legacy() const { return m_legacy; }
