@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,11 @@ public:
     const uint8_t* data() const { return m_bytes.data(); }
     size_t size() const { return m_bytes.size(); }
 
-    bool operator==(const Uuid& other) const { return m_bytes == other.m_bytes; }
-    bool operator!=(const Uuid& other) const { return m_bytes != other.m_bytes; }
+    // A fixed-size memcmp compiles to two word compares instead of a call.
+    bool operator==(const Uuid& other) const {
+        return std::memcmp(m_bytes.data(), other.m_bytes.data(), sizeof m_bytes) == 0;
+    }
+    bool operator!=(const Uuid& other) const { return !(*this == other); }
 
 private:
     std::array<uint8_t, 16> m_bytes;

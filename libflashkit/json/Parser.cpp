@@ -66,6 +66,21 @@ private:
     int& m_depth;
 };
 
+// Drops what a parse level left on a scratch stack, however the level ends.
+template <class T> class StackTrim {
+public:
+    StackTrim(std::vector<T>& stack, size_t base) : m_stack(stack), m_base(base) {}
+    ~StackTrim() {
+        m_stack.erase(m_stack.begin() + static_cast<std::ptrdiff_t>(m_base), m_stack.end());
+    }
+    StackTrim(const StackTrim&) = delete;
+    StackTrim& operator=(const StackTrim&) = delete;
+
+private:
+    std::vector<T>& m_stack;
+    size_t m_base;
+};
+
 }  // namespace
 
 bool Parser::fail(const char* message) {
@@ -96,6 +111,8 @@ void skipByteOrderMark(Parser::Iterator& it) {
 }  // namespace
 
 bool Parser::parse(const char* begin, const char* end, Value& value, const ParseOption& option) {
+    // The containers of one document are made together and mostly die together.
+    ContainerArena::Scope arena;
     m_error.clear();
     m_depth = 0;
     Iterator it(begin, end);
@@ -169,11 +186,25 @@ bool Parser::parse_array(Value* value, AbstractParseHandler* handler, Iterator& 
     if (it.atEnd() || *it != '[') return fail(kUnexpectedCharacter);
     if (m_depth >= kMaxDepth) return fail(kTooDeep);
     DepthScope scope(m_depth);
-    if (value) {
-        if (!value->isArray()) *value = Value(Array);
-    } else if (handler && !handler->onBeginArray()) {
-        return fail(kCancelled);
+    if (!value) {
+        if (handler && !handler->onBeginArray()) return fail(kCancelled);
+        return parseElements(nullptr, handler, it, option);
     }
+    if (!value->isArray()) *value = Value(Array);
+    // The elements gather on the scratch stack and move into the array in one allocation of
+    // the right size, also after a failure, so that the caller sees the partial tree. An
+    // existing array keeps its elements and is appended to.
+    const size_t base = m_elementStack.size();
+    StackTrim<Value> trim(m_elementStack, base);
+    const bool ok = parseElements(value, nullptr, it, option);
+    Value::ArrayType& elements = value->arrayContent();
+    elements.insert(elements.end(), std::make_move_iterator(m_elementStack.begin() + base),
+                    std::make_move_iterator(m_elementStack.end()));
+    return ok;
+}
+
+bool Parser::parseElements(Value* value, AbstractParseHandler* handler, Iterator& it,
+                           const ParseOption& option) {
     size_t count = 0;
     for (;;) {
         ++it;  // past '[' or ','
@@ -187,11 +218,11 @@ bool Parser::parse_array(Value* value, AbstractParseHandler* handler, Iterator& 
             return true;
         }
         if (value) {
-            // Parsed straight into a new last element (the array is appended to in place, as
-            // push_back does), kept even when it failed so that the caller sees the partial tree.
-            Value::ArrayType& elements = value->arrayContent();
-            elements.emplace_back();
-            if (!parse_value(&elements.back(), nullptr, it, option)) return false;
+            // Kept even when it failed. Read into a local first: nested arrays grow the stack.
+            Value element;
+            const bool ok = parse_value(&element, nullptr, it, option);
+            m_elementStack.push_back(std::move(element));
+            if (!ok) return false;
         } else if (!parse_value(nullptr, handler, it, option)) {
             return false;
         }
@@ -211,13 +242,24 @@ bool Parser::parse_object(Value* value, AbstractParseHandler* handler, Iterator&
     if (it.atEnd() || *it != '{') return fail(kUnexpectedCharacter);
     if (m_depth >= kMaxDepth) return fail(kTooDeep);
     DepthScope scope(m_depth);
-    if (value) {
-        if (!value->isObject()) *value = Value(Object);
-    } else if (handler && !handler->onBeginObject()) {
-        return fail(kCancelled);
+    if (!value) {
+        if (handler && !handler->onBeginObject()) return fail(kCancelled);
+        return parseMembers(nullptr, handler, it, option);
     }
+    if (!value->isObject()) *value = Value(Object);
+    // As for arrays: the members gather on the scratch stack and join the object at the end,
+    // which puts them in key order (a key already present keeps its first member).
+    const size_t base = m_memberStack.size();
+    StackTrim<ObjectMap::Member> trim(m_memberStack, base);
+    const bool ok = parseMembers(value, nullptr, it, option);
+    value->objectContent().appendMembers(m_memberStack.begin() + static_cast<std::ptrdiff_t>(base),
+                                         m_memberStack.end());
+    return ok;
+}
+
+bool Parser::parseMembers(Value* value, AbstractParseHandler* handler, Iterator& it,
+                          const ParseOption& option) {
     size_t count = 0;
-    std::string key;
     for (;;) {
         ++it;                         // past '{' or ','
         if (it.atEnd()) return true;  // left open at the end of the text, as for arrays
@@ -231,22 +273,17 @@ bool Parser::parse_object(Value* value, AbstractParseHandler* handler, Iterator&
             return true;
         }
         if (*it != '"') return fail(kObjectSyntax);
-        key.clear();
+        std::string key;
         if (!parse_string(key, it)) return false;
         if (!value && handler && !handler->onKey(key)) return fail(kCancelled);
         skipWhitespace(it);
         if (it.atEnd() || *it != ':') return fail(kObjectSyntax);
         ++it;
         if (value) {
-            // Parsed straight into a new member, kept even when it failed. A key already there
-            // keeps its earlier member, so the value read for it is dropped. Members mostly come
-            // in key order (this library writes them so), which makes the end the right hint.
-            Value::ObjectType& members = value->objectContent();
-            const size_t before = members.size();
-            const auto member = members.try_emplace(members.end(), key);
-            Value dropped;
-            Value* target = members.size() != before ? &member->second : &dropped;
-            if (!parse_value(target, nullptr, it, option)) return false;
+            Value member;  // kept even when it failed
+            const bool ok = parse_value(&member, nullptr, it, option);
+            m_memberStack.emplace_back(std::move(key), std::move(member));
+            if (!ok) return false;
         } else if (!parse_value(nullptr, handler, it, option)) {
             return false;
         }
@@ -354,79 +391,107 @@ bool Parser::parse_hex(uint16_t& out, Iterator& it) {
     return true;
 }
 
-bool Parser::parse_number(Value* value, AbstractParseHandler* handler, Iterator& it) {
-    if (it.atEnd()) return fail(kNoDigit);
-    const char* start = it.position();
-    bool negative = false;
-    if (*it == '-') {
-        negative = true;
-        ++it;
-    }
-    if (it.atEnd() || !isDigit(*it)) return fail(kNoDigit);
+namespace {
 
-    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+// What the scan of a number found: its text for the conversion to a double, and the integer
+// when it is one.
+struct NumberText {
+    const char* start = nullptr;
+    const char* end = nullptr;  // of the text passed on: without an exponent of value zero
+    bool negative = false;
     int64_t magnitude = 0;
     bool tooLarge = false;  // the digits no longer fit a signed 64-bit integer
+    bool fraction = false;
+    bool exponentNonZero = false;
+
+    bool isReal() const { return tooLarge || fraction || exponentNonZero; }
+};
+
+// The integer part: one digit or more, no leading zero before another digit. Returns the
+// message of a failure, else nullptr.
+const char* ScanIntegerPart(Parser::Iterator& it, NumberText& number) {
+    if (it.atEnd() || !isDigit(*it)) return kNoDigit;
     if (*it == '0') {
         ++it;
-        if (!it.atEnd() && isDigit(*it)) return fail(kLeadingZero);
-    } else {
-        while (!it.atEnd() && isDigit(*it)) {
-            const int digit = *it - '0';
-            if (!tooLarge) {
-                if (magnitude > (kMax - digit) / 10)
-                    tooLarge = true;
-                else
-                    magnitude = magnitude * 10 + digit;
-            }
-            ++it;
+        return !it.atEnd() && isDigit(*it) ? kLeadingZero : nullptr;
+    }
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    while (!it.atEnd() && isDigit(*it)) {
+        const int digit = *it - '0';
+        if (!number.tooLarge) {
+            if (number.magnitude > (kMax - digit) / 10)
+                number.tooLarge = true;
+            else
+                number.magnitude = number.magnitude * 10 + digit;
         }
-    }
-
-    bool fraction = false;
-    if (!it.atEnd() && *it == '.') {
         ++it;
-        if (it.atEnd() || !isDigit(*it)) return fail(kNoFractionDigit);
-        while (!it.atEnd() && isDigit(*it)) ++it;
-        fraction = true;
     }
+    return nullptr;
+}
 
-    // An exponent of value zero ("1e0", "1E-00") neither makes the number a Real nor is
-    // passed on to the conversion.
-    const char* textEnd = nullptr;
-    bool exponentNonZero = false;
-    if (!it.atEnd() && (*it == 'e' || *it == 'E')) {
-        const char* exponent = it.position();
+const char* ScanFraction(Parser::Iterator& it, NumberText& number) {
+    if (it.atEnd() || *it != '.') return nullptr;
+    ++it;
+    if (it.atEnd() || !isDigit(*it)) return kNoFractionDigit;
+    while (!it.atEnd() && isDigit(*it)) ++it;
+    number.fraction = true;
+    return nullptr;
+}
+
+// An exponent of value zero ("1e0", "1E-00") neither makes the number a Real nor is passed on
+// to the conversion.
+const char* ScanExponent(Parser::Iterator& it, NumberText& number) {
+    number.end = it.position();
+    if (it.atEnd() || (*it != 'e' && *it != 'E')) return nullptr;
+    ++it;
+    if (!it.atEnd() && (*it == '-' || *it == '+')) ++it;
+    if (it.atEnd() || !isDigit(*it)) return kNoExponentDigit;
+    while (!it.atEnd() && isDigit(*it)) {
+        if (*it != '0') number.exponentNonZero = true;
         ++it;
-        if (!it.atEnd() && (*it == '-' || *it == '+')) ++it;
-        if (it.atEnd() || !isDigit(*it)) return fail(kNoExponentDigit);
-        while (!it.atEnd() && isDigit(*it)) {
-            if (*it != '0') exponentNonZero = true;
-            ++it;
-        }
-        if (!exponentNonZero) textEnd = exponent;
     }
-    if (!textEnd) textEnd = it.position();
+    if (number.exponentNonZero) number.end = it.position();
+    return nullptr;
+}
 
-    if (tooLarge || fraction || exponentNonZero) {
-        // from_chars reads the JSON number grammar without looking at the locale and rounds
-        // correctly, as strtod does, so it gives strToDouble's result at a fraction of the
-        // cost. Out of range it reports an error instead of strtod's infinity or zero, and
-        // then strToDouble has the last word.
+const char* ScanNumber(Parser::Iterator& it, NumberText& number) {
+    number.start = it.position();
+    if (!it.atEnd() && *it == '-') {
+        number.negative = true;
+        ++it;
+    }
+    const char* error = ScanIntegerPart(it, number);
+    if (!error) error = ScanFraction(it, number);
+    if (!error) error = ScanExponent(it, number);
+    return error;
+}
+
+// from_chars reads the JSON number grammar without looking at the locale and rounds correctly,
+// as strtod does, so it gives strToDouble's result at a fraction of the cost. Out of range it
+// reports an error instead of strtod's infinity or zero, and then strToDouble has the last word.
+bool ConvertReal(const NumberText& number, double& real) {
+    const auto result = std::from_chars(number.start, number.end, real);
+    if (result.ec == std::errc() && result.ptr == number.end) return true;
+    bool ok = false;
+    real = Double::strToDouble(number.start, static_cast<size_t>(number.end - number.start), &ok);
+    return ok;
+}
+
+}  // namespace
+
+bool Parser::parse_number(Value* value, AbstractParseHandler* handler, Iterator& it) {
+    NumberText number;
+    if (const char* error = ScanNumber(it, number)) return fail(error);
+    if (number.isReal()) {
         double real = 0.0;
-        const auto result = std::from_chars(start, textEnd, real);
-        if (result.ec != std::errc() || result.ptr != textEnd) {
-            bool ok = false;
-            real = Double::strToDouble(start, static_cast<size_t>(textEnd - start), &ok);
-            if (!ok) return fail(kBadReal);
-        }
+        if (!ConvertReal(number, real)) return fail(kBadReal);
         if (value) {
             *value = Value(real);
             return true;
         }
         return !handler || handler->onReal(real) || fail(kCancelled);
     }
-    const int64_t integer = negative ? -magnitude : magnitude;
+    const int64_t integer = number.negative ? -number.magnitude : number.magnitude;
     if (value) {
         *value = Value(integer);
         return true;

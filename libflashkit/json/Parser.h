@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "json/AbstractParseHandler.h"
 #include "json/ParseOption.h"
@@ -95,10 +96,19 @@ public:
 
 private:
     bool fail(const char* message);
+    // The loops of parse_array and parse_object, after the opening bracket.
+    bool parseElements(Value* value, AbstractParseHandler* handler, Iterator& it,
+                       const ParseOption& option);
+    bool parseMembers(Value* value, AbstractParseHandler* handler, Iterator& it,
+                      const ParseOption& option);
     bool parse_literal(Value* value, AbstractParseHandler* handler, Iterator& it);
 
     std::string m_error;
     int m_depth = 0;
+    // Scratch stacks: the elements and members of the arrays and objects being read, nested
+    // levels above their parents.
+    std::vector<Value> m_elementStack;
+    std::vector<ObjectMap::Member> m_memberStack;
 };
 
 }  // namespace pocketjson

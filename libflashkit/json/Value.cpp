@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "json/Double.h"
+#include "json/ObjectMap.h"
 
 namespace pocketjson {
 
@@ -167,17 +168,12 @@ Value& Value::operator[](const std::string& key) {
         previous = std::move(*this);
         swap(copy);
     }
-    ObjectType& members = objectContent();
-    auto found = members.find(key);
-    if (found == members.end()) found = members.emplace(key, Value()).first;
-    return found->second;
+    return objectContent().findOrAdd(key);
 }
 
 const Value* Value::find(const std::string& key) const {
     if (!isObject()) return nullptr;
-    const ObjectType& members = objectValue();
-    const auto found = members.find(key);
-    return found == members.end() ? nullptr : &found->second;
+    return objectValue().find(key);
 }
 
 void Value::push_back(const Value& item) {
@@ -201,7 +197,7 @@ void Value::insert(const std::string& key, const Value& item) {
         previous = std::move(*this);
         makeEmpty(Object);
     }
-    objectContent().emplace(key, item);
+    objectContent().insert(key, item);
 }
 
 size_t Value::size() const {

@@ -3,13 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <map>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "json/ContainerArena.h"
+
 namespace pocketjson {
+
+class ObjectMap;
 
 // One bit per kind, so that a set of kinds is a mask (`Integer | Real`).
 enum Type : uint32_t {
@@ -55,6 +58,12 @@ public:
         AbstractContainer(const AbstractContainer&) = delete;
         AbstractContainer& operator=(const AbstractContainer&) = delete;
 
+        // Containers made while a parser runs come from its arena (json/ContainerArena.h).
+        static void* operator new(size_t size) { return ContainerArena::allocate(size); }
+        static void operator delete(void* memory, size_t size) noexcept {
+            ContainerArena::deallocate(memory, size);
+        }
+
     private:
         friend class Value;
         // Not atomic: values that share a container stay on one thread. A new container
@@ -73,8 +82,8 @@ public:
     };
 
     using StringType = std::string;
-    // std::string's operator< compares bytes, which gives the key order of the serialised form.
-    using ObjectType = std::map<std::string, Value>;
+    // Members in byte-wise key order, the order of the serialised form (json/ObjectMap.h).
+    using ObjectType = ObjectMap;
     using ArrayType = std::vector<Value>;
 
     Value() : m_type(Null) { m_payload.integer = 0; }
@@ -200,3 +209,6 @@ private:
 inline void swap(Value& a, Value& b) noexcept { a.swap(b); }
 
 }  // namespace pocketjson
+
+// Iterating an object's members needs the whole member table.
+#include "json/ObjectMap.h"  // IWYU pragma: export

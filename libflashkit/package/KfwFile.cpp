@@ -9,6 +9,7 @@
 #include "package/TransferDataAction.h"
 #include "package/TransferMStarDataAction.h"
 #include "package/TransferZVDataAction.h"
+#include "package/UuidIndex.h"
 
 namespace fwu::kfw {
 
@@ -175,32 +176,6 @@ void KfwFile::updateEstimatedTimeMargin(uint32_t seconds) {
     m_estimatedTimeMargin = seconds;
 }
 
-namespace {
-
-struct UuidHash {
-    size_t operator()(const Uuid& id) const {
-        uint64_t halves[2];
-        std::memcpy(halves, id.data(), sizeof halves);
-        return static_cast<size_t>(halves[0] ^ (halves[1] * 0x9E3779B97F4A7C15ull));
-    }
-};
-
-template <typename T> using FirstByID = std::unordered_map<Uuid, T*, UuidHash>;
-
-template <typename T>
-void indexFirst(FirstByID<T>& index, const std::vector<std::unique_ptr<T>>& items) {
-    index.clear();
-    index.reserve(items.size());
-    for (const auto& item : items) index.emplace(item->id(), item.get());  // keeps the first
-}
-
-template <typename T> T* findIndexed(const FirstByID<T>& index, const Uuid& id) {
-    const auto found = index.find(id);
-    return found == index.end() ? nullptr : found->second;
-}
-
-}  // namespace
-
 struct KfwFile::RegistrationIndex {
     ByContent<Blob> blobs;
     ByContent<Action> actions;
@@ -226,26 +201,33 @@ KfwFile::BulkRegistration::~BulkRegistration() {
 struct KfwFile::ValidationIndex {
     bool blobsIndexed = false;
     bool actionsIndexed = false;
-    FirstByID<Blob> blobs;
-    FirstByID<Action> actions;
+    UuidIndex<Blob> blobs;
+    UuidIndex<Action> actions;
 };
 
-// Gives the package a validation index for its lifetime, also when a check throws.
+// Puts the package's validation index in use for the scope's lifetime, also when a check
+// throws. The tables stay allocated between validations: above a couple of thousand objects a
+// fresh table would come as fresh pages, and faulting them in each time cost more than the
+// lookups.
 class KfwFile::ValidationScope {
 public:
     explicit ValidationScope(KfwFile& file) : m_file(file) {
-        m_file.m_validationIndex = std::make_unique<ValidationIndex>();
+        if (!m_file.m_validationIndex)
+            m_file.m_validationIndex = std::make_unique<ValidationIndex>();
     }
-    ~ValidationScope() { m_file.m_validationIndex.reset(); }
+    ~ValidationScope() {
+        m_file.m_validationIndex->blobsIndexed = false;
+        m_file.m_validationIndex->actionsIndexed = false;
+    }
     ValidationScope(const ValidationScope&) = delete;
     ValidationScope& operator=(const ValidationScope&) = delete;
 
     void indexBlobs() {
-        indexFirst(m_file.m_validationIndex->blobs, m_file.m_blobs);
+        m_file.m_validationIndex->blobs.build(m_file.m_blobs);
         m_file.m_validationIndex->blobsIndexed = true;
     }
     void indexActions() {
-        indexFirst(m_file.m_validationIndex->actions, m_file.m_actions);
+        m_file.m_validationIndex->actions.build(m_file.m_actions);
         m_file.m_validationIndex->actionsIndexed = true;
     }
 
@@ -255,13 +237,13 @@ private:
 
 Action* KfwFile::findAction(const Uuid& id) const {
     if (m_validationIndex && m_validationIndex->actionsIndexed)
-        return findIndexed(m_validationIndex->actions, id);
+        return m_validationIndex->actions.find(id);
     return findItem(m_actions, id);
 }
 
 Blob* KfwFile::findBlob(const Uuid& id) const {
     if (m_validationIndex && m_validationIndex->blobsIndexed)
-        return findIndexed(m_validationIndex->blobs, id);
+        return m_validationIndex->blobs.find(id);
     return findItem(m_blobs, id);
 }
 

@@ -95,8 +95,9 @@ private:
     void forgetRegistrationIndex();
 
     mutable CriticalSection m_mutex;
-    // Only while validate runs: the first blob and action of each ID, so that checking every
-    // reference costs a hash lookup rather than a scan of the package.
+    // In use only while validate runs: the first blob and action of each ID, so that checking
+    // every reference costs a hash lookup rather than a scan of the package. Kept allocated
+    // between validations for reuse.
     std::unique_ptr<ValidationIndex> m_validationIndex;
     // Only while a BulkRegistration lives.
     std::unique_ptr<RegistrationIndex> m_registrationIndex;

@@ -422,6 +422,32 @@ TEST(KfwFile, ValidateLargePackagesKeepsExactlyTheResolvableObjects) {
     EXPECT_TRUE(file.validate(nullptr));
 }
 
+// Validation keeps its lookup tables between runs: a later run must see only the package as it
+// is then, whether it has shrunk (a removed blob no longer satisfies its action) or grown
+// (objects added since are found).
+TEST(KfwFile, RepeatedValidationSeesThePackageAsItIsNow) {
+    TestPackage file;
+    std::vector<Uuid> blobs, actions;
+    for (int i = 0; i < 600; ++i) {
+        blobs.push_back(file.registerBlob(makeBlob({uint8_t(i), uint8_t(i >> 8), 9}))->id());
+        actions.push_back(
+            file.registerAction(makeTransfer(blobs.back(), "PRG" + std::to_string(i), uint32_t(i)))
+                ->id());
+    }
+    EXPECT_TRUE(file.validate(nullptr));
+
+    ASSERT_TRUE(file.unregisterBlob(blobs[17]));
+    EXPECT_FALSE(file.validate(nullptr)) << "the action of the removed blob goes";
+    EXPECT_EQ(file.findAction(actions[17]), nullptr);
+    EXPECT_EQ(file.actions().size(), 599u);
+
+    const Uuid late = file.registerBlob(makeBlob({1, 2, 3, 4}))->id();
+    const Uuid user = file.registerAction(makeTransfer(late, "PRG-late"))->id();
+    file.registerBundle(makeBundle({user}, {}, 1));
+    EXPECT_TRUE(file.validate(nullptr)) << "objects added after the last run are found";
+    EXPECT_NE(file.findAction(user), nullptr);
+}
+
 // An object without ID is invalid, and an empty ID still "finds" it until it is gone: only
 // removing blobs before actions, and actions before bundles, empties this package in one pass.
 TEST(KfwFile, ValidateRemovesObjectsWithoutIDBeforeTheirUsers) {
