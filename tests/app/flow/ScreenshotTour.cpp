@@ -265,11 +265,28 @@ int main(int argc, char* argv[]) {
     }
     if (!tour.failed() &&
         tour.waitFor([&] { return update->isUpdateWorkerRunning(); }, "the update to start")) {
-        // Part of the images sent: the bar is determinate.
+        // Part of the first image sent: the bar is determinate.
         auto* bar = update->findChild<QProgressBar*>("progressBar");
-        if (tour.waitFor([&] { return bar && bar->maximum() == 1000 && bar->value() > 0; },
+        if (tour.waitFor([&] { return bar && bar->maximum() == 100 && bar->value() > 0; },
                          "the transfer to show its progress"))
             tour.shoot(update, "6-updating", 0);
+        // A later image partway: its own bar, started again from none.
+        auto* phase = update->findChild<QLabel*>("phaseLabel");
+        const auto laterImage = [](const QString& text) {
+            for (int n = 2; n <= 16; ++n)
+                for (int k = 2; k <= n; ++k)
+                    if (text == LocalizedStrings::text("PhaseTransferring").arg(k).arg(n))
+                        return true;
+            return false;
+        };
+        if (!tour.failed() && tour.waitFor(
+                                  [&] {
+                                      return phase && laterImage(phase->text()) &&
+                                             bar->maximum() == 100 && bar->value() > 0 &&
+                                             bar->value() < 100;
+                                  },
+                                  "a later image to go out"))
+            tour.shoot(update, "6a-transferring", 0);
     }
     // The monitor restarts and is searched for again.
     auto* phase = update ? update->findChild<QLabel*>("phaseLabel") : nullptr;

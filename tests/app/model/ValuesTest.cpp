@@ -80,6 +80,50 @@ private slots:
         QTEST(version.toString(), "all");
     }
 
+    // Once the profile names a device, the devices go one per line with their names; the
+    // plain form stays for monitors whose profile names none.
+    void namedVersionLabels_data() {
+        QTest::addColumn<QStringList>("versions");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("upper");
+        QTest::addColumn<QString>("lower");
+        QTest::addColumn<QString>("sentence");  // both parts as an alert's text puts them
+        QTest::newRow("five named")
+            << QStringList{"00105", "00030", "00212", "00007", "00012"}
+            << QStringList{"Scaler", "Power Delivery", "USB Hub", "Light Sensor", "Audio"}
+            << "Scaler: 00105\nPower Delivery: 00030\nUSB Hub: 00212"
+            << "Light Sensor: 00007\nAudio: 00012"
+            << "Scaler: 00105, Power Delivery: 00030, USB Hub: 00212, Light Sensor: 00007, "
+               "Audio: 00012";
+        QTest::newRow("seven named, the seventh shown nowhere")
+            << QStringList{"1", "2", "3", "4", "5", "6", "7"}
+            << QStringList{"a", "b", "c", "d", "e", "f", "g"} << "a: 1\nb: 2\nc: 3"
+            << "d: 4\ne: 5\nf: 6"
+            << "a: 1, b: 2, c: 3, d: 4, e: 5, f: 6";
+        QTest::newRow("one unnamed among named")
+            << QStringList{"00105", "00030"} << QStringList{"Scaler", ""} << "Scaler: 00105\n00030"
+            << ""
+            << "Scaler: 00105, 00030";
+        QTest::newRow("fewer names than versions")
+            << QStringList{"1", "2", "3", "4"} << QStringList{"Main"} << "Main: 1\n2\n3"
+            << "4"
+            << "Main: 1, 2, 3, 4";
+        QTest::newRow("no name given")
+            << QStringList{"1", "2", "3", "4"} << QStringList{"", "", "", ""} << "1-2-3"
+            << "-4"
+            << "1-2-3-4";
+    }
+    void namedVersionLabels() {
+        QFETCH(QStringList, versions);
+        QFETCH(QStringList, names);
+        const Version version(versions, names);
+        QTEST(version.upperLabelString(), "upper");
+        QTEST(version.lowerLabelString(), "lower");
+        QTEST(version.upperInlineString() + version.lowerInlineString(), "sentence");
+        // The plain list of versions stays as it was: it goes into the update history.
+        QCOMPARE(version.toString(), versions.join('-'));
+    }
+
     void windowOrigin_data() {
         QTest::addColumn<QRect>("screen");
         QTest::addColumn<QSize>("window");
