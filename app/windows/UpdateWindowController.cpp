@@ -5,7 +5,6 @@
 #include <QLayout>
 #include <QTimer>
 
-#include <algorithm>
 #include <utility>
 
 #include "AppDelegate.h"
@@ -148,10 +147,7 @@ void UpdateWindowController::updateButtonClicked() {
     m_ui->cautionLabel->show();
     m_ui->phaseLabel->show();
     m_ui->elapsedLabel->show();
-    // The window grows by the lines just shown; it keeps its place.
-    if (layout()) layout()->activate();
-    resize(width(),
-           std::max(height(), hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height()));
+    growToFit();
     m_elapsed.start();
     m_ui->progressBar->setValue(0);
     m_ui->progressBar->setRange(0, 0);
@@ -195,6 +191,8 @@ void UpdateWindowController::showProgress() {
                      .arg(kMaxRepeatCount + 2) +
                  QLatin1Char(')');
     m_ui->phaseLabel->setText(phase);
+    // A phase text that wraps onto a second line must not squeeze the versions.
+    growToFit();
 
     // Image by image from none to all while bytes go out; a busy bar while the monitor
     // restarts or is checked, or when the sizes of the images are not known.
@@ -209,6 +207,13 @@ void UpdateWindowController::showProgress() {
                                     .arg(QStringLiteral("%1:%2")
                                              .arg(seconds / 60)
                                              .arg(seconds % 60, 2, 10, QLatin1Char('0'))));
+}
+
+void UpdateWindowController::growToFit() {
+    // The window grows by the lines just shown, never shrinks, and keeps its place.
+    if (layout()) layout()->activate();
+    const int needed = hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height();
+    if (needed > height()) resize(width(), needed);
 }
 
 void UpdateWindowController::announceEnd(const QString& summary) {
