@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "model/PathUtils.h"
+#include "model/UpdateThread.h"
 #include "model/Version.h"
 #include "model/WindowPlacement.h"
 
@@ -122,6 +123,49 @@ private slots:
         QTEST(version.upperInlineString() + version.lowerInlineString(), "sentence");
         // The plain list of versions stays as it was: it goes into the update history.
         QCOMPARE(version.toString(), versions.join('-'));
+    }
+
+    // Which image the window names and how far its bar is, from the progress record (bytes
+    // over the whole run) and the plan's image sizes.
+    void currentImage_data() {
+        QTest::addColumn<QList<quint64>>("sizes");
+        QTest::addColumn<uint>("imagesDone");
+        QTest::addColumn<uint>("images");  // totalCount of the record
+        QTest::addColumn<uint>("bytesDone");
+        QTest::addColumn<uint>("index");
+        QTest::addColumn<uint>("count");
+        QTest::addColumn<int>("percent");
+        const QList<quint64> two{1024, 512};
+        QTest::newRow("first image half out") << two << 0u << 2u << 512u << 1u << 2u << 50;
+        QTest::newRow("first image out, being checked")
+            << two << 0u << 2u << 1024u << 1u << 2u << 100;
+        QTest::newRow("second image from none") << two << 1u << 2u << 1024u << 2u << 2u << 0;
+        QTest::newRow("all out") << two << 2u << 2u << 1536u << 2u << 2u << 100;
+        // Before the first progress call the record is still empty.
+        QTest::newRow("nothing reported yet") << two << 0u << 0u << 0u << 1u << 2u << 0;
+        // An action without its image is counted by the record but not planned.
+        QTest::newRow("the plan counts the images") << two << 0u << 3u << 256u << 1u << 2u << 25;
+        QTest::newRow("empty image") << QList<quint64>{0, 512} << 0u << 2u << 0u << 1u << 2u << 0;
+        // Without the plan's sizes the bar cannot show one image: busy, and the record counts.
+        QTest::newRow("no plan") << QList<quint64>{} << 1u << 3u << 700u << 2u << 3u << -1;
+        QTest::newRow("no plan, nothing reported")
+            << QList<quint64>{} << 0u << 0u << 0u << 1u << 1u << -1;
+    }
+    void currentImage() {
+        QFETCH(QList<quint64>, sizes);
+        UpdateThread::Progress progress;
+        progress.phase = UpdateThread::Phase::Transferring;
+        progress.imageBytes.assign(sizes.begin(), sizes.end());
+        QFETCH(uint, imagesDone);
+        QFETCH(uint, images);
+        QFETCH(uint, bytesDone);
+        progress.imagesDone = imagesDone;
+        progress.images = images;
+        progress.bytesDone = bytesDone;
+        const UpdateThread::Progress::ImageStep step = progress.currentImage();
+        QTEST(uint(step.index), "index");
+        QTEST(uint(step.count), "count");
+        QTEST(step.percent, "percent");
     }
 
     void windowOrigin_data() {
