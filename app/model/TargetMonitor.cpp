@@ -34,6 +34,15 @@ std::optional<QString> GetVersionString(FWDeviceProfile* profile, FWDeviceVersio
     return QString::fromUtf8(text.data(), int(qstrnlen(text.data(), text.size())));
 }
 
+QString GetDeviceName(FWDeviceProfile* profile, unsigned int deviceID) {
+    unsigned int size = 0;
+    if (!FWDeviceProfileGetDeviceName(profile, deviceID, nullptr, &size) || size == 0)
+        return QString();
+    QByteArray text(int(size), '\0');
+    if (!FWDeviceProfileGetDeviceName(profile, deviceID, text.data(), &size)) return QString();
+    return QString::fromUtf8(text.constData(), int(qstrnlen(text.constData(), size))).trimmed();
+}
+
 std::shared_ptr<TargetMonitor> TargetMonitor::initWithHandle(void* handle) {
     char serial[9] = {};
     char product[17] = {};
@@ -42,9 +51,10 @@ std::shared_ptr<TargetMonitor> TargetMonitor::initWithHandle(void* handle) {
                                            QString::fromUtf8(serial));
 }
 
-// The version texts of the shown devices, or nothing when a read fails.
-static std::optional<QStringList> ReadVersionTexts(void* monitor, bool afterUpdate,
-                                                   FWKfwFile* package) {
+// The version texts of the shown devices and their names, or nothing when a version read
+// fails.
+static std::optional<Version> ReadVersionTexts(void* monitor, bool afterUpdate,
+                                               FWKfwFile* package) {
     FWDeviceProfile* raw = nullptr;
     if (FWDeviceProfileCreateFromMonitor(monitor, &raw) < 0) return std::nullopt;
     const Profile profile(raw);
@@ -54,6 +64,7 @@ static std::optional<QStringList> ReadVersionTexts(void* monitor, bool afterUpda
     if (count == 0) return std::nullopt;
 
     QStringList versions;
+    QStringList names;
     for (unsigned int i = 0; i < count; ++i) {
         FWDeviceVersion version{};
         const KmError read =
@@ -63,19 +74,20 @@ static std::optional<QStringList> ReadVersionTexts(void* monitor, bool afterUpda
         const std::optional<QString> text = GetVersionString(profile.get(), version);
         if (!text) return std::nullopt;
         versions.append(*text);
+        names.append(GetDeviceName(profile.get(), ids[i]));
     }
-    return versions;
+    return Version(versions, names);
 }
 
 bool TargetMonitor::readVersions(Source source, FWKfwFile* package) {
-    std::optional<QStringList> versions =
+    std::optional<Version> versions =
         ReadVersionTexts(handle(), source == Source::AfterUpdate, package);
     // Only the boot loader of a monitor in ISP mode answers: it has no devices to show, and the
     // package's check decides whether it can be recovered.
-    if (!versions && needsRecovery()) versions = QStringList();
+    if (!versions && needsRecovery()) versions = Version(QStringList());
     if (!versions) return false;
     const std::lock_guard<std::mutex> lock(m_mutex);
-    (source == Source::Current ? m_version : m_updatedVersion) = Version(*versions);
+    (source == Source::Current ? m_version : m_updatedVersion) = *versions;
     return true;
 }
 

@@ -46,3 +46,5 @@ unsigned int GetDeviceIDs(FWDeviceProfile* profile, unsigned int* ids);
 // The version as the device shows it; nothing when the profile cannot format it or the text
 // would not fit kMaxVersionStringSize bytes with its terminator.
 std::optional<QString> GetVersionString(FWDeviceProfile* profile, FWDeviceVersion version);
+// The device's name as the profile gives it; empty when it has none or it cannot be read.
+QString GetDeviceName(FWDeviceProfile* profile, unsigned int deviceID);

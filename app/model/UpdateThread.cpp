@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "model/UpdateThread.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -38,6 +43,30 @@ void SetSearches(UpdateThread::State& state, int searches, int maxSearches) {
     state.progress.maxSearches = maxSearches;
 }
 
+void SetImageBytes(UpdateThread::State& state, std::vector<uint64_t> bytes) {
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.progress.imageBytes = std::move(bytes);
+}
+
+// The sizes of the images the transfer is about to send, in its order, from the library's
+// plan of the same update (made with reads only). Empty when there is no usable plan: the
+// progress record itself counts bytes over all images only.
+std::vector<uint64_t> PlannedImageBytes(void* monitor, FWKfwFile* package) {
+    KmError status = 0;
+    FWUtf8String* text = FWUtf8StringCreateUpdatePlanJsonString(monitor, package, 0, &status);
+    if (!text) return {};
+    const QJsonDocument plan = QJsonDocument::fromJson(FWUtf8StringGetCString(text));
+    FWUtf8StringRelease(text);
+    if (status < 0 || !plan.isObject()) return {};
+    std::vector<uint64_t> bytes;
+    for (const QJsonValue image : plan.object().value(QStringLiteral("images")).toArray()) {
+        const QJsonValue size = image.toObject().value(QStringLiteral("bytes"));
+        if (!size.isDouble() || size.toDouble() < 0) return {};
+        bytes.push_back(uint64_t(size.toDouble()));
+    }
+    return bytes;
+}
+
 // Runs on the worker during the transfer; never stops it.
 int8_t OnTransferProgress(FWTransferProgress progress, void* userData) {
     auto* state = static_cast<UpdateThread::State*>(userData);
@@ -66,6 +95,7 @@ QString TechnicalDetail(int32_t status) {
 std::optional<ErrorMessage> Update(UpdateThread::State& state, TargetMonitor& monitor,
                                    FWKfwFile* package, int32_t& status) {
     const FWFirmwareUpdateType kind = FWMonitorGetSupportedFirmwareUpdateType(monitor.handle());
+    SetImageBytes(state, PlannedImageBytes(monitor.handle(), package));
     SetPhase(state, UpdateThread::Phase::Transferring);
     KmError result = FWMonitorTransferFirmwareDataWithOptions(monitor.handle(), package,
                                                               OnTransferProgress, &state, 0);
@@ -195,4 +225,24 @@ int32_t UpdateThread::lastStatus() const {
 UpdateThread::Progress UpdateThread::progress() const {
     const std::lock_guard<std::mutex> lock(m_state->mutex);
     return m_state->progress;
+}
+
+UpdateThread::Progress::ImageStep UpdateThread::Progress::currentImage() const {
+    ImageStep step;
+    const uint64_t planned = imageBytes.size();
+    step.count = uint32_t(std::max<uint64_t>(planned != 0 ? planned : images, 1));
+    step.index = std::min(imagesDone + 1, step.count);
+    if (planned == 0) return step;
+    if (imagesDone >= planned) {
+        step.percent = 100;
+        return step;
+    }
+    // The record counts bytes over the whole run; what the images before this one took is
+    // not part of this one's bar.
+    uint64_t before = 0;
+    for (uint32_t i = 0; i < imagesDone; ++i) before += imageBytes[i];
+    const uint64_t size = imageBytes[imagesDone];
+    const uint64_t inImage = std::min(bytesDone > before ? bytesDone - before : 0, size);
+    step.percent = size == 0 ? 0 : int(inImage * 100 / size);
+    return step;
 }

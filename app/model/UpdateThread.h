@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "model/ErrorMessage.h"
 
@@ -47,6 +48,17 @@ public:
         uint32_t bytes = 0;
         int searches = 0;     // searches for the restarting monitor so far
         int maxSearches = 0;  // the restart budget
+        // The size of each image in the order they go out, from the update's plan; empty
+        // when the plan could not be had.
+        std::vector<uint64_t> imageBytes;
+
+        // The image going out now, 1-based, of how many, and how much of it has gone out.
+        struct ImageStep {
+            uint32_t index = 1;
+            uint32_t count = 1;
+            int percent = -1;  // -1: unknown without the plan's sizes
+        };
+        ImageStep currentImage() const;
     };
     Progress progress() const;
 

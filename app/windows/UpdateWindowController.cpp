@@ -5,7 +5,7 @@
 #include <QLayout>
 #include <QTimer>
 
-#include <algorithm>
+#include <utility>
 
 #include "AppDelegate.h"
 #include "model/ErrorMessage.h"
@@ -26,6 +26,14 @@ void StopPoll(QPointer<QTimer>& timer) {
     timer->stop();
     timer->deleteLater();
     timer.clear();
+}
+
+// The versions after the update as the two parts of a sentence; empty when unknown.
+std::pair<QString, QString> UpdatedVersionsInline() {
+    const std::shared_ptr<TargetMonitor> target = AppDelegate::delegate()->targetMonitor();
+    const std::optional<Version> updated = target ? target->updatedVersion() : std::nullopt;
+    if (!updated) return {};
+    return {updated->upperInlineString(), updated->lowerInlineString()};
 }
 
 }  // namespace
@@ -139,10 +147,7 @@ void UpdateWindowController::updateButtonClicked() {
     m_ui->cautionLabel->show();
     m_ui->phaseLabel->show();
     m_ui->elapsedLabel->show();
-    // The window grows by the lines just shown; it keeps its place.
-    if (layout()) layout()->activate();
-    resize(width(),
-           std::max(height(), hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height()));
+    growToFit();
     m_elapsed.start();
     m_ui->progressBar->setValue(0);
     m_ui->progressBar->setRange(0, 0);
@@ -159,6 +164,7 @@ void UpdateWindowController::startUpdateRun() {
 
 void UpdateWindowController::showProgress() {
     const UpdateThread::Progress progress = m_updateThread->progress();
+    const UpdateThread::Progress::ImageStep image = progress.currentImage();
     QString phase;
     switch (progress.phase) {
     case UpdateThread::Phase::Starting:
@@ -166,9 +172,7 @@ void UpdateWindowController::showProgress() {
         phase = LocalizedStrings::text("PhaseClosingApplications");
         break;
     case UpdateThread::Phase::Transferring:
-        phase = LocalizedStrings::text("PhaseTransferring")
-                    .arg(std::min(progress.imagesDone + 1, std::max(progress.images, 1u)))
-                    .arg(std::max(progress.images, 1u));
+        phase = LocalizedStrings::text("PhaseTransferring").arg(image.index).arg(image.count);
         break;
     case UpdateThread::Phase::Restarting:
         phase = LocalizedStrings::text("PhaseRestarting")
@@ -187,11 +191,14 @@ void UpdateWindowController::showProgress() {
                      .arg(kMaxRepeatCount + 2) +
                  QLatin1Char(')');
     m_ui->phaseLabel->setText(phase);
+    // A phase text that wraps onto a second line must not squeeze the versions.
+    growToFit();
 
-    // Determinate while bytes go out; a busy bar while the monitor restarts or is checked.
-    if (progress.phase == UpdateThread::Phase::Transferring && progress.bytes > 0) {
-        m_ui->progressBar->setRange(0, 1000);
-        m_ui->progressBar->setValue(int(uint64_t(progress.bytesDone) * 1000 / progress.bytes));
+    // Image by image from none to all while bytes go out; a busy bar while the monitor
+    // restarts or is checked, or when the sizes of the images are not known.
+    if (progress.phase == UpdateThread::Phase::Transferring && image.percent >= 0) {
+        m_ui->progressBar->setRange(0, 100);
+        m_ui->progressBar->setValue(image.percent);
     } else {
         m_ui->progressBar->setRange(0, 0);
     }
@@ -200,6 +207,13 @@ void UpdateWindowController::showProgress() {
                                     .arg(QStringLiteral("%1:%2")
                                              .arg(seconds / 60)
                                              .arg(seconds % 60, 2, 10, QLatin1Char('0'))));
+}
+
+void UpdateWindowController::growToFit() {
+    // The window grows by the lines just shown, never shrinks, and keeps its place.
+    if (layout()) layout()->activate();
+    const int needed = hasHeightForWidth() ? heightForWidth(width()) : sizeHint().height();
+    if (needed > height()) resize(width(), needed);
 }
 
 void UpdateWindowController::announceEnd(const QString& summary) {
@@ -244,10 +258,9 @@ void UpdateWindowController::updateTimerEvent() {
 void UpdateWindowController::showCompletionAlert() {
     m_updateInProgress = false;
     // The monitor by name, and that it is free to use again.
+    const auto [upper, lower] = UpdatedVersionsInline();
     const QString message =
-        LocalizedStrings::text("UpdateCompleteMessage")
-            .arg(m_ui->updatedVersionLabel->text(), m_ui->updatedVersionAddLabel->text()) +
-        QStringLiteral("\n\n") +
+        LocalizedStrings::text("UpdateCompleteMessage").arg(upper, lower) + QStringLiteral("\n\n") +
         LocalizedStrings::text("UpdateCompleteUsable").arg(m_ui->monitorLabel->text());
     // The versions the monitor reports now, not the ones the package promised.
     QStringList versionsNow;
@@ -264,9 +277,9 @@ void UpdateWindowController::showCompletionAlert() {
 
 void UpdateWindowController::showNotFoundAgainAlert() {
     m_updateInProgress = false;
+    const auto [upper, lower] = UpdatedVersionsInline();
     const QString message =
-        LocalizedStrings::text("UpdateCompleteNotFoundMessage")
-            .arg(m_ui->updatedVersionLabel->text(), m_ui->updatedVersionAddLabel->text());
+        LocalizedStrings::text("UpdateCompleteNotFoundMessage").arg(upper, lower);
     m_history.finish("success", 0, message, {});
     announceEnd(LocalizedStrings::text("UpdateCompleteTitle"));
     ErrorMessage(LocalizedStrings::text("UpdateCompleteTitle"), message,

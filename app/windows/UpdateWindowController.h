@@ -57,6 +57,8 @@ private:
     void showNotFoundAgainAlert();
     // The phase in words, the bar, the elapsed time.
     void showProgress();
+    // Taller when the content needs it, so that wrapped lines squeeze nothing.
+    void growToFit();
     // The window asks for attention and the desktop shows a notification.
     void announceEnd(const QString& summary);
     void showFailureAndClose();

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // Exported device-profile functions: profiles read from a monitor or copied from a package,
-// and the two-call queries of device IDs and version texts.
+// and the two-call queries of device IDs, version texts and device names.
 #include <memory>
 
 #include "api/ApiGuard.h"
@@ -48,6 +48,17 @@ FW_EXPORT bool FWDeviceProfileGetVersionString(FWDeviceProfile* profile, FWDevic
                                                char* buffer, unsigned int* size) {
     if (!profile) return false;
     return Guard(false, [&] { return profile->getDeviceVersionString(version, buffer, size); });
+}
+
+FW_EXPORT bool FWDeviceProfileGetDeviceName(FWDeviceProfile* profile, unsigned int deviceID,
+                                            char* buffer, unsigned int* size) {
+    if (!profile) return false;
+    return Guard(false, [&] {
+        // Every profile handle this library hands out is a list; the handle's own table has no
+        // slot for the name and keeps its order.
+        const auto* list = dynamic_cast<const DeviceProfileList*>(profile);
+        return list && list->getDeviceName(deviceID, buffer, size);
+    });
 }
 
 }  // extern "C"

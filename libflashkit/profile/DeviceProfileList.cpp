@@ -8,6 +8,23 @@
 #include "profile/LegacyDevices.h"
 
 namespace fwu::dev {
+namespace {
+
+// The two-call text contract: a null `text` asks for the length plus one; otherwise the text is
+// cut to `*length` - 1 characters and terminated.
+bool CopyText(const std::string& written, char* text, unsigned int* length) {
+    if (!text) {
+        *length = static_cast<unsigned int>(written.size() + 1);
+        return true;
+    }
+    if (*length == 0) return false;
+    const size_t n = std::min<size_t>(*length - 1, written.size());
+    std::memcpy(text, written.data(), n);
+    text[n] = '\0';
+    return true;
+}
+
+}  // namespace
 
 bool DeviceProfileList::getDeviceID(FWDeviceVersionKind kind, unsigned int* ids,
                                     unsigned int* count) const {
@@ -40,16 +57,13 @@ bool DeviceProfileList::getDeviceVersionString(FWDeviceVersion version, char* te
         profile->versionRepresentation == FWVersionRepresentationHexadecimal
             ? FWVersionRepresentationHexadecimal
             : FWVersionRepresentationDecimal;
-    const std::string written = Version(version.version).toString(5, representation);
-    if (!text) {
-        *length = static_cast<unsigned int>(written.size() + 1);
-        return true;
-    }
-    if (*length == 0) return false;
-    const size_t n = std::min<size_t>(*length - 1, written.size());
-    std::memcpy(text, written.data(), n);
-    text[n] = '\0';
-    return true;
+    return CopyText(Version(version.version).toString(5, representation), text, length);
+}
+
+bool DeviceProfileList::getDeviceName(uint32_t device, char* text, unsigned int* length) const {
+    const DeviceProfile* profile = find(device);
+    if (!profile || !length) return false;
+    return CopyText(profile->name, text, length);
 }
 
 const DeviceProfile* DeviceProfileList::find(uint32_t device) const {

@@ -22,6 +22,9 @@ public:
                      unsigned int* count) const override;
     bool getDeviceVersionString(FWDeviceVersion version, char* text,
                                 unsigned int* length) const override;
+    // The device's name in the same two calls as its version text; false for a device that is
+    // not in the list.
+    bool getDeviceName(uint32_t device, char* text, unsigned int* length) const;
     pocketjson::Value toJson() const override;
     void fromJson(const pocketjson::Value& json) override;
 

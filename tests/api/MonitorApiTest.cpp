@@ -166,6 +166,55 @@ TEST_F(MonitorApi, DeviceProfileFromTheMonitor) {
     EXPECT_STREQ(text, "0010A");
 }
 
+TEST_F(MonitorApi, DeviceNamesFromEachWayOfReadingTheProfile) {
+    install({fwu::test::FilesMonitorSpec(), fwu::test::LegacyMonitorSpec(),
+             fwu::test::ZvMonitorSpec()});
+    // The device files (names in NUL-padded records), the fixed legacy profile, the ZV report.
+    const struct {
+        size_t monitor;
+        unsigned int device;
+        const char* name;
+    } cases[] = {{0, 0, "Scaler"},
+                 {0, 1, "USB hub"},
+                 {1, 0x100, "Main/System"},
+                 {1, 0x600, "FPGA"},
+                 {2, 0x12, "Touch"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FWDeviceProfile* raw = nullptr;
+        ASSERT_GE(FWDeviceProfileCreateFromMonitor(handle(c.monitor), &raw), 0);
+        Profile profile(raw);
+        unsigned int size = 0;
+        ASSERT_TRUE(FWDeviceProfileGetDeviceName(profile.get(), c.device, nullptr, &size));
+        EXPECT_EQ(size, std::strlen(c.name) + 1);
+        char text[32];
+        std::memset(text, 'x', sizeof text);
+        ASSERT_TRUE(FWDeviceProfileGetDeviceName(profile.get(), c.device, text, &size));
+        EXPECT_STREQ(text, c.name);
+    }
+}
+
+TEST_F(MonitorApi, DeviceNameRefusalsAndCutNames) {
+    install({fwu::test::FilesMonitorSpec()});
+    FWDeviceProfile* raw = nullptr;
+    ASSERT_GE(FWDeviceProfileCreateFromMonitor(handle(0), &raw), 0);
+    Profile profile(raw);
+    char text[8] = "keep";
+    unsigned int size = sizeof text;
+    EXPECT_FALSE(FWDeviceProfileGetDeviceName(nullptr, 0, text, &size));
+    EXPECT_FALSE(FWDeviceProfileGetDeviceName(profile.get(), 0, text, nullptr));
+    // A device that is not in the profile leaves the buffer and its size alone.
+    EXPECT_FALSE(FWDeviceProfileGetDeviceName(profile.get(), 99, text, &size));
+    EXPECT_EQ(size, sizeof text);
+    EXPECT_STREQ(text, "keep");
+    // A short buffer gets the start of the name, terminated; none at all is refused.
+    size = 4;
+    ASSERT_TRUE(FWDeviceProfileGetDeviceName(profile.get(), 1, text, &size));
+    EXPECT_STREQ(text, "USB");
+    size = 0;
+    EXPECT_FALSE(FWDeviceProfileGetDeviceName(profile.get(), 1, text, &size));
+}
+
 TEST_F(MonitorApi, FailedProfileReadHandsOutNothing) {
     MonitorDescription description = fwu::test::FilesMonitorDescription();
     screenio::sim::FaultRule rule;

@@ -343,6 +343,10 @@ FW_EXPORT bool FWDeviceProfileGetDeviceID(FWDeviceProfile* profile, FWDeviceVers
  * not in the profile. */
 FW_EXPORT bool FWDeviceProfileGetVersionString(FWDeviceProfile* profile, FWDeviceVersion version,
                                                char* buffer, unsigned int* size);
+/* The name of a device as the profile gives it (possibly empty), in the same two calls as
+ * FWDeviceProfileGetVersionString. False for a device that is not in the profile. */
+FW_EXPORT bool FWDeviceProfileGetDeviceName(FWDeviceProfile* profile, unsigned int deviceID,
+                                            char* buffer, unsigned int* size);
 
 /* The package or device profile as compact JSON text; null for a null handle. */
 FW_EXPORT FWUtf8String* FWUtf8StringCreateKfwFileJsonString(FWKfwFile* file);

@@ -31,8 +31,9 @@ const QString kProduct = QStringLiteral("Flow 27");
 // Reads of a monitor's product and serial number (FF00/35) in the flow of
 // aSuccessWhoseMonitorIsNotFoundAgainIsReported up to and including the update run's completion
 // check, as its trace shows them: the selection's search, the chosen target, the package check,
-// the estimate, the transfer, the run's search after the restart and its completion check.
-constexpr int kSerialReadsUntilChecked = 8;
+// the estimate, the plan of the transfer (for the sizes of its images), the transfer, the run's
+// search after the restart and its completion check.
+constexpr int kSerialReadsUntilChecked = 9;
 
 QString Text(const char* key) { return LocalizedStrings::text(key); }
 
@@ -231,7 +232,7 @@ void FlowFaultsTest::aSuccessWhoseMonitorIsNotFoundAgainIsReported() {
     QCOMPARE(lab.alerts().size(), 1);
     const Alert& alert = lab.alerts().first();
     QCOMPARE(alert.title, Text("UpdateCompleteTitle"));
-    QCOMPARE(alert.message, Text("UpdateCompleteNotFoundMessage").arg("00106", ""));
+    QCOMPARE(alert.message, Text("UpdateCompleteNotFoundMessage").arg("Scaler: 00106", ""));
     QCOMPARE(alert.style, int(ErrorMessage::Informational));
 }
 

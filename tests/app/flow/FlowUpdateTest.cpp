@@ -75,6 +75,7 @@ private slots:
     void theEstimateReadsInWords_data();
     void theEstimateReadsInWords();
     void theWindowShowsWhereTheUpdateIs();
+    void theBarRunsOverEachImageInTurn();
     void theUpdateIsRecordedInTheHistory_data();
     void theUpdateIsRecordedInTheHistory();
     void quitRequestsAreAcceptedWhenNoWorkerRuns_data();
@@ -128,12 +129,17 @@ void FlowUpdateTest::happyPathFromFirstWindowToCompletionAlert() {
     QCOMPARE(textOf(update, "currentLabel"), Text("CurrentVersion"));
     QCOMPARE(textOf(update, "updatedLabel"), Text("UpdatedVersion"));
     QCOMPARE(textOf(update, "updateButton"), Text("DoUpdate"));
-    QCOMPARE(textOf(update, "currentVersionLabel"), QString("00105-00030-00212"));
-    QCOMPARE(textOf(update, "currentVersionAddLabel"), QString("-00007-00012"));
+    // The devices by the names the monitor gives them.
+    QCOMPARE(textOf(update, "currentVersionLabel"),
+             QString("Scaler: 00105\nPower Delivery: 00030\nUSB Hub: 00212"));
+    QCOMPARE(textOf(update, "currentVersionAddLabel"),
+             QString("Light Sensor: 00007\nAudio: 00012"));
     QVERIFY(PlacedByTheRule(update));
     FLOW_STEP(waitUntilUpdateReady(delegate));
-    QCOMPARE(textOf(update, "updatedVersionLabel"), QString("00106-00030-00212"));
-    QCOMPARE(textOf(update, "updatedVersionAddLabel"), QString("-00008-00012"));
+    QCOMPARE(textOf(update, "updatedVersionLabel"),
+             QString("Scaler: 00106\nPower Delivery: 00030\nUSB Hub: 00212"));
+    QCOMPARE(textOf(update, "updatedVersionAddLabel"),
+             QString("Light Sensor: 00008\nAudio: 00012"));
     QVERIFY(lab.alerts().isEmpty());
 
     const WarningVisit visit = pressUpdate(delegate, true);
@@ -151,7 +157,9 @@ void FlowUpdateTest::happyPathFromFirstWindowToCompletionAlert() {
     const Alert& done = lab.alerts().first();
     QCOMPARE(done.style, int(ErrorMessage::Informational));
     QCOMPARE(done.title, Text("UpdateCompleteTitle"));
-    QCOMPARE(done.message, Text("UpdateCompleteMessage").arg("00106-00030-00212", "-00008-00012") +
+    QCOMPARE(done.message, Text("UpdateCompleteMessage")
+                                   .arg("Scaler: 00106, Power Delivery: 00030, USB Hub: 00212",
+                                        ", Light Sensor: 00008, Audio: 00012") +
                                "\n\n" + Text("UpdateCompleteUsable").arg("Flow 27 (S/N:FL270001)"));
     QCOMPARE(update->returnValue(), 1);
     QVERIFY(update->isClosed());
@@ -293,7 +301,8 @@ void FlowUpdateTest::theWindowShowsWhereTheUpdateIs() {
     auto* phase = update->findChild<QLabel*>("phaseLabel");
     auto* elapsed = update->findChild<QLabel*>("elapsedLabel");
     auto* bar = update->findChild<QProgressBar*>("progressBar");
-    QVERIFY(caution && phase && elapsed && bar);
+    auto* updated = update->findChild<QLabel*>("updatedVersionLabel");
+    QVERIFY(caution && phase && elapsed && bar && updated);
     QVERIFY(!caution->isVisible() && !phase->isVisible());
     QVERIFY(pressUpdate(delegate, true).seen);
 
@@ -306,9 +315,10 @@ void FlowUpdateTest::theWindowShowsWhereTheUpdateIs() {
     waited.start();
     while (!delegate->isTerminating() && waited.elapsed() < 60000) {
         if (phases.isEmpty() || phases.last() != phase->text()) phases << phase->text();
-        determinateMidway = determinateMidway ||
-                            (bar->maximum() == 1000 && bar->value() > 0 && bar->value() < 1000);
+        determinateMidway = determinateMidway || (bar->maximum() == 100 && bar->value() > 0);
         QVERIFY(elapsed->text().startsWith(Text("ElapsedTime").arg("0:")));
+        // A phase text on two lines makes the window taller instead of cutting the versions.
+        QVERIFY2(updated->height() >= updated->sizeHint().height(), qPrintable(phase->text()));
         QTest::qWait(5);
     }
     QVERIFY(delegate->isTerminating());
@@ -319,6 +329,69 @@ void FlowUpdateTest::theWindowShowsWhereTheUpdateIs() {
     QVERIFY2(determinateMidway, "the bar never showed a part of the transfer");
     // The end: the caution goes, the alert comes.
     QVERIFY(!caution->isVisible());
+    QCOMPARE(lab.alerts().size(), 1);
+    QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
+}
+
+// Two images of different sizes: the bar starts again from none for the second one and reads
+// whole-image fractions only, never a share of all bytes.
+void FlowUpdateTest::theBarRunsOverEachImageInTurn() {
+    FlowLab lab;
+    // Slow requests, and page writes that the monitor turns down a few times (the writer tries
+    // again), so that the middle of image 1 (write 2 to 7) and the start of image 2 (write 8 to
+    // 12) each last several polls of the window.
+    QJsonObject monitor = FilesMonitor(
+        kProduct, "FL270001", {Device(0, "Scaler", 105, 1), Device(1, "Light Sensor", 7, 2)});
+    monitor["latencyUs"] = 30000;
+    monitor["faults"] = QJsonArray{Fault("FF02/FE", "set-array", 2, 5, "fail"),
+                                   Fault("FF02/FE", "set-array", 8, 4, "fail")};
+    QVERIFY2(lab.useMonitors({monitor}), qPrintable(lab.problem()));
+    apptest::TestPackage package;
+    // Image 1: two records of 512 bytes; image 2: one.
+    package.products({kProduct})
+        .target(0, 106)
+        .target(1, 8)
+        .transfer(DeviceFile(0), 106, 1024, 10)
+        .transfer(DeviceFile(1), 8, 512, 10)
+        .bundle();
+    QVERIFY(package.save(lab.bundleDirectory() + "/firmware.kfw2"));
+    AppDelegate* delegate = lab.start();
+    FLOW_STEP(passPreWarning(delegate));
+    FLOW_STEP(chooseMonitor(delegate, 0));
+    FLOW_STEP(waitUntilUpdateReady(delegate));
+    UpdateWindowController* update = delegate->updateController();
+    auto* phase = update->findChild<QLabel*>("phaseLabel");
+    auto* bar = update->findChild<QProgressBar*>("progressBar");
+    QVERIFY(phase && bar);
+    QVERIFY(pressUpdate(delegate, true).seen);
+
+    // (image, percent) as the window shows them while images go out, in order; -1 for a busy
+    // bar.
+    using Point = QPair<int, int>;
+    QList<Point> seen;
+    QElapsedTimer waited;
+    waited.start();
+    while (!delegate->isTerminating() && waited.elapsed() < 120000) {
+        for (int image : {1, 2}) {
+            if (phase->text() != Text("PhaseTransferring").arg(image).arg(2)) continue;
+            const Point point(image, bar->maximum() == 100 ? bar->value() : -1);
+            if (seen.isEmpty() || seen.last() != point) seen << point;
+        }
+        QTest::qWait(5);
+    }
+    QVERIFY(delegate->isTerminating());
+    QString shown;
+    for (const Point& point : seen)
+        shown += QStringLiteral(" %1:%2").arg(point.first).arg(point.second);
+    // Only the points a record boundary gives: half and all of image 1, none and all of
+    // image 2 (a share of all bytes would read 33 % or 66 % here).
+    const QList<Point> allowed{{1, 0}, {1, 50}, {1, 100}, {2, 0}, {2, 100}};
+    for (const Point& point : seen) QVERIFY2(allowed.contains(point), qPrintable(shown));
+    // Halfway through the first image, and the second one starting from none.
+    QVERIFY2(seen.contains(Point(1, 50)), qPrintable(shown));
+    QVERIFY2(seen.contains(Point(2, 0)), qPrintable(shown));
+    // Never back: image by image, each bar rising.
+    for (int i = 1; i < seen.size(); ++i) QVERIFY2(seen[i - 1] < seen[i], qPrintable(shown));
     QCOMPARE(lab.alerts().size(), 1);
     QCOMPARE(lab.alerts().first().title, Text("UpdateCompleteTitle"));
 }

@@ -172,21 +172,40 @@ int main(int argc, char* argv[]) {
     const QString output = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(output);
 
-    // The application's folder with the demo package beside the "executable", the demo
-    // monitors' state in a folder of their own, and a stand-in of the maker's photo tool.
+    // The application's folder with the demo package beside the "executable", the simulated
+    // monitor's folder, and a stand-in of the maker's photo tool.
     QTemporaryDir work;
     QDir(work.path()).mkpath("bundle");
     QDir(work.path()).mkpath("runtime");
     QFile::setPermissions(work.filePath("runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work.filePath("runtime")));
-    qputenv("SCREENIO_SIM", "demo");
+    // The first demo monitor as the demo set describes it, with the round trip of a USB link
+    // added: without it the demo's images go out between two polls of the window, and no
+    // picture could show one partway.
+    const QByteArray monitors = R"({"monitors": [
+        {"product": "Demo V27Q", "serial": "V27Q0001", "kind": "files", "restartMs": 3000,
+         "latencyUs": 8000, "devices": [
+         {"id": 0, "name": "Scaler", "fileName": "SCL000", "recordSize": 4096, "recordCount": 4,
+          "version": 105, "displayOrder": 1},
+         {"id": 1, "name": "USB Hub", "fileName": "HUB000", "recordSize": 1024,
+          "recordCount": 4, "version": 212, "displayOrder": 3},
+         {"id": 2, "name": "Power Delivery", "fileName": "PDC000", "recordSize": 2048,
+          "recordCount": 2, "version": 30, "displayOrder": 2},
+         {"id": 3, "name": "Light Sensor", "fileName": "ALS000", "recordSize": 512,
+          "recordCount": 4, "version": 7},
+         {"id": 4, "name": "Bootloader", "fileName": "BLD000", "recordSize": 512,
+          "recordCount": 2, "version": 101}]}]})";
+    QFile description(work.filePath("monitors.json"));
+    if (!description.open(QIODevice::WriteOnly) || description.write(monitors) < 0) return 1;
+    description.close();
+    qputenv("SCREENIO_SIM", QFile::encodeName(description.fileName()));
     PathUtils::setBundleDirectoryForTesting(work.filePath("bundle"));
     LocalizedStrings::load(QLocale(QLocale::English));
     // The demo monitor is back 3 s after its restart; look for it every second.
     Timings::current().restartWaitMs = 1000;
-    // The window follows the transfer closely enough to be caught halfway.
-    Timings::current().pollMs = 50;
+    // The window follows the transfer closely enough to be caught halfway through an image.
+    Timings::current().pollMs = 20;
 
     if (!Run(FLASHKIT_TOOL, {"pack", FLASHKIT_SOURCE_DIR "/examples/demo/manifest.json", "-o",
                              work.filePath("bundle/demo.kfw2")})) {
@@ -265,11 +284,31 @@ int main(int argc, char* argv[]) {
     }
     if (!tour.failed() &&
         tour.waitFor([&] { return update->isUpdateWorkerRunning(); }, "the update to start")) {
-        // Part of the images sent: the bar is determinate.
+        // Part of the first image sent: the bar is determinate.
         auto* bar = update->findChild<QProgressBar*>("progressBar");
-        if (tour.waitFor([&] { return bar && bar->maximum() == 1000 && bar->value() > 0; },
-                         "the transfer to show its progress"))
+        if (tour.waitFor(
+                [&] {
+                    return bar && bar->maximum() == 100 && bar->value() > 0 && bar->value() < 100;
+                },
+                "the transfer to show its progress"))
             tour.shoot(update, "6-updating", 0);
+        // A later image partway: its own bar, started again from none.
+        auto* phase = update->findChild<QLabel*>("phaseLabel");
+        const auto laterImage = [](const QString& text) {
+            for (int n = 2; n <= 16; ++n)
+                for (int k = 2; k <= n; ++k)
+                    if (text == LocalizedStrings::text("PhaseTransferring").arg(k).arg(n))
+                        return true;
+            return false;
+        };
+        if (!tour.failed() && tour.waitFor(
+                                  [&] {
+                                      return phase && laterImage(phase->text()) &&
+                                             bar->maximum() == 100 && bar->value() > 0 &&
+                                             bar->value() < 100;
+                                  },
+                                  "a later image to go out"))
+            tour.shoot(update, "6a-transferring", 0);
     }
     // The monitor restarts and is searched for again.
     auto* phase = update ? update->findChild<QLabel*>("phaseLabel") : nullptr;

@@ -14,7 +14,8 @@ mkdir -p "$out"
 xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb "$tour" "$out"
 xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb "$tour" --unavailable "$out"
 expected=(1-first-window 2-conflicting-applications 3-monitor-selection 3b-monitor-unavailable
-          4-update-ready 5-confirmation 6-updating 6b-restarting 7-update-complete)
+          4-update-ready 5-confirmation 6-updating 6a-transferring 6b-restarting
+          7-update-complete)
 files=()
 for name in "${expected[@]}"; do files+=("$out/$name.png"); done
 QT_QPA_PLATFORM=offscreen "$check" "${files[@]}"

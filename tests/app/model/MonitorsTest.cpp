@@ -167,8 +167,13 @@ private slots:
         // The hidden device is not shown; five remain, two of them on the lower line.
         QCOMPARE(target->version()->versions(),
                  (QStringList{"00105", "00212", "00030", "00007", "00044"}));
-        QCOMPARE(target->version()->upperLabelString(), QStringLiteral("00105-00212-00030"));
-        QCOMPARE(target->version()->lowerLabelString(), QStringLiteral("-00007-00044"));
+        // Each labelled with the name the monitor's device files give it.
+        QCOMPARE(target->version()->names(),
+                 (QStringList{"Scaler", "USB Hub", "Power", "Sensor", "Audio"}));
+        QCOMPARE(target->version()->upperLabelString(),
+                 QStringLiteral("Scaler: 00105\nUSB Hub: 00212\nPower: 00030"));
+        QCOMPARE(target->version()->lowerLabelString(),
+                 QStringLiteral("Sensor: 00007\nAudio: 00044"));
     }
 
     void theVersionsAfterTheUpdateComeFromThePackage() {
@@ -181,6 +186,8 @@ private slots:
         QVERIFY(target->getUpdatedVersionFromMonitor(package.get()));
         QCOMPARE(target->updatedVersion()->toString(),
                  QStringLiteral("00110-00212-00030-00009-00044"));
+        QCOMPARE(target->updatedVersion()->lowerLabelString(),
+                 QStringLiteral("Sensor: 00009\nAudio: 00044"));
         QVERIFY(!target->version());  // the current versions are a read of their own
     }
 
@@ -190,6 +197,9 @@ private slots:
         QVERIFY(most->getVersionFromMonitor());
         QCOMPARE(most->version()->versions().size(), 128);
         QCOMPARE(most->version()->versions().last(), QStringLiteral("00227"));
+        // Devices without names keep the plain label.
+        QCOMPARE(most->version()->names(), QStringList(128, QString()));
+        QCOMPARE(most->version()->upperLabelString(), QStringLiteral("00100-00101-00102"));
 
         const std::shared_ptr<TargetMonitor> tooMany = Target("WIDE0129");
         QVERIFY(tooMany);

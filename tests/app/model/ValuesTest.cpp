@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "model/PathUtils.h"
+#include "model/UpdateThread.h"
 #include "model/Version.h"
 #include "model/WindowPlacement.h"
 
@@ -78,6 +79,93 @@ private slots:
         QTEST(version.upperLabelString(), "upper");
         QTEST(version.lowerLabelString(), "lower");
         QTEST(version.toString(), "all");
+    }
+
+    // Once the profile names a device, the devices go one per line with their names; the
+    // plain form stays for monitors whose profile names none.
+    void namedVersionLabels_data() {
+        QTest::addColumn<QStringList>("versions");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("upper");
+        QTest::addColumn<QString>("lower");
+        QTest::addColumn<QString>("sentence");  // both parts as an alert's text puts them
+        QTest::newRow("five named")
+            << QStringList{"00105", "00030", "00212", "00007", "00012"}
+            << QStringList{"Scaler", "Power Delivery", "USB Hub", "Light Sensor", "Audio"}
+            << "Scaler: 00105\nPower Delivery: 00030\nUSB Hub: 00212"
+            << "Light Sensor: 00007\nAudio: 00012"
+            << "Scaler: 00105, Power Delivery: 00030, USB Hub: 00212, Light Sensor: 00007, "
+               "Audio: 00012";
+        QTest::newRow("seven named, the seventh shown nowhere")
+            << QStringList{"1", "2", "3", "4", "5", "6", "7"}
+            << QStringList{"a", "b", "c", "d", "e", "f", "g"} << "a: 1\nb: 2\nc: 3"
+            << "d: 4\ne: 5\nf: 6"
+            << "a: 1, b: 2, c: 3, d: 4, e: 5, f: 6";
+        QTest::newRow("one unnamed among named")
+            << QStringList{"00105", "00030"} << QStringList{"Scaler", ""} << "Scaler: 00105\n00030"
+            << ""
+            << "Scaler: 00105, 00030";
+        QTest::newRow("fewer names than versions")
+            << QStringList{"1", "2", "3", "4"} << QStringList{"Main"} << "Main: 1\n2\n3"
+            << "4"
+            << "Main: 1, 2, 3, 4";
+        QTest::newRow("no name given")
+            << QStringList{"1", "2", "3", "4"} << QStringList{"", "", "", ""} << "1-2-3"
+            << "-4"
+            << "1-2-3-4";
+    }
+    void namedVersionLabels() {
+        QFETCH(QStringList, versions);
+        QFETCH(QStringList, names);
+        const Version version(versions, names);
+        QTEST(version.upperLabelString(), "upper");
+        QTEST(version.lowerLabelString(), "lower");
+        QTEST(version.upperInlineString() + version.lowerInlineString(), "sentence");
+        // The plain list of versions stays as it was: it goes into the update history.
+        QCOMPARE(version.toString(), versions.join('-'));
+    }
+
+    // Which image the window names and how far its bar is, from the progress record (bytes
+    // over the whole run) and the plan's image sizes.
+    void currentImage_data() {
+        QTest::addColumn<QList<quint64>>("sizes");
+        QTest::addColumn<uint>("imagesDone");
+        QTest::addColumn<uint>("images");  // totalCount of the record
+        QTest::addColumn<uint>("bytesDone");
+        QTest::addColumn<uint>("index");
+        QTest::addColumn<uint>("count");
+        QTest::addColumn<int>("percent");
+        const QList<quint64> two{1024, 512};
+        QTest::newRow("first image half out") << two << 0u << 2u << 512u << 1u << 2u << 50;
+        QTest::newRow("first image out, being checked")
+            << two << 0u << 2u << 1024u << 1u << 2u << 100;
+        QTest::newRow("second image from none") << two << 1u << 2u << 1024u << 2u << 2u << 0;
+        QTest::newRow("all out") << two << 2u << 2u << 1536u << 2u << 2u << 100;
+        // Before the first progress call the record is still empty.
+        QTest::newRow("nothing reported yet") << two << 0u << 0u << 0u << 1u << 2u << 0;
+        // An action without its image is counted by the record but not planned.
+        QTest::newRow("the plan counts the images") << two << 0u << 3u << 256u << 1u << 2u << 25;
+        QTest::newRow("empty image") << QList<quint64>{0, 512} << 0u << 2u << 0u << 1u << 2u << 0;
+        // Without the plan's sizes the bar cannot show one image: busy, and the record counts.
+        QTest::newRow("no plan") << QList<quint64>{} << 1u << 3u << 700u << 2u << 3u << -1;
+        QTest::newRow("no plan, nothing reported")
+            << QList<quint64>{} << 0u << 0u << 0u << 1u << 1u << -1;
+    }
+    void currentImage() {
+        QFETCH(QList<quint64>, sizes);
+        UpdateThread::Progress progress;
+        progress.phase = UpdateThread::Phase::Transferring;
+        progress.imageBytes.assign(sizes.begin(), sizes.end());
+        QFETCH(uint, imagesDone);
+        QFETCH(uint, images);
+        QFETCH(uint, bytesDone);
+        progress.imagesDone = imagesDone;
+        progress.images = images;
+        progress.bytesDone = bytesDone;
+        const UpdateThread::Progress::ImageStep step = progress.currentImage();
+        QTEST(uint(step.index), "index");
+        QTEST(uint(step.count), "count");
+        QTEST(step.percent, "percent");
     }
 
     void windowOrigin_data() {

@@ -45,8 +45,15 @@ QByteArray Description() {
            ",\n" + Monitor("CHK00001") + ",\n" +
            // Gone for ten minutes after its restart.
            Monitor("SLOW0001").replace("\"restartMs\": 300", "\"restartMs\": 600000") + ",\n" +
-           // Waiting in ISP mode: one still answers its devices, the other only its boot loader.
-           Monitor("ISP00001").replace("Work Panel", "MCU ISP MODE") + ",\n" +
+           // Waiting in ISP mode: a flash monitor whose scaler image does not boot (so only its
+           // boot loader answers, under MCU ISP MODE), and one described so for good.
+           R"({"product": "Work Panel", "serial": "ISPZV001", "kind": "zv", "restartMs": 300,
+               "devices": [
+               {"id": 256, "name": "Scaler", "version": 120, "address": 0, "updateFlagIndex": 0,
+                "displayOrder": 1, "boots": false},
+               {"id": 512, "name": "Type-C", "version": 45, "address": 524288,
+                "updateFlagIndex": 1, "displayOrder": 2}]},)"
+           "\n"
            R"({"product": "MCU ISP MODE", "serial": "ISP00002", "kind": "legacy",
                "restartMs": 300, "withoutUsages": ["FF00/D8"]}]})";
 }
@@ -305,34 +312,45 @@ private slots:
         recovery.products({"Work Panel", "MCU ISP MODE"}).target(0, 110).target(1, 215);
         recovery.transfer("SCL000", 110, 4096, 40).transfer("HUB000", 215, 2048, 20).bundle();
         QVERIFY2(recovery.save(m_folder.filePath("recovery.kfw2")), recovery.errors().constData());
+        apptest::TestPackage flash;
+        flash.products({"Work Panel", "MCU ISP MODE"}).target(256, 121).target(512, 46);
+        flash.zvTransfer(0, 121, 4096, 40).zvTransfer(524288, 46, 2048, 20).bundle();
+        QVERIFY2(flash.save(m_folder.filePath("recovery-zv.kfw2")), flash.errors().constData());
 
-        for (const char* serial : {"ISP00002", "ISP00001"}) {
-            const std::shared_ptr<TargetMonitor> target = Target(serial);
+        const struct {
+            const char* serial;
+            const char* package;
+        } checks[] = {{"ISP00002", "recovery.kfw2"}, {"ISPZV001", "recovery-zv.kfw2"}};
+        for (const auto& c : checks) {
+            const std::shared_ptr<TargetMonitor> target = Target(c.serial);
             QVERIFY(target);
+            QCOMPARE(target->product(), QStringLiteral("MCU ISP MODE"));
             QVERIFY(target->getVersionFromMonitor());
             FileThread check;
-            check.setFilePath(m_folder.filePath("recovery.kfw2"));
+            check.setFilePath(m_folder.filePath(c.package));
             check.setTargetMonitor(target);
             check.start();
             QVERIFY(WaitUntilFinished(check));
-            QVERIFY2(!check.lastError(), serial);
+            QVERIFY2(!check.lastError(), c.serial);
             QVERIFY(check.kfwFile());
         }
 
-        const std::shared_ptr<TargetMonitor> target = Target("ISP00001");
+        const std::shared_ptr<TargetMonitor> target = Target("ISPZV001");
         UpdateThread update;
         update.setTargetMonitor(target);
-        update.setKfwFile(OpenPackage("recovery.kfw2"));
+        update.setKfwFile(OpenPackage("recovery-zv.kfw2"));
         update.start();
         QVERIFY(WaitUntilFinished(update));
-        // The images went in and were installed at the restart, and the monitor was found again.
-        QVERIFY(target->getVersionFromMonitor());
-        QCOMPARE(target->version()->toString(), QStringLiteral("00110-00215"));
-        // This branch's simulator keeps a described product for good: the monitor still reports
-        // MCU ISP MODE, which has no versions to compare, so the completion check cannot pass.
-        // With a boot model it comes back as "Work Panel" and the run ends without an error.
-        if (update.lastError())
-            CompareMessages(update.lastError(), ErrorMessage::updateVersionError());
+        // The images went in and were installed at the restart; the monitor boots again, comes
+        // back under its own product with the new versions, and the run ends in success.
+        QVERIFY2(!update.lastError(),
+                 update.lastError() ? qPrintable(update.lastError()->message()) : "");
+        QCOMPARE(update.lastStatus(), 0);
+        const std::shared_ptr<TargetMonitor> back = Target("ISPZV001");
+        QVERIFY(back);
+        QCOMPARE(back->product(), QStringLiteral("Work Panel"));
+        QVERIFY(back->getVersionFromMonitor());
+        QCOMPARE(back->version()->toString(), QStringLiteral("00121-00046"));
     }
 
     void aRepeatedRunStartsClean() {

@@ -51,29 +51,20 @@ public:
     // and the action that transfers it.
     TestPackage& transfer(const QString& fileName, uint32_t version, int size,
                           uint32_t seconds = 0) {
-        const QString path = m_images.filePath(fileName + ".bin");
-        QFile image(path);
-        check(image.open(QIODevice::WriteOnly) && image.write(Image(version, size)) == size,
-              "image " + fileName);
-        image.close();
-        FWUuid blob{};
-        check(FWKfwFileRegisterBlob(
-                  m_file,
-                  QStringLiteral("{\"name\":\"%1\",\"path\":\"%2\"}").arg(fileName, path).toUtf8(),
-                  &blob),
-              "blob " + fileName);
-        FWUuid action{};
-        check(FWKfwFileRegisterAction(
-                  m_file,
-                  QStringLiteral("{\"type\":\"TransferData\",\"estimatedTime\":%1,\"blob\":\"%2\","
-                                 "\"fileName\":\"%3\"}")
-                      .arg(seconds)
-                      .arg(Text(blob), fileName)
-                      .toUtf8(),
-                  &action),
-              "action " + fileName);
-        m_actions << '"' + Text(action) + '"';
-        return *this;
+        return addTransfer(fileName, version, size,
+                           QStringLiteral("\"type\":\"TransferData\",\"estimatedTime\":%1,"
+                                          "\"fileName\":\"%2\"")
+                               .arg(seconds)
+                               .arg(fileName));
+    }
+    // The same for the flash of a ZV monitor at `address`.
+    TestPackage& zvTransfer(uint32_t address, uint32_t version, int size, uint32_t seconds = 0) {
+        return addTransfer(QStringLiteral("ZV%1").arg(address, 8, 16, QLatin1Char('0')), version,
+                           size,
+                           QStringLiteral("\"type\":\"TransferZVData\",\"estimatedTime\":%1,"
+                                          "\"address\":%2")
+                               .arg(seconds)
+                               .arg(address));
     }
     // One bundle of every transfer so far; `conditions` is the JSON array's inside, such as
     // {"device":0,"version":110,"comparison":"lt"}.
@@ -111,6 +102,29 @@ public:
     }
 
 private:
+    // Writes the image, registers it as a blob named `name` and adds an action of the given
+    // members that transfers it.
+    TestPackage& addTransfer(const QString& name, uint32_t version, int size,
+                             const QString& members) {
+        const QString path = m_images.filePath(name + ".bin");
+        QFile image(path);
+        check(image.open(QIODevice::WriteOnly) && image.write(Image(version, size)) == size,
+              "image " + name);
+        image.close();
+        FWUuid blob{};
+        check(FWKfwFileRegisterBlob(
+                  m_file,
+                  QStringLiteral("{\"name\":\"%1\",\"path\":\"%2\"}").arg(name, path).toUtf8(),
+                  &blob),
+              "blob " + name);
+        FWUuid action{};
+        check(FWKfwFileRegisterAction(
+                  m_file, QStringLiteral("{%1,\"blob\":\"%2\"}").arg(members, Text(blob)).toUtf8(),
+                  &action),
+              "action " + name);
+        m_actions << '"' + Text(action) + '"';
+        return *this;
+    }
     static QString Text(FWUuid id) {
         char text[37];
         FWUuidGetString(id, text);
