@@ -24,8 +24,8 @@ uint16_t VendorIdFromEnvironment(uint16_t built, const char* program) {
     const char* text = std::getenv("SCREENIO_USB_VENDOR_ID");
     if (!text || !*text) return built;
     if (const std::optional<uint16_t> value = ParseVendorId(text)) return *value;
-    static std::atomic<bool> s_warned{false};
-    if (!s_warned.exchange(true))
+    static std::atomic<bool> sWarned{false};
+    if (!sWarned.exchange(true))
         std::fprintf(stderr,
                      "%s: SCREENIO_USB_VENDOR_ID=%s is not a 16-bit USB vendor id; using 0x%04x\n",
                      program, text, unsigned(built));

@@ -42,7 +42,7 @@ bool HasBlankEnds(const std::string& text) {
 
 // Every value written back in double quotes, with \ before " and \, reads back the same.
 void checkOsRelease(const std::string& text) {
-    const std::map<std::string, std::string> values = ksys::parseOsRelease(text);
+    const std::map<std::string, std::string> values = ksys::ParseOsRelease(text);
     std::string written;
     for (const auto& [key, value] : values) {
         require(!key.empty() && key[0] != '#' && key.find_first_of("=\n") == std::string::npos);
@@ -53,20 +53,20 @@ void checkOsRelease(const std::string& text) {
             quoted += c;
         }
         written += key + "=\"" + quoted + "\"\n";
-        require(IsPrefix(ksys::shortVersionText(value), value));
+        require(IsPrefix(ksys::ShortVersionText(value), value));
     }
-    require(ksys::parseOsRelease(written) == values);
+    require(ksys::ParseOsRelease(written) == values);
 }
 
 void checkCpuInfo(const std::string& text) {
-    const std::string name = ksys::cpuNameFromCpuinfo(text);
+    const std::string name = ksys::CpuNameFromCpuinfo(text);
     require(name.find('\n') == std::string::npos && !HasBlankEnds(name));
     require(name.empty() || text.find(name) != std::string::npos);
 }
 
 // An accepted entry written back in its plainest form is accepted with the same values.
 void checkDesktopEntry(const std::string& text) {
-    const std::optional<KSysApplication> application = ksys::parseDesktopEntry(text);
+    const std::optional<KSysApplication> application = ksys::ParseDesktopEntry(text);
     if (!application) return;
     require(!application->name.empty() && text.find("[Desktop Entry]") != std::string::npos);
     for (const std::string* value : {&application->name, &application->version})
@@ -74,7 +74,7 @@ void checkDesktopEntry(const std::string& text) {
     // CRLF line ends: a value that ends in "\r" keeps it.
     const std::string written = "[Desktop Entry]\r\nType=Application\r\nName=" + application->name +
                                 "\r\nX-AppVersion=" + application->version + "\r\n";
-    const std::optional<KSysApplication> again = ksys::parseDesktopEntry(written);
+    const std::optional<KSysApplication> again = ksys::ParseDesktopEntry(written);
     require(again && again->name == application->name && again->version == application->version);
 }
 
@@ -84,19 +84,19 @@ void checkProcessText(const std::string& text) {
     for (char& c : expected)
         if (c == '\0') c = ' ';
     if (!text.empty() && text.back() == '\0') expected.pop_back();
-    require(ksys::joinArguments(text) == expected);
+    require(ksys::JoinArguments(text) == expected);
 
-    const std::string base = ksys::executableBaseName(text);
+    const std::string base = ksys::ExecutableBaseName(text);
     require(base.find('/') == std::string::npos);
     require(IsSuffix(base, text) || IsSuffix(base + " (deleted)", text));
-    const std::string name = ksys::processName(std::nullopt, text);
+    const std::string name = ksys::ProcessName(std::nullopt, text);
     require(IsPrefix(name, text) && (name.empty() || (name.back() != '\n' && name.back() != '\r')));
 }
 
 // A sysfs number is the whole text but for trailing blanks and line ends.
 void checkSysfsNumber(const std::string& text) {
     for (const int base : {10, 16}) {
-        const long value = ksys::parseSysfsNumber(text, base);
+        const long value = ksys::ParseSysfsNumber(text, base);
         require(value >= -1);
         if (value >= 0) require(text.find('\0') == std::string::npos);
     }
@@ -107,24 +107,24 @@ void checkPciIds(const std::string& text) {
     if (text.size() < 4) return;
     const unsigned vendor = uint8_t(text[0]) << 8 | uint8_t(text[1]);
     const unsigned device = uint8_t(text[2]) << 8 | uint8_t(text[3]);
-    const std::string name = ksys::pciDeviceName(text.substr(4), vendor, device);
+    const std::string name = ksys::PciDeviceName(text.substr(4), vendor, device);
     require(name.find('\n') == std::string::npos && (name.empty() || name[0] != ' '));
     require(name.empty() || text.find(name) != std::string::npos);
 }
 
 void checkLocaleAndZone(const std::string& text) {
-    const ksys::LocaleParts parts = ksys::parseLocaleName(text);
+    const ksys::LocaleParts parts = ksys::ParseLocaleName(text);
     require(IsPrefix(parts.identifier, text));
     require(parts.identifier.find_first_of(".@") == std::string::npos);
     require(parts.language.size() + parts.country.size() <= parts.identifier.size());
-    for (const std::string& language : ksys::languagesOfList(text))
+    for (const std::string& language : ksys::LanguagesOfList(text))
         require(!language.empty() && language.find_first_of(":-_.@") == std::string::npos &&
                 language != "C" && language != "POSIX");
 
-    require(IsSuffix(ksys::zoneNameFromLinkTarget(text), text));
-    require(IsSuffix(ksys::zoneNameFromTzVariable(text), text));
+    require(IsSuffix(ksys::ZoneNameFromLinkTarget(text), text));
+    require(IsSuffix(ksys::ZoneNameFromTzVariable(text), text));
 
-    const std::string path = ksys::comparablePath(text);
+    const std::string path = ksys::ComparablePath(text);
     require(path.find('@') == std::string::npos);
     require(std::count(path.begin(), path.end(), '/') == std::count(text.begin(), text.end(), '/'));
 }

@@ -20,7 +20,7 @@ namespace {
 // Creates the object, fills it from JSON and hands it to the package; the identifier written
 // is that of the object the package holds (an equal one already there wins).
 template <typename Object, typename Register>
-bool registerFromJson(std::unique_ptr<Object> object, const pocketjson::Value& json, FWUuid* id,
+bool RegisterFromJson(std::unique_ptr<Object> object, const pocketjson::Value& json, FWUuid* id,
                       Register&& registerObject) {
     object->fromJson(json);
     const auto* held = registerObject(std::move(object));
@@ -75,7 +75,7 @@ FW_EXPORT bool FWKfwFileUpdateOptions(FWKfwFile* file, const char* json) {
 FW_EXPORT bool FWKfwFileRegisterBlob(FWKfwFile* file, const char* json, FWUuid* id) {
     if (!file || !json) return false;
     return Guard(false, [&] {
-        return registerFromJson(std::make_unique<fwu::kfw::Blob>(), ParseJsonArgument(json), id,
+        return RegisterFromJson(std::make_unique<fwu::kfw::Blob>(), ParseJsonArgument(json), id,
                                 [&](auto blob) { return file->registerBlob(std::move(blob)); });
     });
 }
@@ -87,7 +87,7 @@ FW_EXPORT bool FWKfwFileRegisterAction(FWKfwFile* file, const char* json, FWUuid
         const auto type = fwu::kfw::Action::toType(value["type"].toString(std::string()));
         std::unique_ptr<fwu::kfw::Action> action = fwu::kfw::Action::newAction(type);
         if (!action) throw fwu::Exception(fwu::PackageError::kInvalidActionType);
-        return registerFromJson(std::move(action), value, id,
+        return RegisterFromJson(std::move(action), value, id,
                                 [&](auto held) { return file->registerAction(std::move(held)); });
     });
 }
@@ -95,7 +95,7 @@ FW_EXPORT bool FWKfwFileRegisterAction(FWKfwFile* file, const char* json, FWUuid
 FW_EXPORT bool FWKfwFileRegisterBundle(FWKfwFile* file, const char* json, FWUuid* id) {
     if (!file || !json) return false;
     return Guard(false, [&] {
-        return registerFromJson(
+        return RegisterFromJson(
             std::make_unique<fwu::kfw::Bundle>(), ParseJsonArgument(json), id,
             [&](auto bundle) { return file->registerBundle(std::move(bundle)); });
     });

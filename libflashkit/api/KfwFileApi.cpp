@@ -21,9 +21,9 @@ using fwu::kfw::KfwFile;
 
 namespace {
 
-const KfwFile* asPackage(FWKfwFile* file) { return fwu::api::AsPackage(file); }
+const KfwFile* AsPackage(FWKfwFile* file) { return fwu::api::AsPackage(file); }
 
-FWKfwFile* release(std::unique_ptr<KfwFile> file) { return file.release(); }
+FWKfwFile* Release(std::unique_ptr<KfwFile> file) { return file.release(); }
 
 }  // namespace
 
@@ -32,7 +32,7 @@ extern "C" {
 FW_EXPORT FWKfwFile* FWKfwFileCreateWithUtf8Path(const char* path) {
     return Guard<FWKfwFile*>(nullptr, [&] {
         if (!path) return static_cast<FWKfwFile*>(nullptr);
-        return release(fwu::kfw::LoadKfwFileFromPath(path));
+        return Release(fwu::kfw::LoadKfwFileFromPath(path));
     });
 }
 
@@ -44,7 +44,7 @@ FW_EXPORT FWKfwFile* FWKfwFileCreateWithBytes(const unsigned char* bytes, unsign
     return Guard<FWKfwFile*>(nullptr, [&] {
         if (!bytes && size) return static_cast<FWKfwFile*>(nullptr);
         static const unsigned char nothing = 0;
-        return release(fwu::kfw::LoadKfwFileFromBytes(bytes ? bytes : &nothing, size));
+        return Release(fwu::kfw::LoadKfwFileFromBytes(bytes ? bytes : &nothing, size));
     });
 }
 
@@ -73,7 +73,7 @@ FW_EXPORT bool FWKfwFileSupportsMonitorProduct(FWKfwFile* file, const char* prod
 }
 
 FW_EXPORT FWFirmwareVersion FWKfwFileGetTargetFirmwareVersion(FWKfwFile* file) {
-    const KfwFile* package = asPackage(file);
+    const KfwFile* package = AsPackage(file);
     // The record is defined over the legacy profile, which always passes the legacy-profile
     // check; devices the target list lacks read 0.
     return package ? package->targetVersion().toFWFirmwareVersion() : FWFirmwareVersion{};
@@ -127,7 +127,7 @@ FW_EXPORT bool FWKfwFileSwapBundleOrder(FWKfwFile* file, FWUuid first, FWUuid se
 
 FW_EXPORT bool FWKfwFileCopyBlobData(FWKfwFile* file, FWUuid id, unsigned char* buffer,
                                      unsigned int* size) {
-    const KfwFile* package = asPackage(file);
+    const KfwFile* package = AsPackage(file);
     if (!package || !size) return false;
     return Guard(false, [&] {
         const fwu::kfw::Blob* blob = package->findBlob(Uuid::fromFWUuid(id));

@@ -13,7 +13,7 @@ namespace {
 
 // Parses one fixed-width hexadecimal field. Only hex digits are accepted, so a sign, blank or
 // "0x" inside a field is refused instead of silently shifting the digits.
-unsigned long parseHexField(const std::string& text, size_t start, size_t length) {
+unsigned long ParseHexField(const std::string& text, size_t start, size_t length) {
     unsigned long value = 0;
     for (size_t i = start; i < start + length; ++i) {
         const char c = text[i];
@@ -78,22 +78,22 @@ std::string Uuid::toString() const {
 void Uuid::fromString(const std::string& text) {
     if (text.size() < 34) return;
     std::array<uint8_t, 16> parsed{};
-    const unsigned long first = parseHexField(text, 0, 8);
+    const unsigned long first = ParseHexField(text, 0, 8);
     for (int i = 0; i < 4; ++i) parsed[i] = static_cast<uint8_t>(first >> (8 * i));
-    const unsigned long second = parseHexField(text, 9, 4);
+    const unsigned long second = ParseHexField(text, 9, 4);
     parsed[4] = static_cast<uint8_t>(second);
     parsed[5] = static_cast<uint8_t>(second >> 8);
-    const unsigned long third = parseHexField(text, 14, 4);
+    const unsigned long third = ParseHexField(text, 14, 4);
     parsed[6] = static_cast<uint8_t>(third);
     parsed[7] = static_cast<uint8_t>(third >> 8);
-    parsed[8] = static_cast<uint8_t>(parseHexField(text, 19, 2));
-    parsed[9] = static_cast<uint8_t>(parseHexField(text, 21, 2));
+    parsed[8] = static_cast<uint8_t>(ParseHexField(text, 19, 2));
+    parsed[9] = static_cast<uint8_t>(ParseHexField(text, 21, 2));
     // The last pair starts at 34, so a 34- or 35-character text reads past its end; such a text
     // is refused like any other malformed field rather than read out of bounds.
     for (int i = 0; i < 6; ++i) {
         const size_t at = 24 + 2 * static_cast<size_t>(i);
         if (at + 2 > text.size()) throw std::invalid_argument("Uuid text is too short");
-        parsed[10 + i] = static_cast<uint8_t>(parseHexField(text, at, 2));
+        parsed[10 + i] = static_cast<uint8_t>(ParseHexField(text, at, 2));
     }
     m_bytes = parsed;
 }

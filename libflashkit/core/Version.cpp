@@ -21,13 +21,13 @@ constexpr OperatorSpelling kOperators[] = {
     {Version::OperatorGreater, "gt", ">"}, {Version::OperatorGreaterEqual, "ge", ">="},
 };
 
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 }  // namespace
 
 Version::Version(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && isSpace(text[i])) ++i;
+    while (i < text.size() && IsSpace(text[i])) ++i;
     if (i < text.size() && text[i] == '+') ++i;
     uint64_t value = 0;
     bool digits = false;

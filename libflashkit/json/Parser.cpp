@@ -35,14 +35,14 @@ const char kBadReal[] = "Failed to parse floating point.";
 const char kCancelled[] = "SAX handler cancels parsing.";
 const char kTooDeep[] = "Nesting is too deep while parsing.";
 
-inline bool isWhitespace(unsigned char c) {
+inline bool IsWhitespace(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-inline bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
-inline void skipWhitespace(Parser::Iterator& it) {
-    while (!it.atEnd() && isWhitespace(*it)) ++it;
+inline void SkipWhitespace(Parser::Iterator& it) {
+    while (!it.atEnd() && IsWhitespace(*it)) ++it;
 }
 
 // Bytes that a string copies as they are: everything but the closing quote and the backslash.
@@ -99,7 +99,7 @@ bool Parser::parse(const std::string& text, AbstractParseHandler& handler,
 
 namespace {
 
-void skipByteOrderMark(Parser::Iterator& it) {
+void SkipByteOrderMark(Parser::Iterator& it) {
     // Each byte is looked at only when the one before it matched.
     if (it.atEnd() || *it != 0xEF) return;
     ++it;
@@ -116,10 +116,10 @@ bool Parser::parse(const char* begin, const char* end, Value& value, const Parse
     m_error.clear();
     m_depth = 0;
     Iterator it(begin, end);
-    skipByteOrderMark(it);
+    SkipByteOrderMark(it);
     if (!parse_value(&value, nullptr, it, option)) return false;
     if (option.has(ParseOption::AllowTrailingCharacters)) return true;
-    skipWhitespace(it);
+    SkipWhitespace(it);
     // A zero byte ends the text, as it would for a C string.
     if (!it.atEnd() && *it != 0) return fail(kGarbage);
     return true;
@@ -130,17 +130,17 @@ bool Parser::parse(const char* begin, const char* end, AbstractParseHandler& han
     m_error.clear();
     m_depth = 0;
     Iterator it(begin, end);
-    skipByteOrderMark(it);
+    SkipByteOrderMark(it);
     if (!parse_value(nullptr, &handler, it, option)) return false;
     if (option.has(ParseOption::AllowTrailingCharacters)) return true;
-    skipWhitespace(it);
+    SkipWhitespace(it);
     if (!it.atEnd() && *it != 0) return fail(kGarbage);
     return true;
 }
 
 bool Parser::parse_value(Value* value, AbstractParseHandler* handler, Iterator& it,
                          const ParseOption& option) {
-    skipWhitespace(it);
+    SkipWhitespace(it);
     if (it.atEnd()) return fail(kUnexpectedCharacter);
     switch (*it) {
     case '"': return parse_string(value, handler, it);
@@ -210,7 +210,7 @@ bool Parser::parseElements(Value* value, AbstractParseHandler* handler, Iterator
         ++it;  // past '[' or ','
         // An array left open at the very end of the text ends the parse with what it holds.
         if (it.atEnd()) return true;
-        skipWhitespace(it);
+        SkipWhitespace(it);
         if (!it.atEnd() && *it == ']') {
             if (count > 0 && !option.has(ParseOption::AllowTrailingComma)) return fail(kArrayComma);
             ++it;
@@ -227,7 +227,7 @@ bool Parser::parseElements(Value* value, AbstractParseHandler* handler, Iterator
             return false;
         }
         ++count;
-        skipWhitespace(it);
+        SkipWhitespace(it);
         if (it.atEnd()) return fail(kArraySyntax);
         if (*it == ',') continue;
         if (*it != ']') return fail(kArraySyntax);
@@ -263,7 +263,7 @@ bool Parser::parseMembers(Value* value, AbstractParseHandler* handler, Iterator&
     for (;;) {
         ++it;                         // past '{' or ','
         if (it.atEnd()) return true;  // left open at the end of the text, as for arrays
-        skipWhitespace(it);
+        SkipWhitespace(it);
         if (it.atEnd()) return fail(kObjectSyntax);
         if (*it == '}') {
             if (count > 0 && !option.has(ParseOption::AllowTrailingComma))
@@ -276,7 +276,7 @@ bool Parser::parseMembers(Value* value, AbstractParseHandler* handler, Iterator&
         std::string key;
         if (!parse_string(key, it)) return false;
         if (!value && handler && !handler->onKey(key)) return fail(kCancelled);
-        skipWhitespace(it);
+        SkipWhitespace(it);
         if (it.atEnd() || *it != ':') return fail(kObjectSyntax);
         ++it;
         if (value) {
@@ -288,7 +288,7 @@ bool Parser::parseMembers(Value* value, AbstractParseHandler* handler, Iterator&
             return false;
         }
         ++count;
-        skipWhitespace(it);
+        SkipWhitespace(it);
         if (it.atEnd()) return fail(kObjectSyntax);
         if (*it == ',') continue;
         if (*it != '}') return fail(kObjectSyntax);
@@ -410,13 +410,13 @@ struct NumberText {
 // The integer part: one digit or more, no leading zero before another digit. Returns the
 // message of a failure, else nullptr.
 const char* ScanIntegerPart(Parser::Iterator& it, NumberText& number) {
-    if (it.atEnd() || !isDigit(*it)) return kNoDigit;
+    if (it.atEnd() || !IsDigit(*it)) return kNoDigit;
     if (*it == '0') {
         ++it;
-        return !it.atEnd() && isDigit(*it) ? kLeadingZero : nullptr;
+        return !it.atEnd() && IsDigit(*it) ? kLeadingZero : nullptr;
     }
     constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-    while (!it.atEnd() && isDigit(*it)) {
+    while (!it.atEnd() && IsDigit(*it)) {
         const int digit = *it - '0';
         if (!number.tooLarge) {
             if (number.magnitude > (kMax - digit) / 10)
@@ -432,8 +432,8 @@ const char* ScanIntegerPart(Parser::Iterator& it, NumberText& number) {
 const char* ScanFraction(Parser::Iterator& it, NumberText& number) {
     if (it.atEnd() || *it != '.') return nullptr;
     ++it;
-    if (it.atEnd() || !isDigit(*it)) return kNoFractionDigit;
-    while (!it.atEnd() && isDigit(*it)) ++it;
+    if (it.atEnd() || !IsDigit(*it)) return kNoFractionDigit;
+    while (!it.atEnd() && IsDigit(*it)) ++it;
     number.fraction = true;
     return nullptr;
 }
@@ -445,8 +445,8 @@ const char* ScanExponent(Parser::Iterator& it, NumberText& number) {
     if (it.atEnd() || (*it != 'e' && *it != 'E')) return nullptr;
     ++it;
     if (!it.atEnd() && (*it == '-' || *it == '+')) ++it;
-    if (it.atEnd() || !isDigit(*it)) return kNoExponentDigit;
-    while (!it.atEnd() && isDigit(*it)) {
+    if (it.atEnd() || !IsDigit(*it)) return kNoExponentDigit;
+    while (!it.atEnd() && IsDigit(*it)) {
         if (*it != '0') number.exponentNonZero = true;
         ++it;
     }

@@ -15,7 +15,7 @@ namespace fwu::kfw {
 
 namespace {
 
-template <typename T> T* findItem(const std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
+template <typename T> T* FindItem(const std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
     for (const auto& item : items)
         if (item->id() == id) return item.get();
     return nullptr;
@@ -24,7 +24,7 @@ template <typename T> T* findItem(const std::vector<std::unique_ptr<T>>& items, 
 // Content-equal objects collapse: the first held object equal to the argument wins and the
 // argument is dropped.
 template <typename T, typename U>
-T* registerItem(std::vector<std::unique_ptr<T>>& items, std::unique_ptr<U> item) {
+T* RegisterItem(std::vector<std::unique_ptr<T>>& items, std::unique_ptr<U> item) {
     if (!item) return nullptr;
     for (const auto& existing : items)
         if (existing->equal(item.get())) return existing.get();
@@ -33,59 +33,59 @@ T* registerItem(std::vector<std::unique_ptr<T>>& items, std::unique_ptr<U> item)
 }
 
 // Hashes of content that equal objects share (equal() decides; the hash only narrows down).
-size_t mix(size_t seed, uint64_t value) {
+size_t Mix(size_t seed, uint64_t value) {
     return (seed ^ static_cast<size_t>(value)) * 0x100000001B3ull + 0x9E3779B97F4A7C15ull;
 }
 
-size_t mixID(size_t seed, const Uuid& id) {
+size_t MixId(size_t seed, const Uuid& id) {
     uint64_t halves[2];
     std::memcpy(halves, id.data(), sizeof halves);
-    return mix(mix(seed, halves[0]), halves[1]);
+    return Mix(Mix(seed, halves[0]), halves[1]);
 }
 
-size_t contentKey(const Blob& blob) {
+size_t ContentKey(const Blob& blob) {
     // The size and the bytes at both ends: equal images agree on them without a full digest.
-    size_t key = mix(0, blob.size());
+    size_t key = Mix(0, blob.size());
     const size_t edge = blob.size() < 32 ? blob.size() : 32;
-    for (size_t i = 0; i < edge; ++i) key = mix(key, blob.bytes()[i]);
-    for (size_t i = blob.size() - edge; i < blob.size(); ++i) key = mix(key, blob.bytes()[i]);
+    for (size_t i = 0; i < edge; ++i) key = Mix(key, blob.bytes()[i]);
+    for (size_t i = blob.size() - edge; i < blob.size(); ++i) key = Mix(key, blob.bytes()[i]);
     return key;
 }
 
-size_t contentKey(const Action& action) {
-    size_t key = mix(mix(0, action.type()), action.estimatedTime());
+size_t ContentKey(const Action& action) {
+    size_t key = Mix(Mix(0, action.type()), action.estimatedTime());
     if (const auto* transfer = dynamic_cast<const TransferDataAction*>(&action))
-        return mixID(key, transfer->blobID());
+        return MixId(key, transfer->blobID());
     if (const auto* mstar = dynamic_cast<const TransferMStarDataAction*>(&action))
-        return mixID(key, mstar->blobID());
+        return MixId(key, mstar->blobID());
     if (const auto* zv = dynamic_cast<const TransferZVDataAction*>(&action))
-        return mixID(key, zv->blobID());
+        return MixId(key, zv->blobID());
     return key;
 }
 
-size_t contentKey(const Bundle& bundle) {
+size_t ContentKey(const Bundle& bundle) {
     size_t key =
-        mix(mix(mix(0, bundle.estimatedTime()), bundle.items().size()), bundle.conditions().size());
-    return bundle.items().empty() ? key : mixID(key, bundle.items().front());
+        Mix(Mix(Mix(0, bundle.estimatedTime()), bundle.items().size()), bundle.conditions().size());
+    return bundle.items().empty() ? key : MixId(key, bundle.items().front());
 }
 
 // Held objects by content hash, with their positions.
 template <typename T> using ByContent = std::unordered_multimap<size_t, std::pair<T*, size_t>>;
 
 template <typename T>
-void indexContent(ByContent<T>& index, const std::vector<std::unique_ptr<T>>& items) {
+void IndexContent(ByContent<T>& index, const std::vector<std::unique_ptr<T>>& items) {
     index.clear();
     for (size_t i = 0; i < items.size(); ++i)
-        index.emplace(contentKey(*items[i]), std::make_pair(items[i].get(), i));
+        index.emplace(ContentKey(*items[i]), std::make_pair(items[i].get(), i));
 }
 
 // registerItem through the content index: the first held object (lowest position) equal to
 // the argument wins, as in the scan.
 template <typename T, typename U>
-T* registerIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index,
+T* RegisterIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index,
                    std::unique_ptr<U> item) {
     if (!item) return nullptr;
-    const size_t key = contentKey(*item);
+    const size_t key = ContentKey(*item);
     const auto range = index.equal_range(key);
     T* first = nullptr;
     size_t firstAt = items.size();
@@ -102,7 +102,7 @@ T* registerIndexed(std::vector<std::unique_ptr<T>>& items, ByContent<T>& index,
     return items.back().get();
 }
 
-template <typename T> bool unregisterItem(std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
+template <typename T> bool UnregisterItem(std::vector<std::unique_ptr<T>>& items, const Uuid& id) {
     for (auto it = items.begin(); it != items.end(); ++it) {
         if ((*it)->id() == id) {
             items.erase(it);
@@ -113,7 +113,7 @@ template <typename T> bool unregisterItem(std::vector<std::unique_ptr<T>>& items
 }
 
 template <typename T>
-bool swapItems(std::vector<std::unique_ptr<T>>& items, const Uuid& first, const Uuid& second) {
+bool SwapItems(std::vector<std::unique_ptr<T>>& items, const Uuid& first, const Uuid& second) {
     auto indexOf = [&items](const Uuid& id) {
         return std::find_if(items.begin(), items.end(),
                             [&id](const auto& item) { return item->id() == id; });
@@ -126,7 +126,7 @@ bool swapItems(std::vector<std::unique_ptr<T>>& items, const Uuid& first, const 
 
 // Deletes every object the predicate rejects; true when none was.
 template <typename T, typename Keep>
-bool keepOnly(std::vector<std::unique_ptr<T>>& items, Keep keep) {
+bool KeepOnly(std::vector<std::unique_ptr<T>>& items, Keep keep) {
     const size_t before = items.size();
     items.erase(std::remove_if(items.begin(), items.end(),
                                [&keep](const std::unique_ptr<T>& item) { return !keep(*item); }),
@@ -187,9 +187,9 @@ void KfwFile::forgetRegistrationIndex() { m_registrationIndex.reset(); }
 KfwFile::BulkRegistration::BulkRegistration(KfwFile& file) : m_file(file) {
     CriticalSectionLocker lock(&m_file.m_mutex);
     auto index = std::make_unique<RegistrationIndex>();
-    indexContent(index->blobs, m_file.m_blobs);
-    indexContent(index->actions, m_file.m_actions);
-    indexContent(index->bundles, m_file.m_bundles);
+    IndexContent(index->blobs, m_file.m_blobs);
+    IndexContent(index->actions, m_file.m_actions);
+    IndexContent(index->bundles, m_file.m_bundles);
     m_file.m_registrationIndex = std::move(index);
 }
 
@@ -238,72 +238,72 @@ private:
 Action* KfwFile::findAction(const Uuid& id) const {
     if (m_validationIndex && m_validationIndex->actionsIndexed)
         return m_validationIndex->actions.find(id);
-    return findItem(m_actions, id);
+    return FindItem(m_actions, id);
 }
 
 Blob* KfwFile::findBlob(const Uuid& id) const {
     if (m_validationIndex && m_validationIndex->blobsIndexed)
         return m_validationIndex->blobs.find(id);
-    return findItem(m_blobs, id);
+    return FindItem(m_blobs, id);
 }
 
-Bundle* KfwFile::findBundle(const Uuid& id) const { return findItem(m_bundles, id); }
+Bundle* KfwFile::findBundle(const Uuid& id) const { return FindItem(m_bundles, id); }
 
 Action* KfwFile::registerAction(std::unique_ptr<Action> action) {
     CriticalSectionLocker lock(&m_mutex);
     if (m_registrationIndex)
-        return registerIndexed(m_actions, m_registrationIndex->actions, std::move(action));
-    return registerItem(m_actions, std::move(action));
+        return RegisterIndexed(m_actions, m_registrationIndex->actions, std::move(action));
+    return RegisterItem(m_actions, std::move(action));
 }
 
 Blob* KfwFile::registerBlob(std::unique_ptr<Blob> blob) {
     CriticalSectionLocker lock(&m_mutex);
     if (m_registrationIndex)
-        return registerIndexed(m_blobs, m_registrationIndex->blobs, std::move(blob));
-    return registerItem(m_blobs, std::move(blob));
+        return RegisterIndexed(m_blobs, m_registrationIndex->blobs, std::move(blob));
+    return RegisterItem(m_blobs, std::move(blob));
 }
 
 Bundle* KfwFile::registerBundle(std::unique_ptr<Bundle> bundle) {
     CriticalSectionLocker lock(&m_mutex);
     if (m_registrationIndex)
-        return registerIndexed(m_bundles, m_registrationIndex->bundles, std::move(bundle));
-    return registerItem(m_bundles, std::move(bundle));
+        return RegisterIndexed(m_bundles, m_registrationIndex->bundles, std::move(bundle));
+    return RegisterItem(m_bundles, std::move(bundle));
 }
 
 bool KfwFile::unregisterAction(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
     m_registrationIndex.reset();  // positions change
-    return unregisterItem(m_actions, id);
+    return UnregisterItem(m_actions, id);
 }
 
 bool KfwFile::unregisterBlob(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
     m_registrationIndex.reset();  // positions change
-    return unregisterItem(m_blobs, id);
+    return UnregisterItem(m_blobs, id);
 }
 
 bool KfwFile::unregisterBundle(const Uuid& id) {
     CriticalSectionLocker lock(&m_mutex);
     m_registrationIndex.reset();  // positions change
-    return unregisterItem(m_bundles, id);
+    return UnregisterItem(m_bundles, id);
 }
 
 bool KfwFile::swapBlobOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
     m_registrationIndex.reset();  // positions change
-    return swapItems(m_blobs, first, second);
+    return SwapItems(m_blobs, first, second);
 }
 
 bool KfwFile::swapActionOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
     m_registrationIndex.reset();  // positions change
-    return swapItems(m_actions, first, second);
+    return SwapItems(m_actions, first, second);
 }
 
 bool KfwFile::swapBundleOrder(const Uuid& first, const Uuid& second) {
     CriticalSectionLocker lock(&m_mutex);
     m_registrationIndex.reset();  // positions change
-    return swapItems(m_bundles, first, second);
+    return SwapItems(m_bundles, first, second);
 }
 
 bool KfwFile::hasExtendFeature(ExtendFeature feature) const {
@@ -324,13 +324,13 @@ bool KfwFile::validate(const dev::DeviceProfileList* profile) {
     m_registrationIndex.reset();  // objects go
     ValidationScope scope(*this);
     bool untouched = m_targetVersion.validate(profile);
-    untouched &= keepOnly(m_blobs, [this](const Blob& blob) { return blob.isValid(this); });
+    untouched &= KeepOnly(m_blobs, [this](const Blob& blob) { return blob.isValid(this); });
     // Each kind is indexed once what is left of it is final, before its references are checked.
     scope.indexBlobs();
-    untouched &= keepOnly(m_actions, [this](const Action& action) { return action.isValid(this); });
+    untouched &= KeepOnly(m_actions, [this](const Action& action) { return action.isValid(this); });
     scope.indexActions();
     for (const auto& bundle : m_bundles) untouched &= bundle->validate(profile);
-    untouched &= keepOnly(m_bundles, [this](const Bundle& bundle) { return bundle.isValid(this); });
+    untouched &= KeepOnly(m_bundles, [this](const Bundle& bundle) { return bundle.isValid(this); });
     return untouched;
 }
 

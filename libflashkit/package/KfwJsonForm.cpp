@@ -26,25 +26,25 @@ namespace {
 
 // IDs are read leniently: a text too short to be an ID leaves `id` as it was, so a new object
 // keeps its random ID when the caller leaves "id" out or empty.
-void readID(const Value& text, Uuid& id) { id.fromString(text.toString(std::string())); }
+void ReadId(const Value& text, Uuid& id) { id.fromString(text.toString(std::string())); }
 
-Uuid readRequiredID(const Value& json, const char* key, const Uuid& current) {
+Uuid ReadRequiredId(const Value& json, const char* key, const Uuid& current) {
     Uuid id = current;
-    readID(CheckJson(json, key, pocketjson::String), id);
+    ReadId(CheckJson(json, key, pocketjson::String), id);
     return id;
 }
 
-const std::string& readRequiredString(const Value& json, const char* key) {
+const std::string& ReadRequiredString(const Value& json, const char* key) {
     return CheckJson(json, key, pocketjson::String).stringValue();
 }
 
 // Addresses may come as reals (a JSON tool may write 1.6e6); toUInt32 rounds them.
-uint32_t readAddress(const Value& json, const char* key) {
+uint32_t ReadAddress(const Value& json, const char* key) {
     return CheckJson(json, key, pocketjson::Integer | pocketjson::Real).toUInt32();
 }
 
 // Optional numbers keep their previous value unless given as an integer.
-void readOptionalInteger(const Value& json, const char* key, uint32_t& field) {
+void ReadOptionalInteger(const Value& json, const char* key, uint32_t& field) {
     const Value& member = json[key];
     if (member.isInteger()) field = member.toUInt32();
 }
@@ -57,7 +57,7 @@ Value KfwObject::toJson() const {
     return json;
 }
 
-void KfwObject::fromJson(const Value& json) { readID(json["id"], m_id); }
+void KfwObject::fromJson(const Value& json) { ReadId(json["id"], m_id); }
 
 Value Blob::toJson() const {
     Value json = KfwObject::toJson();
@@ -70,8 +70,8 @@ Value Blob::toJson() const {
 
 void Blob::fromJson(const Value& json) {
     KfwObject::fromJson(json);
-    m_name = readRequiredString(json, "name");
-    m_path = readRequiredString(json, "path");
+    m_name = ReadRequiredString(json, "name");
+    m_path = ReadRequiredString(json, "path");
     // "hash" and "byteSize" describe the bytes and are recomputed from them.
     setBytes(file::LoadImageFile(m_path));
 }
@@ -85,8 +85,8 @@ Value Action::toJson() const {
 
 void Action::fromJson(const Value& json) {
     KfwObject::fromJson(json);
-    m_type = toType(readRequiredString(json, "type"));
-    readOptionalInteger(json, "estimatedTime", m_estimatedTime);
+    m_type = toType(ReadRequiredString(json, "type"));
+    ReadOptionalInteger(json, "estimatedTime", m_estimatedTime);
 }
 
 Value TransferDataAction::toJson() const {
@@ -98,8 +98,8 @@ Value TransferDataAction::toJson() const {
 
 void TransferDataAction::fromJson(const Value& json) {
     Action::fromJson(json);
-    m_blobID = readRequiredID(json, "blob", m_blobID);
-    m_fileName = readRequiredString(json, "fileName");
+    m_blobID = ReadRequiredId(json, "blob", m_blobID);
+    m_fileName = ReadRequiredString(json, "fileName");
 }
 
 Value TransferMStarDataAction::toJson() const {
@@ -112,9 +112,9 @@ Value TransferMStarDataAction::toJson() const {
 
 void TransferMStarDataAction::fromJson(const Value& json) {
     Action::fromJson(json);
-    m_blobID = readRequiredID(json, "blob", m_blobID);
-    m_address = readAddress(json, "address");
-    m_updateFlagAddress = readAddress(json, "updateFlagAddress");
+    m_blobID = ReadRequiredId(json, "blob", m_blobID);
+    m_address = ReadAddress(json, "address");
+    m_updateFlagAddress = ReadAddress(json, "updateFlagAddress");
 }
 
 Value TransferZVDataAction::toJson() const {
@@ -126,8 +126,8 @@ Value TransferZVDataAction::toJson() const {
 
 void TransferZVDataAction::fromJson(const Value& json) {
     Action::fromJson(json);
-    m_blobID = readRequiredID(json, "blob", m_blobID);
-    m_address = readAddress(json, "address");
+    m_blobID = ReadRequiredId(json, "blob", m_blobID);
+    m_address = ReadAddress(json, "address");
 }
 
 Value Bundle::toJson() const {
@@ -157,7 +157,7 @@ void Bundle::fromJson(const Value& json) {
         const Value& item = actions.at(i);
         CheckJson(item, pocketjson::String);
         Uuid id;
-        readID(item, id);
+        ReadId(item, id);
         push(id);
     }
     const Value& conditions = CheckJson(json, "conditions", pocketjson::Array);
@@ -165,10 +165,10 @@ void Bundle::fromJson(const Value& json) {
         const Value& item = conditions.at(i);
         const uint32_t device = CheckJson(item, "device", pocketjson::Integer).toUInt32();
         const uint32_t version = CheckJson(item, "version", pocketjson::Integer).toUInt32();
-        const std::string& comparison = readRequiredString(item, "comparison");
+        const std::string& comparison = ReadRequiredString(item, "comparison");
         addCondition({device, Version(version)}, Version::toOperator(comparison));
     }
-    readOptionalInteger(json, "estimatedTime", m_estimatedTime);
+    ReadOptionalInteger(json, "estimatedTime", m_estimatedTime);
 }
 
 void KfwFile::updateMonitorProducts(const Value& json) {
@@ -252,7 +252,7 @@ void KfwFile::fromJson(const Value& json) {
     for (size_t i = 0; i < actions.size(); ++i) {
         const Value& item = actions.at(i);
         std::unique_ptr<Action> action =
-            Action::newAction(Action::toType(readRequiredString(item, "type")));
+            Action::newAction(Action::toType(ReadRequiredString(item, "type")));
         if (!action) continue;  // a kind this library does not know
         action->fromJson(item);
         registerAction(std::move(action));

@@ -15,7 +15,7 @@ namespace {
 
 // Hands the new package to `out` first, so that what a failed parse built is freed with it.
 template <typename Package, typename Parser>
-void loadAs(std::unique_ptr<KfwFile>& out, InputStream* stream) {
+void LoadAs(std::unique_ptr<KfwFile>& out, InputStream* stream) {
     auto file = std::make_unique<Package>();
     Package* filling = file.get();
     out = std::move(file);
@@ -26,9 +26,9 @@ void loadAs(std::unique_ptr<KfwFile>& out, InputStream* stream) {
 
 void LoadKfwFile(std::unique_ptr<KfwFile>& out, InputStream* stream) {
     if (v2::KfwParser::isValid(stream)) {
-        loadAs<v2::KfwFile, v2::KfwParser>(out, stream);
+        LoadAs<v2::KfwFile, v2::KfwParser>(out, stream);
     } else if (v1::KfwParser::isValid(stream)) {
-        loadAs<v1::KfwFile, v1::KfwParser>(out, stream);
+        LoadAs<v1::KfwFile, v1::KfwParser>(out, stream);
     } else {
         throw Exception(PackageError::kInvalidKfwFile);
     }

@@ -11,7 +11,7 @@ namespace fwu::kfw {
 namespace {
 
 // The record's version fields in the order of the legacy devices.
-uint32_t* legacyFields(FWFirmwareVersion& record, size_t index) {
+uint32_t* LegacyFields(FWFirmwareVersion& record, size_t index) {
     uint32_t* fields[dev::kLegacyDeviceCount] = {&record.mainVersion, &record.subVersion,
                                                  &record.frontEndVersion, &record.fontVersion,
                                                  &record.fpgaVersion};
@@ -62,7 +62,7 @@ bool DeviceVersionList::canConvertFWFirmwareVersion(const dev::DeviceProfileList
 FWFirmwareVersion DeviceVersionList::toFWFirmwareVersion() const {
     FWFirmwareVersion record{};
     for (size_t i = 0; i < dev::kLegacyDeviceCount; ++i)
-        *legacyFields(record, i) = ConvertFWFirmwareVersion(this, dev::kLegacyDevices[i].device);
+        *LegacyFields(record, i) = ConvertFWFirmwareVersion(this, dev::kLegacyDevices[i].device);
     return record;
 }
 
@@ -70,7 +70,7 @@ void DeviceVersionList::setFWFirmwareVersion(const FWFirmwareVersion& version) {
     FWFirmwareVersion record = version;
     m_items.clear();
     for (size_t i = 0; i < dev::kLegacyDeviceCount; ++i)
-        push({dev::kLegacyDevices[i].device, Version(*legacyFields(record, i))});
+        push({dev::kLegacyDevices[i].device, Version(*LegacyFields(record, i))});
 }
 
 uint32_t ConvertFWFirmwareVersion(const DeviceVersionList* list, uint32_t deviceID) {

@@ -20,17 +20,17 @@ namespace {
 
 // Device IDs travel as signed 32-bit numbers: -1 stands for 0xFFFFFFFF, anything outside the
 // signed range for nothing (0).
-uint32_t toSigned32(const Value& value) {
+uint32_t ToSigned32(const Value& value) {
     const int64_t number = value.integerValue();
     return number >= INT32_MIN && number <= INT32_MAX
                ? static_cast<uint32_t>(static_cast<int32_t>(number))
                : 0;
 }
 
-Value fromSigned32(uint32_t value) { return Value(static_cast<int32_t>(value)); }
+Value FromSigned32(uint32_t value) { return Value(static_cast<int32_t>(value)); }
 
 // The lenient 64-bit reading of a number of any kind; 0 when the value stands for none.
-int64_t toInt64(const Value& value) {
+int64_t ToInt64(const Value& value) {
     switch (value.type()) {
     case pocketjson::Boolean: return value.booleanValue() ? 1 : 0;
     case pocketjson::Integer: return value.integerValue();
@@ -55,7 +55,7 @@ int64_t toInt64(const Value& value) {
 }
 
 // Optional members are absent or integers; anything else is a shape error.
-uint32_t readOptionalInteger(const Value& json, const char* key) {
+uint32_t ReadOptionalInteger(const Value& json, const char* key) {
     const Value* member = json.find(key);
     if (!member) return 0;
     CheckJson(*member, pocketjson::Integer);
@@ -98,14 +98,14 @@ Value DeviceProfileList::toJson() const {
         Value item(pocketjson::Object);
         item.insert("name", profile.name);
         item.insert("fileName", profile.fileName);
-        item.insert("device", fromSigned32(profile.device));
+        item.insert("device", FromSigned32(profile.device));
         item.insert("versionRepresentation", profile.versionRepresentation);
         item.insert("address", profile.address);
         item.insert("updateFlagIndex", profile.updateFlagIndex);
         devices.push_back(item);
     }
     Value displayDevices(pocketjson::Array);
-    for (uint32_t id : m_displayDeviceIDs) displayDevices.push_back(fromSigned32(id));
+    for (uint32_t id : m_displayDeviceIDs) displayDevices.push_back(FromSigned32(id));
 
     Value json(pocketjson::Object);
     json.insert("devices", devices);
@@ -122,19 +122,19 @@ void DeviceProfileList::fromJson(const Value& json) {
         DeviceProfile profile;
         profile.name = CheckJson(item, "name", pocketjson::String).stringValue();
         profile.fileName = CheckJson(item, "fileName", pocketjson::String).stringValue();
-        profile.device = toSigned32(CheckJson(item, "device", pocketjson::Integer));
-        profile.address = readOptionalInteger(item, "address");
+        profile.device = ToSigned32(CheckJson(item, "device", pocketjson::Integer));
+        profile.address = ReadOptionalInteger(item, "address");
         // Kept as its low 32 bits, whatever kind of number it came as.
         profile.versionRepresentation =
-            static_cast<uint32_t>(toInt64(item["versionRepresentation"]));
-        profile.updateFlagIndex = readOptionalInteger(item, "updateFlagIndex");
+            static_cast<uint32_t>(ToInt64(item["versionRepresentation"]));
+        profile.updateFlagIndex = ReadOptionalInteger(item, "updateFlagIndex");
         push(profile);
     }
     const Value& displayDevices = CheckJson(json, "displayDevices", pocketjson::Array);
     for (size_t i = 0; i < displayDevices.size(); ++i) {
         const Value& id = displayDevices.at(i);
         CheckJson(id, pocketjson::Integer);
-        m_displayDeviceIDs.push_back(toSigned32(id));
+        m_displayDeviceIDs.push_back(ToSigned32(id));
     }
 }
 

@@ -5,7 +5,7 @@
 
 namespace kipc {
 
-std::string socketPathForName(const std::string& name) {
+std::string SocketPathForName(const std::string& name) {
     if (!name.empty() && name.front() == '/') return name;
     const char* folder = std::getenv("TMPDIR");
     std::string path = folder && *folder ? folder : "/tmp/";

@@ -12,6 +12,6 @@ constexpr std::size_t kMaxSocketPathBytes = 103;
 
 // The file-system path of a socket name: a name starting with "/" is the path itself, any other
 // name is put in the folder named by TMPDIR ("/tmp/" when unset or empty).
-std::string socketPathForName(const std::string& name);
+std::string SocketPathForName(const std::string& name);
 
 }  // namespace kipc

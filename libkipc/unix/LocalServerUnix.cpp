@@ -25,7 +25,7 @@ constexpr mode_t kFirstRemovableMode = 0x4000;
 }  // namespace
 
 LocalServerUnix::LocalServerUnix(std::string name, uint32_t options)
-    : IPC_LocalServer(name, options), m_path(socketPathForName(name)) {}
+    : IPC_LocalServer(name, options), m_path(SocketPathForName(name)) {}
 
 LocalServerUnix::~LocalServerUnix() { LocalServerUnix::close(); }
 
@@ -60,7 +60,7 @@ void LocalServerUnix::close() {
 
 bool LocalServerUnix::waitForNewConnection(int milliseconds, KmBool* timedOut) {
     if (!m_sock.valid()) return false;
-    WaitOutcome outcome = waitReadable(m_sock.get(), milliseconds);
+    WaitOutcome outcome = WaitReadable(m_sock.get(), milliseconds);
     if (outcome == WaitOutcome::Failed) {
         close();
         return false;

@@ -19,12 +19,12 @@ namespace {
 constexpr uint32_t kCountUnknown = 0xFFFFFFFFu;
 
 // These say the connection itself is gone; anything else may pass.
-bool connectionLost(int error) { return error == ENOTCONN || error == ENOENT; }
+bool ConnectionLost(int error) { return error == ENOTCONN || error == ENOENT; }
 
 }  // namespace
 
 LocalSocketUnix::LocalSocketUnix(std::string name)
-    : IPC_LocalSocket(name), m_path(socketPathForName(name)) {}
+    : IPC_LocalSocket(name), m_path(SocketPathForName(name)) {}
 
 bool LocalSocketUnix::connectToServer() {
     if (m_fd.valid()) return false;
@@ -64,7 +64,7 @@ bool LocalSocketUnix::read(uint8_t* buffer, uint32_t length) {
         }
         if (got == 0) return false;  // the peer has closed
         if (errno == EINTR) continue;
-        if (connectionLost(errno)) close();
+        if (ConnectionLost(errno)) close();
         return false;
     }
     return true;
@@ -81,7 +81,7 @@ bool LocalSocketUnix::write(const uint8_t* buffer, uint32_t length) {
             continue;
         }
         if (errno == EINTR) continue;
-        if (connectionLost(errno)) close();
+        if (ConnectionLost(errno)) close();
         return false;
     }
     return true;
@@ -89,7 +89,7 @@ bool LocalSocketUnix::write(const uint8_t* buffer, uint32_t length) {
 
 bool LocalSocketUnix::waitForReadableState(int milliseconds, KmBool* timedOut) {
     if (!m_fd.valid()) return false;
-    WaitOutcome outcome = waitReadable(m_fd.get(), milliseconds);
+    WaitOutcome outcome = WaitReadable(m_fd.get(), milliseconds);
     if (outcome == WaitOutcome::Failed) {
         close();
         return false;

@@ -8,7 +8,7 @@
 
 namespace kipc {
 
-WaitOutcome waitReadable(int fd, int milliseconds) {
+WaitOutcome WaitReadable(int fd, int milliseconds) {
     using Clock = std::chrono::steady_clock;
     if (fd >= FD_SETSIZE) {
         // Outside the wait set: never ready. A bounded wait still lasts its time; an endless

@@ -12,6 +12,6 @@ enum class WaitOutcome {
 
 // Waits until a descriptor is readable: milliseconds < 0 waits without limit. A signal does not
 // stretch the wait: after an interruption only the remaining time is waited.
-WaitOutcome waitReadable(int fd, int milliseconds);
+WaitOutcome WaitReadable(int fd, int milliseconds);
 
 }  // namespace kipc

@@ -23,7 +23,7 @@ using ksys::KSysInfo;
 
 namespace {
 
-template <typename Result, typename Body> Result guarded(Result fallback, Body body) noexcept {
+template <typename Result, typename Body> Result Guarded(Result fallback, Body body) noexcept {
     try {
         return body();
     } catch (...) {
@@ -31,20 +31,20 @@ template <typename Result, typename Body> Result guarded(Result fallback, Body b
     }
 }
 
-template <typename Item> Item* itemAt(KSysSnapshot* snapshot, int index) noexcept {
+template <typename Item> Item* ItemAt(KSysSnapshot* snapshot, int index) noexcept {
     const auto* typed = dynamic_cast<const ItemSnapshot<Item>*>(snapshot);
     return typed ? typed->at(static_cast<std::uint32_t>(index)) : nullptr;
 }
 
-template <typename Item, typename Read> KSysSnapshot* createSnapshot(Read read) noexcept {
-    return guarded<KSysSnapshot*>(
+template <typename Item, typename Read> KSysSnapshot* CreateSnapshot(Read read) noexcept {
+    return Guarded<KSysSnapshot*>(
         nullptr, [&]() -> KSysSnapshot* { return new ItemSnapshot<Item>(read()); });
 }
 
-const char* text(const std::string* value) { return value ? value->c_str() : ""; }
+const char* Text(const std::string* value) { return value ? value->c_str() : ""; }
 
-KSysSnapshot* processSnapshot(bool withCommandLines) noexcept {
-    return guarded<KSysSnapshot*>(nullptr, [&]() -> KSysSnapshot* {
+KSysSnapshot* ProcessSnapshot(bool withCommandLines) noexcept {
+    return Guarded<KSysSnapshot*>(nullptr, [&]() -> KSysSnapshot* {
         auto processes = ksys::ProcessTable::list(withCommandLines);
         if (!processes) return nullptr;
         std::vector<KSysProcess> items;
@@ -64,30 +64,30 @@ KSYS_EXPORT uint32_t KSysVersion(void) { return KSYS_LIBRARY_VERSION_NUMBER; }
 
 KSYS_EXPORT int KSysGetOSKind(void) { return KSYS_OS_KIND_LINUX; }
 
-KSYS_EXPORT KSysSnapshot* KSysCreateRunningProcessSnapshot(void) { return processSnapshot(true); }
+KSYS_EXPORT KSysSnapshot* KSysCreateRunningProcessSnapshot(void) { return ProcessSnapshot(true); }
 
 KSYS_EXPORT KSysSnapshot* KSysCreateRunningProcessSnapshotSimplified(void) {
-    return processSnapshot(false);
+    return ProcessSnapshot(false);
 }
 
 KSYS_EXPORT KSysProcess* KSysEnumRunningProcess(KSysSnapshot* snapshot, int index) {
-    return itemAt<KSysProcess>(snapshot, index);
+    return ItemAt<KSysProcess>(snapshot, index);
 }
 
 KSYS_EXPORT const char* KSysGetProcessName(KSysProcess* process) {
-    return text(process ? &process->name : nullptr);
+    return Text(process ? &process->name : nullptr);
 }
 
 KSYS_EXPORT int KSysGetProcessPID(KSysProcess* process) { return process ? process->pid : -1; }
 
 KSYS_EXPORT const char* KSysGetProcessCommand(KSysProcess* process) {
-    return text(process ? &process->cmd : nullptr);
+    return Text(process ? &process->cmd : nullptr);
 }
 
 KSYS_EXPORT int KSysIsProcessRunning(const char* name, unsigned int flags) {
     (void)flags;
     if (!name || !*name) return 0;
-    return guarded(0, [&] {
+    return Guarded(0, [&] {
         const auto processes = ksys::ProcessTable::list(false);
         if (!processes) return 0;
         for (const ksys::ProcessInfo& info : *processes)
@@ -99,11 +99,11 @@ KSYS_EXPORT int KSysIsProcessRunning(const char* name, unsigned int flags) {
 KSYS_EXPORT void KSysReleaseSnapshot(KSysSnapshot* snapshot) { delete snapshot; }
 
 KSYS_EXPORT const char* KSysGetOSName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().osName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().osName(); });
 }
 
 KSYS_EXPORT const char* KSysGetOSNameShort(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().osNameShort(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().osNameShort(); });
 }
 
 // Linux has no edition, service pack or release id in the sense these report.
@@ -114,36 +114,36 @@ KSYS_EXPORT const char* KSysGetOSReleaseID(void) { return ""; }
 KSYS_EXPORT int KSysGetOSArchitecture(void) { return sizeof(void*) == 8 ? 64 : 32; }
 
 KSYS_EXPORT const char* KSysGetCPUArchitectureName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().cpuArchitectureName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().cpuArchitectureName(); });
 }
 
 KSYS_EXPORT const char* KSysGetKernelVersion(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().kernelVersion(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().kernelVersion(); });
 }
 
 KSYS_EXPORT const char* KSysGetBuildNumber(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().buildNumber(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().buildNumber(); });
 }
 
 KSYS_EXPORT const char* KSysGetPCName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().pcName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().pcName(); });
 }
 
 KSYS_EXPORT const char* KSysGetDomainName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().domainName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().domainName(); });
 }
 
 KSYS_EXPORT const char* KSysGetCPUName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().cpuName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().cpuName(); });
 }
 
 KSYS_EXPORT uint64_t KSysGetMemorySize(void) {
-    return guarded<uint64_t>(0, [] { return KSysInfo::instance().memorySizeKiB(); });
+    return Guarded<uint64_t>(0, [] { return KSysInfo::instance().memorySizeKiB(); });
 }
 
 KSYS_EXPORT int KSysGetMemoryInformation(KSysMemoryInformation* info) {
     if (!info) return 0;
-    return guarded(0, [info] {
+    return Guarded(0, [info] {
         const auto total = ksys::HostFacts::totalMemoryBytes();
         *info = KSysMemoryInformation{0, 0, 0.0};
         if (!total) return 0;
@@ -165,39 +165,39 @@ KSYS_EXPORT int KSysGetMemoryInformation(KSysMemoryInformation* info) {
 }
 
 KSYS_EXPORT const char* KSysGetPCModelName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().pcModelName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().pcModelName(); });
 }
 
 KSYS_EXPORT const char* KSysGetPCVendorName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().pcVendorName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().pcVendorName(); });
 }
 
 KSYS_EXPORT const char* KSysGetPCSerialNumber(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().pcSerialNumber(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().pcSerialNumber(); });
 }
 
 KSYS_EXPORT const char* KSysGetUserName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().userName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().userName(); });
 }
 
 KSYS_EXPORT const char* KSysGetLocaleName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().localeName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().localeName(); });
 }
 
 KSYS_EXPORT const char* KSysGetLocaleLanguage(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().localeLanguage(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().localeLanguage(); });
 }
 
 KSYS_EXPORT const char* KSysGetLocaleCountry(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().localeCountry(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().localeCountry(); });
 }
 
 KSYS_EXPORT const char* KSysGetLocaleDecimalSeparator(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().decimalSeparator(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().decimalSeparator(); });
 }
 
 KSYS_EXPORT const char* KSysGetLocaleThousandSeparator(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().thousandSeparator(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().thousandSeparator(); });
 }
 
 KSYS_EXPORT const char* KSysGetSystemLocaleName(void) { return KSysGetLocaleName(); }
@@ -210,52 +210,52 @@ KSYS_EXPORT const char* KSysGetSystemLocaleThousandSeparator(void) {
 }
 
 KSYS_EXPORT const char* KSysEnumLocaleLanguage(int index) {
-    return guarded<const char*>("", [index] {
+    return Guarded<const char*>("", [index] {
         return KSysInfo::instance().localeLanguageAt(static_cast<std::uint32_t>(index));
     });
 }
 
 KSYS_EXPORT const char* KSysGetTimezoneName(void) {
-    return guarded<const char*>("", [] { return KSysInfo::instance().timezoneName(); });
+    return Guarded<const char*>("", [] { return KSysInfo::instance().timezoneName(); });
 }
 
 KSYS_EXPORT int KSysGetTimezoneOffset(void) {
-    return guarded(KSYS_TIMEZONE_OFFSET_UNKNOWN, [] {
+    return Guarded(KSYS_TIMEZONE_OFFSET_UNKNOWN, [] {
         const auto seconds = ksys::LocaleFacts::timeZoneOffsetSeconds();
-        return seconds ? static_cast<int>(ksys::offsetMinutesFromSeconds(*seconds))
+        return seconds ? static_cast<int>(ksys::OffsetMinutesFromSeconds(*seconds))
                        : KSYS_TIMEZONE_OFFSET_UNKNOWN;
     });
 }
 
 KSYS_EXPORT const char* KSysEnumIPAddress(unsigned int flags, int index) {
-    return guarded<const char*>("", [flags, index] {
+    return Guarded<const char*>("", [flags, index] {
         return KSysInfo::instance().ipAddressAt(flags, static_cast<std::uint32_t>(index));
     });
 }
 
 KSYS_EXPORT KSysVGA* KSysEnumVGA(int index) {
-    return guarded<KSysVGA*>(
+    return Guarded<KSysVGA*>(
         nullptr, [index] { return KSysInfo::instance().vgaAt(static_cast<std::uint32_t>(index)); });
 }
 
 KSYS_EXPORT KSysVGA* KSysGetVGAOfScreen(const char* path) {
     if (!path) return nullptr;
-    return guarded<KSysVGA*>(nullptr, [path] { return KSysInfo::instance().vgaOfScreen(path); });
+    return Guarded<KSysVGA*>(nullptr, [path] { return KSysInfo::instance().vgaOfScreen(path); });
 }
 
-KSYS_EXPORT const char* KSysGetVGAName(KSysVGA* vga) { return text(vga ? &vga->name : nullptr); }
+KSYS_EXPORT const char* KSysGetVGAName(KSysVGA* vga) { return Text(vga ? &vga->name : nullptr); }
 KSYS_EXPORT const char* KSysGetVGAVendor(KSysVGA* vga) {
-    return text(vga ? &vga->vendor : nullptr);
+    return Text(vga ? &vga->vendor : nullptr);
 }
 KSYS_EXPORT const char* KSysGetVGADriverName(KSysVGA* vga) {
-    return text(vga ? &vga->driverName : nullptr);
+    return Text(vga ? &vga->driverName : nullptr);
 }
 KSYS_EXPORT const char* KSysGetVGADriverVersion(KSysVGA* vga) {
-    return text(vga ? &vga->driverVersion : nullptr);
+    return Text(vga ? &vga->driverVersion : nullptr);
 }
 KSYS_EXPORT uint64_t KSysGetVGAVRAMSize(KSysVGA* vga) { return vga ? vga->vramSize : 0; }
 KSYS_EXPORT const char* KSysGetVGADeviceLocationID(KSysVGA* vga) {
-    return text(vga ? &vga->deviceLocationID : nullptr);
+    return Text(vga ? &vga->deviceLocationID : nullptr);
 }
 KSYS_EXPORT const char* KSysEnumVGAMonitorPath(KSysVGA* vga, int index) {
     const auto at = static_cast<std::uint32_t>(index);
@@ -263,27 +263,27 @@ KSYS_EXPORT const char* KSysEnumVGAMonitorPath(KSysVGA* vga, int index) {
 }
 
 KSYS_EXPORT KSysSnapshot* KSysCreateInstalledApplicationSnapshot(void) {
-    return createSnapshot<KSysApplication>(
+    return CreateSnapshot<KSysApplication>(
         [] { return ksys::DesktopEntries::list(ksys::DesktopEntries::applicationFolders()); });
 }
 KSYS_EXPORT KSysApplication* KSysEnumInstalledApplication(KSysSnapshot* snapshot, int index) {
-    return itemAt<KSysApplication>(snapshot, index);
+    return ItemAt<KSysApplication>(snapshot, index);
 }
 KSYS_EXPORT const char* KSysGetApplicationName(KSysApplication* application) {
-    return text(application ? &application->name : nullptr);
+    return Text(application ? &application->name : nullptr);
 }
 KSYS_EXPORT const char* KSysGetApplicationVersion(KSysApplication* application) {
-    return text(application ? &application->version : nullptr);
+    return Text(application ? &application->version : nullptr);
 }
 
 KSYS_EXPORT KSysSnapshot* KSysCreateUSBDeviceSnapshot(void) {
-    return createSnapshot<KSysUSB>([] { return ksys::UsbBus::list(); });
+    return CreateSnapshot<KSysUSB>([] { return ksys::UsbBus::list(); });
 }
 KSYS_EXPORT KSysUSB* KSysEnumUSBDevice(KSysSnapshot* snapshot, int index) {
-    return itemAt<KSysUSB>(snapshot, index);
+    return ItemAt<KSysUSB>(snapshot, index);
 }
 KSYS_EXPORT const char* KSysGetUSBDeviceName(KSysUSB* device) {
-    return text(device ? &device->name : nullptr);
+    return Text(device ? &device->name : nullptr);
 }
 KSYS_EXPORT int KSysGetUSBDeviceVendorID(KSysUSB* device) { return device ? device->vendorId : -1; }
 KSYS_EXPORT int KSysGetUSBDeviceProductID(KSysUSB* device) {
@@ -292,54 +292,54 @@ KSYS_EXPORT int KSysGetUSBDeviceProductID(KSysUSB* device) {
 KSYS_EXPORT int KSysGetUSBDeviceBCD(KSysUSB* device) { return device ? device->bcdDevice : -1; }
 
 KSYS_EXPORT KSysSnapshot* KSysCreateLoadedKEXTSnapshot(void) {
-    return createSnapshot<KSysKEXT>([] { return ksys::KernelModules::list(); });
+    return CreateSnapshot<KSysKEXT>([] { return ksys::KernelModules::list(); });
 }
 KSYS_EXPORT KSysKEXT* KSysEnumLoadedKEXT(KSysSnapshot* snapshot, int index) {
-    return itemAt<KSysKEXT>(snapshot, index);
+    return ItemAt<KSysKEXT>(snapshot, index);
 }
 KSYS_EXPORT const char* KSysGetKEXTName(KSysKEXT* module) {
-    return text(module ? &module->name : nullptr);
+    return Text(module ? &module->name : nullptr);
 }
 KSYS_EXPORT const char* KSysGetKEXTVersion(KSysKEXT* module) {
-    return text(module ? &module->version : nullptr);
+    return Text(module ? &module->version : nullptr);
 }
 
 KSYS_EXPORT KSysSnapshot* KSysCreatePrinterSnapshot(void) {
-    return createSnapshot<KSysPrinter>([] { return ksys::PrintServer::list(); });
+    return CreateSnapshot<KSysPrinter>([] { return ksys::PrintServer::list(); });
 }
 KSYS_EXPORT KSysPrinter* KSysEnumPrinter(KSysSnapshot* snapshot, int index) {
-    return itemAt<KSysPrinter>(snapshot, index);
+    return ItemAt<KSysPrinter>(snapshot, index);
 }
 KSYS_EXPORT const char* KSysGetPrinterName(KSysPrinter* printer) {
-    return text(printer ? &printer->name : nullptr);
+    return Text(printer ? &printer->name : nullptr);
 }
 KSYS_EXPORT const char* KSysGetPrinterDriverName(KSysPrinter* printer) {
-    return text(printer ? &printer->driverName : nullptr);
+    return Text(printer ? &printer->driverName : nullptr);
 }
 KSYS_EXPORT const char* KSysGetPrinterDriverVersion(KSysPrinter* printer) {
-    return text(printer ? &printer->driverVersion : nullptr);
+    return Text(printer ? &printer->driverVersion : nullptr);
 }
 KSYS_EXPORT int KSysIsPrinterDefault(KSysPrinter* printer) {
     return printer && printer->isDefault ? 1 : 0;
 }
 
 KSYS_EXPORT KSysSnapshot* KSysCreateCurrentApplicationWindowSnapshot(void) {
-    return createSnapshot<KSysApplicationWindow>([] { return ksys::X11Windows::list(); });
+    return CreateSnapshot<KSysApplicationWindow>([] { return ksys::X11Windows::list(); });
 }
 KSYS_EXPORT KSysApplicationWindow* KSysEnumApplicationWindow(KSysSnapshot* snapshot, int index) {
-    return itemAt<KSysApplicationWindow>(snapshot, index);
+    return ItemAt<KSysApplicationWindow>(snapshot, index);
 }
 KSYS_EXPORT const char* KSysGetApplicationWindowTitle(KSysApplicationWindow* window) {
-    return text(window ? &window->title : nullptr);
+    return Text(window ? &window->title : nullptr);
 }
 KSYS_EXPORT const char* KSysGetApplicationWindowProcessName(KSysApplicationWindow* window) {
-    return text(window ? &window->processName : nullptr);
+    return Text(window ? &window->processName : nullptr);
 }
 KSYS_EXPORT const char* KSysGetApplicationWindowLocalizedName(KSysApplicationWindow* window) {
-    return text(window ? &window->localizedName : nullptr);
+    return Text(window ? &window->localizedName : nullptr);
 }
 KSYS_EXPORT const char* KSysGetApplicationWindowClassName(KSysApplicationWindow* window) {
-    return text(window ? &window->className : nullptr);
+    return Text(window ? &window->className : nullptr);
 }
 KSYS_EXPORT int KSysIsApplicationWindowActive(KSysApplicationWindow* window) {
     return window && window->isActive ? 1 : 0;

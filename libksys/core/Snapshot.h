@@ -22,19 +22,19 @@ namespace ksys {
 template <typename Item> class ItemSnapshot final : public KSysSnapshot {
 public:
     explicit ItemSnapshot(std::vector<Item> items) {
-        items_.reserve(items.size());
-        for (Item& item : items) items_.push_back(std::make_unique<Item>(std::move(item)));
+        m_items.reserve(items.size());
+        for (Item& item : items) m_items.push_back(std::make_unique<Item>(std::move(item)));
     }
 
     // The index is taken unsigned, so a negative index is out of range too.
     Item* at(std::uint32_t index) const {
-        return index < items_.size() ? items_[index].get() : nullptr;
+        return index < m_items.size() ? m_items[index].get() : nullptr;
     }
 
-    std::size_t size() const { return items_.size(); }
+    std::size_t size() const { return m_items.size(); }
 
 private:
-    std::vector<std::unique_ptr<Item>> items_;
+    std::vector<std::unique_ptr<Item>> m_items;
 };
 
 }  // namespace ksys

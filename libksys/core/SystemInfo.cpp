@@ -30,113 +30,113 @@ void KSysInfo::readOsRelease() {
     std::string name = field("NAME");
     if (name.empty()) name = "Linux";  // the documented default of a file without NAME
     const std::string version = field("VERSION_ID");
-    osName_ = osLongName(name, version);
-    osNameShort_ = osShortName(name, version);
+    m_osName = OsLongName(name, version);
+    m_osNameShort = OsShortName(name, version);
 }
 
 const char* KSysInfo::osName() {
-    if (osName_.empty()) readOsRelease();
-    return osName_.c_str();
+    if (m_osName.empty()) readOsRelease();
+    return m_osName.c_str();
 }
 
 const char* KSysInfo::osNameShort() {
-    if (osNameShort_.empty()) readOsRelease();
-    return osNameShort_.c_str();
+    if (m_osNameShort.empty()) readOsRelease();
+    return m_osNameShort.c_str();
 }
 
 const char* KSysInfo::cpuArchitectureName() {
-    return cached(cpuArchitectureName_,
+    return cached(m_cpuArchitectureName,
                   [] { return HostFacts::uname(HostFacts::UnameField::Machine); });
 }
 
 const char* KSysInfo::kernelVersion() {
-    return cached(kernelVersion_, [] { return HostFacts::uname(HostFacts::UnameField::Release); });
+    return cached(m_kernelVersion, [] { return HostFacts::uname(HostFacts::UnameField::Release); });
 }
 
 const char* KSysInfo::buildNumber() {
-    return cached(buildNumber_, [] { return HostFacts::uname(HostFacts::UnameField::Version); });
+    return cached(m_buildNumber, [] { return HostFacts::uname(HostFacts::UnameField::Version); });
 }
 
 const char* KSysInfo::pcName() {
-    return cached(pcName_, [] { return HostFacts::uname(HostFacts::UnameField::NodeName); });
+    return cached(m_pcName, [] { return HostFacts::uname(HostFacts::UnameField::NodeName); });
 }
 
-const char* KSysInfo::domainName() { return cached(domainName_, HostFacts::domainName); }
+const char* KSysInfo::domainName() { return cached(m_domainName, HostFacts::domainName); }
 
-const char* KSysInfo::cpuName() { return cached(cpuName_, HostFacts::cpuName); }
+const char* KSysInfo::cpuName() { return cached(m_cpuName, HostFacts::cpuName); }
 
 std::uint64_t KSysInfo::memorySizeKiB() {
-    if (memorySizeKiB_ == 0) memorySizeKiB_ = HostFacts::totalMemoryBytes().value_or(0) >> 10;
-    return memorySizeKiB_;
+    if (m_memorySizeKiB == 0) m_memorySizeKiB = HostFacts::totalMemoryBytes().value_or(0) >> 10;
+    return m_memorySizeKiB;
 }
 
 const char* KSysInfo::pcModelName() {
-    return cached(pcModelName_, [] { return HostFacts::dmi("product_name"); });
+    return cached(m_pcModelName, [] { return HostFacts::dmi("product_name"); });
 }
 
 const char* KSysInfo::pcVendorName() {
-    return cached(pcVendorName_, [] { return HostFacts::dmi("sys_vendor"); });
+    return cached(m_pcVendorName, [] { return HostFacts::dmi("sys_vendor"); });
 }
 
 const char* KSysInfo::pcSerialNumber() {
-    return cached(pcSerialNumber_, [] { return HostFacts::dmi("product_serial"); });
+    return cached(m_pcSerialNumber, [] { return HostFacts::dmi("product_serial"); });
 }
 
-const char* KSysInfo::userName() { return cached(userName_, HostFacts::userName); }
+const char* KSysInfo::userName() { return cached(m_userName, HostFacts::userName); }
 
 const char* KSysInfo::localeName() {
-    return cached(localeName_,
-                  [] { return parseLocaleName(LocaleFacts::localeName()).identifier; });
+    return cached(m_localeName,
+                  [] { return ParseLocaleName(LocaleFacts::localeName()).identifier; });
 }
 
 const char* KSysInfo::localeLanguage() {
-    return cached(localeLanguage_,
-                  [] { return parseLocaleName(LocaleFacts::localeName()).language; });
+    return cached(m_localeLanguage,
+                  [] { return ParseLocaleName(LocaleFacts::localeName()).language; });
 }
 
 const char* KSysInfo::localeCountry() {
-    return cached(localeCountry_,
-                  [] { return parseLocaleName(LocaleFacts::localeName()).country; });
+    return cached(m_localeCountry,
+                  [] { return ParseLocaleName(LocaleFacts::localeName()).country; });
 }
 
 const char* KSysInfo::decimalSeparator() {
-    return cached(decimalSeparator_, LocaleFacts::decimalSeparator);
+    return cached(m_decimalSeparator, LocaleFacts::decimalSeparator);
 }
 
 const char* KSysInfo::thousandSeparator() {
-    return cached(thousandSeparator_, LocaleFacts::thousandSeparator);
+    return cached(m_thousandSeparator, LocaleFacts::thousandSeparator);
 }
 
-const char* KSysInfo::timezoneName() { return cached(timezoneName_, LocaleFacts::timeZoneName); }
+const char* KSysInfo::timezoneName() { return cached(m_timezoneName, LocaleFacts::timeZoneName); }
 
 const char* KSysInfo::localeLanguageAt(std::uint32_t index) {
-    if (index == 0) languages_ = LocaleFacts::preferredLanguages();
-    return index < languages_.size() ? languages_[index].c_str() : "";
+    if (index == 0) m_languages = LocaleFacts::preferredLanguages();
+    return index < m_languages.size() ? m_languages[index].c_str() : "";
 }
 
 const char* KSysInfo::ipAddressAt(unsigned int flags, std::uint32_t index) {
-    if (index == 0 || flags != addressFlags_) {
-        addresses_ = InterfaceAddresses::list(flags);
-        addressFlags_ = flags;
+    if (index == 0 || flags != m_addressFlags) {
+        m_addresses = InterfaceAddresses::list(flags);
+        m_addressFlags = flags;
     }
-    return index < addresses_.size() ? addresses_[index].c_str() : "";
+    return index < m_addresses.size() ? m_addresses[index].c_str() : "";
 }
 
 void KSysInfo::readAdapters() {
-    if (adapters_.empty()) adapters_ = PciDisplays::list();
+    if (m_adapters.empty()) m_adapters = PciDisplays::list();
 }
 
 KSysVGA* KSysInfo::vgaAt(std::uint32_t index) {
     readAdapters();
-    return index < adapters_.size() ? &adapters_[index] : nullptr;
+    return index < m_adapters.size() ? &m_adapters[index] : nullptr;
 }
 
 KSysVGA* KSysInfo::vgaOfScreen(const std::string& path) {
     readAdapters();
-    const std::string wanted = comparablePath(path);
-    for (KSysVGA& adapter : adapters_)
+    const std::string wanted = ComparablePath(path);
+    for (KSysVGA& adapter : m_adapters)
         for (const std::string& monitor : adapter.monitorPaths)
-            if (comparablePath(monitor) == wanted) return &adapter;
+            if (ComparablePath(monitor) == wanted) return &adapter;
     return nullptr;
 }
 

@@ -51,14 +51,15 @@ private:
     void readOsRelease();
     void readAdapters();
 
-    std::string osName_, osNameShort_, cpuArchitectureName_, kernelVersion_, buildNumber_, pcName_,
-        domainName_, cpuName_, pcModelName_, pcVendorName_, pcSerialNumber_, userName_, localeName_,
-        localeLanguage_, localeCountry_, decimalSeparator_, thousandSeparator_, timezoneName_;
-    std::uint64_t memorySizeKiB_ = 0;
-    std::vector<std::string> languages_;
-    std::vector<std::string> addresses_;
-    unsigned int addressFlags_ = 0;
-    std::vector<KSysVGA> adapters_;
+    std::string m_osName, m_osNameShort, m_cpuArchitectureName, m_kernelVersion, m_buildNumber,
+        m_pcName, m_domainName, m_cpuName, m_pcModelName, m_pcVendorName, m_pcSerialNumber,
+        m_userName, m_localeName, m_localeLanguage, m_localeCountry, m_decimalSeparator,
+        m_thousandSeparator, m_timezoneName;
+    std::uint64_t m_memorySizeKiB = 0;
+    std::vector<std::string> m_languages;
+    std::vector<std::string> m_addresses;
+    unsigned int m_addressFlags = 0;
+    std::vector<KSysVGA> m_adapters;
 };
 
 }  // namespace ksys

@@ -11,12 +11,12 @@ namespace ksys {
 
 namespace {
 
-std::string environment(const char* name) {
+std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
 }
 
-bool endsWith(const std::string& text, const std::string& tail) {
+bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() > tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -30,10 +30,10 @@ std::vector<KSysApplication> DesktopEntries::list(const std::vector<std::string>
         if (!names) continue;
         std::sort(names->begin(), names->end());
         for (const std::string& name : *names) {
-            if (!endsWith(name, ".desktop")) continue;
+            if (!EndsWith(name, ".desktop")) continue;
             const auto text = FileSystem::readFile(folder + "/" + name);
             if (!text) continue;
-            if (auto application = parseDesktopEntry(*text))
+            if (auto application = ParseDesktopEntry(*text))
                 applications.push_back(std::move(*application));
         }
     }
@@ -42,10 +42,10 @@ std::vector<KSysApplication> DesktopEntries::list(const std::vector<std::string>
 
 std::vector<std::string> DesktopEntries::applicationFolders() {
     std::vector<std::string> folders;
-    std::string home = environment("XDG_DATA_HOME");
-    if (home.empty() && !environment("HOME").empty()) home = environment("HOME") + "/.local/share";
+    std::string home = Environment("XDG_DATA_HOME");
+    if (home.empty() && !Environment("HOME").empty()) home = Environment("HOME") + "/.local/share";
     if (!home.empty()) folders.push_back(home + "/applications");
-    std::string dirs = environment("XDG_DATA_DIRS");
+    std::string dirs = Environment("XDG_DATA_DIRS");
     if (dirs.empty()) dirs = "/usr/local/share:/usr/share";
     std::size_t start = 0;
     while (start <= dirs.size()) {

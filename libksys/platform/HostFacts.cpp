@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::size_t kMaxUserName = 255;
 
-std::string trimmed(std::string text) {
+std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.pop_back();
     return text;
 }
@@ -29,7 +29,7 @@ std::string trimmed(std::string text) {
 
 std::map<std::string, std::string> HostFacts::osRelease() {
     for (const char* path : {"/etc/os-release", "/usr/lib/os-release"})
-        if (const auto text = FileSystem::readFile(path)) return parseOsRelease(*text);
+        if (const auto text = FileSystem::readFile(path)) return ParseOsRelease(*text);
     return {};
 }
 
@@ -61,7 +61,7 @@ std::string HostFacts::domainName() {
 
 std::string HostFacts::cpuName() {
     const auto text = FileSystem::readFile("/proc/cpuinfo");
-    return text ? cpuNameFromCpuinfo(*text) : std::string();
+    return text ? CpuNameFromCpuinfo(*text) : std::string();
 }
 
 std::optional<std::uint64_t> HostFacts::totalMemoryBytes() {
@@ -85,7 +85,7 @@ std::optional<std::uint64_t> HostFacts::availableMemoryBytes() {
 }
 
 std::string HostFacts::dmi(const std::string& entry) {
-    return trimmed(FileSystem::readLine("/sys/class/dmi/id/" + entry));
+    return Trimmed(FileSystem::readLine("/sys/class/dmi/id/" + entry));
 }
 
 std::string HostFacts::userName() {

@@ -32,7 +32,7 @@ std::vector<std::string> InterfaceAddresses::list(unsigned int flags) {
         const AddressFamily kind = family == AF_INET    ? AddressFamily::IPv4
                                    : family == AF_INET6 ? AddressFamily::IPv6
                                                         : AddressFamily::Other;
-        if (!acceptAddress(kind, (entry->ifa_flags & IFF_LOOPBACK) != 0, flags)) continue;
+        if (!AcceptAddress(kind, (entry->ifa_flags & IFF_LOOPBACK) != 0, flags)) continue;
         const socklen_t length =
             kind == AddressFamily::IPv4 ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
         char host[NI_MAXHOST] = {};

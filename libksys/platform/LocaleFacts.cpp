@@ -17,14 +17,14 @@ namespace ksys {
 
 namespace {
 
-std::string environment(const char* name) {
+std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
 }
 
-std::string categoryName(const char* category) {
+std::string CategoryName(const char* category) {
     for (const char* variable : {"LC_ALL", category, "LANG"}) {
-        const std::string value = environment(variable);
+        const std::string value = Environment(variable);
         if (!value.empty()) return value;
     }
     return "C";
@@ -36,8 +36,8 @@ struct LocaleFree {
 using LocalePtr = std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleFree>;
 
 // A separate locale object, so the process's global locale stays as the program set it.
-std::string numericItem(nl_item item) {
-    LocalePtr locale(newlocale(LC_NUMERIC_MASK, categoryName("LC_NUMERIC").c_str(), nullptr));
+std::string NumericItem(nl_item item) {
+    LocalePtr locale(newlocale(LC_NUMERIC_MASK, CategoryName("LC_NUMERIC").c_str(), nullptr));
     if (!locale) locale.reset(newlocale(LC_NUMERIC_MASK, "C", nullptr));
     if (!locale) return std::string();
     const char* value = nl_langinfo_l(item, locale.get());
@@ -46,16 +46,16 @@ std::string numericItem(nl_item item) {
 
 }  // namespace
 
-std::string LocaleFacts::localeName() { return categoryName("LC_MESSAGES"); }
+std::string LocaleFacts::localeName() { return CategoryName("LC_MESSAGES"); }
 
-std::string LocaleFacts::decimalSeparator() { return numericItem(RADIXCHAR); }
+std::string LocaleFacts::decimalSeparator() { return NumericItem(RADIXCHAR); }
 
-std::string LocaleFacts::thousandSeparator() { return numericItem(THOUSEP); }
+std::string LocaleFacts::thousandSeparator() { return NumericItem(THOUSEP); }
 
 std::vector<std::string> LocaleFacts::preferredLanguages() {
-    std::vector<std::string> languages = languagesOfList(environment("LANGUAGE"));
+    std::vector<std::string> languages = LanguagesOfList(Environment("LANGUAGE"));
     if (languages.empty()) {
-        const std::string language = parseLocaleName(localeName()).language;
+        const std::string language = ParseLocaleName(localeName()).language;
         if (!language.empty()) languages.push_back(language);
     }
     return languages;
@@ -63,9 +63,9 @@ std::vector<std::string> LocaleFacts::preferredLanguages() {
 
 std::string LocaleFacts::timeZoneName() {
     const char* tz = std::getenv("TZ");
-    if (tz && *tz) return zoneNameFromTzVariable(tz);
+    if (tz && *tz) return ZoneNameFromTzVariable(tz);
     if (const auto target = FileSystem::readLink("/etc/localtime")) {
-        const std::string zone = zoneNameFromLinkTarget(*target);
+        const std::string zone = ZoneNameFromLinkTarget(*target);
         if (!zone.empty()) return zone;
     }
     return FileSystem::readLine("/etc/timezone");

@@ -14,7 +14,7 @@ namespace ksys {
 namespace {
 
 // Connectors appear as "card0-HDMI-A-1" inside each "drm/cardN" folder of the device.
-std::vector<std::string> connectorsOf(const std::string& device) {
+std::vector<std::string> ConnectorsOf(const std::string& device) {
     std::vector<std::string> connectors;
     const auto cards = FileSystem::listFolder(device + "/drm");
     if (!cards) return connectors;
@@ -46,29 +46,29 @@ std::vector<KSysVGA> PciDisplays::list(const std::string& sysfsRoot,
     std::optional<std::string> database;
     for (const std::string& address : addresses) {
         const std::string device = folder + "/" + address;
-        const long deviceClass = parseSysfsNumber(FileSystem::readLine(device + "/class"), 16);
+        const long deviceClass = ParseSysfsNumber(FileSystem::readLine(device + "/class"), 16);
         if (deviceClass < 0 || (deviceClass >> 16) != 0x03) continue;
-        const long vendorId = parseSysfsNumber(FileSystem::readLine(device + "/vendor"), 16);
-        const long deviceId = parseSysfsNumber(FileSystem::readLine(device + "/device"), 16);
+        const long vendorId = ParseSysfsNumber(FileSystem::readLine(device + "/vendor"), 16);
+        const long deviceId = ParseSysfsNumber(FileSystem::readLine(device + "/device"), 16);
         KSysVGA adapter;
         adapter.deviceLocationID = address;
-        if (vendorId >= 0) adapter.vendor = pciVendorName(static_cast<unsigned>(vendorId));
+        if (vendorId >= 0) adapter.vendor = PciVendorName(static_cast<unsigned>(vendorId));
         if (vendorId >= 0 && deviceId >= 0) {
             for (std::size_t i = 0; !database && i < pciIdDatabases.size(); ++i)
                 database = FileSystem::readFile(pciIdDatabases[i]);
             if (database)
-                adapter.name = pciDeviceName(*database, static_cast<unsigned>(vendorId),
+                adapter.name = PciDeviceName(*database, static_cast<unsigned>(vendorId),
                                              static_cast<unsigned>(deviceId));
         }
         if (const auto driver = FileSystem::readLink(device + "/driver")) {
-            adapter.driverName = executableBaseName(*driver);
+            adapter.driverName = ExecutableBaseName(*driver);
             adapter.driverVersion =
                 FileSystem::readLine(sysfsRoot + "/module/" + adapter.driverName + "/version");
         }
         const long long vram =
-            parseSysfsNumber(FileSystem::readLine(device + "/mem_info_vram_total"), 10);
+            ParseSysfsNumber(FileSystem::readLine(device + "/mem_info_vram_total"), 10);
         if (vram > 0) adapter.vramSize = static_cast<unsigned long long>(vram) >> 20;
-        adapter.monitorPaths = connectorsOf(device);
+        adapter.monitorPaths = ConnectorsOf(device);
         adapters.push_back(std::move(adapter));
     }
     return adapters;

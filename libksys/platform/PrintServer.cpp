@@ -9,16 +9,16 @@ namespace {
 
 class Destinations {
 public:
-    Destinations() : count_(cupsGetDests2(CUPS_HTTP_DEFAULT, &list_)) {}
+    Destinations() : m_count(cupsGetDests2(CUPS_HTTP_DEFAULT, &m_list)) {}
     Destinations(const Destinations&) = delete;
     Destinations& operator=(const Destinations&) = delete;
-    ~Destinations() { cupsFreeDests(count_, list_); }
-    int count() const { return list_ ? count_ : 0; }
-    const cups_dest_t& at(int index) const { return list_[index]; }
+    ~Destinations() { cupsFreeDests(m_count, m_list); }
+    int count() const { return m_list ? m_count : 0; }
+    const cups_dest_t& at(int index) const { return m_list[index]; }
 
 private:
-    cups_dest_t* list_ = nullptr;
-    int count_;
+    cups_dest_t* m_list = nullptr;
+    int m_count;
 };
 
 }  // namespace

@@ -11,14 +11,14 @@ namespace ksys {
 
 namespace {
 
-bool isPid(const std::string& name) {
+bool IsPid(const std::string& name) {
     if (name.empty() || name.size() > 9) return false;
     for (char c : name)
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     return true;
 }
 
-std::optional<ProcessInfo> readProcess(const std::string& pidText, bool withCommandLine) {
+std::optional<ProcessInfo> ReadProcess(const std::string& pidText, bool withCommandLine) {
     const std::string folder = "/proc/" + pidText;
     ProcessInfo info;
     info.pid = std::stoi(pidText);
@@ -26,10 +26,10 @@ std::optional<ProcessInfo> readProcess(const std::string& pidText, bool withComm
     const std::optional<std::string> executable = FileSystem::readLink(folder + "/exe");
     // Without either the process has ended since the folder was listed.
     if (!shortName && !executable) return std::nullopt;
-    info.name = processName(executable, shortName.value_or(std::string()));
+    info.name = ProcessName(executable, shortName.value_or(std::string()));
     if (withCommandLine) {
         if (const std::optional<std::string> arguments = FileSystem::readFile(folder + "/cmdline"))
-            info.commandLine = joinArguments(*arguments);
+            info.commandLine = JoinArguments(*arguments);
     }
     return info;
 }
@@ -41,8 +41,8 @@ std::optional<std::vector<ProcessInfo>> ProcessTable::list(bool withCommandLines
     if (!entries) return std::nullopt;
     std::vector<ProcessInfo> processes;
     for (const std::string& entry : *entries) {
-        if (!isPid(entry)) continue;
-        if (std::optional<ProcessInfo> info = readProcess(entry, withCommandLines))
+        if (!IsPid(entry)) continue;
+        if (std::optional<ProcessInfo> info = ReadProcess(entry, withCommandLines))
             processes.push_back(std::move(*info));
     }
     return processes;
@@ -50,7 +50,7 @@ std::optional<std::vector<ProcessInfo>> ProcessTable::list(bool withCommandLines
 
 std::string ProcessTable::nameOf(int pid) {
     if (pid <= 0) return std::string();
-    const std::optional<ProcessInfo> info = readProcess(std::to_string(pid), false);
+    const std::optional<ProcessInfo> info = ReadProcess(std::to_string(pid), false);
     return info ? info->name : std::string();
 }
 

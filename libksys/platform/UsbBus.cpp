@@ -12,13 +12,13 @@ namespace ksys {
 
 namespace {
 
-int readNumber(const std::string& path, int base) {
-    const long value = parseSysfsNumber(FileSystem::readLine(path), base);
+int ReadNumber(const std::string& path, int base) {
+    const long value = ParseSysfsNumber(FileSystem::readLine(path), base);
     return value > 0x7fffffffL ? -1 : static_cast<int>(value);
 }
 
 // The class of the first interface when the device leaves its class to the interfaces.
-std::string firstInterfaceClass(const std::string& folder, const std::string& device) {
+std::string FirstInterfaceClass(const std::string& folder, const std::string& device) {
     const auto children = FileSystem::listFolder(folder + "/" + device);
     if (!children) return std::string();
     std::vector<std::string> interfaces;
@@ -27,8 +27,8 @@ std::string firstInterfaceClass(const std::string& folder, const std::string& de
     if (interfaces.empty()) return std::string();
     std::sort(interfaces.begin(), interfaces.end());
     const int code =
-        readNumber(folder + "/" + device + "/" + interfaces.front() + "/bInterfaceClass", 16);
-    return code < 0 ? std::string() : usbClassDescription(code);
+        ReadNumber(folder + "/" + device + "/" + interfaces.front() + "/bInterfaceClass", 16);
+    return code < 0 ? std::string() : UsbClassDescription(code);
 }
 
 }  // namespace
@@ -45,9 +45,9 @@ std::vector<KSysUSB> UsbBus::list(const std::string& sysfsRoot) {
         if (entry.find(':') != std::string::npos) continue;  // an interface, not a device
         const std::string base = folder + "/" + entry + "/";
         KSysUSB device;
-        device.vendorId = readNumber(base + "idVendor", 16);
-        device.productId = readNumber(base + "idProduct", 16);
-        device.bcdDevice = readNumber(base + "bcdDevice", 16);
+        device.vendorId = ReadNumber(base + "idVendor", 16);
+        device.productId = ReadNumber(base + "idProduct", 16);
+        device.bcdDevice = ReadNumber(base + "bcdDevice", 16);
         const std::string bus = FileSystem::readLine(base + "busnum");
         const std::string path = FileSystem::readLine(base + "devpath");
         if (!bus.empty() && !path.empty()) device.location = bus + "-" + path;
@@ -57,10 +57,10 @@ std::vector<KSysUSB> UsbBus::list(const std::string& sysfsRoot) {
         if (!device.location.empty() && !seenLocations.insert(device.location).second) continue;
         device.name = FileSystem::readLine(base + "product");
         if (device.name.empty()) {
-            const int deviceClass = readNumber(base + "bDeviceClass", 16);
-            if (deviceClass >= 0) device.name = usbClassDescription(deviceClass);
+            const int deviceClass = ReadNumber(base + "bDeviceClass", 16);
+            if (deviceClass >= 0) device.name = UsbClassDescription(deviceClass);
         }
-        if (device.name.empty()) device.name = firstInterfaceClass(folder, entry);
+        if (device.name.empty()) device.name = FirstInterfaceClass(folder, entry);
         devices.push_back(std::move(device));
     }
     return devices;

@@ -29,75 +29,75 @@ public:
         unsigned long after = 0;
         unsigned char* data = nullptr;
         if (XGetWindowProperty(display, window, name, 0, 1 << 16, False, type, &actualType, &format,
-                               &count_, &after, &data) == Success) {
-            data_ = data;
-            format_ = format;
+                               &m_count, &after, &data) == Success) {
+            m_data = data;
+            m_format = format;
         }
-        if (!data_) count_ = 0;
+        if (!m_data) m_count = 0;
     }
     Property(const Property&) = delete;
     Property& operator=(const Property&) = delete;
     ~Property() {
-        if (data_) XFree(data_);
+        if (m_data) XFree(m_data);
     }
-    unsigned long count() const { return format_ == 32 ? count_ : 0; }
+    unsigned long count() const { return m_format == 32 ? m_count : 0; }
     // 32-bit items arrive as longs on the client side.
     unsigned long item(unsigned long index) const {
-        return reinterpret_cast<const unsigned long*>(data_)[index];
+        return reinterpret_cast<const unsigned long*>(m_data)[index];
     }
     std::string text() const {
-        return data_ && format_ == 8 ? std::string(reinterpret_cast<const char*>(data_), count_)
-                                     : std::string();
+        return m_data && m_format == 8 ? std::string(reinterpret_cast<const char*>(m_data), m_count)
+                                       : std::string();
     }
 
 private:
-    unsigned char* data_ = nullptr;
-    unsigned long count_ = 0;
-    int format_ = 0;
+    unsigned char* m_data = nullptr;
+    unsigned long m_count = 0;
+    int m_format = 0;
 };
 
 // WM_CLASS of one window; both strings are freed with XFree.
 class ClassHint {
 public:
     ClassHint(Display* display, Window window) {
-        if (!XGetClassHint(display, window, &hint_)) hint_ = XClassHint{nullptr, nullptr};
+        if (!XGetClassHint(display, window, &m_hint)) m_hint = XClassHint{nullptr, nullptr};
     }
     ClassHint(const ClassHint&) = delete;
     ClassHint& operator=(const ClassHint&) = delete;
     ~ClassHint() {
-        if (hint_.res_name) XFree(hint_.res_name);
-        if (hint_.res_class) XFree(hint_.res_class);
+        if (m_hint.res_name) XFree(m_hint.res_name);
+        if (m_hint.res_class) XFree(m_hint.res_class);
     }
-    std::string instance() const { return hint_.res_name ? hint_.res_name : ""; }
-    std::string className() const { return hint_.res_class ? hint_.res_class : ""; }
+    std::string instance() const { return m_hint.res_name ? m_hint.res_name : ""; }
+    std::string className() const { return m_hint.res_class ? m_hint.res_class : ""; }
 
 private:
-    XClassHint hint_{nullptr, nullptr};
+    XClassHint m_hint{nullptr, nullptr};
 };
 
-Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
+Atom InternAtom(Display* display, const char* name) { return XInternAtom(display, name, False); }
 
-long ownerPid(Display* display, Window window) {
-    const Property pid(display, window, atom(display, "_NET_WM_PID"), XA_CARDINAL);
+long OwnerPid(Display* display, Window window) {
+    const Property pid(display, window, InternAtom(display, "_NET_WM_PID"), XA_CARDINAL);
     return pid.count() > 0 ? static_cast<long>(pid.item(0)) : -1;
 }
 
-bool isListed(Display* display, Window window) {
-    const Property types(display, window, atom(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM);
-    const Atom desktop = atom(display, "_NET_WM_WINDOW_TYPE_DESKTOP");
-    const Atom dock = atom(display, "_NET_WM_WINDOW_TYPE_DOCK");
+bool IsListed(Display* display, Window window) {
+    const Property types(display, window, InternAtom(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM);
+    const Atom desktop = InternAtom(display, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    const Atom dock = InternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK");
     for (unsigned long i = 0; i < types.count(); ++i)
         if (types.item(i) == desktop || types.item(i) == dock) return false;
-    const Property states(display, window, atom(display, "_NET_WM_STATE"), XA_ATOM);
-    const Atom hidden = atom(display, "_NET_WM_STATE_HIDDEN");
+    const Property states(display, window, InternAtom(display, "_NET_WM_STATE"), XA_ATOM);
+    const Atom hidden = InternAtom(display, "_NET_WM_STATE_HIDDEN");
     for (unsigned long i = 0; i < states.count(); ++i)
         if (states.item(i) == hidden) return false;
     return true;
 }
 
-std::string titleOf(Display* display, Window window) {
-    const Property utf8(display, window, atom(display, "_NET_WM_NAME"),
-                        atom(display, "UTF8_STRING"));
+std::string TitleOf(Display* display, Window window) {
+    const Property utf8(display, window, InternAtom(display, "_NET_WM_NAME"),
+                        InternAtom(display, "UTF8_STRING"));
     if (!utf8.text().empty()) return utf8.text();
     const Property plain(display, window, XA_WM_NAME, AnyPropertyType);
     return plain.text();
@@ -113,17 +113,17 @@ std::vector<KSysApplicationWindow> X11Windows::list() {
     if (!display) return windows;
     Display* d = display.get();
     const Window root = DefaultRootWindow(d);
-    const Property clients(d, root, atom(d, "_NET_CLIENT_LIST"), XA_WINDOW);
-    const Property active(d, root, atom(d, "_NET_ACTIVE_WINDOW"), XA_WINDOW);
+    const Property clients(d, root, InternAtom(d, "_NET_CLIENT_LIST"), XA_WINDOW);
+    const Property active(d, root, InternAtom(d, "_NET_ACTIVE_WINDOW"), XA_WINDOW);
     const long activePid = active.count() > 0 && active.item(0) != None
-                               ? ownerPid(d, static_cast<Window>(active.item(0)))
+                               ? OwnerPid(d, static_cast<Window>(active.item(0)))
                                : -1;
     for (unsigned long i = 0; i < clients.count(); ++i) {
         const Window window = static_cast<Window>(clients.item(i));
-        if (!isListed(d, window)) continue;
+        if (!IsListed(d, window)) continue;
         KSysApplicationWindow entry;
-        entry.title = titleOf(d, window);
-        const long pid = ownerPid(d, window);
+        entry.title = TitleOf(d, window);
+        const long pid = OwnerPid(d, window);
         entry.processName = ProcessTable::nameOf(static_cast<int>(pid));
         entry.isActive = pid > 0 && pid == activePid;
         const ClassHint hint(d, window);

@@ -5,7 +5,7 @@
 
 namespace ksys {
 
-bool acceptAddress(AddressFamily family, bool loopback, unsigned int flags) {
+bool AcceptAddress(AddressFamily family, bool loopback, unsigned int flags) {
     if (family == AddressFamily::Other) return false;
     if (loopback && (flags & KSYS_IP_LOOPBACK) == 0) return false;
     const unsigned int families = flags & (KSYS_IP_V4 | KSYS_IP_V6);

@@ -7,6 +7,6 @@ namespace ksys {
 enum class AddressFamily { IPv4, IPv6, Other };
 
 // Family bits select families (none set: both); loopback addresses need the loopback bit.
-bool acceptAddress(AddressFamily family, bool loopback, unsigned int flags);
+bool AcceptAddress(AddressFamily family, bool loopback, unsigned int flags);
 
 }  // namespace ksys

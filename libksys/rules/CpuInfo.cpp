@@ -9,7 +9,7 @@ namespace ksys {
 
 namespace {
 
-std::string trim(const std::string& text) {
+std::string Trim(const std::string& text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
     while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
@@ -18,7 +18,7 @@ std::string trim(const std::string& text) {
 
 }  // namespace
 
-std::string cpuNameFromCpuinfo(const std::string& text) {
+std::string CpuNameFromCpuinfo(const std::string& text) {
     static const char* const kKeys[] = {"model name", "Hardware", "Processor", "cpu model"};
     std::map<std::string, std::string> firstValues;
     std::istringstream lines(text);
@@ -26,8 +26,8 @@ std::string cpuNameFromCpuinfo(const std::string& text) {
     while (std::getline(lines, line)) {
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
-        const std::string key = trim(line.substr(0, colon));
-        const std::string value = trim(line.substr(colon + 1));
+        const std::string key = Trim(line.substr(0, colon));
+        const std::string value = Trim(line.substr(colon + 1));
         if (!value.empty()) firstValues.emplace(key, value);
     }
     for (const char* key : kKeys) {

@@ -8,6 +8,6 @@ namespace ksys {
 
 // The value of the first "model name" line; without one, of "Hardware", "Processor" or
 // "cpu model" (other architectures); "" when none.
-std::string cpuNameFromCpuinfo(const std::string& text);
+std::string CpuNameFromCpuinfo(const std::string& text);
 
 }  // namespace ksys

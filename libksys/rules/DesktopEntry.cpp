@@ -5,7 +5,7 @@
 
 namespace ksys {
 
-std::optional<KSysApplication> parseDesktopEntry(const std::string& text) {
+std::optional<KSysApplication> ParseDesktopEntry(const std::string& text) {
     std::istringstream lines(text);
     std::string line, type, hidden;
     KSysApplication application;

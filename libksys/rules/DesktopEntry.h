@@ -12,6 +12,6 @@ namespace ksys {
 // The application of a desktop entry's text: the untranslated Name and X-AppVersion of the
 // [Desktop Entry] group; none when the entry is not Type=Application, is Hidden, or has no
 // Name.
-std::optional<KSysApplication> parseDesktopEntry(const std::string& text);
+std::optional<KSysApplication> ParseDesktopEntry(const std::string& text);
 
 }  // namespace ksys

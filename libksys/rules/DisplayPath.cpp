@@ -3,7 +3,7 @@
 
 namespace ksys {
 
-std::string comparablePath(const std::string& path) {
+std::string ComparablePath(const std::string& path) {
     std::string out;
     std::size_t start = 0;
     while (true) {

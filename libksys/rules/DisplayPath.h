@@ -8,6 +8,6 @@ namespace ksys {
 
 // The path with every "/"-separated element cut before its first "@", so that paths naming the
 // same place with and without unit addresses compare equal.
-std::string comparablePath(const std::string& path);
+std::string ComparablePath(const std::string& path);
 
 }  // namespace ksys

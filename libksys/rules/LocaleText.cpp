@@ -3,7 +3,7 @@
 
 namespace ksys {
 
-LocaleParts parseLocaleName(const std::string& name) {
+LocaleParts ParseLocaleName(const std::string& name) {
     LocaleParts parts;
     parts.identifier = name.substr(0, name.find_first_of(".@"));
     if (parts.identifier == "C" || parts.identifier == "POSIX") return parts;
@@ -13,17 +13,17 @@ LocaleParts parseLocaleName(const std::string& name) {
     return parts;
 }
 
-std::string languageOfTag(const std::string& tag) {
+std::string LanguageOfTag(const std::string& tag) {
     return tag.substr(0, tag.find_first_of("-_.@"));
 }
 
-std::vector<std::string> languagesOfList(const std::string& list) {
+std::vector<std::string> LanguagesOfList(const std::string& list) {
     std::vector<std::string> languages;
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t end = list.find(':', start);
         if (end == std::string::npos) end = list.size();
-        const std::string language = languageOfTag(list.substr(start, end - start));
+        const std::string language = LanguageOfTag(list.substr(start, end - start));
         if (!language.empty() && language != "C" && language != "POSIX")
             languages.push_back(language);
         start = end + 1;

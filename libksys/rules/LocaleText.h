@@ -15,13 +15,13 @@ struct LocaleParts {
 
 // Splits a C library locale name ("de_DE.UTF-8@euro"); "C" and "POSIX" (with any codeset) keep
 // their identifier and have no language or country.
-LocaleParts parseLocaleName(const std::string& name);
+LocaleParts ParseLocaleName(const std::string& name);
 
 // A language tag cut before its first "-" or "_" (and before a codeset or modifier).
-std::string languageOfTag(const std::string& tag);
+std::string LanguageOfTag(const std::string& tag);
 
 // The languages of a colon-separated list ($LANGUAGE), cut by languageOfTag; empty items and
 // "C"/"POSIX" are skipped.
-std::vector<std::string> languagesOfList(const std::string& list);
+std::vector<std::string> LanguagesOfList(const std::string& list);
 
 }  // namespace ksys

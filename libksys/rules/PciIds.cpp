@@ -10,7 +10,7 @@ namespace ksys {
 
 namespace {
 
-std::string hex4(unsigned int value) {
+std::string Hex4(unsigned int value) {
     char text[8];
     std::snprintf(text, sizeof text, "%04x", value & 0xffffu);
     return text;
@@ -18,9 +18,9 @@ std::string hex4(unsigned int value) {
 
 }  // namespace
 
-std::string pciDeviceName(const std::string& database, unsigned int vendorId,
+std::string PciDeviceName(const std::string& database, unsigned int vendorId,
                           unsigned int deviceId) {
-    const std::string vendor = hex4(vendorId), device = "\t" + hex4(deviceId);
+    const std::string vendor = Hex4(vendorId), device = "\t" + Hex4(deviceId);
     std::istringstream lines(database);
     std::string line;
     bool inVendor = false;
@@ -41,7 +41,7 @@ std::string pciDeviceName(const std::string& database, unsigned int vendorId,
     return std::string();
 }
 
-long parseSysfsNumber(const std::string& text, int base) {
+long ParseSysfsNumber(const std::string& text, int base) {
     if (text.empty()) return -1;
     errno = 0;
     char* end = nullptr;

@@ -7,10 +7,10 @@
 namespace ksys {
 
 // The name of a vendor's device in the text of a pci.ids file; "" when not listed.
-std::string pciDeviceName(const std::string& database, unsigned int vendorId,
+std::string PciDeviceName(const std::string& database, unsigned int vendorId,
                           unsigned int deviceId);
 
 // The value of a sysfs number file ("0x8086\n"); -1 when it is not a number.
-long parseSysfsNumber(const std::string& text, int base);
+long ParseSysfsNumber(const std::string& text, int base);
 
 }  // namespace ksys

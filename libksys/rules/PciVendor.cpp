@@ -3,7 +3,7 @@
 
 namespace ksys {
 
-const char* pciVendorName(unsigned int vendorId) {
+const char* PciVendorName(unsigned int vendorId) {
     switch (vendorId) {
     case 0x1002:
     case 0x1022: return "AMD";

@@ -5,6 +5,6 @@
 namespace ksys {
 
 // The vendor of a PCI vendor id; "" for an id not in the table.
-const char* pciVendorName(unsigned int vendorId);
+const char* PciVendorName(unsigned int vendorId);
 
 }  // namespace ksys

@@ -3,7 +3,7 @@
 
 namespace ksys {
 
-std::string executableBaseName(const std::string& path) {
+std::string ExecutableBaseName(const std::string& path) {
     static const std::string kDeleted = " (deleted)";
     std::string name = path;
     if (name.size() > kDeleted.size() &&
@@ -13,15 +13,15 @@ std::string executableBaseName(const std::string& path) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-std::string processName(const std::optional<std::string>& executablePath,
+std::string ProcessName(const std::optional<std::string>& executablePath,
                         const std::string& shortName) {
-    if (executablePath && !executablePath->empty()) return executableBaseName(*executablePath);
+    if (executablePath && !executablePath->empty()) return ExecutableBaseName(*executablePath);
     std::string name = shortName;
     while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
     return name;
 }
 
-std::string joinArguments(const std::string& nulSeparated) {
+std::string JoinArguments(const std::string& nulSeparated) {
     std::string joined;
     std::size_t start = 0;
     bool first = true;

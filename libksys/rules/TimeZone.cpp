@@ -5,24 +5,24 @@
 
 namespace ksys {
 
-long foldOffsetMinutes(long minutes) {
+long FoldOffsetMinutes(long minutes) {
     constexpr long kDay = 1440;
     while (minutes > 720) minutes -= kDay;
     while (minutes < -720) minutes += kDay;
     return minutes;
 }
 
-long offsetMinutesFromSeconds(long seconds) {
-    return foldOffsetMinutes(std::lround(static_cast<double>(seconds) / 60.0));
+long OffsetMinutesFromSeconds(long seconds) {
+    return FoldOffsetMinutes(std::lround(static_cast<double>(seconds) / 60.0));
 }
 
-std::string zoneNameFromTzVariable(const std::string& value) {
+std::string ZoneNameFromTzVariable(const std::string& value) {
     std::string zone = !value.empty() && value[0] == ':' ? value.substr(1) : value;
-    const std::string fromLink = zoneNameFromLinkTarget(zone);
+    const std::string fromLink = ZoneNameFromLinkTarget(zone);
     return fromLink.empty() ? zone : fromLink;
 }
 
-std::string zoneNameFromLinkTarget(const std::string& target) {
+std::string ZoneNameFromLinkTarget(const std::string& target) {
     static const std::string kMarker = "zoneinfo/";
     const std::size_t at = target.rfind(kMarker);
     if (at == std::string::npos) return std::string();

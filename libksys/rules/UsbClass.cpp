@@ -3,7 +3,7 @@
 
 namespace ksys {
 
-const char* usbClassDescription(int classCode) {
+const char* UsbClassDescription(int classCode) {
     switch (classCode) {
     case 0x01: return "Audio";
     case 0x02: return "Communication and CDC Control";

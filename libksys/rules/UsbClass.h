@@ -5,6 +5,6 @@
 namespace ksys {
 
 // The description of a USB base class code; "" for a code without one.
-const char* usbClassDescription(int classCode);
+const char* UsbClassDescription(int classCode);
 
 }  // namespace ksys

@@ -6,7 +6,7 @@
 
 namespace ksys {
 
-std::string shortVersionText(const std::string& version) {
+std::string ShortVersionText(const std::string& version) {
     std::size_t digits = 0;
     while (digits < version.size() && std::isdigit(static_cast<unsigned char>(version[digits])))
         ++digits;
@@ -19,18 +19,18 @@ std::string shortVersionText(const std::string& version) {
     return secondDot == std::string::npos ? version : version.substr(0, secondDot);
 }
 
-std::string osLongName(const std::string& name, const std::string& version) {
+std::string OsLongName(const std::string& name, const std::string& version) {
     if (name.empty()) return std::string();
     return version.empty() ? name : name + " " + version;
 }
 
-std::string osShortName(const std::string& name, const std::string& version) {
-    return osLongName(name, shortVersionText(version));
+std::string OsShortName(const std::string& name, const std::string& version) {
+    return OsLongName(name, ShortVersionText(version));
 }
 
 namespace {
 
-std::string unquote(const std::string& raw) {
+std::string Unquote(const std::string& raw) {
     if (raw.size() >= 2 && raw.front() == '\'' && raw.back() == '\'')
         return raw.substr(1, raw.size() - 2);
     if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"') {
@@ -46,7 +46,7 @@ std::string unquote(const std::string& raw) {
 
 }  // namespace
 
-std::map<std::string, std::string> parseOsRelease(const std::string& text) {
+std::map<std::string, std::string> ParseOsRelease(const std::string& text) {
     std::map<std::string, std::string> values;
     std::istringstream lines(text);
     std::string line;
@@ -56,7 +56,7 @@ std::map<std::string, std::string> parseOsRelease(const std::string& text) {
         if (line.empty() || line[0] == '#') continue;
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos || equals == 0) continue;
-        values[line.substr(0, equals)] = unquote(line.substr(equals + 1));
+        values[line.substr(0, equals)] = Unquote(line.substr(equals + 1));
     }
     return values;
 }

@@ -9,7 +9,7 @@
 namespace screenio::hid {
 namespace {
 
-[[noreturn]] void reject(size_t offset, const std::string& what) {
+[[noreturn]] void Reject(size_t offset, const std::string& what) {
     throw std::invalid_argument("HID report descriptor rejected: " + what + " (item at byte " +
                                 std::to_string(offset) + ")");
 }
@@ -25,7 +25,7 @@ struct Item {
 
 enum ItemType : uint8_t { kMain = 0, kGlobal = 1, kLocal = 2, kReserved = 3 };
 
-int32_t signExtend(uint32_t value, uint8_t bytes) {
+int32_t SignExtend(uint32_t value, uint8_t bytes) {
     if (bytes == 0) return 0;
     if (bytes == 4) return static_cast<int32_t>(value);
     const uint32_t sign = 1u << (bytes * 8 - 1);
@@ -78,10 +78,10 @@ struct ParseState {
 
 bool InAlternativeUsageSet(const ParseState& s) { return s.locals.delimiterSets > 1; }
 
-void addUsage(ParseState& s, const Item& item) {
+void AddUsage(ParseState& s, const Item& item) {
     if (InAlternativeUsageSet(s)) return;
     if (s.locals.usageTotal >= HidDescriptor::kMaxUsages)
-        reject(item.offset, "more than " + std::to_string(HidDescriptor::kMaxUsages) +
+        Reject(item.offset, "more than " + std::to_string(HidDescriptor::kMaxUsages) +
                                 " usages before one main item");
     const bool extended = item.bytes == 4;
     const auto page = extended ? static_cast<uint16_t>(item.value >> 16) : s.globals.usagePage;
@@ -91,7 +91,7 @@ void addUsage(ParseState& s, const Item& item) {
 }
 
 // A 4-byte usage carries its own page; shorter ones take the current Usage Page.
-uint32_t fullUsage(const Item& item, uint16_t page) {
+uint32_t FullUsage(const Item& item, uint16_t page) {
     if (item.bytes == 4) return item.value;
     return (static_cast<uint32_t>(page) << 16) | (item.value & 0xFFFFu);
 }
@@ -100,7 +100,7 @@ uint32_t fullUsage(const Item& item, uint16_t page) {
 // Minimum names no usage, and a lone Minimum or Maximum is dropped at the main item: the
 // kernel accepts both, and guessing a range from them could name a usage the device never
 // meant.
-void addUsageRange(ParseState& s, uint32_t first, uint32_t last, bool extended) {
+void AddUsageRange(ParseState& s, uint32_t first, uint32_t last, bool extended) {
     Locals& l = s.locals;
     if (last < first) return;
     const uint64_t wanted = uint64_t(last) - first + 1;
@@ -120,13 +120,13 @@ void addUsageRange(ParseState& s, uint32_t first, uint32_t last, bool extended) 
     }
 }
 
-void usageBound(ParseState& s, const Item& item) {
+void UsageBound(ParseState& s, const Item& item) {
     if (InAlternativeUsageSet(s)) return;
     Locals& l = s.locals;
-    (item.tag == 0x1 ? l.minimum : l.maximum) = fullUsage(item, s.globals.usagePage);
+    (item.tag == 0x1 ? l.minimum : l.maximum) = FullUsage(item, s.globals.usagePage);
     l.boundExtended = l.boundExtended || item.bytes == 4;
     if (l.minimum && l.maximum) {
-        addUsageRange(s, *l.minimum, *l.maximum, l.boundExtended);
+        AddUsageRange(s, *l.minimum, *l.maximum, l.boundExtended);
         l.minimum.reset();
         l.maximum.reset();
         l.boundExtended = false;
@@ -135,7 +135,7 @@ void usageBound(ParseState& s, const Item& item) {
 
 // The kernel gives the short usages at the end of the list the last Usage Page, up to the
 // first one that already has it: a page written after its usage still applies to it.
-void applyLastUsagePage(ParseState& s) {
+void ApplyLastUsagePage(ParseState& s) {
     const uint16_t page = s.globals.usagePage;
     for (auto it = s.locals.usages.rbegin(); it != s.locals.usages.rend(); ++it) {
         if (it->extended) continue;
@@ -144,22 +144,22 @@ void applyLastUsagePage(ParseState& s) {
     }
 }
 
-void addFeatureUsage(ParseState& s, const Item& item, uint32_t key, const HidField& field) {
+void AddFeatureUsage(ParseState& s, const Item& item, uint32_t key, const HidField& field) {
     // Repeats count too: they cost lookups, and a descriptor could repeat a wide range forever.
     if (++s.featureUsagesDeclared > HidDescriptor::kMaxFeatureUsages)
-        reject(item.offset,
+        Reject(item.offset,
                "more than " + std::to_string(HidDescriptor::kMaxFeatureUsages) + " feature usages");
     s.features.emplace(key, field);
 }
 
-void mapFeatureUsages(ParseState& s, const Item& item, const HidField& base) {
+void MapFeatureUsages(ParseState& s, const Item& item, const HidField& base) {
     const Locals& locals = s.locals;
     if (locals.usageTotal == 0) return;
     if (base.isArray) {
         // Every selectable usage shares the one array field.
         for (const UsageRun& run : locals.usages)
             for (uint32_t u = run.first; u <= run.last; ++u)
-                addFeatureUsage(s, item, (static_cast<uint32_t>(run.page) << 16) | u, base);
+                AddFeatureUsage(s, item, (static_cast<uint32_t>(run.page) << 16) | u, base);
         return;
     }
     // Element i takes usage i; the last usage takes every remaining element, so one usage over
@@ -172,19 +172,19 @@ void mapFeatureUsages(ParseState& s, const Item& item, const HidField& base) {
             field.bitOffset = base.bitOffset + element * base.bitSize;
             const bool lastUsage = (element + 1 == locals.usageTotal);
             field.count = lastUsage ? reportCount - element : 1;
-            addFeatureUsage(s, item, (static_cast<uint32_t>(run.page) << 16) | u, field);
+            AddFeatureUsage(s, item, (static_cast<uint32_t>(run.page) << 16) | u, field);
         }
     }
 }
 
-void addDataItem(ParseState& s, const Item& item, ReportType type) {
+void AddDataItem(ParseState& s, const Item& item, ReportType type) {
     const Globals& g = s.globals;
     uint32_t& reportBits = s.reportBits[{type, g.reportId}];
     const uint64_t start = reportBits;
     const uint64_t bits = static_cast<uint64_t>(g.reportSize) * g.reportCount;
     const uint64_t end = start + bits;
     if (end > HidDescriptor::kMaxReportBytes * 8)
-        reject(item.offset, "report " + std::to_string(g.reportId) + " longer than " +
+        Reject(item.offset, "report " + std::to_string(g.reportId) + " longer than " +
                                 std::to_string(HidDescriptor::kMaxReportBytes) + " bytes");
     reportBits = static_cast<uint32_t>(end);
     if (type != ReportType::Feature || bits == 0) return;
@@ -200,22 +200,22 @@ void addDataItem(ParseState& s, const Item& item, ReportType type) {
     base.logicalMinimum = g.logicalMinimum;
     base.logicalMaximum = g.logicalMaximum;
     base.isArray = (item.value & 0x02u) == 0;
-    mapFeatureUsages(s, item, base);
+    MapFeatureUsages(s, item, base);
 }
 
-void mainItem(ParseState& s, const Item& item) {
-    applyLastUsagePage(s);
+void MainItem(ParseState& s, const Item& item) {
+    ApplyLastUsagePage(s);
     switch (item.tag) {
-    case 0x8: addDataItem(s, item, ReportType::Input); break;
-    case 0x9: addDataItem(s, item, ReportType::Output); break;
-    case 0xB: addDataItem(s, item, ReportType::Feature); break;
+    case 0x8: AddDataItem(s, item, ReportType::Input); break;
+    case 0x9: AddDataItem(s, item, ReportType::Output); break;
+    case 0xB: AddDataItem(s, item, ReportType::Feature); break;
     case 0xA:  // Collection
         if (s.collectionDepth == 0 && (item.value & 0xFFu) == 0x01 && !s.locals.usages.empty())
             s.topLevelPages.insert(s.locals.usages.front().page);
         ++s.collectionDepth;
         break;
     case 0xC:
-        if (s.collectionDepth == 0) reject(item.offset, "End Collection without open Collection");
+        if (s.collectionDepth == 0) Reject(item.offset, "End Collection without open Collection");
         --s.collectionDepth;
         break;
     default: break;  // the kernel passes over unknown main items too
@@ -223,14 +223,14 @@ void mainItem(ParseState& s, const Item& item) {
     s.locals = Locals{};
 }
 
-void globalItem(ParseState& s, const Item& item) {
+void GlobalItem(ParseState& s, const Item& item) {
     Globals& g = s.globals;
     switch (item.tag) {
     case 0x0: g.usagePage = static_cast<uint16_t>(item.value & 0xFFFFu); break;
-    case 0x1: g.logicalMinimum = signExtend(item.value, item.bytes); break;
+    case 0x1: g.logicalMinimum = SignExtend(item.value, item.bytes); break;
     case 0x2:
         // Devices commonly write 0..255 as 15 00 25 FF: unsigned unless the minimum is negative.
-        g.logicalMaximum = g.logicalMinimum < 0 ? int64_t(signExtend(item.value, item.bytes))
+        g.logicalMaximum = g.logicalMinimum < 0 ? int64_t(SignExtend(item.value, item.bytes))
                                                 : int64_t(item.value);
         break;
     case 0x3:
@@ -239,56 +239,56 @@ void globalItem(ParseState& s, const Item& item) {
     case 0x6: break;  // physical range and units: not needed
     case 0x7:
         if (item.value > HidDescriptor::kMaxReportSize)
-            reject(item.offset, "Report Size " + std::to_string(item.value) + " above " +
+            Reject(item.offset, "Report Size " + std::to_string(item.value) + " above " +
                                     std::to_string(HidDescriptor::kMaxReportSize) + " bits");
         g.reportSize = item.value;
         break;
     case 0x8:
-        if (item.value == 0) reject(item.offset, "report ID 0");
+        if (item.value == 0) Reject(item.offset, "report ID 0");
         if (item.value > 0xFF)
-            reject(item.offset, "report ID " + std::to_string(item.value) + " above 255");
+            Reject(item.offset, "report ID " + std::to_string(item.value) + " above 255");
         s.sawReportId = true;
         g.reportId = static_cast<uint8_t>(item.value);
         break;
     case 0x9:
         if (item.value > HidDescriptor::kMaxReportCount)
-            reject(item.offset, "Report Count " + std::to_string(item.value) + " above " +
+            Reject(item.offset, "Report Count " + std::to_string(item.value) + " above " +
                                     std::to_string(HidDescriptor::kMaxReportCount));
         g.reportCount = item.value;
         break;
     case 0xA:
         if (s.pushed.size() >= HidDescriptor::kMaxPushDepth)
-            reject(item.offset,
+            Reject(item.offset,
                    "Push nested deeper than " + std::to_string(HidDescriptor::kMaxPushDepth));
         s.pushed.push_back(g);
         break;
     case 0xB:
-        if (s.pushed.empty()) reject(item.offset, "Pop without Push");
+        if (s.pushed.empty()) Reject(item.offset, "Pop without Push");
         g = s.pushed.back();
         s.pushed.pop_back();
         break;
-    default: reject(item.offset, "unknown global item tag " + std::to_string(item.tag));
+    default: Reject(item.offset, "unknown global item tag " + std::to_string(item.tag));
     }
 }
 
-void delimiter(ParseState& s, const Item& item) {
+void Delimiter(ParseState& s, const Item& item) {
     Locals& l = s.locals;
     if (item.value != 0) {
-        if (l.delimiterDepth != 0) reject(item.offset, "nested Delimiter");
+        if (l.delimiterDepth != 0) Reject(item.offset, "nested Delimiter");
         ++l.delimiterDepth;
         ++l.delimiterSets;
     } else {
-        if (l.delimiterDepth == 0) reject(item.offset, "Delimiter close without open");
+        if (l.delimiterDepth == 0) Reject(item.offset, "Delimiter close without open");
         --l.delimiterDepth;
     }
 }
 
-void localItem(ParseState& s, const Item& item) {
+void LocalItem(ParseState& s, const Item& item) {
     switch (item.tag) {
-    case 0x0: addUsage(s, item); break;
+    case 0x0: AddUsage(s, item); break;
     case 0x1:
-    case 0x2: usageBound(s, item); break;
-    case 0xA: delimiter(s, item); break;
+    case 0x2: UsageBound(s, item); break;
+    case 0xA: Delimiter(s, item); break;
     default: break;  // designators, strings and unknown tags do not affect report layout
     }
 }
@@ -309,13 +309,13 @@ HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
         item.offset = pos;
         const uint8_t prefix = data[pos++];
         // Tag 15 makes a long item, which the kernel refuses whatever its type and size bits.
-        if ((prefix & 0xF0u) == 0xF0u) reject(item.offset, "long item");
+        if ((prefix & 0xF0u) == 0xF0u) Reject(item.offset, "long item");
         const uint8_t sizeCode = prefix & 0x03u;
         item.bytes = sizeCode == 3 ? 4 : sizeCode;
         item.type = (prefix >> 2) & 0x03u;
         item.tag = prefix >> 4;
         if (item.bytes > size - pos)
-            reject(item.offset, "truncated item: " + std::to_string(item.bytes) +
+            Reject(item.offset, "truncated item: " + std::to_string(item.bytes) +
                                     " data bytes declared, " + std::to_string(size - pos) +
                                     " left");
         for (uint8_t i = 0; i < item.bytes; ++i)
@@ -323,9 +323,9 @@ HidDescriptor HidDescriptor::parse(const uint8_t* data, size_t size) {
         pos += item.bytes;
 
         switch (item.type) {
-        case kMain: mainItem(s, item); break;
-        case kGlobal: globalItem(s, item); break;
-        case kLocal: localItem(s, item); break;
+        case kMain: MainItem(s, item); break;
+        case kGlobal: GlobalItem(s, item); break;
+        case kLocal: LocalItem(s, item); break;
         default: break;  // reserved type: skipped, as the kernel does
         }
     }

@@ -81,7 +81,7 @@ HidDevice::HidDevice(std::shared_ptr<HidTransport> transport, std::vector<HidInt
 
 HidDevice::~HidDevice() = default;
 
-KmError HidDevice::StatusForErrno(int error, bool* gone) {
+KmError HidDevice::statusForErrno(int error, bool* gone) {
     switch (error) {
     case EPIPE: return SCREENIO_ERROR_REJECTED;
     case ETIMEDOUT: return SCREENIO_ERROR_TIMEOUT;
@@ -94,7 +94,7 @@ KmError HidDevice::StatusForErrno(int error, bool* gone) {
     }
 }
 
-KmError HidDevice::StatusForOpenErrno(int error) {
+KmError HidDevice::statusForOpenErrno(int error) {
     switch (error) {
     case EBUSY: return SCREENIO_ERROR_BUSY;
     case EACCES:
@@ -108,7 +108,7 @@ KmError HidDevice::StatusForOpenErrno(int error) {
 
 KmError HidDevice::fail(int error) {
     bool gone = false;
-    const KmError status = StatusForErrno(error, &gone);
+    const KmError status = statusForErrno(error, &gone);
     // The connection stays open until the search is dropped, like any other claim.
     if (gone) m_gone = true;
     return status;
@@ -130,7 +130,7 @@ KmError HidDevice::acquireLocked() {
         int error = 0;
         std::unique_ptr<HidConnection> connection = m_transport->open(node, &error);
         if (!connection) {
-            const KmError status = StatusForOpenErrno(error);
+            const KmError status = statusForOpenErrno(error);
             if (status == SCREENIO_ERROR_GONE) m_gone = true;
             return status;  // what was opened closes here, so no half claim remains
         }

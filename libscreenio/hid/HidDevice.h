@@ -71,9 +71,9 @@ public:
 
     // The status for a transport's errno value; sets `*gone` for the ones meaning the device
     // has left.
-    static KmError StatusForErrno(int error, bool* gone);
+    static KmError statusForErrno(int error, bool* gone);
     // The status for an errno value of the transport's open.
-    static KmError StatusForOpenErrno(int error);
+    static KmError statusForOpenErrno(int error);
 
 private:
     struct Interface {

@@ -49,24 +49,24 @@ std::string Hash(const std::string& text) {
 
 const size_t MonitorLock::kMaxSocketName = sizeof(sockaddr_un::sun_path) - 1;
 
-std::string MonitorLock::SocketName(const std::string& name) {
-    std::string socketName = kPrefix + Escaped(name);
-    if (socketName.size() <= kMaxSocketName) return socketName;
+std::string MonitorLock::socketName(const std::string& name) {
+    std::string abstractName = kPrefix + Escaped(name);
+    if (abstractName.size() <= kMaxSocketName) return abstractName;
     // Cut and hashed: "#" never appears in an escaped name, so no short name looks like this.
     const std::string tail = "#" + Hash(name);
-    socketName.resize(kMaxSocketName - tail.size());
-    return socketName + tail;
+    abstractName.resize(kMaxSocketName - tail.size());
+    return abstractName + tail;
 }
 
 int MonitorLock::take(const std::string& name, common::UniqueFd* lock) {
     common::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.valid()) return ENOLCK;
-    const std::string socketName = SocketName(name);
+    const std::string abstractName = socketName(name);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     address.sun_path[0] = '\0';  // the abstract namespace
-    std::memcpy(address.sun_path + 1, socketName.data(), socketName.size());
-    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + socketName.size());
+    std::memcpy(address.sun_path + 1, abstractName.data(), abstractName.size());
+    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + abstractName.size());
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), length) != 0)
         return errno == EADDRINUSE ? EBUSY : ENOLCK;
     *lock = std::move(fd);

@@ -23,7 +23,7 @@ public:
     // The socket name of a lock: "screenio/monitor/" and the name with anything outside
     // [A-Za-z0-9._-] as %XX, so distinct names stay distinct; a name too long for a socket is
     // cut and followed by a hash of all of it.
-    static std::string SocketName(const std::string& name);
+    static std::string socketName(const std::string& name);
 };
 
 }  // namespace screenio::hid

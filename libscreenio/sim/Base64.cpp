@@ -8,7 +8,7 @@ namespace {
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int valueOf(char c) {
+int ValueOf(char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
     if (c >= 'a' && c <= 'z') return c - 'a' + 26;
     if (c >= '0' && c <= '9') return c - '0' + 52;
@@ -53,7 +53,7 @@ std::vector<uint8_t> Base64::decode(const std::string& text) {
                 ++pad;
             } else {
                 if (pad) throw std::runtime_error("base64 text has data after its padding");
-                v = valueOf(c);
+                v = ValueOf(c);
                 if (v < 0) throw std::runtime_error("base64 text holds an invalid character");
             }
             chunk = chunk << 6 | static_cast<uint32_t>(v);

@@ -12,7 +12,7 @@ namespace {
 
 constexpr uint32_t kSectorSize = 0x1000;
 
-SimImage::Check inspectAt(const SparseMemory& memory, uint32_t address, uint32_t end) {
+SimImage::Check InspectAt(const SparseMemory& memory, uint32_t address, uint32_t end) {
     const uint32_t available = end > address ? end - address : 0;
     return SimImage::inspect(
         [&memory, address](uint32_t offset, uint8_t* out, size_t length) {
@@ -69,7 +69,7 @@ void FlashBootLoader::bootScaler(SpiNorFlash& flash) {
             // The factory image is still in place and passes its check.
             boot.boots = true;
         } else {
-            const SimImage::Check image = inspectAt(flash.memory(), device.address, m_regionEnd[i]);
+            const SimImage::Check image = InspectAt(flash.memory(), device.address, m_regionEnd[i]);
             boot.boots = image.valid;
             if (image.valid) device.version = image.version;
         }
@@ -82,7 +82,7 @@ void FlashBootLoader::bootZv(const ZvFlashEngine& zv) {
         DeviceDescription& device = m_state.devices[i];
         if (device.updateFlagIndex >= 32 || !(m_state.zvFlags >> device.updateFlagIndex & 1u))
             continue;
-        const SimImage::Check image = inspectAt(zv.memory(), device.address, m_regionEnd[i]);
+        const SimImage::Check image = InspectAt(zv.memory(), device.address, m_regionEnd[i]);
         m_state.boot[i].boots = image.valid;
         if (image.valid) device.version = image.version;
     }

@@ -13,13 +13,13 @@ constexpr uint8_t kIspKey[] = {'V', 'R', 'N', 'X'};
 constexpr uint8_t kOpReadStatus = 0x05;
 constexpr uint8_t kOpReadData = 0x03;
 
-bool isFlashTarget(uint16_t target) {
+bool IsFlashTarget(uint16_t target) {
     return target == MStarBridge::kTargetFlashWrite || target == MStarBridge::kTargetFlashRead ||
            target == MStarBridge::kTargetFlashEnd;
 }
 
-bool isKnownTarget(uint16_t target) {
-    return isFlashTarget(target) || target == MStarBridge::kTargetEnterIsp ||
+bool IsKnownTarget(uint16_t target) {
+    return IsFlashTarget(target) || target == MStarBridge::kTargetEnterIsp ||
            target == MStarBridge::kTargetLeaveIsp;
 }
 
@@ -32,10 +32,10 @@ KmError MStarBridge::setAddress(const uint8_t* report, uint32_t length) {
     if (length != kAddressReportLength) return SCREENIO_ERROR_LENGTH;
     // Whatever happens next, an earlier target no longer applies.
     m_haveTarget = false;
-    const uint16_t target = common::le::get16(report);
-    const uint16_t dataLength = common::le::get16(report + 2);
-    if (!isKnownTarget(target)) return SCREENIO_ERROR_REJECTED;
-    if (isFlashTarget(target) && !m_isp) return SCREENIO_ERROR_REJECTED;
+    const uint16_t target = common::le::Get16(report);
+    const uint16_t dataLength = common::le::Get16(report + 2);
+    if (!IsKnownTarget(target)) return SCREENIO_ERROR_REJECTED;
+    if (IsFlashTarget(target) && !m_isp) return SCREENIO_ERROR_REJECTED;
     // The address report takes any length; only a data report can be too long to carry it.
     m_target = target;
     m_length = dataLength;
@@ -48,7 +48,7 @@ KmError MStarBridge::writeData(const uint8_t* report, uint32_t length) {
     if (length != kDataReportLength) return SCREENIO_ERROR_LENGTH;
     if (!m_haveTarget) return SCREENIO_ERROR_REJECTED;
     // ISP mode may have been left since the address report (reset, 0x2492).
-    if (isFlashTarget(m_target) && !m_isp) return SCREENIO_ERROR_REJECTED;
+    if (IsFlashTarget(m_target) && !m_isp) return SCREENIO_ERROR_REJECTED;
     if (m_length > kMaxDataLength) return SCREENIO_ERROR_LENGTH;
     const uint8_t* data = report + 2;
     switch (m_target) {
@@ -83,7 +83,7 @@ KmError MStarBridge::readData(uint8_t* report, uint32_t length) {
     if (!m_isp) return SCREENIO_ERROR_REJECTED;
     if (m_length > kMaxDataLength) return SCREENIO_ERROR_LENGTH;
     std::memset(report, 0, length);
-    common::le::put16(report, m_length);
+    common::le::Put16(report, m_length);
     if (m_commandOpen) {
         m_flash.read(report + 2, m_length);
     } else {

@@ -12,12 +12,12 @@
 namespace screenio::sim {
 namespace {
 
-bool printableName(const std::string& name) {
+bool PrintableName(const std::string& name) {
     return name.size() == 6 &&
            std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-std::vector<uint8_t> packBits(const std::vector<bool>& bits) {
+std::vector<uint8_t> PackBits(const std::vector<bool>& bits) {
     std::vector<uint8_t> bytes((bits.size() + 7) / 8, 0);
     for (size_t i = 0; i < bits.size(); ++i)
         if (bits[i]) bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
@@ -66,7 +66,7 @@ std::vector<const RecordFile*> RecordFileSystem::files() const {
 
 KmError RecordFileSystem::createTemporary(const std::string& name, uint16_t recordSize,
                                           uint16_t recordCount) {
-    if (recordSize == 0 || recordCount == 0 || !printableName(name)) return SCREENIO_ERROR_REJECTED;
+    if (recordSize == 0 || recordCount == 0 || !PrintableName(name)) return SCREENIO_ERROR_REJECTED;
     const RecordFile* existing = find(name);
     // The host only ever creates copies; overwriting a firmware or device file would brick it.
     if (existing && !existing->temporary) return SCREENIO_ERROR_REJECTED;
@@ -165,7 +165,7 @@ nlohmann::json RecordFileSystem::save(int64_t nowUs) const {
             {"content", Base64::encode(file.content)},
             {"writeGeneration", file.writeGeneration},
         };
-        if (file.temporary) entry["writtenPages"] = Base64::encode(packBits(file.writtenPages));
+        if (file.temporary) entry["writtenPages"] = Base64::encode(PackBits(file.writtenPages));
         if (file.crcStarted) {
             entry["crc"] = {
                 {"generation", file.crcGeneration},
@@ -186,7 +186,7 @@ RecordFile RecordFileSystem::fileFromJson(const nlohmann::json& entry, int64_t n
     file.temporary = entry.at("temporary").get<bool>();
     file.content = Base64::decode(entry.at("content").get<std::string>());
     file.writeGeneration = entry.at("writeGeneration").get<uint64_t>();
-    if (!printableName(file.name))
+    if (!PrintableName(file.name))
         throw std::runtime_error("file name '" + file.name + "' is not six characters");
     if (file.content.size() != file.byteSize())
         throw std::runtime_error("file " + file.name + " holds " +

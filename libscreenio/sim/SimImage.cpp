@@ -23,7 +23,7 @@ SimImage::Check SimImage::inspect(const Reader& read, uint32_t available) {
     uint8_t header[kCheckedHeader] = {};
     read(0, header, std::min<size_t>(available, kCheckedHeader));
     if (std::memcmp(header, kMagic, sizeof kMagic) != 0) return check;
-    check.version = common::le::get32(header + 4);
+    check.version = common::le::Get32(header + 4);
     if (available < kCheckedHeader ||
         std::memcmp(header + 8, kCheckedTag, sizeof kCheckedTag) != 0) {
         check.form = Form::Short;
@@ -31,7 +31,7 @@ SimImage::Check SimImage::inspect(const Reader& read, uint32_t available) {
         return check;
     }
     check.form = Form::Checked;
-    check.length = common::le::get32(header + 12);
+    check.length = common::le::Get32(header + 12);
     if (check.length < kCheckedHeader || check.length > available) return check;
     // The register runs on from chunk to chunk: Crc32 complements its result, so undo that.
     uint32_t crc = kCrcInitial;
@@ -42,7 +42,7 @@ SimImage::Check SimImage::inspect(const Reader& read, uint32_t available) {
         crc = ~Crc32::compute(crc, buffer, chunk);
         at += uint32_t(chunk);
     }
-    check.valid = ~crc == common::le::get32(header + 16);
+    check.valid = ~crc == common::le::Get32(header + 16);
     return check;
 }
 
@@ -56,10 +56,10 @@ SimImage::Check SimImage::inspect(const uint8_t* bytes, size_t length) {
 std::vector<uint8_t> SimImage::make(uint32_t version, const std::vector<uint8_t>& payload) {
     std::vector<uint8_t> image(kCheckedHeader + payload.size());
     std::copy(std::begin(kMagic), std::end(kMagic), image.begin());
-    common::le::put32(&image[4], version);
+    common::le::Put32(&image[4], version);
     std::copy(std::begin(kCheckedTag), std::end(kCheckedTag), image.begin() + 8);
-    common::le::put32(&image[12], uint32_t(image.size()));
-    common::le::put32(&image[16], Crc32::compute(kCrcInitial, payload.data(), payload.size()));
+    common::le::Put32(&image[12], uint32_t(image.size()));
+    common::le::Put32(&image[16], Crc32::compute(kCrcInitial, payload.data(), payload.size()));
     std::copy(payload.begin(), payload.end(), image.begin() + kCheckedHeader);
     return image;
 }

@@ -42,7 +42,7 @@ namespace {
 
 // The link's round trip, outside the monitor's lock so other requests are not held up: the
 // simulated time every request takes, and optionally a real delay too.
-void linkDelay(const MonitorDescription& description) {
+void LinkDelay(const MonitorDescription& description) {
     SimClock::addLinkTime(description.requestTimeUs);
     if (description.latencyUs == 0) return;
     // A sleep alone overshoots by a tenth of a millisecond or more, which over thousands of
@@ -58,7 +58,7 @@ void linkDelay(const MonitorDescription& description) {
 }  // namespace
 
 KmError SimMonitor::Impl::deliver(uint64_t connection, SimCall call) {
-    linkDelay(description);
+    LinkDelay(description);
     std::lock_guard<std::mutex> lock(mutex);
     tick();
     return request(connection, call);
@@ -66,27 +66,27 @@ KmError SimMonitor::Impl::deliver(uint64_t connection, SimCall call) {
 
 KmError SimMonitor::getFixedData(uint64_t connection, uint16_t page, uint16_t usage, bool* offered,
                                  uint32_t* count) {
-    SimCall call = makeCall(Access::FixedData, page, usage);
+    SimCall call = MakeCall(Access::FixedData, page, usage);
     call.offered = offered;
     call.count = count;
     return m_impl->deliver(connection, call);
 }
 
 KmError SimMonitor::getValue(uint64_t connection, uint16_t page, uint16_t usage, int64_t* value) {
-    SimCall call = makeCall(Access::GetValue, page, usage);
+    SimCall call = MakeCall(Access::GetValue, page, usage);
     call.valueOut = value;
     return m_impl->deliver(connection, call);
 }
 
 KmError SimMonitor::setValue(uint64_t connection, uint16_t page, uint16_t usage, int64_t value) {
-    SimCall call = makeCall(Access::SetValue, page, usage);
+    SimCall call = MakeCall(Access::SetValue, page, usage);
     call.value = value;
     return m_impl->deliver(connection, call);
 }
 
 KmError SimMonitor::getArray(uint64_t connection, uint16_t page, uint16_t usage, uint8_t* buffer,
                              uint32_t length) {
-    SimCall call = makeCall(Access::GetArray, page, usage);
+    SimCall call = MakeCall(Access::GetArray, page, usage);
     call.out = buffer;
     call.length = length;
     return m_impl->deliver(connection, call);
@@ -94,7 +94,7 @@ KmError SimMonitor::getArray(uint64_t connection, uint16_t page, uint16_t usage,
 
 KmError SimMonitor::setArray(uint64_t connection, uint16_t page, uint16_t usage,
                              const uint8_t* buffer, uint32_t length) {
-    SimCall call = makeCall(Access::SetArray, page, usage);
+    SimCall call = MakeCall(Access::SetArray, page, usage);
     call.in = buffer;
     call.length = length;
     return m_impl->deliver(connection, call);

@@ -20,13 +20,13 @@ constexpr uint8_t kZvOpChecksum = 3;
 // What a monitor whose firmware does not boot reports as its product: its boot loader.
 constexpr const char* kIspProduct = "MCU ISP MODE";
 
-bool isSet(Access access) { return access == Access::SetValue || access == Access::SetArray; }
+bool IsSet(Access access) { return access == Access::SetValue || access == Access::SetArray; }
 
-bool hasFiles(MonitorKind kind) {
+bool HasFiles(MonitorKind kind) {
     return kind == MonitorKind::Files || kind == MonitorKind::Legacy;
 }
 
-const char* kindName(MonitorKind kind) {
+const char* KindName(MonitorKind kind) {
     switch (kind) {
     case MonitorKind::Files: return "Files";
     case MonitorKind::Legacy: return "Legacy";
@@ -36,7 +36,7 @@ const char* kindName(MonitorKind kind) {
     return "?";
 }
 
-std::vector<DeviceDescription> legacyDevices() {
+std::vector<DeviceDescription> LegacyDevices() {
     struct Row {
         const char* name;
         const char* fileName;
@@ -62,7 +62,7 @@ std::vector<DeviceDescription> legacyDevices() {
 
 // The version text of the older version query: the number with a "." before its last two
 // digits, so 105 reads "1.05" and 0x10A (hexadecimal devices) "1.0A".
-std::string versionText(const DeviceDescription& device) {
+std::string VersionText(const DeviceDescription& device) {
     if (!device.versionText.empty()) return device.versionText;
     std::string digits;
     uint32_t value = device.version;
@@ -76,22 +76,22 @@ std::string versionText(const DeviceDescription& device) {
     return digits;
 }
 
-void putText(uint8_t* out, size_t room, const std::string& text) {
+void PutText(uint8_t* out, size_t room, const std::string& text) {
     std::fill_n(out, room, 0);
     std::copy_n(text.begin(), std::min(room, text.size()), out);
 }
 
-bool sixPrintable(const std::string& name) {
+bool SixPrintable(const std::string& name) {
     return name.size() == 6 &&
            std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-void checkDescription(const MonitorDescription& description,
+void CheckDescription(const MonitorDescription& description,
                       const std::vector<DeviceDescription>& devices) {
     const bool hasFlash =
         description.kind == MonitorKind::MStar || description.kind == MonitorKind::ZV;
     for (const DeviceDescription& d : devices) {
-        if (hasFiles(description.kind) && !sixPrintable(d.fileName))
+        if (HasFiles(description.kind) && !SixPrintable(d.fileName))
             throw std::invalid_argument("device '" + d.name + "': file name '" + d.fileName +
                                         "' is not six printable characters");
         if (description.kind == MonitorKind::ZV && d.updateFlagIndex >= 32)
@@ -101,7 +101,7 @@ void checkDescription(const MonitorDescription& description,
                                         "': only flash monitors start without firmware");
     }
     for (const FileDescription& f : description.files)
-        if (!sixPrintable(f.name))
+        if (!SixPrintable(f.name))
             throw std::invalid_argument("file name '" + f.name +
                                         "' is not six printable characters");
     if (hasFlash && description.flashSize == 0) throw std::invalid_argument("flash size 0");
@@ -116,11 +116,11 @@ SimMonitor::Impl::Impl(MonitorDescription monitorDescription)
       bootLoader(description, state) {
     state.devices = description.devices;
     if (description.kind == MonitorKind::Legacy && state.devices.empty())
-        state.devices = legacyDevices();
-    checkDescription(description, state.devices);
+        state.devices = LegacyDevices();
+    CheckDescription(description, state.devices);
     for (const DeviceDescription& d : state.devices)
         state.boot.push_back(SimDeviceBoot{d.boots, !d.boots});
-    if (hasFiles(description.kind)) files.build();
+    if (HasFiles(description.kind)) files.build();
     buildFlash();
     bootLoader.layout();
     for (const FaultRule& rule : description.faults) faults.add(rule);
@@ -268,17 +268,17 @@ KmError SimMonitor::Impl::request(uint64_t connectionId, SimCall& call) {
 bool SimMonitor::Impl::changing(const SimCall& call) const {
     if (call.access == Access::SetValue) return true;  // OSD, restart, transfer state
     if (call.access != Access::SetArray) return false;
-    switch (key(call.page, call.usage)) {
-    case key(kPageGeneral, kVersionQuery):
-    case key(kPageFiles, kPropertySelect):
-    case key(kPageFiles, kPageRead):
-    case key(kPageFiles, kCrc):
-    case key(kPageZv, kZvInfo):
-    case key(kPageScaler, kScalerAddress): return false;
-    case key(kPageZv, kZvCommand):
+    switch (Key(call.page, call.usage)) {
+    case Key(kPageGeneral, kVersionQuery):
+    case Key(kPageFiles, kPropertySelect):
+    case Key(kPageFiles, kPageRead):
+    case Key(kPageFiles, kCrc):
+    case Key(kPageZv, kZvInfo):
+    case Key(kPageScaler, kScalerAddress): return false;
+    case Key(kPageZv, kZvCommand):
         return !(call.in && call.length >= 9 && call.in[8] == kZvOpChecksum);
-    case key(kPageZv, kZvData): return !zv || zv->dataChanges();
-    case key(kPageScaler, kScalerData): return !bridge || bridge->changes(call.in, call.length);
+    case Key(kPageZv, kZvData): return !zv || zv->dataChanges();
+    case Key(kPageScaler, kScalerData): return !bridge || bridge->changes(call.in, call.length);
     default: return true;
     }
 }
@@ -314,7 +314,7 @@ KmError SimMonitor::Impl::serve(uint64_t connectionId, SimCall& call) {
     if (call.access == Access::GetValue && !call.valueOut) return SCREENIO_ERROR_INVALID_ARGUMENT;
 
     KmError status = call.page == kPageScaler ? serveScaler(call, fx) : dispatch(call, fx);
-    if (status >= 0 && isSet(call.access)) ++changes;
+    if (status >= 0 && IsSet(call.access)) ++changes;
     return status;
 }
 
@@ -325,7 +325,7 @@ KmError SimMonitor::Impl::serveScaler(SimCall& call, const FaultInjector::Effect
     if (call.access == Access::SetArray) return bridge->writeData(call.in, call.length);
     KmError status = bridge->readData(call.out, call.length);
     if (status >= 0 && fx.wrongEcho)
-        common::le::put16(call.out, static_cast<uint16_t>(common::le::get16(call.out) + 1));
+        common::le::Put16(call.out, static_cast<uint16_t>(common::le::Get16(call.out) + 1));
     return status;
 }
 
@@ -347,54 +347,54 @@ KmError SimMonitor::Impl::serveFiles(SimCall& call, const FaultInjector::Effects
 
 KmError SimMonitor::Impl::dispatch(SimCall& call, const FaultInjector::Effects& fx) {
     const bool get = call.access == Access::GetArray || call.access == Access::GetValue;
-    switch (key(call.page, call.usage)) {
-    case key(kPageGeneral, kOsd):
+    switch (Key(call.page, call.usage)) {
+    case Key(kPageGeneral, kOsd):
         if (get)
             *call.valueOut = state.osd;
         else
             state.osd = call.value;
         return 0;
-    case key(kPageGeneral, kSerialProduct): serialProduct(call.out, call.length); return 0;
-    case key(kPageGeneral, kVersionQuery): return versionQuery(call, fx.wrongEcho);
-    case key(kPageFiles, kPropertySelect):
-    case key(kPageFiles, kProperty):
-    case key(kPageFiles, kPageWrite):
-    case key(kPageFiles, kPageRead):
-    case key(kPageFiles, kCrc): return serveFiles(call, fx);
-    case key(kPageFiles, kTransferState): return transferState(call);
-    case key(kPageFiles, kRestart): restartMain(); return 0;
-    case key(kPageZv, kZvCommand): return zv->command(call.in);
-    case key(kPageZv, kZvData):
+    case Key(kPageGeneral, kSerialProduct): serialProduct(call.out, call.length); return 0;
+    case Key(kPageGeneral, kVersionQuery): return versionQuery(call, fx.wrongEcho);
+    case Key(kPageFiles, kPropertySelect):
+    case Key(kPageFiles, kProperty):
+    case Key(kPageFiles, kPageWrite):
+    case Key(kPageFiles, kPageRead):
+    case Key(kPageFiles, kCrc): return serveFiles(call, fx);
+    case Key(kPageFiles, kTransferState): return transferState(call);
+    case Key(kPageFiles, kRestart): restartMain(); return 0;
+    case Key(kPageZv, kZvCommand): return zv->command(call.in);
+    case Key(kPageZv, kZvData):
         if (get) {
             zv->status(call.out, fx.stayBusy, fx.corruptChecksum);
             return 0;
         }
         return zv->data(call.in, fx.flipBit);
-    case key(kPageZv, kZvInfo): return get ? zvInfoGet(call.out, fx.wrongEcho) : zvInfoSet(call.in);
-    case key(kPageFiles, kZvFlag): return zvFlagSet(call.in);
+    case Key(kPageZv, kZvInfo): return get ? zvInfoGet(call.out, fx.wrongEcho) : zvInfoSet(call.in);
+    case Key(kPageFiles, kZvFlag): return zvFlagSet(call.in);
     default: return SCREENIO_ERROR_NOT_OFFERED;
     }
 }
 
 void SimMonitor::Impl::serialProduct(uint8_t* out, uint32_t length) const {
     std::fill_n(out, length, 0);
-    putText(out, std::min<uint32_t>(8, length), description.serial);
+    PutText(out, std::min<uint32_t>(8, length), description.serial);
     if (length > 8)
-        putText(out + 8, length - 8, state.booting() ? description.product : kIspProduct);
+        PutText(out + 8, length - 8, state.booting() ? description.product : kIspProduct);
 }
 
 // A boot loader knows no device versions: in MCU ISP MODE the query is refused.
 KmError SimMonitor::Impl::versionQuery(SimCall& call, bool wrongEcho) {
     if (!state.booting()) return SCREENIO_ERROR_REJECTED;
     if (call.access == Access::SetArray) {
-        state.selection.versionQuery = common::le::get16(call.in);
+        state.selection.versionQuery = common::le::Get16(call.in);
         return 0;
     }
     const std::optional<uint16_t>& asked = state.selection.versionQuery;
     if (!asked) return SCREENIO_ERROR_REJECTED;
     std::fill_n(call.out, 18, 0);
-    common::le::put16(call.out, wrongEcho ? static_cast<uint16_t>(*asked ^ 1u) : *asked);
-    if (const DeviceDescription* d = device(*asked)) putText(call.out + 2, 16, versionText(*d));
+    common::le::Put16(call.out, wrongEcho ? static_cast<uint16_t>(*asked ^ 1u) : *asked);
+    if (const DeviceDescription* d = device(*asked)) PutText(call.out + 2, 16, VersionText(*d));
     return 0;
 }
 
@@ -424,10 +424,10 @@ KmError SimMonitor::Impl::zvInfoGet(uint8_t* out, bool wrongEcho) {
     const DeviceDescription& d = state.devices[index];
     out[1] = static_cast<uint8_t>(wrongEcho ? index + 1 : index);
     out[2] = d.updateFlagIndex;
-    common::le::put16(out + 3, static_cast<uint16_t>(d.id));
+    common::le::Put16(out + 3, static_cast<uint16_t>(d.id));
     out[5] = static_cast<uint8_t>(d.displayOrder);
-    common::le::put32(out + 6, d.address);
-    putText(out + 11, length - 11, d.name);
+    common::le::Put32(out + 6, d.address);
+    PutText(out + 11, length - 11, d.name);
     return 0;
 }
 
@@ -450,7 +450,7 @@ void SimMonitor::Impl::writeFlash(uint32_t address, const std::vector<uint8_t>& 
             throw std::out_of_range("bytes outside the ZV flash");
         zv->load(address, bytes);
     } else {
-        throw std::logic_error("a monitor of kind " + std::string(kindName(description.kind)) +
+        throw std::logic_error("a monitor of kind " + std::string(KindName(description.kind)) +
                                " has no flash");
     }
     ++changes;
@@ -466,7 +466,7 @@ std::vector<uint8_t> SimMonitor::Impl::readFlash(uint32_t address, uint32_t leng
 
 nlohmann::json SimMonitor::Impl::save() const {
     nlohmann::json saved = state.save(SimClock::nowUs());
-    saved["kind"] = kindName(description.kind);
+    saved["kind"] = KindName(description.kind);
     if (zv) saved["zv"] = zv->save();
     if (flash) {
         saved["mstar"] = {{"size", flash->size()},
@@ -484,9 +484,9 @@ void SimMonitor::Impl::load(const nlohmann::json& saved) {
     try {
         if (!saved.is_object()) throw std::runtime_error("not a JSON object");
         const std::string kind = saved.at("kind").get<std::string>();
-        if (kind != kindName(description.kind))
+        if (kind != KindName(description.kind))
             throw std::runtime_error("state of a " + kind + " monitor for a " +
-                                     kindName(description.kind) + " monitor");
+                                     KindName(description.kind) + " monitor");
         SimMonitorState next = SimMonitorState::load(saved, fresh, SimClock::nowUs());
 
         std::unique_ptr<ZvFlashEngine> newZv;

@@ -33,7 +33,7 @@ struct SimCall {
     uint32_t* count = nullptr;
 };
 
-inline SimCall makeCall(Access access, uint16_t page, uint16_t usage) {
+inline SimCall MakeCall(Access access, uint16_t page, uint16_t usage) {
     SimCall call;
     call.access = access;
     call.page = page;

@@ -13,11 +13,11 @@ namespace {
 
 constexpr size_t kNameLength = 6;
 
-nlohmann::json optionalText(const std::optional<std::string>& text) {
+nlohmann::json OptionalText(const std::optional<std::string>& text) {
     return text ? nlohmann::json(*text) : nlohmann::json(nullptr);
 }
 
-std::optional<std::string> readOptionalText(const nlohmann::json& value) {
+std::optional<std::string> ReadOptionalText(const nlohmann::json& value) {
     if (value.is_null()) return std::nullopt;
     std::string text = value.get<std::string>();
     if (text.size() != kNameLength)
@@ -25,23 +25,23 @@ std::optional<std::string> readOptionalText(const nlohmann::json& value) {
     return text;
 }
 
-nlohmann::json saveSelection(const SimSelection& selection) {
+nlohmann::json SaveSelection(const SimSelection& selection) {
     const auto& read = selection.pageRead;
     return {
-        {"file", optionalText(selection.file)},
+        {"file", OptionalText(selection.file)},
         {"pageRead", read ? nlohmann::json(Base64::encode(read->data(), read->size()))
                           : nlohmann::json(nullptr)},
         {"versionQuery", selection.versionQuery ? nlohmann::json(*selection.versionQuery)
                                                 : nlohmann::json(nullptr)},
-        {"crcFile", optionalText(selection.crcFile)},
+        {"crcFile", OptionalText(selection.crcFile)},
         {"zvInfoIndex", selection.zvInfoIndex},
     };
 }
 
-SimSelection loadSelection(const nlohmann::json& json) {
+SimSelection LoadSelection(const nlohmann::json& json) {
     SimSelection selection;
-    selection.file = readOptionalText(json.at("file"));
-    selection.crcFile = readOptionalText(json.at("crcFile"));
+    selection.file = ReadOptionalText(json.at("file"));
+    selection.crcFile = ReadOptionalText(json.at("crcFile"));
     if (!json.at("pageRead").is_null()) {
         std::vector<uint8_t> bytes = Base64::decode(json.at("pageRead").get<std::string>());
         if (bytes.size() != 10) throw std::runtime_error("pending page read is not 10 bytes");
@@ -57,7 +57,7 @@ SimSelection loadSelection(const nlohmann::json& json) {
 
 // Devices the state does not mention keep what they started with; states written before the
 // boot check existed mention no boot outcome, and their devices boot.
-void loadDevices(const nlohmann::json& list, SimMonitorState& next) {
+void LoadDevices(const nlohmann::json& list, SimMonitorState& next) {
     for (const nlohmann::json& entry : list) {
         const uint32_t id = entry.at("id").get<uint32_t>();
         auto d = std::find_if(next.devices.begin(), next.devices.end(),
@@ -71,7 +71,7 @@ void loadDevices(const nlohmann::json& list, SimMonitorState& next) {
     }
 }
 
-void loadFiles(const nlohmann::json& list, SimMonitorState& next, bool hasFiles, int64_t nowUs) {
+void LoadFiles(const nlohmann::json& list, SimMonitorState& next, bool hasFiles, int64_t nowUs) {
     for (const nlohmann::json& entry : list) {
         if (!hasFiles) throw std::runtime_error("files in the state of a monitor without files");
         RecordFile file = RecordFileSystem::fileFromJson(entry, nowUs);
@@ -116,7 +116,7 @@ nlohmann::json SimMonitorState::save(int64_t nowUs) const {
                               {"imageInFlash", boot[i].imageInFlash}});
     state["devices"] = deviceList;
     state["files"] = files.save(nowUs);
-    state["selection"] = saveSelection(selection);
+    state["selection"] = SaveSelection(selection);
     return state;
 }
 
@@ -124,9 +124,9 @@ SimMonitorState SimMonitorState::load(const nlohmann::json& state, const SimMoni
                                       int64_t nowUs) {
     if (!state.is_object()) throw std::runtime_error("not a JSON object");
     SimMonitorState next = fresh;
-    loadDevices(state.at("devices"), next);
-    loadFiles(state.at("files"), next, !fresh.files.files().empty(), nowUs);
-    next.selection = loadSelection(state.at("selection"));
+    LoadDevices(state.at("devices"), next);
+    LoadFiles(state.at("files"), next, !fresh.files.files().empty(), nowUs);
+    next.selection = LoadSelection(state.at("selection"));
     next.connection = state.at("connection").get<uint64_t>();
     next.restartCount = state.at("restartCount").get<uint32_t>();
     next.absentUntilWallMs = state.at("absentUntilWallMs").get<int64_t>();

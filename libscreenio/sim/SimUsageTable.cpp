@@ -18,7 +18,7 @@ enum AccessBits : unsigned {
     kSetArray = 1u << 3,
 };
 
-unsigned accessBit(Access access) {
+unsigned AccessBit(Access access) {
     switch (access) {
     case Access::GetValue: return kGetValue;
     case Access::SetValue: return kSetValue;
@@ -60,25 +60,25 @@ SimUsageTable::SimUsageTable(const MonitorDescription& description) {
         add(kPageFiles, kZvFlag, 3, kSetArray);
     }
     for (const UsageId& removed : description.withoutUsages)
-        m_entries.erase(key(removed.page, removed.usage));
+        m_entries.erase(Key(removed.page, removed.usage));
 }
 
 void SimUsageTable::add(uint16_t page, uint16_t usage, uint32_t count, unsigned access) {
-    m_entries[key(page, usage)] = Entry{count, access};
+    m_entries[Key(page, usage)] = Entry{count, access};
 }
 
 bool SimUsageTable::offered(uint16_t page, uint16_t usage) const {
-    return m_entries.count(key(page, usage)) != 0;
+    return m_entries.count(Key(page, usage)) != 0;
 }
 
 uint32_t SimUsageTable::count(uint16_t page, uint16_t usage) const {
-    auto it = m_entries.find(key(page, usage));
+    auto it = m_entries.find(Key(page, usage));
     return it == m_entries.end() ? 0 : it->second.count;
 }
 
 bool SimUsageTable::answers(uint16_t page, uint16_t usage, Access access) const {
-    auto it = m_entries.find(key(page, usage));
-    return it != m_entries.end() && (it->second.access & accessBit(access)) != 0;
+    auto it = m_entries.find(Key(page, usage));
+    return it != m_entries.end() && (it->second.access & AccessBit(access)) != 0;
 }
 
 std::vector<SimUsage> SimUsageTable::list() const {

@@ -35,7 +35,7 @@ constexpr uint16_t kZvData = 0x123;
 constexpr uint16_t kZvInfo = 0x124;
 constexpr uint16_t kZvFlag = 0x110;
 
-constexpr uint32_t key(uint16_t page, uint16_t usage) { return uint32_t(page) << 16 | usage; }
+constexpr uint32_t Key(uint16_t page, uint16_t usage) { return uint32_t(page) << 16 | usage; }
 }  // namespace usages
 
 // The usages a monitor offers by its kind (less those its description leaves out), with their

@@ -11,7 +11,7 @@
 namespace screenio::sim {
 namespace {
 
-bool fits(uint32_t size, uint32_t address, size_t length) {
+bool Fits(uint32_t size, uint32_t address, size_t length) {
     return address <= size && length <= size - address;
 }
 
@@ -82,7 +82,7 @@ void SparseMemory::read(uint32_t address, uint8_t* out, size_t length) const {
 
 void SparseMemory::program(uint32_t address, const uint8_t* bytes, size_t length) {
     if (length == 0) return;
-    if (bytes == nullptr || !fits(m_size, address, length))
+    if (bytes == nullptr || !Fits(m_size, address, length))
         throw std::out_of_range("SparseMemory::program: bytes outside the array");
     size_t done = 0;
     while (done < length) {
@@ -116,7 +116,7 @@ void SparseMemory::erase(uint32_t begin, uint32_t end) {
 
 void SparseMemory::load(uint32_t address, const uint8_t* bytes, size_t length) {
     if (length == 0) return;
-    if (bytes == nullptr || !fits(m_size, address, length))
+    if (bytes == nullptr || !Fits(m_size, address, length))
         throw std::out_of_range("SparseMemory::load: bytes outside the array");
     size_t done = 0;
     while (done < length) {
@@ -167,7 +167,7 @@ SparseMemory SparseMemory::restore(uint32_t size, const nlohmann::json& sectors)
     for (const nlohmann::json& sector : sectors) {
         const uint32_t at = sector.at("address").get<uint32_t>();
         const std::vector<uint8_t> bytes = Base64::decode(sector.at("data").get<std::string>());
-        if (!fits(size, at, bytes.size()))
+        if (!Fits(size, at, bytes.size()))
             throw std::runtime_error("flash sector at " + std::to_string(at) +
                                      " lies outside the flash");
         memory.load(at, bytes.data(), bytes.size());

@@ -36,8 +36,8 @@ KmError ZvFlashEngine::command(const uint8_t* report) {
     if (busy()) return SCREENIO_ERROR_REJECTED;
     uint8_t op = report[8];
     if (op != kOpWrite && op != kOpErase && op != kOpChecksum) return SCREENIO_ERROR_REJECTED;
-    m_address = common::le::get32(report);
-    m_length = common::le::get32(report + 4);
+    m_address = common::le::Get32(report);
+    m_length = common::le::Get32(report + 4);
     m_operation = op;
     m_pending = op == kOpWrite ? Pending::Write : Pending::Execute;
     return 0;
@@ -91,7 +91,7 @@ void ZvFlashEngine::status(uint8_t* reply, bool stayBusy, bool corruptChecksum) 
     }
     reply[0] = m_status;
     if (m_status == kStatusDone && m_hasChecksum)
-        common::le::put32(reply + 1, corruptChecksum ? m_checksum + 1 : m_checksum);
+        common::le::Put32(reply + 1, corruptChecksum ? m_checksum + 1 : m_checksum);
 }
 
 std::vector<uint8_t> ZvFlashEngine::read(uint32_t address, uint32_t length) const {

@@ -167,8 +167,8 @@ TEST_F(MonitorApi, DeviceProfileFromTheMonitor) {
 }
 
 TEST_F(MonitorApi, DeviceNamesFromEachWayOfReadingTheProfile) {
-    install({fwu::test::FilesMonitorSpec(), fwu::test::LegacyMonitorSpec(),
-             fwu::test::ZvMonitorSpec()});
+    install({fwu::test::FilesMonitorDescription(), fwu::test::LegacyMonitorDescription(),
+             fwu::test::ZvMonitorDescription()});
     // The device files (names in NUL-padded records), the fixed legacy profile, the ZV report.
     const struct {
         size_t monitor;
@@ -195,7 +195,7 @@ TEST_F(MonitorApi, DeviceNamesFromEachWayOfReadingTheProfile) {
 }
 
 TEST_F(MonitorApi, DeviceNameRefusalsAndCutNames) {
-    install({fwu::test::FilesMonitorSpec()});
+    install({fwu::test::FilesMonitorDescription()});
     FWDeviceProfile* raw = nullptr;
     ASSERT_GE(FWDeviceProfileCreateFromMonitor(handle(0), &raw), 0);
     Profile profile(raw);

@@ -46,7 +46,7 @@ protected:
 TEST_P(KipcSocketPath, NameBecomesPath) {
     const PathCase& c = GetParam();
     ApplyTmpdir(c.tmpdir);
-    EXPECT_EQ(kipc::socketPathForName(Expand(c.name, dir())), Expand(c.expected, dir()));
+    EXPECT_EQ(kipc::SocketPathForName(Expand(c.name, dir())), Expand(c.expected, dir()));
 }
 
 // The same cases through a real server: the socket file appears where the rule says, and goes

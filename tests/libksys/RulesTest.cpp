@@ -36,19 +36,19 @@ TEST(VersionText, ShortVersionCutsByMajorNumber) {
         {"", ""},
         {"rolling", "rolling"},  // no number: kept
     };
-    for (const auto& c : cases) EXPECT_EQ(shortVersionText(c.version), c.expected) << c.version;
+    for (const auto& c : cases) EXPECT_EQ(ShortVersionText(c.version), c.expected) << c.version;
 }
 
 TEST(VersionText, NamesJoinProductAndVersion) {
-    EXPECT_EQ(osLongName("Debian GNU/Linux", "12"), "Debian GNU/Linux 12");
-    EXPECT_EQ(osShortName("Ubuntu", "22.04"), "Ubuntu 22");
-    EXPECT_EQ(osShortName("Some OS", "10.4.2"), "Some OS 10.4");
-    EXPECT_EQ(osLongName("Arch Linux", ""), "Arch Linux");
-    EXPECT_EQ(osLongName("", "12"), "");
+    EXPECT_EQ(OsLongName("Debian GNU/Linux", "12"), "Debian GNU/Linux 12");
+    EXPECT_EQ(OsShortName("Ubuntu", "22.04"), "Ubuntu 22");
+    EXPECT_EQ(OsShortName("Some OS", "10.4.2"), "Some OS 10.4");
+    EXPECT_EQ(OsLongName("Arch Linux", ""), "Arch Linux");
+    EXPECT_EQ(OsLongName("", "12"), "");
 }
 
 TEST(VersionText, OsReleaseValuesAreUnquoted) {
-    const auto values = parseOsRelease("# comment\n"
+    const auto values = ParseOsRelease("# comment\n"
                                        "NAME=\"Debian GNU/Linux\"\n"
                                        "VERSION_ID='12'\n"
                                        "ID=debian\n"
@@ -70,7 +70,7 @@ TEST(TimeZone, OffsetsFoldIntoOneDayAroundGmt) {
         {0, 0},      {720, 720},  {-720, -720}, {780, -660},  // 13 hours ahead
         {721, -719}, {-721, 719}, {-780, 660},  {3000, 120}, {-3000, -120},
     };
-    for (const auto& c : cases) EXPECT_EQ(foldOffsetMinutes(c.minutes), c.expected) << c.minutes;
+    for (const auto& c : cases) EXPECT_EQ(FoldOffsetMinutes(c.minutes), c.expected) << c.minutes;
 }
 
 TEST(TimeZone, SecondsRoundToTheNearestMinuteBeforeFolding) {
@@ -83,16 +83,16 @@ TEST(TimeZone, SecondsRoundToTheNearestMinuteBeforeFolding) {
         {-37800, -630},                                 // -10:30 stays
     };
     for (const auto& c : cases)
-        EXPECT_EQ(offsetMinutesFromSeconds(c.seconds), c.expected) << c.seconds;
+        EXPECT_EQ(OffsetMinutesFromSeconds(c.seconds), c.expected) << c.seconds;
 }
 
 TEST(TimeZone, ZoneNamesFromTzAndLinks) {
-    EXPECT_EQ(zoneNameFromTzVariable(":Europe/Berlin"), "Europe/Berlin");
-    EXPECT_EQ(zoneNameFromTzVariable("Asia/Tokyo"), "Asia/Tokyo");
-    EXPECT_EQ(zoneNameFromTzVariable(":/usr/share/zoneinfo/America/New_York"), "America/New_York");
-    EXPECT_EQ(zoneNameFromLinkTarget("/usr/share/zoneinfo/Etc/UTC"), "Etc/UTC");
-    EXPECT_EQ(zoneNameFromLinkTarget("../usr/share/zoneinfo/posix/Europe/Paris"), "Europe/Paris");
-    EXPECT_EQ(zoneNameFromLinkTarget("/etc/some-other-file"), "");
+    EXPECT_EQ(ZoneNameFromTzVariable(":Europe/Berlin"), "Europe/Berlin");
+    EXPECT_EQ(ZoneNameFromTzVariable("Asia/Tokyo"), "Asia/Tokyo");
+    EXPECT_EQ(ZoneNameFromTzVariable(":/usr/share/zoneinfo/America/New_York"), "America/New_York");
+    EXPECT_EQ(ZoneNameFromLinkTarget("/usr/share/zoneinfo/Etc/UTC"), "Etc/UTC");
+    EXPECT_EQ(ZoneNameFromLinkTarget("../usr/share/zoneinfo/posix/Europe/Paris"), "Europe/Paris");
+    EXPECT_EQ(ZoneNameFromLinkTarget("/etc/some-other-file"), "");
 }
 
 TEST(AddressFilter, FlagsSelectFamiliesAndLoopback) {
@@ -117,7 +117,7 @@ TEST(AddressFilter, FlagsSelectFamiliesAndLoopback) {
         {F::Other, false, KSYS_IP_V4 | KSYS_IP_V6 | KSYS_IP_LOOPBACK, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(acceptAddress(c.family, c.loopback, c.flags), c.expected)
+        EXPECT_EQ(AcceptAddress(c.family, c.loopback, c.flags), c.expected)
             << static_cast<int>(c.family) << " loopback " << c.loopback << " flags " << c.flags;
 }
 
@@ -155,7 +155,7 @@ TEST(UsbClass, DescriptionsOfBaseClasses) {
         {0x100, ""},
         {-1, ""},
     };
-    for (const auto& c : cases) EXPECT_STREQ(usbClassDescription(c.code), c.expected) << c.code;
+    for (const auto& c : cases) EXPECT_STREQ(UsbClassDescription(c.code), c.expected) << c.code;
 }
 
 TEST(PciVendor, TableOfGraphicsVendors) {
@@ -167,7 +167,7 @@ TEST(PciVendor, TableOfGraphicsVendors) {
         {0x13b5, "ARM"},    {0x163c, "Intel"},  {0x8086, "Intel"}, {0x8087, "Intel"},
         {0x10de, "NVIDIA"}, {0x15ad, "VMware"}, {0x1af4, ""},      {0x0000, ""},
     };
-    for (const auto& c : cases) EXPECT_STREQ(pciVendorName(c.id), c.expected) << std::hex << c.id;
+    for (const auto& c : cases) EXPECT_STREQ(PciVendorName(c.id), c.expected) << std::hex << c.id;
 }
 
 TEST(ProcessText, NameIsTheExecutablesBaseNameElseTheShortName) {
@@ -185,7 +185,7 @@ TEST(ProcessText, NameIsTheExecutablesBaseNameElseTheShortName) {
         {std::nullopt, "", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(processName(c.path, c.shortName), c.expected) << c.path.value_or("(none)");
+        EXPECT_EQ(ProcessName(c.path, c.shortName), c.expected) << c.path.value_or("(none)");
 }
 
 TEST(ProcessText, ArgumentsJoinBySingleSpacesLosingBoundaries) {
@@ -205,7 +205,7 @@ TEST(ProcessText, ArgumentsJoinBySingleSpacesLosingBoundaries) {
         {"a\0\0b\0"s, "a  b"},  // an empty argument keeps its place
         {""s, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(joinArguments(c.raw), c.expected);
+    for (const auto& c : cases) EXPECT_EQ(JoinArguments(c.raw), c.expected);
 }
 
 TEST(LocaleText, LocaleNamesSplitIntoIdentifierLanguageCountry) {
@@ -224,7 +224,7 @@ TEST(LocaleText, LocaleNamesSplitIntoIdentifierLanguageCountry) {
         {"", "", "", ""},
     };
     for (const auto& c : cases) {
-        const LocaleParts parts = parseLocaleName(c.name);
+        const LocaleParts parts = ParseLocaleName(c.name);
         EXPECT_EQ(parts.identifier, c.identifier) << c.name;
         EXPECT_EQ(parts.language, c.language) << c.name;
         EXPECT_EQ(parts.country, c.country) << c.name;
@@ -232,17 +232,17 @@ TEST(LocaleText, LocaleNamesSplitIntoIdentifierLanguageCountry) {
 }
 
 TEST(LocaleText, LanguageListsAreCutAndFiltered) {
-    EXPECT_EQ(languageOfTag("pt-BR"), "pt");
-    EXPECT_EQ(languageOfTag("zh_Hant_TW"), "zh");
-    EXPECT_EQ(languageOfTag("en"), "en");
-    EXPECT_EQ(languagesOfList("pt_BR:en-US::C:de.UTF-8"),
+    EXPECT_EQ(LanguageOfTag("pt-BR"), "pt");
+    EXPECT_EQ(LanguageOfTag("zh_Hant_TW"), "zh");
+    EXPECT_EQ(LanguageOfTag("en"), "en");
+    EXPECT_EQ(LanguagesOfList("pt_BR:en-US::C:de.UTF-8"),
               (std::vector<std::string>{"pt", "en", "de"}));
-    EXPECT_TRUE(languagesOfList("").empty());
+    EXPECT_TRUE(LanguagesOfList("").empty());
 }
 
 TEST(DesktopEntry, ApplicationsAreReadFromTheMainGroupOnly) {
     const auto app =
-        parseDesktopEntry("[Desktop Entry]\n"
+        ParseDesktopEntry("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name[de]=Bildbetrachter\n"
                           "Name = Image Viewer\n"
@@ -254,7 +254,7 @@ TEST(DesktopEntry, ApplicationsAreReadFromTheMainGroupOnly) {
     EXPECT_EQ(app->name, "Image Viewer");
     EXPECT_EQ(app->version, "3.2.1");
 
-    const auto noVersion = parseDesktopEntry("[Desktop Entry]\nType=Application\nName=Vim\n");
+    const auto noVersion = ParseDesktopEntry("[Desktop Entry]\nType=Application\nName=Vim\n");
     ASSERT_TRUE(noVersion);
     EXPECT_EQ(noVersion->version, "");
 
@@ -264,25 +264,25 @@ TEST(DesktopEntry, ApplicationsAreReadFromTheMainGroupOnly) {
         "[Desktop Entry]\nType=Application\n",
         "[Other Group]\nType=Application\nName=Elsewhere\n",
     };
-    for (const char* text : rejected) EXPECT_FALSE(parseDesktopEntry(text)) << text;
+    for (const char* text : rejected) EXPECT_FALSE(ParseDesktopEntry(text)) << text;
 }
 
 TEST(DisplayPath, UnitAddressesAreCutFromEveryElement) {
-    EXPECT_EQ(comparablePath("/a@0/b@1f,2/c"), "/a/b/c");
-    EXPECT_EQ(comparablePath("card0-HDMI-A-1"), "card0-HDMI-A-1");
-    EXPECT_EQ(comparablePath("x@1"), "x");
-    EXPECT_EQ(comparablePath("/"), "/");
-    EXPECT_EQ(comparablePath(""), "");
+    EXPECT_EQ(ComparablePath("/a@0/b@1f,2/c"), "/a/b/c");
+    EXPECT_EQ(ComparablePath("card0-HDMI-A-1"), "card0-HDMI-A-1");
+    EXPECT_EQ(ComparablePath("x@1"), "x");
+    EXPECT_EQ(ComparablePath("/"), "/");
+    EXPECT_EQ(ComparablePath(""), "");
 }
 
 TEST(CpuInfo, ModelNameOrTheArchitecturesKey) {
-    EXPECT_EQ(cpuNameFromCpuinfo("processor\t: 0\nmodel name\t: Some CPU @ 2.0GHz \n"
+    EXPECT_EQ(CpuNameFromCpuinfo("processor\t: 0\nmodel name\t: Some CPU @ 2.0GHz \n"
                                  "processor\t: 1\nmodel name\t: Other\n"),
               "Some CPU @ 2.0GHz");
-    EXPECT_EQ(cpuNameFromCpuinfo("Processor\t: ARMv7 rev 4\nHardware\t: BCM2835\n"), "BCM2835");
-    EXPECT_EQ(cpuNameFromCpuinfo("cpu model\t: MIPS 24Kc\n"), "MIPS 24Kc");
-    EXPECT_EQ(cpuNameFromCpuinfo("model name\t:\nflags\t: fpu\n"), "");
-    EXPECT_EQ(cpuNameFromCpuinfo(""), "");
+    EXPECT_EQ(CpuNameFromCpuinfo("Processor\t: ARMv7 rev 4\nHardware\t: BCM2835\n"), "BCM2835");
+    EXPECT_EQ(CpuNameFromCpuinfo("cpu model\t: MIPS 24Kc\n"), "MIPS 24Kc");
+    EXPECT_EQ(CpuNameFromCpuinfo("model name\t:\nflags\t: fpu\n"), "");
+    EXPECT_EQ(CpuNameFromCpuinfo(""), "");
 }
 
 TEST(PciIds, DeviceNamesBelongToTheirVendor) {
@@ -294,22 +294,22 @@ TEST(PciIds, DeviceNamesBelongToTheirVendor) {
                                  "\t\t1028 0b19  A subsystem\n"
                                  "\t46a60  Broken\n"
                                  "8087  Intel Corporation\n";
-    EXPECT_EQ(pciDeviceName(database, 0x8086, 0x46a6), "Alder Lake-P GT2 [Iris Xe Graphics]");
-    EXPECT_EQ(pciDeviceName(database, 0x10de, 0x46a6), "Not this one");
-    EXPECT_EQ(pciDeviceName(database, 0x8087, 0x46a6), "");
-    EXPECT_EQ(pciDeviceName(database, 0x1234, 0x0001), "");
+    EXPECT_EQ(PciDeviceName(database, 0x8086, 0x46a6), "Alder Lake-P GT2 [Iris Xe Graphics]");
+    EXPECT_EQ(PciDeviceName(database, 0x10de, 0x46a6), "Not this one");
+    EXPECT_EQ(PciDeviceName(database, 0x8087, 0x46a6), "");
+    EXPECT_EQ(PciDeviceName(database, 0x1234, 0x0001), "");
 }
 
 TEST(PciIds, SysfsNumbers) {
-    EXPECT_EQ(parseSysfsNumber("0x8086\n", 16), 0x8086);
-    EXPECT_EQ(parseSysfsNumber("0300", 16), 0x300);
-    EXPECT_EQ(parseSysfsNumber("8589934592\n", 10), 8589934592L);
-    EXPECT_EQ(parseSysfsNumber("", 16), -1);
-    EXPECT_EQ(parseSysfsNumber("zz", 16), -1);
-    EXPECT_EQ(parseSysfsNumber("12 extra", 10), -1);
+    EXPECT_EQ(ParseSysfsNumber("0x8086\n", 16), 0x8086);
+    EXPECT_EQ(ParseSysfsNumber("0300", 16), 0x300);
+    EXPECT_EQ(ParseSysfsNumber("8589934592\n", 10), 8589934592L);
+    EXPECT_EQ(ParseSysfsNumber("", 16), -1);
+    EXPECT_EQ(ParseSysfsNumber("zz", 16), -1);
+    EXPECT_EQ(ParseSysfsNumber("12 extra", 10), -1);
     // The whole text counts, not only what comes before a NUL byte.
-    EXPECT_EQ(parseSysfsNumber(std::string("12\0garbage", 10), 10), -1);
-    EXPECT_EQ(parseSysfsNumber(std::string("0x10\n\0", 6), 16), -1);
+    EXPECT_EQ(ParseSysfsNumber(std::string("12\0garbage", 10), 10), -1);
+    EXPECT_EQ(ParseSysfsNumber(std::string("0x10\n\0", 6), 16), -1);
 }
 
 }  // namespace

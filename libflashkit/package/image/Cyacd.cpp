@@ -9,11 +9,11 @@ namespace cyacd {
 
 namespace {
 
-[[noreturn]] void fail(PackageError error) { throw Exception(error); }
+[[noreturn]] void Fail(PackageError error) { throw Exception(error); }
 
 // Digits are consumed strictly in order, so a NUL terminator stops the parse before anything
 // beyond it is touched.
-template <typename T> T parseDigits(const char* text, size_t digits) {
+template <typename T> T ParseDigits(const char* text, size_t digits) {
     T value = 0;
     for (size_t i = 0; i < digits; ++i)
         value = static_cast<T>((value << 4) | ParseHexChar(text[i]));
@@ -26,12 +26,12 @@ uint8_t ParseHexChar(char c) {
     if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
     if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
     if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
-    fail(PackageError::kCyacdInvalidHexString);
+    Fail(PackageError::kCyacdInvalidHexString);
 }
 
-uint8_t ParseUInt8String(const char* text) { return parseDigits<uint8_t>(text, 2); }
-uint16_t ParseUInt16String(const char* text) { return parseDigits<uint16_t>(text, 4); }
-uint32_t ParseUInt32String(const char* text) { return parseDigits<uint32_t>(text, 8); }
+uint8_t ParseUInt8String(const char* text) { return ParseDigits<uint8_t>(text, 2); }
+uint16_t ParseUInt16String(const char* text) { return ParseDigits<uint16_t>(text, 4); }
+uint32_t ParseUInt32String(const char* text) { return ParseDigits<uint32_t>(text, 8); }
 
 Header ParseHeaderString(const std::string& line) {
     // c_str() ends in NUL, and each field is only reached when the one before it parsed, so
@@ -45,9 +45,9 @@ Header ParseHeaderString(const std::string& line) {
 }
 
 std::vector<uint8_t> ParseRecordString(const std::string& line) {
-    if (line.empty() || line[0] != ':') fail(PackageError::kCyacdInvalidRecord);
+    if (line.empty() || line[0] != ':') Fail(PackageError::kCyacdInvalidRecord);
     const size_t digits = line.size() - 1;
-    if (digits < 2) fail(PackageError::kCyacdRecordNotFound);
+    if (digits < 2) Fail(PackageError::kCyacdRecordNotFound);
     // An odd trailing digit is ignored; the last pair is the checksum.
     std::vector<uint8_t> bytes(digits / 2);
     uint8_t sum = 0;
@@ -55,7 +55,7 @@ std::vector<uint8_t> ParseRecordString(const std::string& line) {
         bytes[i] = ParseUInt8String(line.c_str() + 1 + 2 * i);
         sum = static_cast<uint8_t>(sum + bytes[i]);
     }
-    if (sum != 0) fail(PackageError::kCyacdInvalidChecksum);
+    if (sum != 0) Fail(PackageError::kCyacdInvalidChecksum);
     return bytes;
 }
 
@@ -77,7 +77,7 @@ std::string LineReader::readLine() {
 std::vector<uint8_t> BytesFromCyacd(const uint8_t* text, size_t size) {
     cyacd::LineReader reader(text, size);
     const cyacd::Header header = cyacd::ParseHeaderString(reader.readLine());
-    if (header.checksumType != 0) cyacd::fail(PackageError::kCyacdUnsupportedChecksumType);
+    if (header.checksumType != 0) cyacd::Fail(PackageError::kCyacdUnsupportedChecksumType);
     std::vector<uint8_t> result;
     while (!reader.atEnd()) {
         const std::string line = reader.readLine();

@@ -23,7 +23,7 @@ using BytesGetLength = size_t (*)(void* image);
 using BytesCopyData = void (*)(void* image, uint8_t* destination, size_t length);
 using BytesRelease = void (*)(void* image);
 
-[[noreturn]] void fail(PackageError error) { throw Exception(error); }
+[[noreturn]] void Fail(PackageError error) { throw Exception(error); }
 
 class LoadedLibrary {
 public:
@@ -63,7 +63,7 @@ private:
 std::vector<uint8_t> BytesFromSrecWithLibrary(const std::vector<uint8_t>& text,
                                               const char* library) {
     const LoadedLibrary loaded(library);
-    if (!loaded.loaded()) fail(PackageError::kSrecNotSupported);
+    if (!loaded.loaded()) Fail(PackageError::kSrecNotSupported);
 
     const auto createRecords = loaded.function<RecordsCreateFromBytes>("SDRecordsCreateFromBytes");
     const auto releaseRecords = loaded.function<RecordsRelease>("SDRecordsRelease");
@@ -73,14 +73,14 @@ std::vector<uint8_t> BytesFromSrecWithLibrary(const std::vector<uint8_t>& text,
     const auto releaseBytes = loaded.function<BytesRelease>("SDBytesRelease");
     if (!createRecords || !releaseRecords || !createBytes || !getLength || !copyData ||
         !releaseBytes)
-        fail(PackageError::kSrecFunctionsMissing);
+        Fail(PackageError::kSrecFunctionsMissing);
 
     void* records = nullptr;
-    if (createRecords(text.data(), text.size(), &records) != 0) fail(PackageError::kSrecInvalid);
+    if (createRecords(text.data(), text.size(), &records) != 0) Fail(PackageError::kSrecInvalid);
     const HandleGuard<RecordsRelease> recordsGuard(records, releaseRecords);
 
     void* image = nullptr;
-    if (createBytes(records, &image) != 0) fail(PackageError::kSrecConversionFailed);
+    if (createBytes(records, &image) != 0) Fail(PackageError::kSrecConversionFailed);
     const HandleGuard<BytesRelease> imageGuard(image, releaseBytes);
 
     std::vector<uint8_t> result(getLength(image));

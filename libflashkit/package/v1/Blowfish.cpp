@@ -14,29 +14,29 @@ namespace {
 
 constexpr size_t kBlockSize = 8;
 
-BF_LONG loadHalf(const uint8_t* p) {
+BF_LONG LoadHalf(const uint8_t* p) {
     return static_cast<BF_LONG>(p[0]) | static_cast<BF_LONG>(p[1]) << 8 |
            static_cast<BF_LONG>(p[2]) << 16 | static_cast<BF_LONG>(p[3]) << 24;
 }
 
-void storeHalf(uint8_t* p, BF_LONG value) {
+void StoreHalf(uint8_t* p, BF_LONG value) {
     p[0] = static_cast<uint8_t>(value);
     p[1] = static_cast<uint8_t>(value >> 8);
     p[2] = static_cast<uint8_t>(value >> 16);
     p[3] = static_cast<uint8_t>(value >> 24);
 }
 
-template <typename Transform> void eachBlock(uint8_t* data, size_t length, Transform transform) {
+template <typename Transform> void EachBlock(uint8_t* data, size_t length, Transform transform) {
     if (length % kBlockSize != 0) throw std::invalid_argument("Blowfish data is not whole blocks");
     for (size_t at = 0; at < length; at += kBlockSize) {
-        BF_LONG halves[2] = {loadHalf(data + at), loadHalf(data + at + 4)};
+        BF_LONG halves[2] = {LoadHalf(data + at), LoadHalf(data + at + 4)};
         transform(halves);
-        storeHalf(data + at, halves[0]);
-        storeHalf(data + at + 4, halves[1]);
+        StoreHalf(data + at, halves[0]);
+        StoreHalf(data + at + 4, halves[1]);
     }
 }
 
-void padToBlocks(std::vector<uint8_t>& bytes) {
+void PadToBlocks(std::vector<uint8_t>& bytes) {
     const size_t rest = bytes.size() % kBlockSize;
     if (rest != 0) bytes.resize(bytes.size() + kBlockSize - rest, 0);
 }
@@ -52,11 +52,11 @@ BlowfishCipher::BlowfishCipher(const uint8_t* key, size_t keyLength) : m_key(new
 BlowfishCipher::~BlowfishCipher() = default;
 
 void BlowfishCipher::encipher(uint8_t* data, size_t length) const {
-    eachBlock(data, length, [this](BF_LONG* halves) { BF_encrypt(halves, m_key.get()); });
+    EachBlock(data, length, [this](BF_LONG* halves) { BF_encrypt(halves, m_key.get()); });
 }
 
 void BlowfishCipher::decipher(uint8_t* data, size_t length) const {
-    eachBlock(data, length, [this](BF_LONG* halves) { BF_decrypt(halves, m_key.get()); });
+    EachBlock(data, length, [this](BF_LONG* halves) { BF_decrypt(halves, m_key.get()); });
 }
 
 const BlowfishCipher& BlowfishCipher::legacyKey() {
@@ -66,12 +66,12 @@ const BlowfishCipher& BlowfishCipher::legacyKey() {
 }
 
 void EncodeBytes(std::vector<uint8_t>& bytes) {
-    padToBlocks(bytes);
+    PadToBlocks(bytes);
     BlowfishCipher::legacyKey().encipher(bytes.data(), bytes.size());
 }
 
 void DecodeBytes(std::vector<uint8_t>& bytes) {
-    padToBlocks(bytes);
+    PadToBlocks(bytes);
     BlowfishCipher::legacyKey().decipher(bytes.data(), bytes.size());
 }
 

@@ -25,20 +25,20 @@ namespace {
 // Every count, offset and size in a legacy file is checked against the bytes that are really
 // there before it is used: a damaged or hostile file ends in this exception, never in a read
 // past the image or an allocation the file cannot back.
-[[noreturn]] void throwTooSmall() { throw Exception(PackageError::kDataTooSmall); }
+[[noreturn]] void ThrowTooSmall() { throw Exception(PackageError::kDataTooSmall); }
 
-size_t remaining(const InputStream& in) { return in.byteSize() - in.position(); }
+size_t Remaining(const InputStream& in) { return in.byteSize() - in.position(); }
 
-void requireRemaining(const InputStream& in, size_t count) {
-    if (count > remaining(in)) throwTooSmall();
+void RequireRemaining(const InputStream& in, size_t count) {
+    if (count > Remaining(in)) ThrowTooSmall();
 }
 
 // A (offset, size) pair of a directory must describe a range inside `area` bytes.
-void requireRange(uint32_t offset, uint32_t size, size_t minimumSize, size_t area) {
-    if (size < minimumSize || offset > area || size > area - offset) throwTooSmall();
+void RequireRange(uint32_t offset, uint32_t size, size_t minimumSize, size_t area) {
+    if (size < minimumSize || offset > area || size > area - offset) ThrowTooSmall();
 }
 
-DeviceVersionList readVersionString(InputStream& in) {
+DeviceVersionList ReadVersionString(InputStream& in) {
     return DeviceVersionListFromVersionString(in.readString(kVersionStringLength));
 }
 
@@ -54,10 +54,10 @@ struct ItemEntry {
     uint32_t size = 0;
 };
 
-std::vector<uint8_t> readPlainImage(InputStream* stream) {
+std::vector<uint8_t> ReadPlainImage(InputStream* stream) {
     stream->seek(0);
     const size_t size = stream->byteSize();
-    if (size < layout::kChecksumSize + 1) throwTooSmall();
+    if (size < layout::kChecksumSize + 1) ThrowTooSmall();
     const uint16_t stored = stream->read<uint16_t>();
     std::vector<uint8_t> image = stream->readBytes(size - layout::kChecksumSize);
     if (CalculateChecksum(image.data(), image.size(), 0) != stored)
@@ -66,64 +66,64 @@ std::vector<uint8_t> readPlainImage(InputStream* stream) {
     return image;
 }
 
-void readHeader(KfwFile* file, InputStream& in) {
-    requireRemaining(in, layout::kHeaderSize);
+void ReadHeader(KfwFile* file, InputStream& in) {
+    RequireRemaining(in, layout::kHeaderSize);
     const uint16_t tag = in.read<uint16_t>();
     if (tag != layout::kFileTag && tag != layout::kOldFileTag)
         throw Exception(PackageError::kLegacyKfwTagInvalid);
     file->products().push_back(in.readString(layout::kProductSize));
     in.skip(1);
-    file->targetVersion() = readVersionString(in);
+    file->targetVersion() = ReadVersionString(in);
 }
 
-std::vector<UnitEntry> readUnitDirectory(InputStream& in) {
+std::vector<UnitEntry> ReadUnitDirectory(InputStream& in) {
     in.seek(layout::kUnitCountOffset);
     const uint16_t count = in.read<uint16_t>();
     // More entries would run into the units.
-    if (count > layout::kMaxUnits) throwTooSmall();
+    if (count > layout::kMaxUnits) ThrowTooSmall();
     const size_t unitArea = in.byteSize() - layout::kHeaderSize;
     std::vector<UnitEntry> entries(count);
     for (UnitEntry& entry : entries) {
-        entry.versions = readVersionString(in);
+        entry.versions = ReadVersionString(in);
         in.skip(1);
         entry.offset = in.read<uint32_t>();
         entry.size = in.read<uint32_t>();
         in.skip(3);
         // Units are read one after another, but a directory that points outside the image
         // belongs to a damaged file.
-        requireRange(entry.offset, entry.size, layout::kUnitHeaderSize, unitArea);
+        RequireRange(entry.offset, entry.size, layout::kUnitHeaderSize, unitArea);
     }
     return entries;
 }
 
-std::vector<ItemEntry> readItemDirectory(InputStream& in, size_t unitStart, const UnitEntry& unit) {
+std::vector<ItemEntry> ReadItemDirectory(InputStream& in, size_t unitStart, const UnitEntry& unit) {
     in.seek(unitStart + layout::kItemCountOffset);
     const uint16_t count = in.read<uint16_t>();
     // More entries would run into the items.
-    if (count > layout::kMaxItems) throwTooSmall();
+    if (count > layout::kMaxItems) ThrowTooSmall();
     const size_t itemArea = unit.size - layout::kUnitHeaderSize;
     std::vector<ItemEntry> entries(count);
     for (ItemEntry& entry : entries) {
         entry.tag = in.read<uint16_t>();
         entry.offset = in.read<uint32_t>();
         entry.size = in.read<uint32_t>();
-        requireRange(entry.offset, entry.size, layout::kItemHeaderSize, itemArea);
+        RequireRange(entry.offset, entry.size, layout::kItemHeaderSize, itemArea);
     }
     return entries;
 }
 
 // Reads one item at the stream position and leaves the stream after its data. The blob and
 // the action go into the package, which merges them with equal ones it already holds.
-const Action* readItem(KfwFile* file, InputStream& in, const ItemEntry& entry) {
+const Action* ReadItem(KfwFile* file, InputStream& in, const ItemEntry& entry) {
     const size_t itemStart = in.position();
-    requireRemaining(in, layout::kItemHeaderSize);
+    RequireRemaining(in, layout::kItemHeaderSize);
     const uint16_t tag = in.read<uint16_t>();
     if (tag != entry.tag) throw Exception(PackageError::kLegacyDifferentTag);
     const uint32_t estimatedTime = in.read<uint32_t>();
     in.seek(itemStart + layout::kItemDataSizeOffset);
     const uint32_t dataSize = in.read<uint32_t>();
     in.seek(itemStart + layout::kItemHeaderSize);
-    requireRemaining(in, dataSize);
+    RequireRemaining(in, dataSize);
 
     auto blob = std::make_unique<Blob>();
     blob->setBytes(in.readBytes(dataSize));
@@ -135,18 +135,18 @@ const Action* readItem(KfwFile* file, InputStream& in, const ItemEntry& entry) {
     return file->registerAction(std::move(action));
 }
 
-void readUnit(KfwFile* file, InputStream& in, const UnitEntry& unit) {
+void ReadUnit(KfwFile* file, InputStream& in, const UnitEntry& unit) {
     const size_t unitStart = in.position();
-    requireRemaining(in, layout::kUnitHeaderSize);
+    RequireRemaining(in, layout::kUnitHeaderSize);
     if (in.read<uint16_t>() != layout::kUnitTag)
         throw Exception(PackageError::kLegacyKfwTagInvalid);
-    const DeviceVersionList versions = readVersionString(in);
+    const DeviceVersionList versions = ReadVersionString(in);
     if (versions != unit.versions) throw Exception(PackageError::kLegacyDifferentVersion);
-    const std::vector<ItemEntry> items = readItemDirectory(in, unitStart, unit);
+    const std::vector<ItemEntry> items = ReadItemDirectory(in, unitStart, unit);
 
     in.seek(unitStart + layout::kUnitHeaderSize);
     auto bundle = std::make_unique<Bundle>();
-    for (const ItemEntry& item : items) bundle->push(readItem(file, in, item)->id());
+    for (const ItemEntry& item : items) bundle->push(ReadItem(file, in, item)->id());
     for (const DeviceVersion& version : versions.items())
         bundle->addCondition(version, Version::OperatorEqual);
     file->registerBundle(std::move(bundle));
@@ -187,12 +187,12 @@ bool KfwParser::isValid(InputStream* stream) {
 void KfwParser::parse(v1::KfwFile* file, InputStream* stream) {
     if (!file || !stream) throw Exception(PackageError::kInvalidKfwFile);
     CriticalSectionLocker lock(&file->mutex());
-    const std::vector<uint8_t> image = readPlainImage(stream);
+    const std::vector<uint8_t> image = ReadPlainImage(stream);
     InputByteStream in(image.data(), image.size());
-    readHeader(file, in);
-    const std::vector<UnitEntry> units = readUnitDirectory(in);
+    ReadHeader(file, in);
+    const std::vector<UnitEntry> units = ReadUnitDirectory(in);
     in.seek(layout::kHeaderSize);
-    for (const UnitEntry& unit : units) readUnit(file, in, unit);
+    for (const UnitEntry& unit : units) ReadUnit(file, in, unit);
 }
 
 }  // namespace fwu::kfw::v1

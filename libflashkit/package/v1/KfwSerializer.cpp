@@ -62,7 +62,7 @@ private:
 };
 
 // The bundle's items: its actions that exist and transfer data, in bundle order.
-PlannedUnit planUnit(const kfw::KfwFile& file, const Bundle& bundle) {
+PlannedUnit PlanUnit(const kfw::KfwFile& file, const Bundle& bundle) {
     PlannedUnit unit;
     unit.versions = VersionStringFromConditions(bundle.conditions());
     for (const Uuid& id : bundle.actionIDs()) {
@@ -80,13 +80,13 @@ PlannedUnit planUnit(const kfw::KfwFile& file, const Bundle& bundle) {
     return unit;
 }
 
-std::vector<PlannedUnit> planUnits(const kfw::KfwFile& file) {
+std::vector<PlannedUnit> PlanUnits(const kfw::KfwFile& file) {
     if (file.bundles().size() > layout::kMaxUnits)
         throw Exception(PackageError::kLegacyTooManyBundles);
     std::vector<PlannedUnit> units;
     size_t offset = 0;
     for (const auto& bundle : file.bundles()) {
-        units.push_back(planUnit(file, *bundle));
+        units.push_back(PlanUnit(file, *bundle));
         PlannedUnit& unit = units.back();
         unit.offset = offset;
         // Unit offsets and sizes are 32-bit fields.
@@ -104,7 +104,7 @@ std::vector<PlannedUnit> planUnits(const kfw::KfwFile& file) {
     return units;
 }
 
-void writeUnit(ImageWriter& image, const PlannedUnit& unit) {
+void WriteUnit(ImageWriter& image, const PlannedUnit& unit) {
     const size_t start = layout::kHeaderSize + unit.offset;
     image.put16(start, layout::kUnitTag);
     image.put(start + layout::kUnitVersionOffset, unit.versions);
@@ -136,7 +136,7 @@ void KfwSerializer::serialize(const kfw::KfwFile* file, OutputStream* stream) {
     if (file->products().empty() || file->products().front().size() > layout::kProductSize)
         throw Exception(PackageError::kLegacyProductInvalid);
     const std::string target = VersionStringFromList(file->targetVersion());
-    const std::vector<PlannedUnit> units = planUnits(*file);
+    const std::vector<PlannedUnit> units = PlanUnits(*file);
 
     const size_t unitArea = units.empty() ? 0 : units.back().offset + units.back().size;
     ImageWriter image(layout::kHeaderSize + unitArea);
@@ -149,7 +149,7 @@ void KfwSerializer::serialize(const kfw::KfwFile* file, OutputStream* stream) {
         image.put(entry, units[i].versions);
         image.put32(entry + kVersionStringLength + 1, static_cast<uint32_t>(units[i].offset));
         image.put32(entry + kVersionStringLength + 5, static_cast<uint32_t>(units[i].size));
-        writeUnit(image, units[i]);
+        WriteUnit(image, units[i]);
     }
 
     std::vector<uint8_t>& bytes = image.bytes();

@@ -10,7 +10,7 @@ namespace {
 
 constexpr size_t kSliceLength = kVersionStringLength / dev::kLegacyDeviceCount;
 
-template <typename VersionOf> std::string buildString(VersionOf versionOf) {
+template <typename VersionOf> std::string BuildString(VersionOf versionOf) {
     std::string text;
     for (const dev::LegacyDevice& device : dev::kLegacyDevices)
         text += versionOf(device.device).toString(kSliceLength, FWVersionRepresentationDecimal);
@@ -21,14 +21,14 @@ template <typename VersionOf> std::string buildString(VersionOf versionOf) {
 }  // namespace
 
 std::string VersionStringFromList(const DeviceVersionList& list) {
-    return buildString([&list](uint32_t device) {
+    return BuildString([&list](uint32_t device) {
         const DeviceVersion* entry = list.find(device);
         return entry ? entry->version : Version();
     });
 }
 
 std::string VersionStringFromConditions(const std::vector<DeviceVersionCondition>& conditions) {
-    return buildString([&conditions](uint32_t device) {
+    return BuildString([&conditions](uint32_t device) {
         for (const DeviceVersionCondition& condition : conditions)
             if (condition.deviceVersion.deviceID == device) return condition.deviceVersion.version;
         return Version();

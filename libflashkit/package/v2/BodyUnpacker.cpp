@@ -48,7 +48,7 @@ private:
     uint64_t m_declared = 0;
 };
 
-bool referenceInPlace(msgpack::type::object_type type, size_t, void*) {
+bool ReferenceInPlace(msgpack::type::object_type type, size_t, void*) {
     return type == msgpack::type::STR || type == msgpack::type::BIN || type == msgpack::type::EXT;
 }
 
@@ -64,7 +64,7 @@ msgpack::object_handle UnpackBody(const uint8_t* data, size_t size) {
     // own should the two ever disagree.
     const msgpack::unpack_limit limit(size, size, size, size, size, kMaxBodyDepth);
     size_t offset = 0;
-    return msgpack::unpack(text, size, offset, referenceInPlace, nullptr, limit);
+    return msgpack::unpack(text, size, offset, ReferenceInPlace, nullptr, limit);
 }
 
 }  // namespace fwu::kfw::v2

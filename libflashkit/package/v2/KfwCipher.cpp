@@ -15,7 +15,7 @@ namespace {
 
 constexpr size_t kBlockSize = 16;
 
-std::vector<uint8_t> maskInitialVector(const FileVersion& version, const std::vector<uint8_t>& iv) {
+std::vector<uint8_t> MaskInitialVector(const FileVersion& version, const std::vector<uint8_t>& iv) {
     const std::vector<uint8_t>& mask = IVSource(version);
     if (iv.size() != mask.size()) throw Exception(PackageError::kInvalidIv);
     std::vector<uint8_t> out(iv.size());
@@ -23,7 +23,7 @@ std::vector<uint8_t> maskInitialVector(const FileVersion& version, const std::ve
     return out;
 }
 
-bool runCipher(uint8_t* data, size_t size, const std::vector<uint8_t>& iv, bool encrypt) {
+bool RunCipher(uint8_t* data, size_t size, const std::vector<uint8_t>& iv, bool encrypt) {
     if (size % kBlockSize != 0 || iv.size() != kBlockSize) return false;
     if (size == 0) return true;
     CbcCipher cipher(iv, encrypt);
@@ -78,20 +78,20 @@ bool CbcCipher::finish() {
 
 std::vector<uint8_t> EncodeInitialVector(const FileVersion& version,
                                          const std::vector<uint8_t>& iv) {
-    return maskInitialVector(version, iv);
+    return MaskInitialVector(version, iv);
 }
 
 std::vector<uint8_t> DecodeInitialVector(const FileVersion& version,
                                          const std::vector<uint8_t>& iv) {
-    return maskInitialVector(version, iv);
+    return MaskInitialVector(version, iv);
 }
 
 bool EncodeBytes(uint8_t* data, size_t size, const std::vector<uint8_t>& iv) {
-    return runCipher(data, size, iv, true);
+    return RunCipher(data, size, iv, true);
 }
 
 bool DecodeBytes(uint8_t* data, size_t size, const std::vector<uint8_t>& iv) {
-    return runCipher(data, size, iv, false);
+    return RunCipher(data, size, iv, false);
 }
 
 }  // namespace fwu::kfw::v2

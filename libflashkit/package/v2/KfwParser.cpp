@@ -78,37 +78,37 @@ struct Elements {
     const msgpack::object* end() const { return last; }
 };
 
-Elements elements(const msgpack::object& array) {
+Elements ElementsOf(const msgpack::object& array) {
     msgpack_check_type(array, ARRAY);
     return {array.via.array.ptr, array.via.array.ptr + array.via.array.size};
 }
 
-Elements find_array(const msgpack::object& map, const char* key) {
-    return elements(msgpack_map_find(map, key, ARRAY));
+Elements FindArray(const msgpack::object& map, const char* key) {
+    return ElementsOf(msgpack_map_find(map, key, ARRAY));
 }
 
-uint32_t find_uint32(const msgpack::object& map, const char* key) {
+uint32_t FindUint32(const msgpack::object& map, const char* key) {
     return msgpack_uint32(msgpack_map_find(map, key, POSITIVE_INTEGER));
 }
 
-std::string find_string(const msgpack::object& map, const char* key) {
+std::string FindString(const msgpack::object& map, const char* key) {
     return msgpack_string(msgpack_map_find(map, key, STR));
 }
 
-Uuid find_uuid(const msgpack::object& map, const char* key) {
+Uuid FindUuid(const msgpack::object& map, const char* key) {
     return msgpack_uuid(msgpack_map_find(map, key, BIN));
 }
 
 void parse_products(v2::KfwFile* file, const msgpack::object& root) {
-    for (const msgpack::object& product : find_array(root, "products"))
+    for (const msgpack::object& product : FindArray(root, "products"))
         file->products().push_back(msgpack_string(product));
 }
 
 void parse_target_version(v2::KfwFile* file, const msgpack::object& root) {
-    for (const msgpack::object& entry : find_array(root, "version")) {
+    for (const msgpack::object& entry : FindArray(root, "version")) {
         DeviceVersion version;
-        version.deviceID = find_uint32(entry, "device");
-        version.version = Version(find_uint32(entry, "version"));
+        version.deviceID = FindUint32(entry, "device");
+        version.version = Version(FindUint32(entry, "version"));
         file->targetVersion().push(version);
     }
 }
@@ -117,22 +117,22 @@ void parse_device_profile(v2::KfwFile* file, const msgpack::object& root) {
     if (!msgpack_map_exists(root, "deviceProfile", MAP)) return;
     const msgpack::object& profile = msgpack_map_find(root, "deviceProfile", MAP);
     dev::DeviceProfileList& list = file->deviceProfile();
-    for (const msgpack::object& device : find_array(profile, "devices")) {
+    for (const msgpack::object& device : FindArray(profile, "devices")) {
         dev::DeviceProfile entry;
-        entry.name = find_string(device, "name");
-        entry.fileName = find_string(device, "fileName");
-        entry.device = find_uint32(device, "device");
-        entry.versionRepresentation = find_uint32(device, "versionRepresentation");
+        entry.name = FindString(device, "name");
+        entry.fileName = FindString(device, "fileName");
+        entry.device = FindUint32(device, "device");
+        entry.versionRepresentation = FindUint32(device, "versionRepresentation");
         list.push(entry);
     }
     std::vector<uint32_t> display;
-    for (const msgpack::object& id : find_array(profile, "displayDevices"))
+    for (const msgpack::object& id : FindArray(profile, "displayDevices"))
         display.push_back(msgpack_uint32(id));
     list.setDisplayDeviceIDs(display);
 }
 
 // The image stays where it was decrypted: the blob shares the payload memory.
-void set_image(Blob* blob, const msgpack::object& data, const std::shared_ptr<uint8_t>& payload) {
+void SetImage(Blob* blob, const msgpack::object& data, const std::shared_ptr<uint8_t>& payload) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.via.bin.ptr);
     const size_t size = data.via.bin.size;
     blob->setSharedBytes(payload, bytes, size);
@@ -140,41 +140,41 @@ void set_image(Blob* blob, const msgpack::object& data, const std::shared_ptr<ui
 
 void parse_blobs(v2::KfwFile* file, const msgpack::object& root,
                  const std::shared_ptr<uint8_t>& payload) {
-    for (const msgpack::object& entry : find_array(root, "blobs")) {
+    for (const msgpack::object& entry : FindArray(root, "blobs")) {
         auto blob = std::make_unique<Blob>();
-        blob->setID(find_uuid(entry, "id"));
-        blob->setName(find_string(entry, "name"));
-        blob->setPath(find_string(entry, "path"));
-        set_image(blob.get(), msgpack_map_find(entry, "data", BIN), payload);
+        blob->setID(FindUuid(entry, "id"));
+        blob->setName(FindString(entry, "name"));
+        blob->setPath(FindString(entry, "path"));
+        SetImage(blob.get(), msgpack_map_find(entry, "data", BIN), payload);
         file->registerBlob(std::move(blob));
     }
 }
 
 std::unique_ptr<Action> parse_action(const msgpack::object& entry) {
-    const Uuid id = find_uuid(entry, "id");
-    const Action::Type type = Action::toType(find_string(entry, "type"));
-    const uint32_t estimatedTime = find_uint32(entry, "estimatedTime");
+    const Uuid id = FindUuid(entry, "id");
+    const Action::Type type = Action::toType(FindString(entry, "type"));
+    const uint32_t estimatedTime = FindUint32(entry, "estimatedTime");
     std::unique_ptr<Action> action;
     switch (type) {
     case Action::TypeTransferZVData: {
         auto zv = std::make_unique<TransferZVDataAction>();
-        const Uuid blob = find_uuid(entry, "blob");
-        zv->setTransferData(blob, find_uint32(entry, "address"));
+        const Uuid blob = FindUuid(entry, "blob");
+        zv->setTransferData(blob, FindUint32(entry, "address"));
         action = std::move(zv);
         break;
     }
     case Action::TypeTransferMStarData: {
         auto mstar = std::make_unique<TransferMStarDataAction>();
-        const Uuid blob = find_uuid(entry, "blob");
-        const uint32_t address = find_uint32(entry, "address");
-        mstar->setTransferData(blob, address, find_uint32(entry, "updateFlagAddress"));
+        const Uuid blob = FindUuid(entry, "blob");
+        const uint32_t address = FindUint32(entry, "address");
+        mstar->setTransferData(blob, address, FindUint32(entry, "updateFlagAddress"));
         action = std::move(mstar);
         break;
     }
     case Action::TypeTransferData: {
         auto transfer = std::make_unique<TransferDataAction>();
-        const Uuid blob = find_uuid(entry, "blob");
-        transfer->setTransferData(blob, find_string(entry, "fileName"));
+        const Uuid blob = FindUuid(entry, "blob");
+        transfer->setTransferData(blob, FindString(entry, "fileName"));
         action = std::move(transfer);
         break;
     }
@@ -186,30 +186,30 @@ std::unique_ptr<Action> parse_action(const msgpack::object& entry) {
 }
 
 void parse_actions(v2::KfwFile* file, const msgpack::object& root) {
-    for (const msgpack::object& entry : find_array(root, "actions"))
+    for (const msgpack::object& entry : FindArray(root, "actions"))
         file->registerAction(parse_action(entry));
 }
 
 void parse_action_ids(Bundle* bundle, const msgpack::object& entry) {
-    for (const msgpack::object& id : find_array(entry, "actions")) bundle->push(msgpack_uuid(id));
+    for (const msgpack::object& id : FindArray(entry, "actions")) bundle->push(msgpack_uuid(id));
 }
 
 void parse_conditions(Bundle* bundle, const msgpack::object& entry) {
-    for (const msgpack::object& condition : find_array(entry, "conditions")) {
+    for (const msgpack::object& condition : FindArray(entry, "conditions")) {
         DeviceVersion version;
-        version.deviceID = find_uint32(condition, "device");
-        version.version = Version(find_uint32(condition, "version"));
-        bundle->addCondition(version, Version::toOperator(find_string(condition, "comparison")));
+        version.deviceID = FindUint32(condition, "device");
+        version.version = Version(FindUint32(condition, "version"));
+        bundle->addCondition(version, Version::toOperator(FindString(condition, "comparison")));
     }
 }
 
 void parse_bundles(v2::KfwFile* file, const msgpack::object& root) {
-    for (const msgpack::object& entry : find_array(root, "bundles")) {
+    for (const msgpack::object& entry : FindArray(root, "bundles")) {
         auto bundle = std::make_unique<Bundle>();
-        bundle->setID(find_uuid(entry, "id"));
+        bundle->setID(FindUuid(entry, "id"));
         parse_action_ids(bundle.get(), entry);
         parse_conditions(bundle.get(), entry);
-        bundle->setEstimatedTime(find_uint32(entry, "estimatedTime"));
+        bundle->setEstimatedTime(FindUint32(entry, "estimatedTime"));
         file->registerBundle(std::move(bundle));
     }
 }
@@ -252,7 +252,7 @@ void KfwParser::parse(v2::KfwFile* file, InputStream* stream) {
 
     const msgpack::object& root = body.get();
     KfwFile::BulkRegistration registration(*file);
-    file->updateEstimatedTimeMargin(find_uint32(root, "estimatedTimeMargin"));
+    file->updateEstimatedTimeMargin(FindUint32(root, "estimatedTimeMargin"));
     parse_products(file, root);
     parse_target_version(file, root);
     parse_device_profile(file, root);

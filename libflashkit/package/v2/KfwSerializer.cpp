@@ -305,7 +305,7 @@ private:
     Packer m_packer;
 };
 
-void writeUint16(OutputStream* stream, uint32_t value) {
+void WriteUint16(OutputStream* stream, uint32_t value) {
     const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
     stream->writeBytes(bytes, sizeof bytes);
 }
@@ -318,8 +318,8 @@ void KfwSerializer::serialize(const kfw::KfwFile* file, OutputStream* stream) {
     const FileVersion version = RequiredFileVersion(*file);
     const std::vector<uint8_t>& magic = MagicNumber();
     stream->writeBytes(magic.data(), magic.size());
-    writeUint16(stream, version.major.value());
-    writeUint16(stream, version.minor.value());
+    WriteUint16(stream, version.major.value());
+    WriteUint16(stream, version.minor.value());
 
     const std::vector<uint8_t> iv = Uuid::generate().bytes();
     const std::vector<uint8_t> maskedIv = EncodeInitialVector(version, iv);

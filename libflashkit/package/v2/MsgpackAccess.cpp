@@ -10,7 +10,7 @@ namespace fwu::kfw::v2 {
 namespace {
 
 // Null when the map has no such key; the map's own type and every key's type are checked.
-const msgpack::object* findValue(const msgpack::object& map, const char* key) {
+const msgpack::object* FindValue(const msgpack::object& map, const char* key) {
     msgpack_check_type(map, msgpack::type::MAP);
     const size_t length = std::strlen(key);
     const msgpack::object_kv* entries = map.via.map.ptr;
@@ -48,7 +48,7 @@ uint32_t msgpack_uint32(const msgpack::object& object) {
 
 const msgpack::object& msgpack_map_find(const msgpack::object& map, const char* key,
                                         msgpack::type::object_type type) {
-    const msgpack::object* value = findValue(map, key);
+    const msgpack::object* value = FindValue(map, key);
     if (!value) throw Exception(PackageError::kMsgpackKeyNotFound);
     msgpack_check_type(*value, type);
     return *value;
@@ -56,7 +56,7 @@ const msgpack::object& msgpack_map_find(const msgpack::object& map, const char* 
 
 bool msgpack_map_exists(const msgpack::object& map, const char* key,
                         msgpack::type::object_type type) {
-    const msgpack::object* value = findValue(map, key);
+    const msgpack::object* value = FindValue(map, key);
     if (!value) return false;
     msgpack_check_type(*value, type);
     return true;

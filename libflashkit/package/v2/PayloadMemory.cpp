@@ -53,13 +53,13 @@ private:
 };
 
 // Never destroyed: payloads may be released while the program exits.
-SpareMapping& spare() {
+SpareMapping& Spare() {
     static SpareMapping* const instance = new SpareMapping;
     return *instance;
 }
 
-Mapping map(size_t size) {
-    Mapping mapping = spare().take(size);
+Mapping Map(size_t size) {
+    Mapping mapping = Spare().take(size);
     if (mapping.data) return mapping;
     void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (data == MAP_FAILED) throw std::bad_alloc();
@@ -74,10 +74,10 @@ std::shared_ptr<uint8_t> AllocatePayloadMemory(size_t size) {
     if (size < kMapSize)
         return std::shared_ptr<uint8_t>(new uint8_t[size ? size : 1],
                                         std::default_delete<uint8_t[]>());
-    const Mapping mapping = map(size);
+    const Mapping mapping = Map(size);
     try {
         return std::shared_ptr<uint8_t>(mapping.data,
-                                        [mapping](uint8_t*) { spare().keep(mapping); });
+                                        [mapping](uint8_t*) { Spare().keep(mapping); });
     } catch (...) {
         munmap(mapping.data, mapping.size);
         throw;

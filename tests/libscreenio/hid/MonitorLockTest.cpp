@@ -78,7 +78,7 @@ TEST(MonitorLockTest, NamesStayApartAndFitASocket) {
     std::set<std::string> socketNames;
     std::vector<common::UniqueFd> held;
     for (const std::string& name : names) {
-        const std::string socketName = MonitorLock::SocketName(name);
+        const std::string socketName = MonitorLock::socketName(name);
         SCOPED_TRACE(socketName);
         EXPECT_LE(socketName.size(), MonitorLock::kMaxSocketName);
         EXPECT_EQ(socketName.find('\0'), std::string::npos);

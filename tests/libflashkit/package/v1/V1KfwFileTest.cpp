@@ -56,8 +56,9 @@ ImageDescription sampleDescription() {
     ImageDescription description;
     description.product = "EV2785";
     description.targetVersions = kTargetString;
-    description.units = {unit(kFirstUnitString, {item(2, 120, kMainImage), item(1, 30, kFontImage)}),
-                  unit(kSecondUnitString, {item(2, 120, kMainImage)})};
+    description.units = {
+        unit(kFirstUnitString, {item(2, 120, kMainImage), item(1, 30, kFontImage)}),
+        unit(kSecondUnitString, {item(2, 120, kMainImage)})};
     return description;
 }
 
@@ -190,14 +191,14 @@ TEST(V1HandBuilt, ReadsEveryItemTagAndKeepsEmptyUnits) {
     ImageDescription description;
     description.product = "KX-1";
     description.targetVersions = "00001000020000300004"
-                          "00005";
+                                 "00005";
     description.units = {unit("00000000000000000000"
-                       "00000",
-                       {}),
-                  unit("00009000080000700006"
-                       "00005",
-                       {item(1, 1, {0x01}), item(2, 2, {0x02}), item(3, 3, {0x03}),
-                        item(4, 4, {0x04}), item(5, 5, {0x05})})};
+                              "00000",
+                              {}),
+                         unit("00009000080000700006"
+                              "00005",
+                              {item(1, 1, {0x01}), item(2, 2, {0x02}), item(3, 3, {0x03}),
+                               item(4, 4, {0x04}), item(5, 5, {0x05})})};
     KfwFile loaded;
     parse(loaded, seal(plainImage(description)));
     EXPECT_EQ(loaded.products(), std::vector<std::string>{"KX-1"});
@@ -305,18 +306,29 @@ TEST(V1ReadErrors, EachFaultHasItsMessage) {
              return file;
          },
          PackageError::kLegacyChecksumInvalid},
-        {"file tag", [] { return withDescription([](ImageDescription& s) { s.fileTag = 0x0030; }); },
+        {"file tag",
+         [] { return withDescription([](ImageDescription& s) { s.fileTag = 0x0030; }); },
          PackageError::kLegacyKfwTagInvalid},
-        {"unit tag", [] { return withDescription([](ImageDescription& s) { s.units[1].tag = 0x0020; }); },
+        {"unit tag",
+         [] { return withDescription([](ImageDescription& s) { s.units[1].tag = 0x0020; }); },
          PackageError::kLegacyKfwTagInvalid},
         {"item tag differs from directory",
-         [] { return withDescription([](ImageDescription& s) { s.units[0].items[1].directoryTag = 4; }); },
+         [] {
+             return withDescription(
+                 [](ImageDescription& s) { s.units[0].items[1].directoryTag = 4; });
+         },
          PackageError::kLegacyDifferentTag},
         {"short target version string",
-         [] { return withDescription([](ImageDescription& s) { s.targetVersions = "003100004200007"; }); },
+         [] {
+             return withDescription(
+                 [](ImageDescription& s) { s.targetVersions = "003100004200007"; });
+         },
          PackageError::kLegacyInvalidVersionString},
         {"short directory version string",
-         [] { return withDescription([](ImageDescription& s) { s.units[1].directoryVersions.resize(24); }); },
+         [] {
+             return withDescription(
+                 [](ImageDescription& s) { s.units[1].directoryVersions.resize(24); });
+         },
          PackageError::kLegacyInvalidVersionString},
         {"short unit version string",
          [] { return withDescription([](ImageDescription& s) { s.units[0].versions.resize(5); }); },
