@@ -27,6 +27,9 @@ public:
     using MStarFlashStatus = ScalerBridge::FlashStatus;
 
     explicit Monitor(void* handle) : m_handle(handle) {}
+    // Polymorphic on purpose, with the destructor as its only virtual operation: callers may
+    // derive a monitor of their own.
+    virtual ~Monitor() = default;
 
     void* handle() const { return m_handle; }
 
