@@ -7,6 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "HexDigit.h"
+
 namespace fwu {
 
 namespace {
@@ -16,16 +18,8 @@ namespace {
 unsigned long ParseHexField(const std::string& text, size_t start, size_t length) {
     unsigned long value = 0;
     for (size_t i = start; i < start + length; ++i) {
-        const char c = text[i];
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            throw std::invalid_argument("Uuid field is not hexadecimal");
+        const int digit = common::HexDigitValue(text[i]);
+        if (digit < 0) throw std::invalid_argument("Uuid field is not hexadecimal");
         value = value * 16 + static_cast<unsigned long>(digit);
     }
     return value;

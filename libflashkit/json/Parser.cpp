@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "HexDigit.h"
+
 #include "json/CodePoint.h"
 #include "json/Double.h"
 
@@ -374,16 +376,8 @@ bool Parser::parse_hex(uint16_t& out, Iterator& it) {
     if (it.remaining() < 4) return fail(kBadHex);
     uint16_t result = 0;
     for (int i = 0; i < 4; ++i) {
-        const unsigned char c = static_cast<unsigned char>(it.position()[i]);
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return fail(kBadHex);
+        const int digit = common::HexDigitValue(it.position()[i]);
+        if (digit < 0) return fail(kBadHex);
         result = static_cast<uint16_t>((result << 4) | digit);
     }
     it.advance(4);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "HexDigit.h"
+
 namespace screenio::hid {
 
 std::string_view WithoutNewline(std::string_view text) {
@@ -26,16 +28,9 @@ bool ParseNumber(std::string_view text, unsigned base, size_t maxDigits, uint32_
     if (text.empty() || text.size() > maxDigits) return false;
     uint64_t result = 0;
     for (char c : text) {
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = unsigned(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = unsigned(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = unsigned(c - 'A' + 10);
-        else
-            return false;
-        result = result * base + digit;
+        const int digit = common::HexDigitValue(c);
+        if (digit < 0 || unsigned(digit) >= base) return false;
+        result = result * base + unsigned(digit);
         if (result > UINT32_MAX) return false;
     }
     *value = uint32_t(result);

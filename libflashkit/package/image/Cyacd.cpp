@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "package/image/Cyacd.h"
 
+#include "HexDigit.h"
 #include "core/Exception.h"
 
 namespace fwu::kfw::file {
@@ -23,10 +24,9 @@ template <typename T> T ParseDigits(const char* text, size_t digits) {
 }  // namespace
 
 uint8_t ParseHexChar(char c) {
-    if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
-    Fail(PackageError::kCyacdInvalidHexString);
+    const int digit = common::HexDigitValue(c);
+    if (digit < 0) Fail(PackageError::kCyacdInvalidHexString);
+    return static_cast<uint8_t>(digit);
 }
 
 uint8_t ParseUInt8String(const char* text) { return ParseDigits<uint8_t>(text, 2); }
