@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: Apache-2.0
 // The system information library's rules for texts read from the machine: os-release, cpuinfo,
-// desktop entries, process names and command lines from /proc, sysfs numbers, pci.ids, locale
-// and time-zone names. Every rule gets the whole input; where a rule's result can be restated
-// simply (a round trip, a plain re-implementation, a shape the result must have) a difference
-// aborts.
+// desktop entries, /proc/meminfo and /proc/modules, process names and command lines from /proc,
+// sysfs numbers, pci.ids, locale and time-zone names. Every rule gets the whole input; where a
+// rule's result can be restated simply (a round trip, a plain re-implementation, a shape the result
+// must have) a difference aborts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "rules/CpuInfo.h"
 #include "rules/DesktopEntry.h"
 #include "rules/DisplayPath.h"
+#include "rules/KernelText.h"
 #include "rules/LocaleText.h"
 #include "rules/PciIds.h"
 #include "rules/ProcessText.h"
@@ -129,6 +131,24 @@ void checkLocaleAndZone(const std::string& text) {
     require(std::count(path.begin(), path.end(), '/') == std::count(text.begin(), text.end(), '/'));
 }
 
+// /proc/meminfo and /proc/modules: what is read is written back in the kernel's form and read
+// again the same.
+void checkKernelText(const std::string& text) {
+    if (const std::optional<std::uint64_t> bytes = ksys::MemAvailableBytes(text)) {
+        require(*bytes % 1024 == 0 && text.find("MemAvailable:") != std::string::npos);
+        const std::string written = "MemAvailable:  " + std::to_string(*bytes / 1024) + " kB\n";
+        require(ksys::MemAvailableBytes(written) == bytes);
+    }
+    const std::vector<std::string> names = ksys::ModuleNames(text);
+    std::string written;
+    for (const std::string& name : names) {
+        require(!name.empty() && name.find_first_of(" \t\n") == std::string::npos);
+        require(text.find(name) != std::string::npos);
+        written += name + " 16384 0 - Live 0x0\n";
+    }
+    require(ksys::ModuleNames(written) == names);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -140,5 +160,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkSysfsNumber(text);
     checkPciIds(text);
     checkLocaleAndZone(text);
+    checkKernelText(text);
     return 0;
 }

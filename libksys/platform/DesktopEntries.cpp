@@ -4,17 +4,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "rules/DesktopEntry.h"
 
 namespace ksys {
 
 namespace {
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() > tail.size() &&
@@ -42,10 +38,11 @@ std::vector<KSysApplication> DesktopEntries::list(const std::vector<std::string>
 
 std::vector<std::string> DesktopEntries::applicationFolders() {
     std::vector<std::string> folders;
-    std::string home = Environment("XDG_DATA_HOME");
-    if (home.empty() && !Environment("HOME").empty()) home = Environment("HOME") + "/.local/share";
+    std::string home = EnvironmentValue("XDG_DATA_HOME");
+    if (home.empty() && !EnvironmentValue("HOME").empty())
+        home = EnvironmentValue("HOME") + "/.local/share";
     if (!home.empty()) folders.push_back(home + "/applications");
-    std::string dirs = Environment("XDG_DATA_DIRS");
+    std::string dirs = EnvironmentValue("XDG_DATA_DIRS");
     if (dirs.empty()) dirs = "/usr/local/share:/usr/share";
     std::size_t start = 0;
     while (start <= dirs.size()) {

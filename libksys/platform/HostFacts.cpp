@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <vector>
 
 #include "platform/FileSystem.h"
 #include "rules/CpuInfo.h"
+#include "rules/KernelText.h"
 #include "rules/VersionText.h"
 
 namespace ksys {
@@ -73,15 +73,7 @@ std::optional<std::uint64_t> HostFacts::totalMemoryBytes() {
 std::optional<std::uint64_t> HostFacts::availableMemoryBytes() {
     const auto text = FileSystem::readFile("/proc/meminfo");
     if (!text) return std::nullopt;
-    std::istringstream lines(*text);
-    std::string key;
-    std::uint64_t kib = 0;
-    std::string unit;
-    while (lines >> key >> kib) {
-        std::getline(lines, unit);
-        if (key == "MemAvailable:") return kib * 1024;
-    }
-    return std::nullopt;
+    return MemAvailableBytes(*text);
 }
 
 std::string HostFacts::dmi(const std::string& entry) {

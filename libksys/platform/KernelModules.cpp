@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/KernelModules.h"
 
-#include <sstream>
-
 #include "platform/FileSystem.h"
+#include "rules/KernelText.h"
 
 namespace ksys {
 
@@ -12,13 +11,10 @@ std::vector<KSysKEXT> KernelModules::list(const std::string& modulesFile,
     std::vector<KSysKEXT> modules;
     const auto text = FileSystem::readFile(modulesFile);
     if (!text) return modules;
-    std::istringstream lines(*text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream columns(line);
+    for (std::string& name : ModuleNames(*text)) {
         KSysKEXT module;
-        if (!(columns >> module.name)) continue;
-        module.version = FileSystem::readLine(moduleFolder + "/" + module.name + "/version");
+        module.version = FileSystem::readLine(moduleFolder + "/" + name + "/version");
+        module.name = std::move(name);
         modules.push_back(std::move(module));
     }
     return modules;

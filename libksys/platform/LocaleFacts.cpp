@@ -9,6 +9,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "rules/LocaleText.h"
 #include "rules/TimeZone.h"
@@ -17,14 +18,9 @@ namespace ksys {
 
 namespace {
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
 std::string CategoryName(const char* category) {
     for (const char* variable : {"LC_ALL", category, "LANG"}) {
-        const std::string value = Environment(variable);
+        const std::string value = EnvironmentValue(variable);
         if (!value.empty()) return value;
     }
     return "C";
@@ -53,7 +49,7 @@ std::string LocaleFacts::decimalSeparator() { return NumericItem(RADIXCHAR); }
 std::string LocaleFacts::thousandSeparator() { return NumericItem(THOUSEP); }
 
 std::vector<std::string> LocaleFacts::preferredLanguages() {
-    std::vector<std::string> languages = LanguagesOfList(Environment("LANGUAGE"));
+    std::vector<std::string> languages = LanguagesOfList(EnvironmentValue("LANGUAGE"));
     if (languages.empty()) {
         const std::string language = ParseLocaleName(localeName()).language;
         if (!language.empty()) languages.push_back(language);

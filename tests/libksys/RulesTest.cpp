@@ -2,6 +2,8 @@
 // The pure rules, as tables: each row is an input the platform reads could hand over.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "rules/CpuInfo.h"
 #include "rules/DesktopEntry.h"
 #include "rules/DisplayPath.h"
+#include "rules/KernelText.h"
 #include "rules/LocaleText.h"
 #include "rules/PciIds.h"
 #include "rules/PciVendor.h"
@@ -310,6 +313,43 @@ TEST(PciIds, SysfsNumbers) {
     // The whole text counts, not only what comes before a NUL byte.
     EXPECT_EQ(ParseSysfsNumber(std::string("12\0garbage", 10), 10), -1);
     EXPECT_EQ(ParseSysfsNumber(std::string("0x10\n\0", 6), 16), -1);
+}
+
+TEST(KernelText, AvailableMemoryInBytesOrNothing) {
+    const std::string head = "MemTotal:       16314000 kB\nMemFree:         1200000 kB\n";
+    const struct {
+        std::string meminfo;
+        std::optional<std::uint64_t> bytes;
+    } cases[] = {
+        {head + "MemAvailable:    8000000 kB\nBuffers: 1 kB\n", 8000000ull * 1024},
+        {"MemAvailable: 0 kB", 0},
+        // A line the old reader stopped at no longer hides the value after it.
+        {"Weird: n/a\nMemAvailable: 4 kB\n", 4096},
+        {"MemAvailable: 5 kB\r\n", 5120},
+        {"MemAvailable: 3 kB\nMemAvailable: 9 kB\n", 3072},  // the first line counts
+        // Largest count that fits once in bytes, and the first that does not: no wrap.
+        {"MemAvailable: 18014398509481983 kB\n", 18014398509481983ull * 1024},
+        {"MemAvailable: 18014398509481984 kB\n", std::nullopt},
+        {"MemAvailable: 99999999999999999999999 kB\n", std::nullopt},
+        {head, std::nullopt},
+        {"MemAvailable: 12\n", std::nullopt},  // no unit
+        {"MemAvailable: -1 kB\n", std::nullopt},
+        {"MemAvailable: 1 2 kB\n", std::nullopt},
+        {"MemAvailable:  kB\n", std::nullopt},
+        {" MemAvailable: 7 kB\n", std::nullopt},
+        {"MemAvailableX: 7 kB\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MemAvailableBytes(c.meminfo), c.bytes) << c.meminfo;
+}
+
+TEST(KernelText, ModuleNamesAreTheFirstFieldOfEachLine) {
+    EXPECT_EQ(ModuleNames("nvme 61440 2 - Live 0x0\ne1000e\t331776 0 - Live 0x0\n\n  \n"
+                          "last 1 0 - Live 0x0"),
+              (std::vector<std::string>{"nvme", "e1000e", "last"}));
+    EXPECT_EQ(ModuleNames("snd 1 0 - Live 0x0\r\n"), std::vector<std::string>{"snd"});
+    EXPECT_TRUE(ModuleNames("").empty());
+    EXPECT_TRUE(ModuleNames("\n\n").empty());
 }
 
 }  // namespace
