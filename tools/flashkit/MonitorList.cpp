@@ -2,7 +2,8 @@
 #include "MonitorList.h"
 
 #include <cstdio>
-#include <map>
+#include <optional>
+#include <string>
 
 #include "Failure.h"
 #include "Handles.h"
@@ -17,35 +18,31 @@ const char kConnectAdvice[] =
     "Connect the monitor with its USB cable and switch it on, then run the command again "
     "(to try the tool without a monitor, set SCREENIO_SIM=demo).";
 
-std::string VersionText(FWDeviceProfile* profile, uint32_t id, uint32_t version) {
-    const FWDeviceVersion value{id, version};
+// A profile text in the library's two calls: the size with the NUL, then the text.
+template <typename Get> std::optional<std::string> ProfileText(Get get) {
     unsigned int size = 0;
-    if (!FWDeviceProfileGetVersionString(profile, value, nullptr, &size) || size == 0)
-        return std::to_string(version);
+    if (!get(nullptr, &size)) return std::nullopt;
+    if (size == 0) return std::string();
     std::string text(size, '\0');
-    if (!FWDeviceProfileGetVersionString(profile, value, &text[0], &size))
-        return std::to_string(version);
-    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+    if (!get(&text[0], &size)) return std::nullopt;
+    const size_t end = text.find('\0');
+    if (end != std::string::npos) text.resize(end);
     return text;
 }
 
-// The device names live only in the profile's JSON form.
-std::map<uint32_t, std::string> DeviceNames(FWDeviceProfile* profile) {
-    std::map<uint32_t, std::string> names;
-    const Text text(FWUtf8StringCreateDeviceProfileJsonString(profile));
-    if (!text) return names;
-    const nlohmann::json form =
-        nlohmann::json::parse(FWUtf8StringGetCString(text.get()), nullptr, false);
-    if (!form.is_object() || !form.contains("devices") || !form["devices"].is_array()) return names;
-    for (const nlohmann::json& device : form["devices"]) {
-        if (!device.is_object() || !device.contains("device") ||
-            !device["device"].is_number_integer())
-            continue;
-        const auto id = uint32_t(device["device"].get<int64_t>());
-        if (device.contains("name") && device["name"].is_string())
-            names[id] = device["name"].get<std::string>();
-    }
-    return names;
+std::string VersionText(FWDeviceProfile* profile, uint32_t id, uint32_t version) {
+    const FWDeviceVersion value{id, version};
+    const std::optional<std::string> text = ProfileText([&](char* buffer, unsigned int* size) {
+        return FWDeviceProfileGetVersionString(profile, value, buffer, size);
+    });
+    return text && !text->empty() ? *text : std::to_string(version);
+}
+
+std::string DeviceName(FWDeviceProfile* profile, uint32_t id) {
+    const std::optional<std::string> name = ProfileText([&](char* buffer, unsigned int* size) {
+        return FWDeviceProfileGetDeviceName(profile, id, buffer, size);
+    });
+    return name && !name->empty() ? *name : "Device " + std::to_string(id);
 }
 
 }  // namespace
@@ -166,14 +163,11 @@ std::vector<ShownDevice> MonitorList::ShownDevices(const MonitorEntry& monitor,
                                    &count);
     ids.resize(count);
 
-    const std::map<uint32_t, std::string> names = DeviceNames(profile.get());
     std::vector<ShownDevice> shown;
     for (unsigned int id : ids) {
         ShownDevice device;
         device.id = id;
-        const auto name = names.find(id);
-        device.name = name != names.end() && !name->second.empty() ? name->second
-                                                                   : "Device " + std::to_string(id);
+        device.name = DeviceName(profile.get(), id);
         FWDeviceVersion version{};
         KmError read = FWMonitorGetDeviceVersion(monitor.handle, id, &version);
         if (read < 0)
