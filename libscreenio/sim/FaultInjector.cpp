@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/FaultInjector.h"
+#include "sim/StateNumber.h"
 
 #include <stdexcept>
 
@@ -70,7 +71,8 @@ nlohmann::json FaultInjector::saveCounters() const { return nlohmann::json(m_cou
 void FaultInjector::loadCounters(const nlohmann::json& counters) {
     if (!counters.is_array()) throw std::runtime_error("fault counters are not a list");
     for (size_t i = 0; i < m_counters.size(); ++i)
-        m_counters[i] = i < counters.size() ? counters[i].get<uint32_t>() : 0;
+        m_counters[i] =
+            i < counters.size() ? StateNumberValue<uint32_t>(counters[i], "fault counter") : 0;
 }
 
 }  // namespace screenio::sim

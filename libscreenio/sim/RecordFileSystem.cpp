@@ -8,6 +8,7 @@
 
 #include "sim/Base64.h"
 #include "sim/Crc32.h"
+#include "sim/StateNumber.h"
 
 namespace screenio::sim {
 namespace {
@@ -181,11 +182,11 @@ nlohmann::json RecordFileSystem::save(int64_t nowUs) const {
 RecordFile RecordFileSystem::fileFromJson(const nlohmann::json& entry, int64_t nowUs) {
     RecordFile file;
     file.name = entry.at("name").get<std::string>();
-    file.recordSize = entry.at("recordSize").get<uint16_t>();
-    file.recordCount = entry.at("recordCount").get<uint16_t>();
+    file.recordSize = StateNumber<uint16_t>(entry, "recordSize");
+    file.recordCount = StateNumber<uint16_t>(entry, "recordCount");
     file.temporary = entry.at("temporary").get<bool>();
     file.content = Base64::decode(entry.at("content").get<std::string>());
-    file.writeGeneration = entry.at("writeGeneration").get<uint64_t>();
+    file.writeGeneration = StateNumber<uint64_t>(entry, "writeGeneration");
     if (!PrintableName(file.name))
         throw std::runtime_error("file name '" + file.name + "' is not six characters");
     if (file.content.size() != file.byteSize())
@@ -204,9 +205,9 @@ RecordFile RecordFileSystem::fileFromJson(const nlohmann::json& entry, int64_t n
     if (entry.contains("crc")) {
         const nlohmann::json& crc = entry.at("crc");
         file.crcStarted = true;
-        file.crcGeneration = crc.at("generation").get<uint64_t>();
-        file.crcBusyUntilUs = nowUs + crc.at("busyLeftUs").get<int64_t>();
-        file.crcValue = crc.at("value").get<uint32_t>();
+        file.crcGeneration = StateNumber<uint64_t>(crc, "generation");
+        file.crcBusyUntilUs = StateDeadlineUs(crc, "busyLeftUs", nowUs);
+        file.crcValue = StateNumber<uint32_t>(crc, "value");
     }
     return file;
 }

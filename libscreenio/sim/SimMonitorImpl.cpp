@@ -10,6 +10,7 @@
 
 #include "LittleEndian.h"
 #include "sim/SimClock.h"
+#include "sim/StateNumber.h"
 
 namespace screenio::sim {
 namespace {
@@ -498,14 +499,14 @@ void SimMonitor::Impl::load(const nlohmann::json& saved) {
         uint8_t protection = 0;
         if (flash) {
             const nlohmann::json& mstar = saved.at("mstar");
-            const uint32_t size = mstar.at("size").get<uint32_t>();
+            const uint32_t size = StateNumber<uint32_t>(mstar, "size");
             if (size != flash->size())
                 throw std::runtime_error("flash size " + std::to_string(size) +
                                          " in the state differs from the monitor's " +
                                          std::to_string(flash->size()));
             image = SparseMemory::restore(size, mstar.at("sectors"));
             // States written before the status register was modelled say only on or off.
-            protection = mstar.contains("status") ? mstar.at("status").get<uint8_t>()
+            protection = mstar.contains("status") ? StateNumber<uint8_t>(mstar, "status")
                                                   : (mstar.at("protected").get<bool>() ? 0x1C : 0);
         }
         FaultInjector newFaults = faults;

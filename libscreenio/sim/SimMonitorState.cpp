@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/Base64.h"
+#include "sim/StateNumber.h"
 
 namespace screenio::sim {
 namespace {
@@ -50,8 +51,8 @@ SimSelection LoadSelection(const nlohmann::json& json) {
         selection.pageRead = head;
     }
     if (!json.at("versionQuery").is_null())
-        selection.versionQuery = json.at("versionQuery").get<uint16_t>();
-    selection.zvInfoIndex = json.at("zvInfoIndex").get<uint8_t>();
+        selection.versionQuery = StateNumber<uint16_t>(json, "versionQuery");
+    selection.zvInfoIndex = StateNumber<uint8_t>(json, "zvInfoIndex");
     return selection;
 }
 
@@ -59,12 +60,12 @@ SimSelection LoadSelection(const nlohmann::json& json) {
 // boot check existed mention no boot outcome, and their devices boot.
 void LoadDevices(const nlohmann::json& list, SimMonitorState& next) {
     for (const nlohmann::json& entry : list) {
-        const uint32_t id = entry.at("id").get<uint32_t>();
+        const uint32_t id = StateNumber<uint32_t>(entry, "id");
         auto d = std::find_if(next.devices.begin(), next.devices.end(),
                               [&](const DeviceDescription& s) { return s.id == id; });
         if (d == next.devices.end())
             throw std::runtime_error("unknown device " + std::to_string(id));
-        d->version = entry.at("version").get<uint32_t>();
+        d->version = StateNumber<uint32_t>(entry, "version");
         SimDeviceBoot& boot = next.boot[size_t(d - next.devices.begin())];
         boot.boots = entry.value("boots", true);
         boot.imageInFlash = entry.value("imageInFlash", false);
@@ -127,17 +128,18 @@ SimMonitorState SimMonitorState::load(const nlohmann::json& state, const SimMoni
     LoadDevices(state.at("devices"), next);
     LoadFiles(state.at("files"), next, !fresh.files.files().empty(), nowUs);
     next.selection = LoadSelection(state.at("selection"));
-    next.connection = state.at("connection").get<uint64_t>();
-    next.restartCount = state.at("restartCount").get<uint32_t>();
-    next.absentUntilWallMs = state.at("absentUntilWallMs").get<int64_t>();
+    next.connection = StateNumber<uint64_t>(state, "connection");
+    next.restartCount = StateNumber<uint32_t>(state, "restartCount");
+    next.absentUntilWallMs = StateNumber<int64_t>(state, "absentUntilWallMs");
     next.absentForever = state.at("absentForever").get<bool>();
     next.restartOnReturn = state.at("restartOnReturn").get<bool>();
-    next.powerCycleAtWallMs = state.at("powerCycleAtWallMs").get<int64_t>();
-    next.transferState = state.at("transferState").get<uint32_t>();
+    next.powerCycleAtWallMs = StateNumber<int64_t>(state, "powerCycleAtWallMs");
+    next.transferState = StateNumber<uint32_t>(state, "transferState");
     next.armed = state.at("armed").get<bool>();
-    next.osd = state.at("osd").get<int64_t>();
-    next.zvFlags = state.at("zvFlags").get<uint32_t>();
-    next.changingRequests = state.value("changingRequests", uint64_t(0));
+    next.osd = StateNumber<int64_t>(state, "osd");
+    next.zvFlags = StateNumber<uint32_t>(state, "zvFlags");
+    next.changingRequests =
+        state.contains("changingRequests") ? StateNumber<uint64_t>(state, "changingRequests") : 0;
     return next;
 }
 

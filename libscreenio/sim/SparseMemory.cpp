@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/Base64.h"
+#include "sim/StateNumber.h"
 
 namespace screenio::sim {
 namespace {
@@ -165,7 +166,7 @@ SparseMemory SparseMemory::restore(uint32_t size, const nlohmann::json& sectors)
     if (!sectors.is_array()) throw std::runtime_error("flash sectors are not a list");
     SparseMemory memory(size);
     for (const nlohmann::json& sector : sectors) {
-        const uint32_t at = sector.at("address").get<uint32_t>();
+        const uint32_t at = StateNumber<uint32_t>(sector, "address");
         const std::vector<uint8_t> bytes = Base64::decode(sector.at("data").get<std::string>());
         if (!Fits(size, at, bytes.size()))
             throw std::runtime_error("flash sector at " + std::to_string(at) +

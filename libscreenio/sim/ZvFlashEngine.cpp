@@ -8,6 +8,7 @@
 
 #include "LittleEndian.h"
 #include "sim/SimClock.h"
+#include "sim/StateNumber.h"
 
 namespace screenio::sim {
 namespace {
@@ -128,7 +129,7 @@ nlohmann::json ZvFlashEngine::save() const {
 }
 
 void ZvFlashEngine::restore(const nlohmann::json& state) {
-    uint32_t stateSize = state.at("size").get<uint32_t>();
+    uint32_t stateSize = StateNumber<uint32_t>(state, "size");
     if (stateSize != size())
         throw std::runtime_error("ZV flash size " + std::to_string(stateSize) +
                                  " in the state differs from the monitor's " +
@@ -141,13 +142,13 @@ void ZvFlashEngine::restore(const nlohmann::json& state) {
     m_pending = pending == "write"     ? Pending::Write
                 : pending == "execute" ? Pending::Execute
                                        : Pending::None;
-    m_address = state.at("address").get<uint32_t>();
-    m_length = state.at("length").get<uint32_t>();
-    m_operation = state.at("operation").get<uint8_t>();
-    m_status = state.at("status").get<uint8_t>();
+    m_address = StateNumber<uint32_t>(state, "address");
+    m_length = StateNumber<uint32_t>(state, "length");
+    m_operation = StateNumber<uint8_t>(state, "operation");
+    m_status = StateNumber<uint8_t>(state, "status");
     m_hasChecksum = state.at("hasChecksum").get<bool>();
-    m_checksum = state.at("checksum").get<uint32_t>();
-    m_busyUntilUs = SimClock::nowUs() + state.at("busyLeftUs").get<int64_t>();
+    m_checksum = StateNumber<uint32_t>(state, "checksum");
+    m_busyUntilUs = StateDeadlineUs(state, "busyLeftUs", SimClock::nowUs());
 }
 
 }  // namespace screenio::sim

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <nlohmann/json.hpp>
 
 #include "libscreenio/sim/SimMonitorHost.h"
@@ -181,6 +183,57 @@ TEST(SimMonitorState, StatesThatDoNotFitAreRefusedAndChangeNothing) {
     nlohmann::json badContent = files.saveState();
     badContent["files"][0]["content"] = "not base64!";
     EXPECT_THROW(files.loadState(badContent), std::runtime_error);
+}
+
+// A damaged number never turns into another value: a fraction, a sign where none belongs or a
+// value beyond the field refuses the whole state.
+TEST(SimMonitorState, NumbersOutsideTheirFieldAreRefusedAndChangeNothing) {
+    SimMonitor files(filesDescription());
+    const nlohmann::json good = files.saveState();
+    const struct {
+        const char* pointer;
+        nlohmann::json value;
+    } cases[] = {
+        {"/devices/0/id", 1e24},  // once undefined behaviour in the conversion
+        {"/devices/0/id", 0.5},
+        {"/devices/0/version", -1},
+        {"/devices/0/version", 4294967296u},
+        {"/restartCount", 1.0},
+        {"/connection", -1},
+        {"/osd", 9223372036854775808u},
+        {"/selection/zvInfoIndex", 256},
+        {"/files/0/recordSize", 65536},
+        {"/faultCounters", {-3}},
+    };
+    for (const auto& c : cases) {
+        nlohmann::json bad = good;
+        bad["devices"][0]["version"] = 77;  // would show if anything were taken in
+        bad[nlohmann::json::json_pointer(c.pointer)] = c.value;
+        EXPECT_THROW(files.loadState(bad), std::runtime_error) << c.pointer << " " << c.value;
+        EXPECT_EQ(files.deviceVersion(0), 10u) << c.pointer;
+    }
+    nlohmann::json largest = good;
+    largest["devices"][0]["version"] = 4294967295u;
+    largest["osd"] = -9223372036854775807 - 1;
+    files.loadState(largest);
+    EXPECT_EQ(files.deviceVersion(0), 4294967295u);
+}
+
+// A busy time left beyond the clock's end stays busy instead of overflowing the deadline.
+TEST(SimMonitorState, AHugeBusyTimeEndsAtTheClocksEnd) {
+    MonitorDescription description;
+    description.kind = MonitorKind::ZV;
+    description.flashSize = 0x20000;
+    DeviceDescription d;
+    d.id = 9;
+    description.devices = {d};
+    SimMonitor zv(description);
+    nlohmann::json state = zv.saveState();
+    state["zv"]["busyLeftUs"] = INT64_MAX;
+    zv.loadState(state);
+    EXPECT_GT(zv.saveState()["zv"]["busyLeftUs"].get<int64_t>(), INT64_MAX / 2);
+    state["zv"]["busyLeftUs"] = -1;
+    EXPECT_THROW(zv.loadState(state), std::runtime_error);
 }
 
 TEST(SimMonitorState, ChangeCountGrowsWithEveryChangeOfTheState) {
