@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "rules/CpuInfo.h"
 
-#include <cctype>
 #include <map>
 #include <sstream>
+#include <string_view>
+
+#include "rules/Trim.h"
 
 namespace ksys {
-
-namespace {
-
-std::string Trim(const std::string& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-    return text.substr(begin, end - begin);
-}
-
-}  // namespace
 
 std::string CpuNameFromCpuinfo(const std::string& text) {
     static const char* const kKeys[] = {"model name", "Hardware", "Processor", "cpu model"};
@@ -26,8 +17,9 @@ std::string CpuNameFromCpuinfo(const std::string& text) {
     while (std::getline(lines, line)) {
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
-        const std::string key = Trim(line.substr(0, colon));
-        const std::string value = Trim(line.substr(colon + 1));
+        const std::string_view entry = line;
+        const std::string key(Trim(entry.substr(0, colon)));
+        const std::string value(Trim(entry.substr(colon + 1)));
         if (!value.empty()) firstValues.emplace(key, value);
     }
     for (const char* key : kKeys) {

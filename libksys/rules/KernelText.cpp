@@ -4,26 +4,18 @@
 #include <limits>
 #include <string_view>
 
+#include "rules/Trim.h"
+
 namespace ksys {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view WithoutBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
-
-// Calls visit(line) for every line, without its line end.
-template <typename Visit> void ForEachLine(std::string_view text, Visit visit) {
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        visit(text.substr(0, end));
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
+// The first line of the text, taken off it, without its line end.
+std::string_view TakeLine(std::string_view& text) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    return line;
 }
 
 // "<digits> kB" as bytes; the kernel writes every size in this file that way.
@@ -47,23 +39,19 @@ std::optional<std::uint64_t> KibAsBytes(std::string_view value) {
 
 std::optional<std::uint64_t> MemAvailableBytes(const std::string& meminfo) {
     constexpr std::string_view kKey = "MemAvailable:";
-    std::optional<std::uint64_t> bytes;
-    bool found = false;
-    ForEachLine(meminfo, [&](std::string_view line) {
-        if (found || line.substr(0, kKey.size()) != kKey) return;
-        found = true;
-        bytes = KibAsBytes(WithoutBlanks(line.substr(kKey.size())));
-    });
-    return bytes;
+    for (std::string_view rest = meminfo; !rest.empty();) {
+        const std::string_view line = TakeLine(rest);
+        if (line.substr(0, kKey.size()) == kKey) return KibAsBytes(Trim(line.substr(kKey.size())));
+    }
+    return std::nullopt;
 }
 
 std::vector<std::string> ModuleNames(const std::string& modules) {
     std::vector<std::string> names;
-    ForEachLine(modules, [&](std::string_view line) {
-        line = WithoutBlanks(line);
-        const std::size_t end = line.find_first_of(" \t");
-        if (!line.empty()) names.emplace_back(line.substr(0, end));
-    });
+    for (std::string_view rest = modules; !rest.empty();) {
+        const std::string_view line = Trim(TakeLine(rest));
+        if (!line.empty()) names.emplace_back(line.substr(0, line.find_first_of(" \t")));
+    }
     return names;
 }
 
