@@ -37,6 +37,17 @@ MonitorDescription filesDescription() {
     return description;
 }
 
+MonitorDescription zvDescription() {
+    MonitorDescription description;
+    description.kind = MonitorKind::ZV;
+    description.flashSize = 0x20000;
+    DeviceDescription d;
+    d.id = 9;
+    d.version = 3;
+    description.devices = {d};
+    return description;
+}
+
 TEST(SimMonitorState, FilesMonitorResumesAnInterruptedTransferInAnotherInstance) {
     SimMonitor first(filesDescription());
     SimHost host(first);
@@ -149,17 +160,10 @@ TEST(SimMonitorState, MStarFlashIsSavedSparselyWithItsProtection) {
 }
 
 TEST(SimMonitorState, StatesThatDoNotFitAreRefusedAndChangeNothing) {
-    MonitorDescription zvDescription;
-    zvDescription.kind = MonitorKind::ZV;
-    zvDescription.flashSize = 0x20000;
-    DeviceDescription d;
-    d.id = 9;
-    d.version = 3;
-    zvDescription.devices = {d};
-    SimMonitor zv(zvDescription);
+    SimMonitor zv(zvDescription());
     const nlohmann::json good = zv.saveState();
 
-    MonitorDescription biggerFlash = zvDescription;
+    MonitorDescription biggerFlash = zvDescription();
     biggerFlash.flashSize = 0x40000;
     SimMonitor other(biggerFlash);
     EXPECT_THROW(other.loadState(good), std::runtime_error);
@@ -221,13 +225,7 @@ TEST(SimMonitorState, NumbersOutsideTheirFieldAreRefusedAndChangeNothing) {
 
 // A busy time left beyond the clock's end stays busy instead of overflowing the deadline.
 TEST(SimMonitorState, AHugeBusyTimeEndsAtTheClocksEnd) {
-    MonitorDescription description;
-    description.kind = MonitorKind::ZV;
-    description.flashSize = 0x20000;
-    DeviceDescription d;
-    d.id = 9;
-    description.devices = {d};
-    SimMonitor zv(description);
+    SimMonitor zv(zvDescription());
     nlohmann::json state = zv.saveState();
     state["zv"]["busyLeftUs"] = INT64_MAX;
     zv.loadState(state);
